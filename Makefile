@@ -1,0 +1,49 @@
+# Pictavo: every target installs what it needs first (scripts/install-deps does nothing when all is there).
+BUILD      ?= build
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+
+.PHONY: all deps configure build test run demo bench asan tsan format clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPICTAVO_WERROR=ON $(CMAKE_ARGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 300
+
+run: build
+	@$(BUILD)/bin/pictavo
+
+demo: build
+	@scripts/demo $(BUILD)/bin
+
+bench: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPICTAVO_WERROR=ON $(CMAKE_ARGS) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+	@bench/run $(BUILD)
+
+asan: deps
+	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPICTAVO_SANITIZE=address -DPICTAVO_BENCH=OFF >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+	@ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ctest --test-dir build-asan --output-on-failure -j $(JOBS) --timeout 600 -LE desktop
+
+tsan: deps
+	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPICTAVO_SANITIZE=thread -DPICTAVO_BENCH=OFF >/dev/null
+	@cmake --build build-tsan -j $(JOBS)
+	@TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+		ctest --test-dir build-tsan --output-on-failure -j $(JOBS) --timeout 600 -L threads
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	@rm -rf build build-asan build-tsan
