@@ -122,9 +122,14 @@ bool RunDecode(DecodeJob& job)
     info.scale_denom = static_cast<unsigned>(job.ScaleDenom);
     jpeg_calc_output_dimensions(&info);
 
+    // The caller's pixel buffer is reused when it is large enough (repeated decodes of one
+    // webcam's images of one size allocate nothing); every byte is written below.
     TBitmap& out = *job.Out;
     try {
-        out.Resize(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
+        out.Width = static_cast<int>(info.output_width);
+        out.Height = static_cast<int>(info.output_height);
+        out.Stride = TBitmap::StrideFor(out.Width);
+        out.Pixels.resize(static_cast<std::size_t>(out.Stride) * out.Height);
     } catch (const std::bad_alloc&) {
         std::snprintf(job.Err.Message, sizeof job.Err.Message, "Out of memory");
         jpeg_destroy_decompress(&info);
@@ -158,6 +163,11 @@ bool RunDecode(DecodeJob& job)
     }
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
+    const int used = out.Width * 3;
+    if (out.Stride > used) {
+        for (int y = 0; y < out.Height; ++y)
+            std::memset(out.Row(y) + used, 0, static_cast<std::size_t>(out.Stride - used));
+    }
     return true;
 }
 
@@ -239,12 +249,13 @@ bool RunEncode(EncodeJob& job)
 
 bool Decode(const QByteArray& data, TBitmap& out, int scaleDenom, QString* error)
 {
-    out = TBitmap();
     if (data.isEmpty()) {
+        out = TBitmap();
         SetError(error, "No image data");
         return false;
     }
     if (!ValidScale(scaleDenom)) {
+        out = TBitmap();
         SetError(error, "Unsupported scale");
         return false;
     }

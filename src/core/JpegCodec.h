@@ -14,7 +14,8 @@ inline constexpr long long MaxPixels = 100'000'000;
 
 // Decodes a complete JPEG image into a 24-bit bitmap. scaleDenom 1, 2, 4 or 8 decodes at 1/n of
 // the size with libjpeg's DCT scaling (fast thumbnails). A truncated or corrupt image, or one over
-// MaxPixels, is refused: false, and out is left empty.
+// MaxPixels, is refused: false, and out is left empty. The pixel memory of out is reused when it
+// is large enough.
 bool Decode(const QByteArray& data, TBitmap& out, int scaleDenom = 1, QString* error = nullptr);
 
 // Reads only the header: the picture's size. False when the data is not a JPEG image.

@@ -1,5 +1,6 @@
 #include "core/JpegCodec.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -321,4 +322,18 @@ TEST(JpegCodec, ScaleDenomForThumbnails)
     for (const Row& r : rows)
         EXPECT_EQ(JpegCodec::ScaleDenomFor(r.w, r.h, r.boxW, r.boxH), r.denom)
             << r.w << "x" << r.h << " in " << r.boxW << "x" << r.boxH;
+}
+
+TEST(JpegCodec, ReusedBitmapGivesTheSamePixels)
+{
+    const QByteArray small = ValidJpeg(101, 37);
+    TBitmap fresh;
+    ASSERT_TRUE(JpegCodec::Decode(small, fresh));
+    // A bitmap that held a larger picture full of other bytes.
+    TBitmap reused(640, 480);
+    std::fill(reused.Pixels.begin(), reused.Pixels.end(), std::uint8_t{0xAB});
+    ASSERT_TRUE(JpegCodec::Decode(small, reused));
+    EXPECT_EQ(reused.Width, 101);
+    EXPECT_EQ(reused.Stride, fresh.Stride);
+    EXPECT_EQ(reused.Pixels, fresh.Pixels); // padding bytes included
 }
