@@ -4,11 +4,7 @@
 
 TEST(Bitmap, RowsArePaddedToFourBytes)
 {
-    struct Row
-    {
-        int width;
-        int stride;
-    };
+    struct Row { int width; int stride; };
     for (const Row& r : {Row{1, 4}, Row{2, 8}, Row{4, 12}, Row{101, 304}, Row{640, 1920}}) {
         TBitmap b(r.width, 3);
         EXPECT_EQ(b.Stride, r.stride) << r.width;
