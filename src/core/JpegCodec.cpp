@@ -1,5 +1,6 @@
 #include "core/JpegCodec.h"
 
+#include <QSaveFile>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -312,6 +313,20 @@ QByteArray Encode(const TBitmap& bitmap, int quality, QString* error)
     if (result.isEmpty())
         SetError(error, ok ? "Out of memory" : job->Err.Message);
     return result;
+}
+
+bool SaveToFile(const TBitmap& bitmap, const QString& path, int quality, QString* error)
+{
+    const QByteArray jpeg = Encode(bitmap, quality, error);
+    if (jpeg.isEmpty())
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size() || !file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
 }
 
 int ScaleDenomFor(int width, int height, int boxWidth, int boxHeight)

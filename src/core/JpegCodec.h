@@ -25,6 +25,11 @@ bool ReadSize(const QByteArray& data, int& width, int& height);
 // An empty result means failure.
 QByteArray Encode(const TBitmap& bitmap, int quality = 90, QString* error = nullptr);
 
+// Encodes the bitmap and writes it to path. The file is replaced only once the new one is
+// complete: a failure (an unwritable folder, a full disk) leaves any earlier file as it was.
+bool SaveToFile(const TBitmap& bitmap, const QString& path, int quality = 90,
+                QString* error = nullptr);
+
 // The largest of 8, 4, 2 and 1 at which a width x height picture, decoded at 1/n, still fills
 // its fitted size in a boxWidth x boxHeight box (the box limits one side, the aspect ratio the
 // other): the scale for Decode when the result is only shrunk to a thumbnail.

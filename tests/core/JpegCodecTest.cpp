@@ -1,5 +1,7 @@
 #include "core/JpegCodec.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -336,4 +338,27 @@ TEST(JpegCodec, ReusedBitmapGivesTheSamePixels)
     EXPECT_EQ(reused.Width, 101);
     EXPECT_EQ(reused.Stride, fresh.Stride);
     EXPECT_EQ(reused.Pixels, fresh.Pixels); // padding bytes included
+}
+
+TEST(JpegCodec, SaveToFileWritesWholeFilesOnly)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString path = tmp.path() + "/Harbour.jpg";
+    ASSERT_TRUE(JpegCodec::SaveToFile(MakePicture(64, 48), path));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    TBitmap back;
+    EXPECT_TRUE(JpegCodec::Decode(f.readAll(), back));
+    EXPECT_EQ(back.Width, 64);
+    f.close();
+
+    // Failures leave the earlier file alone.
+    QString error;
+    EXPECT_FALSE(JpegCodec::SaveToFile(TBitmap(), path, 90, &error));
+    EXPECT_FALSE(JpegCodec::SaveToFile(MakePicture(8, 8), tmp.path() + "/none/x.jpg", 90, &error));
+    EXPECT_FALSE(error.isEmpty());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(JpegCodec::Decode(f.readAll(), back));
+    EXPECT_EQ(back.Width, 64);
 }
