@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -88,6 +89,9 @@ size_t HeaderCallback(char* data, size_t size, size_t count, void* user)
         t->Stopped = true;
         return 0;
     }
+    // Room for the announced body, within reason: the header is the server's word only.
+    if (t->Headers.ContentLength > 0 && t->Headers.ContentLength <= t->Client->MaxBodySize)
+        t->Body->reserve(qsizetype(std::min<qint64>(t->Headers.ContentLength, 8 << 20)));
     return length;
 }
 

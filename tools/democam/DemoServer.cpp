@@ -250,11 +250,11 @@ void TDemoServer::SendBody(QTcpSocket* socket, const QByteArray& body, bool tric
         finish(socket);
         return;
     }
-    // About three seconds: thirty pieces, 100 ms apart.
+    // Thirty pieces spread over SlowMs.
     const qsizetype piece = std::max<qsizetype>(1, (body.size() + 29) / 30);
     auto offset = std::make_shared<qsizetype>(0);
     auto* timer = new QTimer(socket);
-    timer->setInterval(100);
+    timer->setInterval(SlowMs / 30);
     connect(timer, &QTimer::timeout, socket,
             [this, socket, body, piece, offset, timer, finish, counted] {
         const QByteArray part = body.mid(*offset, piece);
