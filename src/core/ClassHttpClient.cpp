@@ -24,7 +24,7 @@ struct TTransfer
     bool Stopped = false;
     // The read time-out: the time since the connection last brought something.
     CURL* Curl = nullptr;
-    bool Connected = false;
+    bool RequestSent = false;
     std::chrono::steady_clock::time_point LastActivity;
     std::chrono::milliseconds Silence{0};
 
@@ -106,8 +106,13 @@ size_t WriteCallback(char* data, size_t size, size_t count, void* user)
         return 0;
     }
     t->Body->append(data, qsizetype(length));
-    if (t->Client->OnProgress)
-        t->Client->OnProgress(t->Body->size());
+    if (t->Client->OnProgress) {
+        try {
+            t->Client->OnProgress(t->Body->size());
+        } catch (...) {
+            // Nothing may leave a libcurl callback; a failed report does not fail the fetch.
+        }
+    }
     if (abortAll.load()) {
         t->Stop = THttpOutcome::Aborted;
         t->Stopped = true;
@@ -125,12 +130,12 @@ int ProgressCallback(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
         return 1;
     }
     if (t->Silence.count() > 0) {
-        if (!t->Connected) {
+        if (!t->RequestSent) {
             // The clock starts once the request is sent: connecting has libcurl's own time-out.
             curl_off_t sentAt = 0;
             if (curl_easy_getinfo(t->Curl, CURLINFO_PRETRANSFER_TIME_T, &sentAt) == CURLE_OK &&
                 sentAt > 0) {
-                t->Connected = true;
+                t->RequestSent = true;
                 t->Activity();
             }
         } else if (std::chrono::steady_clock::now() - t->LastActivity > t->Silence) {
