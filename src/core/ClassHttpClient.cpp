@@ -1,10 +1,9 @@
 #include "core/ClassHttpClient.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <curl/curl.h>
 #include <mutex>
 
 namespace {
@@ -186,9 +185,18 @@ void THttpClient::GlobalCleanup()
     }
 }
 
-void THttpClient::AbortAll() { abortAll.store(true); }
-void THttpClient::ResetAbort() { abortAll.store(false); }
-bool THttpClient::Aborting() { return abortAll.load(); }
+void THttpClient::AbortAll()
+{
+    abortAll.store(true);
+}
+void THttpClient::ResetAbort()
+{
+    abortAll.store(false);
+}
+bool THttpClient::Aborting()
+{
+    return abortAll.load();
+}
 
 THttpClient::THttpClient()
 {

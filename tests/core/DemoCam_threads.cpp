@@ -6,7 +6,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -36,10 +35,7 @@ protected:
         }
     }
 
-    THttpResult Get(const QString& path, QByteArray& body)
-    {
-        return Http.Get(Base + path, body);
-    }
+    THttpResult Get(const QString& path, QByteArray& body) { return Http.Get(Base + path, body); }
 
     QTemporaryDir Dir;
     QString CalPath;

@@ -11,7 +11,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -19,7 +18,8 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: democam PORT [--write-cal FILE] [--header-gap MS] [--slow-ms MS]\n");
+    std::fprintf(stderr,
+                 "usage: democam PORT [--write-cal FILE] [--header-gap MS] [--slow-ms MS]\n");
     return 2;
 }
 
