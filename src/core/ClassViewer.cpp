@@ -41,7 +41,11 @@ TCamViewer::~TCamViewer()
 
 QString TCamViewer::DefaultOptionsPath()
 {
-    const QString dir = ExecutableDir();
+    return OptionsPathFor(ExecutableDir());
+}
+
+QString TCamViewer::OptionsPathFor(const QString& dir)
+{
     if (!dir.isEmpty()) {
         const QString portable = dir + QStringLiteral("/Options.xml");
         if (QFileInfo(portable).isFile())

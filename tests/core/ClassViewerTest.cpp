@@ -312,6 +312,15 @@ TEST(AutostartEntry, ExecQuoting)
 
 TEST_F(Settings, SettingsPathFollowsXdgConfigHome)
 {
+    // An Options.xml beside the executable wins (portable install).
+    const QString configured =
+        qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Pictavo/Options.xml");
+    EXPECT_EQ(TCamViewer::OptionsPathFor(dir_.path()), configured);
+    WriteAll(dir_.filePath("Options.xml"), "<Options/>");
+    EXPECT_EQ(TCamViewer::OptionsPathFor(dir_.path()), dir_.filePath("Options.xml"));
+    QDir(dir_.path()).mkpath("other/Options.xml"); // a folder of that name does not count
+    EXPECT_EQ(TCamViewer::OptionsPathFor(dir_.filePath("other")), configured);
+
     EXPECT_EQ(TCamViewer::DefaultOptionsPath(),
               qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Pictavo/Options.xml"));
     EXPECT_EQ(TCamViewer::AutostartPath(),
