@@ -1,5 +1,7 @@
 #include "core/Strings.h"
 
+#include "core/XmlDocument.h"
+
 namespace {
 
 struct TMessageDefault
@@ -82,6 +84,17 @@ bool TVariables::SetValue(const QString& key, const QString& value)
     text.replace(QStringLiteral("\\n"), MessageLineBreak);
     *variable = text;
     return true;
+}
+
+int TVariables::LoadFromXml(const TXmlElement& element)
+{
+    int set = 0;
+    for (const auto& child : element.Children()) {
+        const TXmlAttribute* key = child->FindAttribute(u"Name");
+        if (key && SetValue(key->Value, child->Attribute(u"Value")))
+            ++set;
+    }
+    return set;
 }
 
 QStringList TVariables::Keys() const

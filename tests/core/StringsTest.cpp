@@ -1,4 +1,5 @@
 #include "core/Strings.h"
+#include "core/XmlDocument.h"
 
 #include <gtest/gtest.h>
 
@@ -73,4 +74,19 @@ TEST_F(MessageTexts, SettingThroughTheTable)
     EXPECT_TRUE(variables.SetValue(QStringLiteral("OWN"), QStringLiteral("changed")));
     EXPECT_EQ(own, QStringLiteral("changed"));
     EXPECT_EQ(variables.Count(), 18);
+}
+
+TEST_F(MessageTexts, VariablesElementOfALanguageFile)
+{
+    TVariables variables;
+    RegisterMessageVariables(variables);
+    const TXmlDocument document =
+        ReadXml("<Variables><Item Name=\"emptycat\" Value=\"Vide\"/>"
+                "<Anything name=\"TIMELEFT\" value=\"%d secondes\\nrestantes\"/>"
+                "<Item Name=\"Missing\" Value=\"x\"/><Item Value=\"no key\"/></Variables>");
+    ASSERT_TRUE(document.IsOk());
+    EXPECT_EQ(variables.LoadFromXml(*document.Root), 2);
+    EXPECT_EQ(EmptyCat, QStringLiteral("Vide"));
+    EXPECT_EQ(TimeLeft, QStringLiteral("%d secondes\r\nrestantes"));
+    EXPECT_EQ(NewCam, QStringLiteral("New Webcam"));
 }
