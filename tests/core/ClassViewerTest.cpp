@@ -9,7 +9,9 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -65,6 +67,32 @@ QByteArray Wrap(const QByteArray& inner)
 {
     return "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Options>" + inner + "</Options>";
 }
+
+// Drops the capabilities that let root ignore file permissions, for this thread, while alive.
+class TWithoutFilePrivileges
+{
+public:
+    TWithoutFilePrivileges()
+    {
+        if (syscall(SYS_capget, &header_, saved_) != 0)
+            return;
+        __user_cap_data_struct lowered[2] = {saved_[0], saved_[1]};
+        const unsigned mask =
+            (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER);
+        lowered[0].effective &= ~mask;
+        active_ = syscall(SYS_capset, &header_, lowered) == 0;
+    }
+    ~TWithoutFilePrivileges()
+    {
+        if (active_)
+            syscall(SYS_capset, &header_, saved_);
+    }
+
+private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2]{};
+    bool active_ = false;
+};
 
 class Settings : public ::testing::Test
 {
@@ -501,12 +529,15 @@ TEST_F(Settings, BadFilesLoadWhatTheyCanAndStayUntouched)
 
 TEST_F(Settings, FailedSaveInReadOnlyFolderLeavesThePreviousFile)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders; see the file size limit test";
     WriteAll(viewer_.OptionsPath, ExampleOptions);
-    QFile::setPermissions(dir_.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     viewer_.Root.ForcePath("Changed");
-    const bool saved = viewer_.SaveOptions();
+    QFile::setPermissions(dir_.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    bool saved = false;
+    {
+        // Root writes into read-only folders unless it lays down that privilege.
+        TWithoutFilePrivileges unprivileged;
+        saved = viewer_.SaveOptions();
+    }
     QFile::setPermissions(dir_.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                            QFileDevice::ExeOwner);
     EXPECT_FALSE(saved);
