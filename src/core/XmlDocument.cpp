@@ -248,6 +248,24 @@ struct TWriteFrame
 void AppendXmlEscaped(QByteArray& out, QStringView value)
 {
     const qsizetype size = value.size();
+    // Fast path: the common value of plain Latin-1 characters is copied in one go.
+    {
+        const char16_t* data = value.utf16();
+        bool plain = true;
+        for (qsizetype i = 0; i < size && plain; ++i) {
+            const char16_t c = data[i];
+            plain = c >= 0x20 && c <= 0xFF && c != '"' && c != '&' && c != '\'' && c != '<' &&
+                    c != '>';
+        }
+        if (plain) {
+            const qsizetype start = out.size();
+            out.resize(start + size);
+            char* target = out.data() + start;
+            for (qsizetype i = 0; i < size; ++i)
+                target[i] = static_cast<char>(data[i]);
+            return;
+        }
+    }
     for (qsizetype i = 0; i < size; ++i) {
         const char16_t c = value[i].unicode();
         switch (c) {
