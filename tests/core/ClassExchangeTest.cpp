@@ -143,7 +143,7 @@ TEST_F(Exchange, NestedCategoryRoundTrip)
     EXPECT_EQ(back->Name, "D cam");
     EXPECT_EQ(back->Refresh, 12);
     EXPECT_EQ(back->LastId, 0);
-    EXPECT_EQ(recorder_.Rebuilds, 4) << "once for every Category element";
+    EXPECT_EQ(recorder_.Rebuilds, 1) << "once for the whole list";
     EXPECT_TRUE(recorder_.Opened.empty()) << "a category list opens nothing";
 }
 
@@ -276,7 +276,7 @@ TEST_F(Exchange, CategoryListMergesWithoutDuplicatesInItsSubtree)
     ASSERT_EQ(category->Webcams.Count(), 1) << "the second import adds nothing";
     EXPECT_EQ(category->Webcams.Items(0)->Refresh, 30);
     EXPECT_EQ(root_.Webcams.Count(), 1);
-    EXPECT_EQ(recorder_.Rebuilds, 4);
+    EXPECT_EQ(recorder_.Rebuilds, 2);
 }
 
 TEST_F(Exchange, CategoryListItemsAndAttributes)
@@ -306,6 +306,34 @@ TEST_F(Exchange, CategoryListItemsAndAttributes)
     EXPECT_EQ(ChildNames(*top), QStringList({""})) << "a nameless category";
     EXPECT_EQ(top->Categories.Items(0)->Webcams.Count(), 1)
         << "the search covers the sub-category, not its parent";
+}
+
+TEST_F(Exchange, DuplicateTestCoversTheTargetsSubtreeOnly)
+{
+    TCamCategory* first = root_.Categories.Add();
+    first->Name = "T";
+    TCamCategory* second = root_.Categories.Add();
+    second->Name = "T"; // a duplicate name: the first is the target
+    second->Webcams.Add()->Url = "w";
+    first->ForcePath("Old")->Webcams.Add()->Url = "old";
+
+    Import("<Category Name=\"T\">"
+           " <Webcam Url=\"old\"/>"             // below T already
+           " <Category Name=\"S\"><Webcam Url=\"x\"/></Category>"
+           " <Webcam Url=\"x\"/>"               // now below T through S
+           " <Webcam Url=\"y\"/><Webcam Url=\"y\"/>" // twice in the file
+           " <Webcam Url=\"w\"/>"               // only in the other T
+           " <Category Name=\"S2\"><Webcam Url=\"y\"/></Category>" // S2's subtree lacks y
+           "</Category>");
+    QStringList urls;
+    for (int i = 0; i < first->Webcams.Count(); ++i)
+        urls.append(first->Webcams.Items(i)->Url);
+    EXPECT_EQ(urls, QStringList({"y", "w"}));
+    EXPECT_EQ(first->FindCategory("S")->Webcams.Count(), 1);
+    ASSERT_NE(first->FindCategory("S2"), nullptr);
+    EXPECT_EQ(first->FindCategory("S2")->Webcams.Count(), 1);
+    EXPECT_EQ(second->Webcams.Count(), 1);
+    EXPECT_EQ(root_.Categories.Count(), 2);
 }
 
 TEST_F(Exchange, RootElementDecides)
