@@ -10,7 +10,6 @@
 #include <optional>
 #include <vector>
 
-
 namespace {
 
 std::unique_ptr<TXmlElement> CalCategoryTree(const TCamCategory& category)
@@ -124,8 +123,7 @@ void ImportCategory(const TXmlElement& element, std::vector<TImportLevel>& level
 
 } // namespace
 
-QByteArray TCamExchange::BuildCamDocument(const TCamWebcam& webcam,
-                                          const QStringList& categoryPath)
+QByteArray TCamExchange::BuildCamDocument(const TCamWebcam& webcam, const QStringList& categoryPath)
 {
     TXmlElement root(QStringLiteral("Webcam"));
     root.AddChild(QStringLiteral("Url"), webcam.Url);

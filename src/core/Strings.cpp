@@ -27,7 +27,8 @@ QString RefreshTitle = QStringLiteral("Refresh");
 QString RefreshCaption = QStringLiteral("Enter value for refresh interval, in seconds");
 QString NoWindow = QStringLiteral("No Window");
 QString AviGenerated = QStringLiteral("AVI Generation Complete");
-QString StartText = QStringLiteral("Right click on this icon and select a webcam you want to watch.");
+QString StartText =
+    QStringLiteral("Right click on this icon and select a webcam you want to watch.");
 QString StartTitle = QStringLiteral("First Launch of ");
 QString Refreshing = QStringLiteral("Refreshing ");
 QString NewCat = QStringLiteral("New Category");

@@ -254,8 +254,8 @@ void AppendXmlEscaped(QByteArray& out, QStringView value)
         bool plain = true;
         for (qsizetype i = 0; i < size && plain; ++i) {
             const char16_t c = data[i];
-            plain = c >= 0x20 && c <= 0xFF && c != '"' && c != '&' && c != '\'' && c != '<' &&
-                    c != '>';
+            plain =
+                c >= 0x20 && c <= 0xFF && c != '"' && c != '&' && c != '\'' && c != '<' && c != '>';
         }
         if (plain) {
             const qsizetype start = out.size();
@@ -292,7 +292,8 @@ void AppendXmlEscaped(QByteArray& out, QStringView value)
             out += static_cast<char>(c);
             continue;
         }
-        if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(value[i + 1].unicode())) {
+        if (QChar::isHighSurrogate(c) && i + 1 < size &&
+            QChar::isLowSurrogate(value[i + 1].unicode())) {
             AppendReference(out, QChar::surrogateToUcs4(c, value[i + 1].unicode()));
             ++i;
             continue;

@@ -1,4 +1,5 @@
 #include "core/ClassExchange.h"
+
 #include "core/Strings.h"
 #include "core/XmlDocument.h"
 
@@ -198,20 +199,28 @@ TEST_F(Exchange, SingleWebcamRules)
         int Refresh;
     };
     const Row rows[] = {
-        {"path", "<Url>u</Url><Name>n</Name><Category>Europe,Belgium</Category>", true,
-         {"Europe", "Belgium"}, 30},
-        {"quoted path", "<Url>u</Url><Name>n</Name><category>&#34;A B&#34;</category>", true,
-         {"A B"}, 30},
+        {"path",
+         "<Url>u</Url><Name>n</Name><Category>Europe,Belgium</Category>",
+         true,
+         {"Europe", "Belgium"},
+         30},
+        {"quoted path",
+         "<Url>u</Url><Name>n</Name><category>&#34;A B&#34;</category>",
+         true,
+         {"A B"},
+         30},
         {"empty path", "<Url>u</Url><Name>n</Name><Category/>", false, {}, 0},
         {"blank path", "<Url>u</Url><Name>n</Name><Category>  </Category>", false, {}, 0},
         {"no Url", "<Name>n</Name>", false, {}, 0},
         {"empty Url", "<Url/><Name>n</Name>", false, {}, 0},
         {"no Name", "<Url>u</Url>", false, {}, 0},
-        {"Refresh letters", "<Url>u</Url><Name>n</Name><Refresh>abc</Refresh>", true,
-         {"Imported"}, -1},
+        {"Refresh letters",
+         "<Url>u</Url><Name>n</Name><Refresh>abc</Refresh>",
+         true,
+         {"Imported"},
+         -1},
         {"Refresh empty", "<Url>u</Url><Name>n</Name><Refresh/>", true, {"Imported"}, -1},
-        {"Refresh set", "<url>u</url><NAME>n</NAME><refresh>45</refresh>", true, {"Imported"},
-         45},
+        {"Refresh set", "<url>u</url><NAME>n</NAME><refresh>45</refresh>", true, {"Imported"}, 45},
     };
     for (const Row& row : rows) {
         TCamCategory root;
@@ -318,11 +327,11 @@ TEST_F(Exchange, DuplicateTestCoversTheTargetsSubtreeOnly)
     first->ForcePath("Old")->Webcams.Add()->Url = "old";
 
     Import("<Category Name=\"T\">"
-           " <Webcam Url=\"old\"/>"             // below T already
+           " <Webcam Url=\"old\"/>" // below T already
            " <Category Name=\"S\"><Webcam Url=\"x\"/></Category>"
-           " <Webcam Url=\"x\"/>"               // now below T through S
-           " <Webcam Url=\"y\"/><Webcam Url=\"y\"/>" // twice in the file
-           " <Webcam Url=\"w\"/>"               // only in the other T
+           " <Webcam Url=\"x\"/>"                                  // now below T through S
+           " <Webcam Url=\"y\"/><Webcam Url=\"y\"/>"               // twice in the file
+           " <Webcam Url=\"w\"/>"                                  // only in the other T
            " <Category Name=\"S2\"><Webcam Url=\"y\"/></Category>" // S2's subtree lacks y
            "</Category>");
     QStringList urls;
@@ -387,14 +396,14 @@ TEST_F(Exchange, DamagedFilesImportNothingOrWhatCameBefore)
     // A single webcam cut short: nothing (its fields may be cut).
     TCamCategory other;
     Recorder recorder;
-    EXPECT_EQ(TCamExchange::ImportBytes(ExampleCam.left(ExampleCam.indexOf("<Cagegory")),
-                                        other, recorder.Callbacks()),
+    EXPECT_EQ(TCamExchange::ImportBytes(ExampleCam.left(ExampleCam.indexOf("<Cagegory")), other,
+                                        recorder.Callbacks()),
               TImportResult::Nothing);
     EXPECT_EQ(other.Categories.Count(), 0);
     EXPECT_TRUE(recorder.Opened.empty());
 
-    for (const QByteArray& bytes : {QByteArray(), QByteArray("not xml at all"),
-                                    QByteArray("\xff\xfe\x00\x01garbage", 11)}) {
+    for (const QByteArray& bytes :
+         {QByteArray(), QByteArray("not xml at all"), QByteArray("\xff\xfe\x00\x01garbage", 11)}) {
         TCamCategory root;
         EXPECT_EQ(TCamExchange::ImportBytes(bytes, root, recorder.Callbacks()),
                   TImportResult::Nothing);
@@ -414,8 +423,7 @@ TEST_F(Exchange, OversizedFileIsRefusedWithoutReadingIt)
     }
     QElapsedTimer timer;
     timer.start();
-    EXPECT_EQ(TCamExchange::ImportFile(path, root_, recorder_.Callbacks()),
-              TImportResult::Nothing);
+    EXPECT_EQ(TCamExchange::ImportFile(path, root_, recorder_.Callbacks()), TImportResult::Nothing);
     EXPECT_LT(timer.elapsed(), 2000);
     EXPECT_EQ(root_.Categories.Count(), 0);
 
@@ -452,9 +460,9 @@ TEST_F(Exchange, DeepNestingKeepsWhatCameBefore)
         path += "p" + QByteArray::number(i) + ",";
     TCamCategory other;
     Recorder recorder;
-    EXPECT_EQ(TCamExchange::ImportBytes(CamFile("<Url>u</Url><Name>n</Name><Category>" + path +
-                                                "</Category>"),
-                                        other, recorder.Callbacks()),
+    EXPECT_EQ(TCamExchange::ImportBytes(
+                  CamFile("<Url>u</Url><Name>n</Name><Category>" + path + "</Category>"), other,
+                  recorder.Callbacks()),
               TImportResult::Nothing);
     EXPECT_EQ(other.Categories.Count(), 0);
 }

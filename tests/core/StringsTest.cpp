@@ -1,4 +1,5 @@
 #include "core/Strings.h"
+
 #include "core/XmlDocument.h"
 
 #include <gtest/gtest.h>
@@ -18,10 +19,10 @@ TEST_F(MessageTexts, SeventeenKeysInOrderWithTheirDefaults)
 {
     TVariables variables;
     RegisterMessageVariables(variables);
-    const QStringList keys = {"EmptyCat",   "TimeLeft",    "TimeLeftOne", "TestingRefresh",
-                              "RefreshTitle", "RefreshCaption", "NoWindow", "AviGenerated",
-                              "StartText",  "StartTitle",  "Refreshing",  "NewCat",
-                              "NewCam",     "ImportedCat", "CamHint",     "Unknow",
+    const QStringList keys = {"EmptyCat",     "TimeLeft",       "TimeLeftOne", "TestingRefresh",
+                              "RefreshTitle", "RefreshCaption", "NoWindow",    "AviGenerated",
+                              "StartText",    "StartTitle",     "Refreshing",  "NewCat",
+                              "NewCam",       "ImportedCat",    "CamHint",     "Unknow",
                               "OnlineText"};
     EXPECT_EQ(variables.Keys(), keys);
 
