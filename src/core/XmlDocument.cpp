@@ -193,14 +193,14 @@ TXmlDocument ReadXmlFile(const QString& path)
         document.ErrorString = file.errorString();
         return document;
     }
-    // Check the size before reading a byte, and read at most one byte more than allowed, so that
-    // a huge (or growing) file is refused without being loaded.
+    // Check the size before reading a byte, so that a huge file is refused without being loaded
+    // (a file that grows meanwhile is refused by ReadXml).
     if (file.size() > MaxXmlFileSize) {
         document.Status = TXmlStatus::TooLarge;
         document.ErrorString = QStringLiteral("The file is larger than 64 MiB.");
         return document;
     }
-    const QByteArray bytes = file.read(MaxXmlFileSize + 1);
+    const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         document.Status = TXmlStatus::CannotOpen;
         document.ErrorString = file.errorString();
