@@ -87,6 +87,26 @@ bool IsBlank(const QString& text)
     return true;
 }
 
+// Element and attribute names repeat all through a file: share one string per distinct name.
+class TNameTable
+{
+public:
+    QString Intern(QStringView name)
+    {
+        for (const QString& known : names_) {
+            if (known == name)
+                return known;
+        }
+        QString added = name.toString();
+        if (names_.size() < 64)
+            names_.push_back(added);
+        return added;
+    }
+
+private:
+    std::vector<QString> names_;
+};
+
 } // namespace
 
 TXmlDocument ReadXml(const QByteArray& bytes)
@@ -101,6 +121,7 @@ TXmlDocument ReadXml(const QByteArray& bytes)
     QXmlStreamReader reader(bytes);
     reader.setNamespaceProcessing(false);
     std::vector<TXmlElement*> open; // the elements whose end tag has not come yet
+    TNameTable names;
     bool rootDone = false;
 
     while (!reader.atEnd()) {
@@ -115,10 +136,11 @@ TXmlDocument ReadXml(const QByteArray& bytes)
                 document.ErrorString = QStringLiteral("The elements are nested too deeply.");
                 break;
             }
-            auto element = std::make_unique<TXmlElement>(reader.qualifiedName().toString());
+            auto element = std::make_unique<TXmlElement>(names.Intern(reader.qualifiedName()));
             const QXmlStreamAttributes attributes = reader.attributes();
+            element->ReserveAttributes(attributes.size());
             for (const QXmlStreamAttribute& attribute : attributes)
-                element->AddAttribute(attribute.qualifiedName().toString(),
+                element->AddAttribute(names.Intern(attribute.qualifiedName()),
                                       attribute.value().toString());
             TXmlElement* raw = nullptr;
             if (open.empty()) {
@@ -171,14 +193,14 @@ TXmlDocument ReadXmlFile(const QString& path)
         document.ErrorString = file.errorString();
         return document;
     }
-    // Check the size before reading a byte, and read at most one byte more than allowed, so that
-    // a huge (or growing) file is refused without being loaded.
+    // Check the size before reading a byte, so that a huge file is refused without being loaded
+    // (a file that grows meanwhile is refused by ReadXml).
     if (file.size() > MaxXmlFileSize) {
         document.Status = TXmlStatus::TooLarge;
         document.ErrorString = QStringLiteral("The file is larger than 64 MiB.");
         return document;
     }
-    const QByteArray bytes = file.read(MaxXmlFileSize + 1);
+    const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         document.Status = TXmlStatus::CannotOpen;
         document.ErrorString = file.errorString();
@@ -226,6 +248,24 @@ struct TWriteFrame
 void AppendXmlEscaped(QByteArray& out, QStringView value)
 {
     const qsizetype size = value.size();
+    // Fast path: the common value of plain Latin-1 characters is copied in one go.
+    {
+        const char16_t* data = value.utf16();
+        bool plain = true;
+        for (qsizetype i = 0; i < size && plain; ++i) {
+            const char16_t c = data[i];
+            plain =
+                c >= 0x20 && c <= 0xFF && c != '"' && c != '&' && c != '\'' && c != '<' && c != '>';
+        }
+        if (plain) {
+            const qsizetype start = out.size();
+            out.resize(start + size);
+            char* target = out.data() + start;
+            for (qsizetype i = 0; i < size; ++i)
+                target[i] = static_cast<char>(data[i]);
+            return;
+        }
+    }
     for (qsizetype i = 0; i < size; ++i) {
         const char16_t c = value[i].unicode();
         switch (c) {
@@ -252,7 +292,8 @@ void AppendXmlEscaped(QByteArray& out, QStringView value)
             out += static_cast<char>(c);
             continue;
         }
-        if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(value[i + 1].unicode())) {
+        if (QChar::isHighSurrogate(c) && i + 1 < size &&
+            QChar::isLowSurrogate(value[i + 1].unicode())) {
             AppendReference(out, QChar::surrogateToUcs4(c, value[i + 1].unicode()));
             ++i;
             continue;
