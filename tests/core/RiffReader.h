@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -105,5 +106,81 @@ private:
             return false;
         }
         return true;
+    }
+};
+
+// The streams and chunks of an AVI file as a reader sees them.
+struct TStreamView
+{
+    std::string Type;
+    std::uint32_t Scale = 0, Rate = 0, Length = 0, SampleSize = 0;
+    const TRiffChunk* Strf = nullptr;
+    const TRiffChunk* Indx = nullptr; // null when the space is JUNK
+};
+
+struct TMoviChunk
+{
+    std::string Id;
+    std::uint64_t DataAt;
+    std::uint32_t Size;
+    int Part;
+};
+
+// The parts of a written file as a reader sees them.
+struct TAviView
+{
+    TRiffFile File;
+    const TRiffChunk* Hdrl = nullptr;
+    std::vector<TStreamView> Streams;
+    std::vector<TMoviChunk> Chunks; // every data chunk of every part, index chunks left out
+    std::vector<const TRiffChunk*> IndexChunks;
+
+    explicit TAviView(const QString& path) : File(path)
+    {
+        if (!File.Ok || File.Top.empty() || File.Top[0].Type != "AVI ")
+            return;
+        Hdrl = File.Top[0].Find("LIST", "hdrl");
+        if (!Hdrl)
+            return;
+        for (const TRiffChunk* strl : Hdrl->All("LIST", "strl")) {
+            TStreamView s;
+            const TRiffChunk* strh = strl->Find("strh");
+            const std::uint64_t at = strh->DataAt();
+            s.Type = File.Four(at);
+            s.Scale = File.U32(at + 20);
+            s.Rate = File.U32(at + 24);
+            s.Length = File.U32(at + 32);
+            s.SampleSize = File.U32(at + 44);
+            s.Strf = strl->Find("strf");
+            s.Indx = strl->Find("indx");
+            Streams.push_back(s);
+        }
+        for (std::size_t p = 0; p < File.Top.size(); ++p) {
+            const TRiffChunk* movi = File.Top[p].Find("LIST", "movi");
+            if (!movi)
+                continue;
+            for (const TRiffChunk& c : movi->Children) {
+                if (c.Id.rfind("ix", 0) == 0)
+                    IndexChunks.push_back(&c);
+                else
+                    Chunks.push_back({c.Id, c.DataAt(), c.Size, static_cast<int>(p)});
+            }
+        }
+    }
+    bool Ok() const { return Hdrl != nullptr; }
+    std::uint32_t Avih(int field) const { return File.U32(Hdrl->Find("avih")->DataAt() + 4 * field); }
+    int Count(const std::string& id) const
+    {
+        int n = 0;
+        for (const TMoviChunk& c : Chunks)
+            n += c.Id == id;
+        return n;
+    }
+    // The pixel at x, y (top-down) of frame chunk c, as r, g, b.
+    std::array<int, 3> Pixel(const TMoviChunk& c, int width, int height, int x, int y) const
+    {
+        const std::uint64_t row = (std::uint64_t(width) * 3 + 3) / 4 * 4;
+        const std::uint8_t* p = &File.Bytes[c.DataAt + (height - 1 - y) * row + 3 * x];
+        return {p[2], p[1], p[0]};
     }
 };
