@@ -4,15 +4,24 @@
 
 #include <QFile>
 
-TAviJpegSource::TAviJpegSource(const QStringList& files, bool prefetch)
-    : FFiles(files), FPrefetch(prefetch)
+#include <algorithm>
+
+TAviJpegSource::TAviJpegSource(const QStringList& files, int lookahead)
+    : FFiles(files), FLookahead(std::max(0, lookahead))
 {
 }
 
 TAviJpegSource::~TAviJpegSource()
 {
-    if (FNext.valid())
-        FNext.wait();
+    DropLookahead();
+}
+
+void TAviJpegSource::DropLookahead()
+{
+    for (std::future<TDecoded>& f : FNext)
+        f.wait();
+    FNext.clear();
+    FNextIndex = -1;
 }
 
 int TAviJpegSource::Count() const
@@ -60,19 +69,19 @@ const TBitmap* TAviJpegSource::Frame(int index)
 {
     if (index < 0 || index >= Count())
         return nullptr;
-    if (FNext.valid() && FNextIndex == index) {
-        FCurrent = FNext.get();
+    if (!FNext.empty() && FNextIndex == index) {
+        FCurrent = FNext.front().get();
+        FNext.pop_front();
+        ++FNextIndex;
     } else {
-        if (FNext.valid())
-            FNext.wait();
-        FNext = {};
+        DropLookahead();
         FCurrent = Decode(FFiles[index]);
-    }
-    FNextIndex = -1;
-    if (FPrefetch && index + 1 < Count()) {
         FNextIndex = index + 1;
-        FNext = std::async(std::launch::async, &TAviJpegSource::Decode, FFiles[index + 1]);
     }
+    // Keep the next FLookahead files decoding.
+    for (int next = FNextIndex + static_cast<int>(FNext.size());
+         static_cast<int>(FNext.size()) < FLookahead && next < Count(); ++next)
+        FNext.push_back(std::async(std::launch::async, &TAviJpegSource::Decode, FFiles[next]));
     if (!FCurrent.Ok) {
         if (OnSkip)
             OnSkip(FFiles[index], FCurrent.Error);

@@ -5,16 +5,17 @@
 #include <QString>
 #include <QStringList>
 
+#include <deque>
 #include <functional>
 #include <future>
 
 // Frames from JPEG files: each file is read and decoded when its frame is asked for, so that
-// memory holds two frames whatever the number of files. With Prefetch on, the next file is
-// decoded on a second thread while the current frame is written.
+// memory holds a few frames whatever the number of files. The next lookahead files are decoded on
+// other threads while the current frame is written (0: every file on the caller's thread).
 class TAviJpegSource : public TAviFrameSource
 {
 public:
-    explicit TAviJpegSource(const QStringList& files, bool prefetch = true);
+    explicit TAviJpegSource(const QStringList& files, int lookahead = 1);
     ~TAviJpegSource() override;
     TAviJpegSource(const TAviJpegSource&) = delete;
     TAviJpegSource& operator=(const TAviJpegSource&) = delete;
@@ -41,8 +42,11 @@ private:
     static TDecoded Decode(const QString& path);
 
     const QStringList FFiles;
-    const bool FPrefetch;
+    const int FLookahead;
     TDecoded FCurrent;
-    std::future<TDecoded> FNext;
+    // Decodes under way for the files after the current one, in order, the first for FNextIndex.
+    std::deque<std::future<TDecoded>> FNext;
     int FNextIndex = -1;
+
+    void DropLookahead();
 };

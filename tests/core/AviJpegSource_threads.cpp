@@ -36,7 +36,7 @@ bool Near(int a, int b)
     return std::abs(a - b) <= 4;
 }
 
-class AviJpegSourceTest : public ::testing::TestWithParam<bool>
+class AviJpegSourceTest : public ::testing::TestWithParam<int>
 {
 protected:
     QTemporaryDir Dir;
@@ -121,4 +121,4 @@ TEST_P(AviJpegSourceTest, DestroyedWithAPrefetchUnderWay)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Prefetch, AviJpegSourceTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(Lookahead, AviJpegSourceTest, ::testing::Values(0, 1, 2, 5));
