@@ -3,7 +3,6 @@
 #include "core/JpegCodec.h"
 
 #include <QFile>
-
 #include <algorithm>
 
 TAviJpegSource::TAviJpegSource(const QStringList& files, int lookahead)

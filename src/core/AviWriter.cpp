@@ -1,7 +1,6 @@
 #include "core/AviWriter.h"
 
 #include <QFile>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -23,9 +22,9 @@
 
 namespace {
 
-constexpr std::uint32_t KeyFrame = 0x10;         // idx1 flag
-constexpr std::uint32_t HasIndex = 0x10;         // avih flag
-constexpr std::uint32_t IsInterleaved = 0x100;   // avih flag
+constexpr std::uint32_t KeyFrame = 0x10;           // idx1 flag
+constexpr std::uint32_t HasIndex = 0x10;           // avih flag
+constexpr std::uint32_t IsInterleaved = 0x100;     // avih flag
 constexpr std::int64_t MaxChunksPerPart = 1 << 18; // bounds the index memory of a part
 constexpr int SuperIndexHeader = 24;
 constexpr int StdIndexHeader = 24;
@@ -221,7 +220,7 @@ struct TStream
         std::uint32_t Duration;
     };
     std::vector<TSuper> Super;
-    int SuperAt = 0; // header offset of the reserved super index chunk
+    int SuperAt = 0;  // header offset of the reserved super index chunk
     int LengthAt = 0; // header offset of strh dwLength
     int BufferAt = 0; // header offset of strh dwSuggestedBufferSize
     std::uint64_t Length = 0;
@@ -234,7 +233,8 @@ class TAviFileWriter
 {
 public:
     TAviFileWriter(const TSettings& settings, TWavSound* sound)
-        : S(settings), Sound(sound), FrameBytes(AviRules::FrameBytes(settings.Width, settings.Height))
+        : S(settings), Sound(sound),
+          FrameBytes(AviRules::FrameBytes(settings.Width, settings.Height))
     {
     }
 
@@ -267,8 +267,8 @@ public:
         if (Sound) {
             // Sound chunks hold at most about a second, whole blocks.
             const std::int64_t second = std::clamp<std::int64_t>(Sound->AvgBytesPerSec, 1, 1 << 20);
-            AudioCap = std::max<std::int64_t>(second - second % Sound->BlockAlign,
-                                              Sound->BlockAlign);
+            AudioCap =
+                std::max<std::int64_t>(second - second % Sound->BlockAlign, Sound->BlockAlign);
         }
 
         WriteHeader(count);
@@ -281,10 +281,9 @@ public:
             if (bitmap) {
                 AviRules::DrawFrame(*bitmap, S.Width, S.Height, S.Stretch, frame.data() + 8);
                 if (Sound)
-                    WriteSound(audio, AviRules::AudioBytesUntil(frames + 1, S.FrameTime,
-                                                                Sound->AvgBytesPerSec,
-                                                                Sound->BlockAlign,
-                                                                Sound->DataBytes));
+                    WriteSound(audio, AviRules::AudioBytesUntil(
+                                          frames + 1, S.FrameTime, Sound->AvgBytesPerSec,
+                                          Sound->BlockAlign, Sound->DataBytes));
                 AddChunk(Video, frame.data(), static_cast<std::uint32_t>(FrameBytes), 1, true);
                 ++frames;
             }
@@ -429,11 +428,11 @@ private:
         h.Four("strh");
         h.U32(56);
         h.Four("vids");
-        h.U32(0); // handler
-        h.U32(0); // flags
-        h.U16(0); // priority
-        h.U16(0); // language
-        h.U32(0); // initial frames
+        h.U32(0);           // handler
+        h.U32(0);           // flags
+        h.U16(0);           // priority
+        h.U16(0);           // language
+        h.U32(0);           // initial frames
         h.U32(S.FrameTime); // scale
         h.U32(1000);        // rate
         h.U32(0);           // start
@@ -517,13 +516,13 @@ private:
     }
 
     // buffer: 8 free bytes, then size bytes of data, then room for a pad byte.
-    void AddChunk(TStream& stream, std::uint8_t* buffer, std::uint32_t size,
-                  std::uint32_t duration, bool frame)
+    void AddChunk(TStream& stream, std::uint8_t* buffer, std::uint32_t size, std::uint32_t duration,
+                  bool frame)
     {
         const std::uint64_t total = 8 + size + (size & 1);
-        if (PartChunks > 0 && (Pos - PartStart + total + IndexBytes(1) >
-                                   static_cast<std::uint64_t>(S.PartLimit) ||
-                               PartChunks >= MaxChunksPerPart)) {
+        if (PartChunks > 0 &&
+            (Pos - PartStart + total + IndexBytes(1) > static_cast<std::uint64_t>(S.PartLimit) ||
+             PartChunks >= MaxChunksPerPart)) {
             ClosePart(false);
             OpenPart();
         }
@@ -577,8 +576,8 @@ private:
             ix.U32(static_cast<std::uint32_t>(e.Offset - base));
             ix.U32(e.Size); // top bit clear: every chunk is a key frame
         }
-        stream.Super.push_back({Pos, static_cast<std::uint32_t>(ix.Data.size()),
-                                stream.PartDuration});
+        stream.Super.push_back(
+            {Pos, static_cast<std::uint32_t>(ix.Data.size()), stream.PartDuration});
         WriteAll(ix.Data.data(), ix.Data.size());
     }
 
@@ -728,14 +727,18 @@ void DrawFrame(const TBitmap& source, int width, int height, bool stretch, std::
 {
     const std::int64_t row = RowBytes(width);
     const int pad = static_cast<int>(row - std::int64_t(width) * 3);
+    // A bitmap whose rows do not fit its pixels is drawn as an empty one.
     const bool empty = source.IsEmpty() ||
+                       std::int64_t(source.Stride) < std::int64_t(source.Width) * 3 ||
                        source.Pixels.size() < std::size_t(source.Stride) * source.Height;
     if (stretch && !empty) {
         std::vector<int> columns(static_cast<std::size_t>(width));
         for (int x = 0; x < width; ++x)
-            columns[x] = static_cast<int>((2 * std::int64_t(x) + 1) * source.Width / (2 * width)) * 3;
+            columns[x] =
+                static_cast<int>((2 * std::int64_t(x) + 1) * source.Width / (2 * width)) * 3;
         for (int y = 0; y < height; ++y) {
-            const int sy = static_cast<int>((2 * std::int64_t(y) + 1) * source.Height / (2 * height));
+            const int sy =
+                static_cast<int>((2 * std::int64_t(y) + 1) * source.Height / (2 * height));
             const std::uint8_t* s = source.Row(sy);
             std::uint8_t* d = out + (height - 1 - y) * row;
             if (source.Width == width) {
@@ -776,8 +779,7 @@ void DrawFrame(const TBitmap& source, int width, int height, bool stretch, std::
 }
 
 std::int64_t AudioBytesUntil(std::int64_t frames, std::uint32_t frameTime,
-                             std::uint32_t avgBytesPerSec, int blockAlign,
-                             std::int64_t totalBytes)
+                             std::uint32_t avgBytesPerSec, int blockAlign, std::int64_t totalBytes)
 {
     if (frames <= 0 || blockAlign < 1)
         return 0;
@@ -792,7 +794,8 @@ std::int64_t AudioBytesUntil(std::int64_t frames, std::uint32_t frameTime,
 } // namespace AviRules
 
 TAviWriter::TAviWriter(int screenWidth, int screenHeight)
-    : Height(AviRules::DefaultFrameSide(screenHeight)), Width(AviRules::DefaultFrameSide(screenWidth))
+    : Height(AviRules::DefaultFrameSide(screenHeight)),
+      Width(AviRules::DefaultFrameSide(screenWidth))
 {
 }
 

@@ -3,7 +3,6 @@
 #include "core/Bitmap.h"
 
 #include <QString>
-
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
@@ -45,7 +44,10 @@ inline constexpr std::int64_t MaxFrameBytes = std::int64_t(512) << 20;
 QString FileExtension(const QString& path);
 
 // The default frame size: a tenth of the screen's size in each direction.
-inline int DefaultFrameSide(int screenSide) { return screenSide / 10; }
+inline int DefaultFrameSide(int screenSide)
+{
+    return screenSide / 10;
+}
 
 // Draws source into a Width x Height frame as stored in the file: rows bottom-up, bytes blue,
 // green, red, each row padded with zeros to RowBytes(width). out holds FrameBytes(width, height)
@@ -57,8 +59,7 @@ void DrawFrame(const TBitmap& source, int width, int height, bool stretch, std::
 // Audio bytes that belong before the end of frame number frames (each frameTime ms long), for a
 // sound of avgBytesPerSec rounded down to whole blocks and capped at totalBytes.
 std::int64_t AudioBytesUntil(std::int64_t frames, std::uint32_t frameTime,
-                             std::uint32_t avgBytesPerSec, int blockAlign,
-                             std::int64_t totalBytes);
+                             std::uint32_t avgBytesPerSec, int blockAlign, std::int64_t totalBytes);
 
 } // namespace AviRules
 

@@ -1,12 +1,10 @@
 // The JPEG frame source decodes the next file on a second thread: run under ThreadSanitizer too.
+#include "RiffReader.h"
 #include "core/AviJpegSource.h"
 #include "core/JpegCodec.h"
 
-#include "RiffReader.h"
-
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 namespace {

@@ -5,13 +5,13 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include <functional>
 #include <algorithm>
 #include <array>
+#include <csignal>
+#include <functional>
+#include <gtest/gtest.h>
 #include <memory>
+#include <sys/resource.h>
 
 namespace {
 
@@ -61,8 +61,8 @@ QByteArray FmtPcm(int rate, int channels, int bits)
 {
     const int align = channels * bits / 8;
     return Le16(1) + Le16(static_cast<std::uint16_t>(channels)) + Le32(rate) +
-           Le32(static_cast<std::uint32_t>(rate * align)) + Le16(static_cast<std::uint16_t>(align)) +
-           Le16(static_cast<std::uint16_t>(bits));
+           Le32(static_cast<std::uint32_t>(rate * align)) +
+           Le16(static_cast<std::uint16_t>(align)) + Le16(static_cast<std::uint16_t>(bits));
 }
 
 // Sample bytes that count up, so that their order can be checked in the file.
@@ -157,10 +157,14 @@ public:
 
 TEST(AviRules, RowAndFrameBytes)
 {
-    struct Row { int w, h; std::int64_t row, frame; };
-    for (const Row& r : {Row{1, 1, 4, 4}, Row{2, 3, 8, 24}, Row{4, 2, 12, 24}, Row{101, 10, 304, 3040},
-                         Row{640, 480, 1920, 921600}, Row{0, 10, 0, 0}, Row{10, 0, 32, 0},
-                         Row{-5, 10, 0, 0}, Row{100000, 100000, 300000, 0}}) {
+    struct Row
+    {
+        int w, h;
+        std::int64_t row, frame;
+    };
+    for (const Row& r : {Row{1, 1, 4, 4}, Row{2, 3, 8, 24}, Row{4, 2, 12, 24},
+                         Row{101, 10, 304, 3040}, Row{640, 480, 1920, 921600}, Row{0, 10, 0, 0},
+                         Row{10, 0, 32, 0}, Row{-5, 10, 0, 0}, Row{100000, 100000, 300000, 0}}) {
         if (r.w > 0) {
             EXPECT_EQ(AviRules::RowBytes(r.w), r.row) << r.w;
         }
@@ -170,7 +174,11 @@ TEST(AviRules, RowAndFrameBytes)
 
 TEST(AviRules, FileExtension)
 {
-    struct Row { const char* path; const char* ext; };
+    struct Row
+    {
+        const char* path;
+        const char* ext;
+    };
     for (const Row& r : {Row{"a.wav", ".wav"}, Row{"/x/y/A.WAV", ".WAV"}, Row{"a.mp3.wav", ".wav"},
                          Row{"a.wav.mp3", ".mp3"}, Row{"noext", ""}, Row{"dir.wav/file", ""},
                          Row{".wav", ".wav"}, Row{"", ""}, Row{"a.", "."}}) {
@@ -182,12 +190,17 @@ TEST(AviRules, FileExtension)
 TEST(AviRules, AudioBytesUntil)
 {
     // 8000 Hz, 16-bit stereo: 32000 bytes a second, blocks of 4.
-    struct Row { std::int64_t frames; std::uint32_t frameTime; std::int64_t total; std::int64_t bytes; };
-    for (const Row& r : {Row{1, 500, 100000, 16000}, Row{2, 500, 100000, 32000},
-                         Row{1, 1, 100000, 32}, Row{1, 333, 100000, 10656},
-                         Row{10, 500, 100000, 100000}, Row{0, 500, 100000, 0},
-                         Row{5, 0, 100000, 0}, Row{1, 4000000000u, 100000, 100000},
-                         Row{1, 1000, 30001, 30000}}) {
+    struct Row
+    {
+        std::int64_t frames;
+        std::uint32_t frameTime;
+        std::int64_t total;
+        std::int64_t bytes;
+    };
+    for (const Row& r :
+         {Row{1, 500, 100000, 16000}, Row{2, 500, 100000, 32000}, Row{1, 1, 100000, 32},
+          Row{1, 333, 100000, 10656}, Row{10, 500, 100000, 100000}, Row{0, 500, 100000, 0},
+          Row{5, 0, 100000, 0}, Row{1, 4000000000u, 100000, 100000}, Row{1, 1000, 30001, 30000}}) {
         EXPECT_EQ(AviRules::AudioBytesUntil(r.frames, r.frameTime, 32000, 4, r.total), r.bytes)
             << r.frames << " x " << r.frameTime;
     }
@@ -203,10 +216,14 @@ TEST(AviRules, DrawFrameStretchOffCropsAndPads)
         p[1] = static_cast<std::uint8_t>(20 + x + 3 * y);
         p[2] = static_cast<std::uint8_t>(30 + x + 3 * y);
     });
-    struct Row { int w, h; };
+    struct Row
+    {
+        int w, h;
+    };
     for (const Row& r : {Row{2, 1}, Row{3, 2}, Row{5, 4}, Row{1, 3}}) {
         const std::int64_t row = AviRules::RowBytes(r.w);
-        std::vector<std::uint8_t> out(static_cast<std::size_t>(AviRules::FrameBytes(r.w, r.h)), 0xEE);
+        std::vector<std::uint8_t> out(static_cast<std::size_t>(AviRules::FrameBytes(r.w, r.h)),
+                                      0xEE);
         AviRules::DrawFrame(src, r.w, r.h, false, out.data());
         for (int y = 0; y < r.h; ++y) {
             const std::uint8_t* line = &out[(r.h - 1 - y) * row];
@@ -362,7 +379,13 @@ TEST_F(AviWriterTest, StretchOffCropsLargerAndPadsSmallerBitmaps)
 TEST_F(AviWriterTest, RefusesBadListsAndSizesBeforeWritingAnything)
 {
     const TBitmap a = Solid(4, 4, 1, 2, 3);
-    struct Row { std::vector<const TBitmap*> list; int w, h; QString file; std::string message; };
+    struct Row
+    {
+        std::vector<const TBitmap*> list;
+        int w, h;
+        QString file;
+        std::string message;
+    };
     const std::vector<Row> rows = {
         {{}, 4, 4, Path("out.avi"), "No bitmaps on the Bitmaps list"},
         {{&a, &a, nullptr, &a}, 4, 4, Path("out.avi"), "Bitmaps[2] is not a TBitmap"},
@@ -383,9 +406,14 @@ TEST_F(AviWriterTest, RefusesBadListsAndSizesBeforeWritingAnything)
 
 TEST_F(AviWriterTest, WavFileNameMustEndInWav)
 {
-    struct Step { const char* value; bool ok; const char* after; };
+    struct Step
+    {
+        const char* value;
+        bool ok;
+        const char* after;
+    };
     const Step steps[] = {
-        {"", true, ""},                   // equal to the current empty name: ignored
+        {"", true, ""}, // equal to the current empty name: ignored
         {"sound.mp3", false, ""},
         {"sound.WAV", true, "sound.WAV"},
         {"SOUND.wav", true, "sound.WAV"}, // equal without regard to case: ignored
@@ -397,7 +425,8 @@ TEST_F(AviWriterTest, WavFileNameMustEndInWav)
     TAviWriter w;
     for (const Step& s : steps) {
         const std::string error = ErrorOf([&] { w.SetWavFileName(QString::fromUtf8(s.value)); });
-        EXPECT_EQ(error, s.ok ? "<no error>" : "WavFileName must name a file with the .wav extension")
+        EXPECT_EQ(error,
+                  s.ok ? "<no error>" : "WavFileName must name a file with the .wav extension")
             << s.value;
         EXPECT_EQ(w.WavFileName(), QString::fromUtf8(s.after)) << s.value;
     }
@@ -477,7 +506,12 @@ TEST_F(AviWriterTest, WavFilesThatCannotBeUsed)
     const QByteArray fmt = FmtPcm(8000, 1, 16);
     QByteArray badAlign = fmt;
     badAlign[12] = 0; // block align 0
-    struct Row { const char* name; QByteArray bytes; std::string message; };
+    struct Row
+    {
+        const char* name;
+        QByteArray bytes;
+        std::string message;
+    };
     const std::string corrupt =
         "The file could not be read, indicating a corrupt file or an unrecognized format.";
     const std::vector<Row> rows = {
@@ -507,7 +541,12 @@ TEST_F(AviWriterTest, WavFilesThatCannotBeUsed)
 TEST_F(AviWriterTest, WavWithDataFirstOrCutShortStillGivesItsSound)
 {
     const QByteArray samples = Samples(1000);
-    struct Row { const char* name; QByteArray bytes; int expected; };
+    struct Row
+    {
+        const char* name;
+        QByteArray bytes;
+        int expected;
+    };
     const std::vector<Row> rows = {
         {"datafirst.wav", Wav(FmtPcm(8000, 1, 16), samples, false), 1000},
         // A recording that was never closed: the size says more than there is.
@@ -542,7 +581,7 @@ void CheckOpenDml(const TAviView& v, int streamIndex, const std::string& chunkId
     ASSERT_NE(s.Indx, nullptr) << chunkId;
     const TRiffFile& f = v.File;
     const std::uint64_t at = s.Indx->DataAt();
-    EXPECT_EQ(f.U16(at), 4);      // longs per entry
+    EXPECT_EQ(f.U16(at), 4);       // longs per entry
     EXPECT_EQ(f.Bytes[at + 3], 0); // index of indexes
     const std::uint32_t entries = f.U32(at + 4);
     EXPECT_EQ(f.Four(at + 8), chunkId);
@@ -581,7 +620,7 @@ TEST_F(AviWriterTest, LongFilesContinueInOpenDmlParts)
     const int frameCount = 60;
     std::vector<TBitmap> frames;
     for (int i = 0; i < frameCount; ++i)
-        frames.push_back(Numbered(64, 48, i)); // 9216 bytes each
+        frames.push_back(Numbered(64, 48, i));      // 9216 bytes each
     const QByteArray samples = Samples(16000 * 31); // 31 s of sound for 30 s of video
     WriteFile(Path("s.wav"), Wav(FmtPcm(8000, 1, 16), samples));
 
@@ -671,6 +710,27 @@ TEST_F(AviWriterTest, FailureHalfWayLeavesNoTargetFile)
             EXPECT_FALSE(QFile::exists(Path("out.avi")));
         }
     }
+}
+
+TEST_F(AviWriterTest, DiskFullHalfWayLeavesNoTargetFile)
+{
+    // A file size limit makes the writes fail part of the way, as a full disk does.
+    std::vector<TBitmap> frames(30, Solid(64, 48, 1, 2, 3)); // about 277 KB of frames
+    TAviWriter w = Writer(64, 48);
+    for (const TBitmap& b : frames)
+        w.Bitmaps.push_back(&b);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 100000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string error = ErrorOf([&] { w.Write(); });
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(error, "Failed to add frame to AVI. Err=0000001B"); // EFBIG
+    EXPECT_FALSE(QFile::exists(Path("out.avi")));
+    EXPECT_FALSE(QFile::exists(Path("out.avi.part")));
 }
 
 TEST_F(AviWriterTest, SkippedFramesGiveNoFrame)

@@ -1,12 +1,10 @@
 // pictavo-avi run as a program: arguments, warnings, exit status and the file it writes.
-#include "core/JpegCodec.h"
-
 #include "RiffReader.h"
+#include "core/JpegCodec.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -86,7 +84,7 @@ bool Near(const std::array<int, 3>& a, const std::array<int, 3>& b)
 TEST_F(PictavoAviTool, FrameSizeFromTheFirstReadableFileAndUnreadableFilesSkipped)
 {
     const TRun r = RunTool({QStringLiteral("-o"), P("out.avi"), P("bad.jpg"), P("big.jpg"),
-                        P("missing.jpg"), P("small.jpg"), P("big.jpg")});
+                            P("missing.jpg"), P("small.jpg"), P("big.jpg")});
     ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
     EXPECT_TRUE(r.Err.contains(QStringLiteral("skipping ") + P("bad.jpg"))) << r.Err.toStdString();
     EXPECT_TRUE(r.Err.contains(QStringLiteral("skipping ") + P("missing.jpg")));
@@ -108,9 +106,9 @@ TEST_F(PictavoAviTool, FrameSizeFromTheFirstReadableFileAndUnreadableFilesSkippe
 
 TEST_F(PictavoAviTool, PauseAndStretch)
 {
-    const TRun r = RunTool({P("small.jpg"), P("big.jpg"), QStringLiteral("--pause"),
-                        QStringLiteral("40"), QStringLiteral("--stretch"), QStringLiteral("-o"),
-                        P("out.avi")});
+    const TRun r =
+        RunTool({P("small.jpg"), P("big.jpg"), QStringLiteral("--pause"), QStringLiteral("40"),
+                 QStringLiteral("--stretch"), QStringLiteral("-o"), P("out.avi")});
     ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
     TAviView v(P("out.avi"));
     ASSERT_TRUE(v.Ok()) << v.File.Error;
@@ -125,25 +123,37 @@ TEST_F(PictavoAviTool, PauseAndStretch)
 
 TEST_F(PictavoAviTool, FailuresExitNonZeroWithTheMessage)
 {
-    struct Row { QStringList args; int status; const char* message; };
+    struct Row
+    {
+        QStringList args;
+        int status;
+        const char* message;
+    };
     const std::vector<Row> rows = {
-        {{QStringLiteral("-o"), P("out.avi"), P("bad.jpg"), P("missing.jpg")}, 1,
+        {{QStringLiteral("-o"), P("out.avi"), P("bad.jpg"), P("missing.jpg")},
+         1,
          "No bitmaps on the Bitmaps list"},
         {{QStringLiteral("-o"), P("out.avi")}, 1, "No bitmaps on the Bitmaps list"},
-        {{QStringLiteral("-o"), P("out.avi"), QStringLiteral("--wav"), P("a.mp3"), P("big.jpg")}, 1,
+        {{QStringLiteral("-o"), P("out.avi"), QStringLiteral("--wav"), P("a.mp3"), P("big.jpg")},
+         1,
          "WavFileName must name a file with the .wav extension"},
         {{QStringLiteral("-o"), P("out.avi"), QStringLiteral("--wav"), P("none.wav"), P("big.jpg")},
-         1, "A disk error occurred while opening the audio file."},
-        {{QStringLiteral("-o"), P("no/such/dir.avi"), P("big.jpg")}, 1,
+         1,
+         "A disk error occurred while opening the audio file."},
+        {{QStringLiteral("-o"), P("no/such/dir.avi"), P("big.jpg")},
+         1,
          "Unable to write output file"},
         {{P("big.jpg")}, 2, "no output file"},
         {{QStringLiteral("-o"), P("out.avi"), QStringLiteral("--pause"), QStringLiteral("-5"),
           P("big.jpg")},
-         2, "pause"},
+         2,
+         "pause"},
         {{QStringLiteral("-o"), P("out.avi"), QStringLiteral("--pause"), QStringLiteral("1x"),
           P("big.jpg")},
-         2, "pause"},
-        {{QStringLiteral("-o"), P("out.avi"), QStringLiteral("--fast"), P("big.jpg")}, 2,
+         2,
+         "pause"},
+        {{QStringLiteral("-o"), P("out.avi"), QStringLiteral("--fast"), P("big.jpg")},
+         2,
          "unknown option"},
         {{QStringLiteral("-o")}, 2, "missing value"},
     };

@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QString>
-
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -168,7 +167,10 @@ struct TAviView
         }
     }
     bool Ok() const { return Hdrl != nullptr; }
-    std::uint32_t Avih(int field) const { return File.U32(Hdrl->Find("avih")->DataAt() + 4 * field); }
+    std::uint32_t Avih(int field) const
+    {
+        return File.U32(Hdrl->Find("avih")->DataAt() + 4 * field);
+    }
     int Count(const std::string& id) const
     {
         int n = 0;

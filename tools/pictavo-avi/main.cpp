@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QStringList>
-
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -21,7 +20,8 @@ namespace {
 const char* const Usage =
     "Usage: pictavo-avi -o OUT.avi [--pause MS] [--wav FILE] [--stretch] JPEG...\n"
     "\n"
-    "Writes the JPEG files, in the order given, as the frames of an uncompressed 24-bit AVI video.\n"
+    "Writes the JPEG files, in the order given, as the frames of an uncompressed 24-bit AVI "
+    "video.\n"
     "The frame size is that of the first file that can be read; files that cannot be read are\n"
     "skipped with a warning.\n"
     "\n"
