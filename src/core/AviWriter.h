@@ -94,7 +94,8 @@ public:
     // Size at which the writer closes the current RIFF part and starts an AVIX part.
     std::int64_t PartLimit = std::int64_t(1) << 30;
 
-    // Called after each entry of the frame list, with the entries done and their number.
+    // Called after each entry of the frame list, with the entries done and their number. It may
+    // throw TAviError to stop the writing (a cancel button, an interrupt): the .part file goes.
     std::function<void(int done, int total)> OnProgress;
 
     // Writes FileName from Bitmaps.

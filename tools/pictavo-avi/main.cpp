@@ -6,7 +6,9 @@
 
 #include <QFile>
 #include <QStringList>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +18,15 @@
 #include <unistd.h>
 
 namespace {
+
+// Set by Ctrl+C or a termination request: the writing stops after the current frame and removes
+// its .part file, so that an interrupted run leaves nothing behind.
+std::atomic<int> StopSignal{0};
+
+extern "C" void OnStopSignal(int sig)
+{
+    StopSignal = sig;
+}
 
 const char* const Usage =
     "Usage: pictavo-avi -o OUT.avi [--pause MS] [--wav FILE] [--stretch] JPEG...\n"
@@ -142,12 +153,16 @@ int main(int argc, char** argv)
         }
         TAviJpegSource source(files.mid(first));
         source.OnSkip = warn;
-        if (terminal) {
-            writer.OnProgress = [&](int done, int total) {
+        writer.OnProgress = [&](int done, int total) {
+            if (StopSignal != 0)
+                throw TAviError("interrupted");
+            if (terminal) {
                 std::fprintf(stderr, "\rpictavo-avi: frame %d of %d", done, total);
                 progressShown = true;
-            };
-        }
+            }
+        };
+        std::signal(SIGINT, OnStopSignal);
+        std::signal(SIGTERM, OnStopSignal);
         writer.Write(source);
         if (progressShown)
             std::fputs("\n", stderr);
@@ -155,7 +170,7 @@ int main(int argc, char** argv)
         if (progressShown)
             std::fputs("\n", stderr);
         std::fprintf(stderr, "pictavo-avi: %s\n", e.what());
-        return 1;
+        return StopSignal != 0 ? 128 + StopSignal : 1;
     }
     return 0;
 }
