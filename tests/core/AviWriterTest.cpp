@@ -481,6 +481,32 @@ TEST_F(AviWriterTest, SoundStreamIsInterleavedAndAsLongAsTheSound)
     EXPECT_EQ(v.File.Top[0].Find("idx1")->Size, 16u * v.Chunks.size());
 }
 
+TEST_F(AviWriterTest, FrameTimeZeroIsPassedOnAndTheSoundFollowsTheFrames)
+{
+    const QByteArray samples = Samples(40000);
+    WriteFile(Path("s.wav"), Wav(FmtPcm(8000, 1, 16), samples));
+    const TBitmap b = Solid(4, 4, 1, 2, 3);
+    TAviWriter w = Writer(4, 4);
+    w.FrameTime = 0;
+    w.Bitmaps = {&b, &b};
+    w.SetWavFileName(Path("s.wav"));
+    w.Write();
+    TAviView v(Path("out.avi"));
+    ASSERT_TRUE(v.Ok()) << v.File.Error;
+    EXPECT_EQ(v.Streams[0].Scale, 0u);
+    EXPECT_EQ(v.Streams[0].Rate, 1000u);
+    ASSERT_GE(v.Chunks.size(), 4u);
+    EXPECT_EQ(v.Chunks[0].Id, "00db");
+    EXPECT_EQ(v.Chunks[1].Id, "00db");
+    std::uint32_t sound = 0;
+    for (std::size_t i = 2; i < v.Chunks.size(); ++i) {
+        EXPECT_EQ(v.Chunks[i].Id, "01wb");
+        EXPECT_LE(v.Chunks[i].Size, 16000u) << "about a second per chunk";
+        sound += v.Chunks[i].Size;
+    }
+    EXPECT_EQ(sound, 40000u);
+}
+
 TEST_F(AviWriterTest, OddSizedSoundChunksArePadded)
 {
     // 8-bit mono at 11025 Hz: blocks of one byte, chunk sizes may be odd.
