@@ -227,8 +227,8 @@ struct TStream
     std::uint32_t MaxChunk = 0;
 };
 
-// Writes one file. The descriptor belongs to this object; unless Commit() has run, the destructor
-// removes the .part file.
+// Writes one file. The descriptor belongs to this object; unless the file has been renamed into
+// place, the destructor removes the .part file.
 class TAviFileWriter
 {
 public:
@@ -404,7 +404,7 @@ private:
         Reserved = EstimateParts(count);
         const int streams = Sound ? 2 : 1;
         TBytes& h = Header;
-        const int riffAt = h.BeginList("RIFF", "AVI ");
+        h.BeginList("RIFF", "AVI "); // its size is set when the part closes
         const int hdrlAt = h.BeginList("LIST", "hdrl");
 
         h.Four("avih");
@@ -500,7 +500,6 @@ private:
         h.Four("LIST");
         h.U32(0);
         h.Four("movi");
-        (void)riffAt;
         PartStart = 0;
         WriteAll(h.Data.data(), h.Data.size());
     }
