@@ -3,7 +3,6 @@
 
 #include <QDir>
 #include <QTemporaryDir>
-
 #include <benchmark/benchmark.h>
 
 namespace {
