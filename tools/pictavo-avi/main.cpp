@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QStringList>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -15,6 +16,7 @@
 #include <exception>
 #include <malloc.h>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -151,7 +153,9 @@ int main(int argc, char** argv)
             }
             warn(files[first], error);
         }
-        TAviJpegSource source(files.mid(first));
+        // Decoding runs ahead on the other cores, up to three files, while this thread writes.
+        const int cores = static_cast<int>(std::thread::hardware_concurrency());
+        TAviJpegSource source(files.mid(first), std::clamp(cores - 1, 1, 3));
         source.OnSkip = warn;
         writer.OnProgress = [&](int done, int total) {
             if (StopSignal != 0)
