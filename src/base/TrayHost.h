@@ -1,0 +1,24 @@
+#pragma once
+
+class TCamWebcam;
+
+// What the program's windows may ask of the tray window. The tray window implements it; windows
+// reach it through TrayHost() and never include the tray window's header.
+class ITrayHost
+{
+public:
+    virtual ~ITrayHost() = default;
+
+    // The one road to a viewer: records the webcam in the recently viewed list, shows the open
+    // viewer of the same URL or creates one (and then saves the settings). applySavedState: the
+    // viewer takes the webcam's saved window state (snoozed or hidden stay so).
+    virtual void OpenViewer(TCamWebcam* webcam, bool applySavedState) = 0;
+    // The one road from a changed catalogue to the tray menu (and to an open chooser).
+    virtual void RebuildTrayMenu() = 0;
+    // Opens the catalogue editor (the chooser's Edit command).
+    virtual void EditList() = 0;
+};
+
+// The tray window of this process; null before it exists and after it is gone.
+ITrayHost* TrayHost();
+void SetTrayHost(ITrayHost* host);
