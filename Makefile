@@ -11,7 +11,7 @@ deps:
 	@scripts/install-deps
 
 configure: deps
-	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPICTAVO_WERROR=ON $(CMAKE_ARGS) >/dev/null
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPICTAVO_WERROR=ON -DPICTAVO_BENCH=OFF $(CMAKE_ARGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -25,10 +25,12 @@ run: build
 demo: build
 	@scripts/demo $(BUILD)/bin
 
+# Benchmarks build in Release in their own folder; the results go to $(BUILD)/bench.json.
 bench: deps
-	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPICTAVO_WERROR=ON $(CMAKE_ARGS) >/dev/null
-	@cmake --build $(BUILD) -j $(JOBS)
-	@bench/run $(BUILD)
+	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DPICTAVO_BENCH=ON $(CMAKE_ARGS) >/dev/null
+	@cmake --build build-bench -j $(JOBS)
+	@mkdir -p $(BUILD)
+	@bench/run build-bench $(BUILD)/bench.json
 
 asan: deps
 	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPICTAVO_SANITIZE=address -DPICTAVO_BENCH=OFF >/dev/null
@@ -46,4 +48,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf build build-asan build-tsan
+	@rm -rf build build-asan build-tsan build-bench
