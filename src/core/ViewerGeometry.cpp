@@ -185,4 +185,23 @@ QRect AnchorFrame(const QRect& start, int edges, QSize size)
     return {QPoint(x, y), size};
 }
 
+QString SiteAddress(const QString& homepage)
+{
+    const QString address = homepage.trimmed();
+    if (address.isEmpty())
+        return address;
+    // A scheme is letters, digits, "+", "-" or "." after a first letter, ended by ":".
+    const qsizetype colon = address.indexOf(QLatin1Char(':'));
+    bool hasScheme = colon > 0 && address.at(0).isLetter();
+    for (qsizetype i = 0; hasScheme && i < colon; ++i) {
+        const QChar c = address.at(i);
+        hasScheme = (c.isLetterOrNumber() && c.unicode() < 128) || c == QLatin1Char('+') ||
+                    c == QLatin1Char('-') || c == QLatin1Char('.');
+    }
+    // "host:8080/path" names a port, not a scheme.
+    if (hasScheme && colon + 1 < address.size() && address.at(colon + 1).isDigit())
+        hasScheme = false;
+    return hasScheme ? address : QStringLiteral("http://") + address;
+}
+
 } // namespace ViewerGeometry

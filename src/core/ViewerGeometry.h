@@ -90,4 +90,9 @@ QRect DragFrame(const QRect& start, int edges, QPoint delta);
 // Places a size that the size rule changed: the dragged edges move, the opposite ones stay.
 QRect AnchorFrame(const QRect& start, int edges, QSize size);
 
+// The address the home-page button opens: as it stands when it names a scheme ("https://...",
+// "mailto:..."), otherwise taken as a web address ("www.example.org" -> "http://www.example.org").
+// Empty stays empty. Which schemes are then opened is the desktop layer's decision.
+QString SiteAddress(const QString& homepage);
+
 } // namespace ViewerGeometry

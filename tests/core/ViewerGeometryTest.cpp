@@ -198,3 +198,21 @@ TEST(ViewerGeometry, EdgeResizeMovesOnlyTheDraggedEdges)
     EXPECT_EQ(AnchorFrame(start, EdgeLeft | EdgeTop, {150, 150}), QRect(250, 150, 150, 150));
     EXPECT_EQ(AnchorFrame(start, EdgeRight | EdgeBottom, {150, 150}), QRect(100, 100, 150, 150));
 }
+
+TEST(ViewerGeometry, SiteAddressGetsAWebSchemeWhenItHasNone)
+{
+    struct Row { const char* in; const char* out; };
+    const Row rows[] = {
+        {"http://cam.example.org/", "http://cam.example.org/"},
+        {"HTTPS://cam.example.org", "HTTPS://cam.example.org"},
+        {"www.example.org", "http://www.example.org"},
+        {"  www.example.org/a b ", "http://www.example.org/a b"},
+        {"example.org:8080/cam", "http://example.org:8080/cam"},
+        // a scheme other than the web's stays as it is: the desktop layer refuses it
+        {"file:///etc/passwd", "file:///etc/passwd"},
+        {"javascript:alert(1)", "javascript:alert(1)"},
+        {"", ""},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(SiteAddress(QString::fromLatin1(r.in)), QString::fromLatin1(r.out)) << r.in;
+}
