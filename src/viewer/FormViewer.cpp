@@ -431,6 +431,25 @@ const TCamWebcam& TfoViewer::Webcam() const
     return *ViewerCam;
 }
 
+QList<TfoViewer*> TfoViewer::Viewers()
+{
+    QList<TfoViewer*> viewers;
+    for (TSForm* form : TSForm::Forms())
+        if (auto* viewer = qobject_cast<TfoViewer*>(form))
+            viewers.append(viewer);
+    return viewers;
+}
+
+std::vector<TCamWebcam> TfoViewer::OpenWebcams()
+{
+    std::vector<TCamWebcam> cams;
+    const QList<TSForm*>& forms = TSForm::Forms();
+    for (auto it = forms.crbegin(); it != forms.crend(); ++it)
+        if (auto* viewer = qobject_cast<TfoViewer*>(*it); viewer && viewer->ViewerCam)
+            cams.push_back(*viewer->ViewerCam);
+    return cams;
+}
+
 void TfoViewer::ShowAgain()
 {
     ViewerCam->UserState = CamStateShown;
