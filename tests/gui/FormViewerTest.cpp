@@ -1,4 +1,6 @@
+#include "TestHttpServer.h"
 #include "core/ClassViewer.h"
+#include "core/ClassWorker.h"
 #include "core/JpegCodec.h"
 #include "core/Strings.h"
 #include "viewer/FormViewer.h"
@@ -14,7 +16,9 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QScreen>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -51,6 +55,15 @@ protected:
         for (TfoViewer* v : TfoViewer::Viewers())
             delete v;
         CamViewer = nullptr;
+        // The fetch threads of the closed viewers end by themselves; let them go before the
+        // next test.
+        // A thread may be waiting for the UI thread to run its last event: keep the loop going.
+        QElapsedTimer clock;
+        clock.start();
+        while (RunningWorkers() > 0 && clock.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        EXPECT_EQ(RunningWorkers(), 0);
+        TfoViewer::SetTickMilliseconds(1000);
     }
 
     // A viewer of a webcam that nobody serves: nothing arrives unless a test delivers it.
@@ -531,4 +544,52 @@ TEST_F(ViewerTest, DraggingMovesWithTheMagnetAndEdgesResize)
     EXPECT_EQ(v->x() + v->width(), right);
     sendMouse(image, QEvent::MouseButtonRelease, edge + QPoint(300, 0), Qt::LeftButton,
               Qt::NoButton);
+}
+
+TEST_F(ViewerTest, ShowsServedImagesAndCountsDown)
+{
+    const QByteArray jpeg = jpegOf(320, 240);
+    std::atomic<int> served{0};
+    TTestHttpServer server([&](const TTestRequest&) {
+        TTestResponse r;
+        r.Body = jpeg.toStdString();
+        // a new date each time: every response is a new image
+        r.Headers.push_back({"Last-Modified", HttpDate(1'700'000'000 + ++served)});
+        return r;
+    });
+    TfoViewer::SetTickMilliseconds(20);
+    TCamWebcam cam;
+    cam.Url = server.Url();
+    cam.Name = "Served";
+    cam.Refresh = 3;
+    auto* v = new TfoViewer;
+    v->SetupWebcam(cam, false);
+
+    QStringList texts;
+    QElapsedTimer clock;
+    clock.start();
+    while (v->ImageCount() < 2 && clock.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const QString t = v->CountdownText();
+        if (!t.isEmpty() && (texts.isEmpty() || texts.last() != t))
+            texts << t;
+        QThread::msleep(1);
+    }
+    ASSERT_GE(v->ImageCount(), 2);
+    auto* image = v->findChild<TPvImage*>("CamImage");
+    EXPECT_EQ(image->Bitmap().Width, 320);
+    EXPECT_EQ(v->size(), QSize(320, 240)) << "the first image sized the window";
+    // between the two images the countdown ran 3, 2, 1 and then checked
+    const qsizetype at = texts.indexOf("3 seconds");
+    ASSERT_GE(at, 0) << texts.join('|').toStdString();
+    EXPECT_EQ(texts.mid(at, 4), QStringList({"3 seconds", "2 seconds", "1 second", "Checking..."}))
+        << texts.join('|').toStdString();
+
+    // Stop Refreshing: no more requests, panel 0 cleared.
+    v->actStopRefreshExecute();
+    EXPECT_FALSE(v->IsFetching());
+    EXPECT_EQ(v->CountdownText(), "");
+    // Brute Refresh while stopped starts fetching again.
+    v->findChild<QAction*>("BruteRefresh1")->trigger();
+    EXPECT_TRUE(v->IsFetching());
 }
