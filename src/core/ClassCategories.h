@@ -1,0 +1,145 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class TXmlElement;
+class TCamWebcam;
+
+// Values of TCamWebcam::UserState (and StartState).
+inline constexpr int CamStateUnset = -1;
+inline constexpr int CamStateShown = 0;
+inline constexpr int CamStateSnoozed = 1;
+inline constexpr int CamStateHidden = 2;
+
+// The tray window's OpenViewer: shows the viewer of a webcam; applySavedState makes a webcam saved
+// as snoozed or hidden open snoozed or hidden.
+using TOpenViewerFunc = std::function<void(TCamWebcam* webcam, bool applySavedState)>;
+
+// One webcam. Its Url is its identity, compared exactly. Copies are plain values (viewers keep
+// their own copy).
+class TCamWebcam
+{
+public:
+    int Refresh = 0;
+    QString Homepage;
+    QString Url;
+    QString Email;
+    QString Name;
+    QString Referer;
+    int LastId = 0;
+    QDateTime LastUpdate; // image date of the last thumbnail response; null = none; never stored
+    // Window state of the viewer; -1 = never set.
+    int UserHeight = -1;
+    int UserLeft = -1;
+    int UserWidth = -1;
+    int UserTop = -1;
+    int UserRefresh = -1;
+    int UserState = CamStateUnset;
+    int StartState = CamStateUnset; // UserState as read from the file; never stored
+    int UserAlpha = 0;              // 0..255, applied only when above 0
+
+    // Copies everything but LastUpdate.
+    void Assign(const TCamWebcam& source);
+    // Copies the window-state group; returns this webcam.
+    TCamWebcam& AssignUserState(const TCamWebcam& source);
+
+    // Reads the stored fields from a Cam element (also the Webcam items of a category list).
+    void LoadFromXml(const TXmlElement& element);
+    // A new Cam element with the stored fields; the caller owns it.
+    std::unique_ptr<TXmlElement> SaveToXml() const;
+};
+
+// An owning list of webcams.
+class TCamWebcams
+{
+public:
+    TCamWebcams();
+    ~TCamWebcams();
+    TCamWebcams(const TCamWebcams&) = delete;
+    TCamWebcams& operator=(const TCamWebcams&) = delete;
+
+    // Appends a new webcam with the constructor's values and returns it.
+    TCamWebcam* Add();
+    void Clear();
+    int Count() const { return static_cast<int>(items_.size()); }
+    TCamWebcam* Items(int index) const { return items_[static_cast<size_t>(index)].get(); }
+    // Position of the webcam in this list, -1 when it is not in it.
+    int IndexOf(const TCamWebcam* webcam) const;
+    // Takes the webcam (an object of this list) out and frees it. Not in the list: nothing.
+    void Remove(TCamWebcam* webcam);
+
+    // Appends the Cam children (exact name) of a Cams element; null does nothing.
+    void LoadFromXml(const TXmlElement* element);
+    std::unique_ptr<TXmlElement> SaveToXml() const;
+
+private:
+    std::vector<std::unique_ptr<TCamWebcam>> items_;
+};
+
+class TCamCategory;
+
+// An owning list of categories.
+class TCamCategories
+{
+public:
+    TCamCategories();
+    ~TCamCategories();
+    TCamCategories(const TCamCategories&) = delete;
+    TCamCategories& operator=(const TCamCategories&) = delete;
+
+    // Appends a new, empty, nameless category and returns it.
+    TCamCategory* Add();
+    void Clear();
+    int Count() const { return static_cast<int>(items_.size()); }
+    TCamCategory* Items(int index) const { return items_[static_cast<size_t>(index)].get(); }
+    int IndexOf(const TCamCategory* category) const;
+    // Takes the category out and frees it with everything below it. Not in the list: nothing.
+    void Remove(TCamCategory* category);
+
+    // Appends the Category children (exact name) of a Categories element; null does nothing.
+    void LoadFromXml(const TXmlElement* element);
+    std::unique_ptr<TXmlElement> SaveToXml() const;
+
+private:
+    std::vector<std::unique_ptr<TCamCategory>> items_;
+};
+
+// A named node of the catalogue: sub-categories first, then webcams, each in list order.
+class TCamCategory
+{
+public:
+    TCamCategory();
+    ~TCamCategory();
+    TCamCategory(const TCamCategory&) = delete;
+    TCamCategory& operator=(const TCamCategory&) = delete;
+
+    TCamWebcams Webcams;
+    TCamCategories Categories;
+    QString Name;
+
+    // Frees everything below this node; the name stays.
+    void Clear();
+    // First webcam with exactly this Url, depth-first (own webcams, then each sub-category).
+    TCamWebcam* FindWebcam(const QString& url) const;
+    // First direct sub-category with exactly this name.
+    TCamCategory* FindCategory(const QString& name) const;
+    // Finds or creates the chain of sub-categories named by a path in comma text and returns the
+    // last one; null (and nothing created) when the path has no items.
+    TCamCategory* ForcePath(const QString& path);
+    // Depth-first search by exact Url; calls openViewer(webcam, true) for the first match and
+    // returns true; false when nothing matches.
+    bool OpenWebcam(const QString& url, const TOpenViewerFunc& openViewer) const;
+    // Category names from this node (excluded) down to the category that holds the webcam
+    // (included), found by object identity; false when the webcam is not below this node.
+    bool PathOf(const TCamWebcam* webcam, QStringList& names) const;
+
+    // Reads a Category element into this node, appending to its lists.
+    void LoadFromXml(const TXmlElement& element);
+    // A new Category element for this node and everything below it.
+    std::unique_ptr<TXmlElement> SaveToXml() const;
+};

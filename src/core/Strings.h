@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+// The program's own message texts: each a global text with an English default, read at the moment
+// it is shown, so a language applied later reaches every later use. A language file changes them
+// through the table Variables.
+extern QString EmptyCat;
+extern QString TimeLeft; // a format: "%d" stands for the seconds
+extern QString TimeLeftOne;
+extern QString TestingRefresh;
+extern QString RefreshTitle;
+extern QString RefreshCaption;
+extern QString NoWindow;
+extern QString AviGenerated;
+extern QString StartText;
+extern QString StartTitle; // followed directly by the product name
+extern QString Refreshing; // followed directly by a webcam's Url
+extern QString NewCat;
+extern QString NewCam;
+extern QString ImportedCat;
+extern QString CamHint; // markers %name% %url% %email% %home% %date%
+extern QString Unknow;
+extern QString OnlineText;
+
+// The line break of message texts (CamHint's lines, backslash-n of a language file).
+inline const QString MessageLineBreak = QStringLiteral("\r\n");
+
+// The table from key to message variable. Keys are compared without regard to case; the table
+// holds no texts of its own: setting a key writes into the variable it was registered with.
+class TVariables
+{
+public:
+    void RegisterVariable(const QString& key, QString* variable);
+    // The variable registered under the key (any letter case); null when the table lacks it.
+    QString* Find(const QString& key) const;
+    // Writes value into the key's variable, every backslash-n turned into a line break. A key
+    // that the table lacks changes nothing and gives false.
+    bool SetValue(const QString& key, const QString& value);
+    int Count() const { return static_cast<int>(entries_.size()); }
+    // Keys in the order of registration.
+    QStringList Keys() const;
+
+private:
+    struct TEntry
+    {
+        QString Key;
+        QString* Variable;
+    };
+    std::vector<TEntry> entries_;
+};
+
+// Registers the seventeen message variables, in their fixed order.
+void RegisterMessageVariables(TVariables& variables);
+// Puts every message variable back to its English default (used by tests and a fresh start).
+void RestoreMessageDefaults();
