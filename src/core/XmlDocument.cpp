@@ -1,6 +1,7 @@
 #include "core/XmlDocument.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QXmlStreamReader>
 #include <limits>
 
@@ -158,6 +159,12 @@ TXmlDocument ReadXml(const QByteArray& bytes)
 TXmlDocument ReadXmlFile(const QString& path)
 {
     TXmlDocument document;
+    // Only regular files: a pipe or a device could block or never end.
+    if (!QFileInfo(path).isFile()) {
+        document.Status = TXmlStatus::CannotOpen;
+        document.ErrorString = QStringLiteral("Not a readable file.");
+        return document;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         document.Status = TXmlStatus::CannotOpen;
