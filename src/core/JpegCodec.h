@@ -24,4 +24,9 @@ bool ReadSize(const QByteArray& data, int& width, int& height);
 // An empty result means failure.
 QByteArray Encode(const TBitmap& bitmap, int quality = 90, QString* error = nullptr);
 
+// The largest of 8, 4, 2 and 1 at which a width x height picture, decoded at 1/n, still fills
+// its fitted size in a boxWidth x boxHeight box (the box limits one side, the aspect ratio the
+// other): the scale for Decode when the result is only shrunk to a thumbnail.
+int ScaleDenomFor(int width, int height, int boxWidth, int boxHeight);
+
 } // namespace JpegCodec
