@@ -491,8 +491,11 @@ void TfoCamMain::actExitExecute()
 {
     if (CamViewer)
         CamViewer->SaveOptions();
+    // From here on no window saves the settings again. exit(), unlike quit(), does not close the
+    // windows first: closing viewers would save and drop themselves from OpenedCams.
+    TSForm::SetShuttingDown(true);
     emit ExitRequested();
-    QCoreApplication::quit();
+    QCoreApplication::exit(0);
 }
 
 void TfoCamMain::actCloseMenuExecute() {}

@@ -1,6 +1,7 @@
 // Program entry: one instance per user; a second start hands its file to the running instance and
 // ends. The first instance creates the hidden tray window and runs until Exit, SIGTERM or SIGINT.
 #include "app/FormMain.h"
+#include "core/ClassWorker.h"
 #include "core/Product.h"
 #include "platform/Signals.h"
 #include "platform/SingleInstance.h"
@@ -46,6 +47,10 @@ int main(int argc, char** argv)
 
     app.exec();
 
+    // Windows first (each viewer lets go of its fetch thread), then the controller; then the fetch
+    // threads are told to end, their transfers aborted, and awaited for a bounded time before the
+    // HTTP library is cleaned up.
     foCamMain.ShutDown();
+    ShutdownWorkers(std::chrono::milliseconds(1400));
     return 0;
 }

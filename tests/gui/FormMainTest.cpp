@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -351,7 +352,10 @@ TEST_F(TrayWindow, ExitSavesTheSettings)
 {
     Main->OpenViewer(addWebcam(CamViewer->Root.Webcams, "Alpha"), false);
     QFile::remove(TCamViewer::DefaultOptionsPath());
-    Main->actExitExecute();
+    // Exit from the running event loop, as the menu and SIGTERM run it: ending the loop must not
+    // close the viewers (a closing viewer saves without itself).
+    QTimer::singleShot(0, Main.get(), &TfoCamMain::actExitExecute);
+    EXPECT_EQ(QApplication::exec(), 0);
     QFile file(TCamViewer::DefaultOptionsPath());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray xml = file.readAll();
