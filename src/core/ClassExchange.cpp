@@ -1,10 +1,10 @@
 #include "core/ClassExchange.h"
 
+#include "core/AtomicFile.h"
 #include "core/CommaText.h"
 #include "core/Strings.h"
 #include "core/XmlDocument.h"
 
-#include <QSaveFile>
 
 namespace {
 
@@ -132,15 +132,7 @@ QByteArray TCamExchange::BuildCalDocument(const QStringList& ancestorNames,
 bool TCamExchange::WriteDocument(const QString& path, const QByteArray& document,
                                  QString* errorText)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(document) != document.size() ||
-        !file.commit()) {
-        if (errorText)
-            *errorText = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return WriteFileAtomically(path, document, {}, errorText);
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #include "core/ClassViewer.h"
 
+#include "core/AtomicFile.h"
 #include "core/ClassUtils.h"
 #include "core/XmlDocument.h"
 
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 TCamViewer* CamViewer = nullptr;
@@ -18,23 +18,6 @@ constexpr QFileDevice::Permissions OwnerOnly = QFileDevice::ReadOwner | QFileDev
 
 // The entries of the recently viewed list kept behind a newly added one.
 constexpr int LastUsedKept = 10;
-
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes,
-                         QFileDevice::Permissions permissions)
-{
-    const QFileInfo info(path);
-    if (!QDir().mkpath(info.absolutePath()))
-        return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.setPermissions(permissions);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
 
 QString ExecutableDir()
 {
@@ -58,7 +41,11 @@ TCamViewer::~TCamViewer()
 
 QString TCamViewer::DefaultOptionsPath()
 {
-    const QString dir = ExecutableDir();
+    return OptionsPathFor(ExecutableDir());
+}
+
+QString TCamViewer::OptionsPathFor(const QString& dir)
+{
     if (!dir.isEmpty()) {
         const QString portable = dir + QStringLiteral("/Options.xml");
         if (QFileInfo(portable).isFile())

@@ -60,6 +60,8 @@ public:
     // Where the settings live: Options.xml beside the executable when one stands there, otherwise
     // $XDG_CONFIG_HOME/Pictavo/Options.xml. The constructor sets OptionsPath to it.
     static QString DefaultOptionsPath();
+    // The same rule for a given folder of the executable.
+    static QString OptionsPathFor(const QString& executableDir);
     QString OptionsPath;
     // The program that the autostart entry starts; the running executable by default.
     QString ProgramPath;

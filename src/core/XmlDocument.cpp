@@ -87,6 +87,26 @@ bool IsBlank(const QString& text)
     return true;
 }
 
+// Element and attribute names repeat all through a file: share one string per distinct name.
+class TNameTable
+{
+public:
+    QString Intern(QStringView name)
+    {
+        for (const QString& known : names_) {
+            if (known == name)
+                return known;
+        }
+        QString added = name.toString();
+        if (names_.size() < 64)
+            names_.push_back(added);
+        return added;
+    }
+
+private:
+    std::vector<QString> names_;
+};
+
 } // namespace
 
 TXmlDocument ReadXml(const QByteArray& bytes)
@@ -101,6 +121,7 @@ TXmlDocument ReadXml(const QByteArray& bytes)
     QXmlStreamReader reader(bytes);
     reader.setNamespaceProcessing(false);
     std::vector<TXmlElement*> open; // the elements whose end tag has not come yet
+    TNameTable names;
     bool rootDone = false;
 
     while (!reader.atEnd()) {
@@ -115,10 +136,11 @@ TXmlDocument ReadXml(const QByteArray& bytes)
                 document.ErrorString = QStringLiteral("The elements are nested too deeply.");
                 break;
             }
-            auto element = std::make_unique<TXmlElement>(reader.qualifiedName().toString());
+            auto element = std::make_unique<TXmlElement>(names.Intern(reader.qualifiedName()));
             const QXmlStreamAttributes attributes = reader.attributes();
+            element->ReserveAttributes(attributes.size());
             for (const QXmlStreamAttribute& attribute : attributes)
-                element->AddAttribute(attribute.qualifiedName().toString(),
+                element->AddAttribute(names.Intern(attribute.qualifiedName()),
                                       attribute.value().toString());
             TXmlElement* raw = nullptr;
             if (open.empty()) {

@@ -44,6 +44,7 @@ public:
     const std::vector<TXmlAttribute>& Attributes() const { return attributes_; }
     // Appends an attribute; the writer keeps the order of these calls.
     void AddAttribute(const QString& name, const QString& value);
+    void ReserveAttributes(qsizetype count) { attributes_.reserve(static_cast<size_t>(count)); }
     // Sets the first attribute of exactly this name, or appends it.
     void SetAttribute(const QString& name, const QString& value);
     // First attribute whose name matches without regard to case; nullptr when there is none.
