@@ -1,5 +1,6 @@
 #include "core/JpegCodec.h"
 
+#include <QSaveFile>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -122,9 +123,14 @@ bool RunDecode(DecodeJob& job)
     info.scale_denom = static_cast<unsigned>(job.ScaleDenom);
     jpeg_calc_output_dimensions(&info);
 
+    // The caller's pixel buffer is reused when it is large enough (repeated decodes of one
+    // webcam's images of one size allocate nothing); every byte is written below.
     TBitmap& out = *job.Out;
     try {
-        out.Resize(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
+        out.Width = static_cast<int>(info.output_width);
+        out.Height = static_cast<int>(info.output_height);
+        out.Stride = TBitmap::StrideFor(out.Width);
+        out.Pixels.resize(static_cast<std::size_t>(out.Stride) * out.Height);
     } catch (const std::bad_alloc&) {
         std::snprintf(job.Err.Message, sizeof job.Err.Message, "Out of memory");
         jpeg_destroy_decompress(&info);
@@ -158,6 +164,11 @@ bool RunDecode(DecodeJob& job)
     }
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
+    const int used = out.Width * 3;
+    if (out.Stride > used) {
+        for (int y = 0; y < out.Height; ++y)
+            std::memset(out.Row(y) + used, 0, static_cast<std::size_t>(out.Stride - used));
+    }
     return true;
 }
 
@@ -239,12 +250,13 @@ bool RunEncode(EncodeJob& job)
 
 bool Decode(const QByteArray& data, TBitmap& out, int scaleDenom, QString* error)
 {
-    out = TBitmap();
     if (data.isEmpty()) {
+        out = TBitmap();
         SetError(error, "No image data");
         return false;
     }
     if (!ValidScale(scaleDenom)) {
+        out = TBitmap();
         SetError(error, "Unsupported scale");
         return false;
     }
@@ -301,6 +313,20 @@ QByteArray Encode(const TBitmap& bitmap, int quality, QString* error)
     if (result.isEmpty())
         SetError(error, ok ? "Out of memory" : job->Err.Message);
     return result;
+}
+
+bool SaveToFile(const TBitmap& bitmap, const QString& path, int quality, QString* error)
+{
+    const QByteArray jpeg = Encode(bitmap, quality, error);
+    if (jpeg.isEmpty())
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size() || !file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
 }
 
 int ScaleDenomFor(int width, int height, int boxWidth, int boxHeight)

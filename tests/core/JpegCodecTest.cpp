@@ -1,5 +1,8 @@
 #include "core/JpegCodec.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -63,7 +66,8 @@ QByteArray HeaderAnnouncing(int width, int height)
 
 // A 32 x 16 picture of one colour in the given colour space, written straight with libjpeg
 // (our encoder writes RGB only).
-QByteArray EncodeRaw(J_COLOR_SPACE space, std::vector<JSAMPLE> colour, bool adobeMarker)
+QByteArray EncodeRaw(J_COLOR_SPACE space, std::vector<JSAMPLE> colour, bool adobeMarker,
+                     bool progressive = false, int width = 32, int height = 16)
 {
     jpeg_compress_struct info;
     jpeg_error_mgr err;
@@ -72,8 +76,8 @@ QByteArray EncodeRaw(J_COLOR_SPACE space, std::vector<JSAMPLE> colour, bool adob
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = 32;
-    info.image_height = 16;
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
     info.input_components = static_cast<int>(colour.size());
     // YCCK input is given as CMYK; libjpeg converts it when told to write YCCK.
     info.in_color_space = space == JCS_YCCK ? JCS_CMYK : space;
@@ -81,9 +85,11 @@ QByteArray EncodeRaw(J_COLOR_SPACE space, std::vector<JSAMPLE> colour, bool adob
     jpeg_set_colorspace(&info, space);
     info.write_Adobe_marker = adobeMarker ? TRUE : FALSE;
     jpeg_set_quality(&info, 95, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
     std::vector<JSAMPLE> row;
-    for (int x = 0; x < 32; ++x)
+    for (int x = 0; x < width; ++x)
         row.insert(row.end(), colour.begin(), colour.end());
     while (info.next_scanline < info.image_height) {
         JSAMPROW rows[1] = {row.data()};
@@ -321,4 +327,60 @@ TEST(JpegCodec, ScaleDenomForThumbnails)
     for (const Row& r : rows)
         EXPECT_EQ(JpegCodec::ScaleDenomFor(r.w, r.h, r.boxW, r.boxH), r.denom)
             << r.w << "x" << r.h << " in " << r.boxW << "x" << r.boxH;
+}
+
+TEST(JpegCodec, ReusedBitmapGivesTheSamePixels)
+{
+    const QByteArray small = ValidJpeg(101, 37);
+    TBitmap fresh;
+    ASSERT_TRUE(JpegCodec::Decode(small, fresh));
+    // A bitmap that held a larger picture full of other bytes.
+    TBitmap reused(640, 480);
+    std::fill(reused.Pixels.begin(), reused.Pixels.end(), std::uint8_t{0xAB});
+    ASSERT_TRUE(JpegCodec::Decode(small, reused));
+    EXPECT_EQ(reused.Width, 101);
+    EXPECT_EQ(reused.Stride, fresh.Stride);
+    EXPECT_EQ(reused.Pixels, fresh.Pixels); // padding bytes included
+}
+
+TEST(JpegCodec, SaveToFileWritesWholeFilesOnly)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString path = tmp.path() + "/Harbour.jpg";
+    ASSERT_TRUE(JpegCodec::SaveToFile(MakePicture(64, 48), path));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    TBitmap back;
+    EXPECT_TRUE(JpegCodec::Decode(f.readAll(), back));
+    EXPECT_EQ(back.Width, 64);
+    f.close();
+
+    // Failures leave the earlier file alone.
+    QString error;
+    EXPECT_FALSE(JpegCodec::SaveToFile(TBitmap(), path, 90, &error));
+    EXPECT_FALSE(JpegCodec::SaveToFile(MakePicture(8, 8), tmp.path() + "/none/x.jpg", 90, &error));
+    EXPECT_FALSE(error.isEmpty());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(JpegCodec::Decode(f.readAll(), back));
+    EXPECT_EQ(back.Width, 64);
+}
+
+TEST(JpegCodec, ProgressiveImagesDecodeWholeOrNotAtAll)
+{
+    const QByteArray jpeg = EncodeRaw(JCS_RGB, {10, 200, 30}, false, true, 300, 200);
+    ASSERT_TRUE(jpeg.contains(QByteArray("\xFF\xC2", 2)));
+    for (int denom : {1, 4}) {
+        TBitmap out;
+        QString error;
+        ASSERT_TRUE(JpegCodec::Decode(jpeg, out, denom, &error)) << error.toStdString();
+        EXPECT_EQ(out.Width, 300 / denom + (300 % denom ? 1 : 0));
+        EXPECT_NEAR(Mean(out, 0, 0, out.Width, out.Height, 1), 200, 4);
+    }
+    // Cut after the first scans: libjpeg could show a coarse picture, we refuse it.
+    for (int keep : {jpeg.size() / 3, jpeg.size() * 2 / 3, jpeg.size() - 2}) {
+        TBitmap out;
+        EXPECT_FALSE(JpegCodec::Decode(jpeg.left(keep), out)) << keep;
+        EXPECT_TRUE(out.IsEmpty());
+    }
 }
