@@ -2,6 +2,7 @@
 
 #include "core/ClassArchive.h"
 #include "core/ClassCategories.h"
+#include "core/ClassHttp.h"
 #include "core/ClassViewer.h"
 #include "core/JpegCodec.h"
 #include "core/Strings.h"
@@ -28,12 +29,6 @@
 #include <QWindow>
 #include <chrono>
 #include <climits>
-
-// The fetch thread arrives with the HTTP work; until then the viewer shows what it is handed.
-#if __has_include("core/ClassHttp.h")
-#include "core/ClassHttp.h"
-#define PICTAVO_HAVE_HTTP 1
-#endif
 
 using namespace ViewerGeometry;
 
@@ -431,6 +426,25 @@ const TCamWebcam& TfoViewer::Webcam() const
     return *ViewerCam;
 }
 
+QList<TfoViewer*> TfoViewer::Viewers()
+{
+    QList<TfoViewer*> viewers;
+    for (TSForm* form : TSForm::Forms())
+        if (auto* viewer = qobject_cast<TfoViewer*>(form))
+            viewers.append(viewer);
+    return viewers;
+}
+
+std::vector<TCamWebcam> TfoViewer::OpenWebcams()
+{
+    std::vector<TCamWebcam> cams;
+    const QList<TSForm*>& forms = TSForm::Forms();
+    for (auto it = forms.crbegin(); it != forms.crend(); ++it)
+        if (auto* viewer = qobject_cast<TfoViewer*>(*it); viewer && viewer->ViewerCam)
+            cams.push_back(*viewer->ViewerCam);
+    return cams;
+}
+
 void TfoViewer::ShowAgain()
 {
     ViewerCam->UserState = CamStateShown;
@@ -456,7 +470,6 @@ void TfoViewer::SetTickMilliseconds(int ms)
 
 void TfoViewer::StartFetch()
 {
-#ifdef PICTAVO_HAVE_HTTP
     auto thread = THttpThread::Create();
     // The thread may outlive this window by a moment: the events reach the window through a
     // guarded pointer, and the destructor clears them before the thread is let go.
@@ -480,21 +493,16 @@ void TfoViewer::StartFetch()
     thread->Tick = tickLength;
     thread->Start();
     FetchThread = std::move(thread);
-#endif
 }
 
 void TfoViewer::StopFetch(bool detach)
 {
-#ifdef PICTAVO_HAVE_HTTP
     if (!FetchThread)
         return;
     if (detach)
         FetchThread->ClearEvents();
     FetchThread->Terminate();
     FetchThread.reset();
-#else
-    (void)detach;
-#endif
 }
 
 void TfoViewer::actRefreshExecute()
@@ -513,11 +521,9 @@ void TfoViewer::actStopRefreshExecute()
 void TfoViewer::actRefresh0Execute(int value)
 {
     ViewerCam->Refresh = value;
-#ifdef PICTAVO_HAVE_HTTP
     if (FetchThread)
         FetchThread->Interval = value;
     else
-#endif
         actRefreshExecute();
     ViewerCam->UserRefresh = ViewerCam->Refresh;
 }
@@ -533,10 +539,8 @@ void TfoViewer::actRefreshCustomExecute()
         return;
     const int value = ParseInterval(text, ViewerCam->Refresh);
     ViewerCam->Refresh = value;
-#ifdef PICTAVO_HAVE_HTTP
     if (FetchThread)
         FetchThread->Interval = value;
-#endif
     ViewerCam->UserRefresh = value;
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "base/ClassForm.h"
+#include "core/ClassCategories.h"
 
 #include <QByteArray>
 #include <QPoint>
 #include <QRect>
 #include <QString>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QActionGroup;
@@ -15,7 +17,6 @@ class QMenu;
 class QProgressBar;
 class QToolButton;
 class QWidget;
-class TCamWebcam;
 class THttpThread;
 class TPvImage;
 
@@ -47,6 +48,12 @@ public:
     const TCamWebcam& Webcam() const;
     bool Snoozed() const { return FSnoozed; }
     int ImageCount() const { return FImageCount; }
+
+    // The open viewers in the order of the window list.
+    static QList<TfoViewer*> Viewers();
+    // Copies of the open viewers' webcams, newest window first: what the settings save as the
+    // open webcams (TCamViewer::OnOpenViewers).
+    static std::vector<TCamWebcam> OpenWebcams();
 
     // The tray opened this webcam again: UserState 0, shown and brought to the front.
     void ShowAgain();

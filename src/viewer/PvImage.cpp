@@ -23,11 +23,23 @@ void TPvImage::SetAutoZoom(bool value)
 
 void TPvImage::BitmapChanged()
 {
-    if (FBitmap.IsEmpty())
+    if (FBitmap.IsEmpty()) {
         FImage = QImage();
-    else
-        FImage = QImage(FBitmap.Pixels.data(), FBitmap.Width, FBitmap.Height, FBitmap.Stride,
-                        QImage::Format_RGB888);
+        update();
+        return;
+    }
+    if (FImage.width() != FBitmap.Width || FImage.height() != FBitmap.Height)
+        FImage = QImage(FBitmap.Width, FBitmap.Height, QImage::Format_RGB32);
+    if (FImage.isNull()) { // out of memory: show nothing rather than fail
+        update();
+        return;
+    }
+    for (int y = 0; y < FBitmap.Height; ++y) {
+        const std::uint8_t* src = FBitmap.Row(y);
+        auto* dst = reinterpret_cast<QRgb*>(FImage.scanLine(y));
+        for (int x = 0; x < FBitmap.Width; ++x, src += 3)
+            dst[x] = qRgb(src[0], src[1], src[2]);
+    }
     update();
 }
 
