@@ -6,7 +6,6 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
-
 #include <functional>
 #include <memory>
 #include <optional>
@@ -63,11 +62,11 @@ private:
 // the unchanged-image test between rounds.
 struct TCamInfo
 {
-    std::optional<TBitmap> Image;          // the cell's thumbnail; none until the first answer
-    std::shared_ptr<TCamWebcam> Webcam;    // the mosaic's own copy of the catalogue entry
+    std::optional<TBitmap> Image;       // the cell's thumbnail; none until the first answer
+    std::shared_ptr<TCamWebcam> Webcam; // the mosaic's own copy of the catalogue entry
     QString Referer;
     QString Url;
-    QDateTime LastModified;                // invalid = none
+    QDateTime LastModified; // invalid = none
     qint64 ContentLength = 0;
     bool Online = false;
 };
