@@ -1,0 +1,179 @@
+// Fetch benchmarks against democam on 127.0.0.1:
+//  - BM_FetchHd / BM_FetchAndDecodeHd: one 1920 x 1080 image over a kept connection, without and
+//    with decoding (peer_curl.sh sets curl beside them);
+//  - BM_UnchangedPolls60: the viewer's fetch thread polling a still image 60 times; the body
+//    bytes democam sent in that time (target: one body). democam runs with a header gap, so a
+//    body is only sent to a client that is still listening after the headers.
+// PICTAVO_DEMOCAM_URL names a running democam for the first two; otherwise one is started.
+#include "core/ClassHttp.h"
+#include "core/ClassHttpClient.h"
+#include "core/JpegCodec.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+struct TDemoCam
+{
+    std::unique_ptr<QProcess> Process;
+    QString Url; // base, ending in '/'
+};
+
+TDemoCam StartDemoCam(const QStringList& extra)
+{
+    TDemoCam cam;
+    cam.Process = std::make_unique<QProcess>();
+    cam.Process->start(QStringLiteral(PICTAVO_BIN_DIR "/democam"), QStringList{"0"} + extra);
+    if (cam.Process->waitForStarted(5000) && cam.Process->waitForReadyRead(5000))
+        cam.Url = QString::fromLatin1(cam.Process->readLine()).trimmed();
+    return cam;
+}
+
+void StopDemoCam(TDemoCam& cam)
+{
+    if (cam.Process) {
+        cam.Process->terminate();
+        cam.Process->waitForFinished(3000);
+    }
+}
+
+std::unique_ptr<TDemoCam> plainCam;
+std::unique_ptr<TDemoCam> gapCam;
+
+TDemoCam& Plain()
+{
+    if (!plainCam) {
+        plainCam = std::make_unique<TDemoCam>();
+        const QString given = qEnvironmentVariable("PICTAVO_DEMOCAM_URL");
+        if (!given.isEmpty())
+            plainCam->Url = given.endsWith('/') ? given : given + '/';
+        else
+            *plainCam = StartDemoCam({});
+    }
+    return *plainCam;
+}
+
+TDemoCam& WithHeaderGap()
+{
+    if (!gapCam)
+        gapCam = std::make_unique<TDemoCam>(
+            StartDemoCam({QStringLiteral("--header-gap"), QStringLiteral("50")}));
+    return *gapCam;
+}
+
+// democam's counters.
+qint64 Stat(const QString& base, const QByteArray& name)
+{
+    THttpClient http;
+    QByteArray body;
+    if (!http.Get(base + QStringLiteral("stats"), body).Ok())
+        return -1;
+    for (const QByteArray& line : body.split('\n'))
+        if (line.startsWith(name + ' '))
+            return line.mid(name.size() + 1).toLongLong();
+    return -1;
+}
+
+void BM_FetchHd(benchmark::State& state)
+{
+    const QString url = Plain().Url + QStringLiteral("hd.jpg");
+    THttpClient http;
+    QByteArray body;
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        if (!http.Get(url, body).Ok()) {
+            state.SkipWithError("fetch failed (democam not running?)");
+            return;
+        }
+        bytes += body.size();
+    }
+    state.SetBytesProcessed(bytes);
+}
+BENCHMARK(BM_FetchHd)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+void BM_FetchAndDecodeHd(benchmark::State& state)
+{
+    const QString url = Plain().Url + QStringLiteral("hd.jpg");
+    THttpClient http;
+    QByteArray body;
+    TBitmap bitmap;
+    for (auto _ : state) {
+        if (!http.Get(url, body).Ok() || !JpegCodec::Decode(body, bitmap)) {
+            state.SkipWithError("fetch or decode failed");
+            return;
+        }
+        benchmark::DoNotOptimize(bitmap.Pixels.data());
+    }
+    state.counters["megapixels"] = double(bitmap.Width) * bitmap.Height / 1e6;
+}
+BENCHMARK(BM_FetchAndDecodeHd)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+void BM_UnchangedPolls60(benchmark::State& state)
+{
+    TDemoCam& cam = WithHeaderGap();
+    if (cam.Url.isEmpty()) {
+        state.SkipWithError("democam did not start");
+        return;
+    }
+    auto dispatcher = std::make_shared<TDispatcher>();
+    double bodies = 0;
+    qint64 bodyBytes = 0;
+    qint64 withheld = 0;
+    qint64 imageSize = 0;
+    for (auto _ : state) {
+        const qint64 bytesBefore = Stat(cam.Url, "body_bytes");
+        const qint64 withheldBefore = Stat(cam.Url, "withheld");
+        auto thread = THttpThread::Create(dispatcher);
+        thread->Url = cam.Url + QStringLiteral("still.jpg");
+        thread->Interval = 0;
+        thread->Tick = std::chrono::milliseconds(1); // the one-second pause, shortened
+        int fetches = 0;
+        thread->OnTick = [&](THttpThread&) { ++fetches; }; // one tick after each fetch
+        thread->OnImage = [&](THttpThread& t) { imageSize = t.Body.size(); };
+        thread->Start();
+        QElapsedTimer timer;
+        timer.start();
+        while (fetches < 60 && timer.elapsed() < 60000) {
+            QCoreApplication::processEvents();
+            QThread::usleep(200);
+        }
+        thread->ClearEvents();
+        thread->Terminate();
+        thread.reset();
+        while (RunningWorkers() > 0)
+            QCoreApplication::processEvents();
+        bodyBytes = Stat(cam.Url, "body_bytes") - bytesBefore;
+        withheld = Stat(cam.Url, "withheld") - withheldBefore;
+        bodies = imageSize > 0 ? double(bodyBytes) / double(imageSize) : -1;
+    }
+    state.counters["polls"] = 60;
+    state.counters["body_bytes"] = double(bodyBytes);
+    state.counters["image_bytes"] = double(imageSize);
+    state.counters["bodies_sent"] = bodies;
+    state.counters["bodies_withheld"] = double(withheld);
+}
+BENCHMARK(BM_UnchangedPolls60)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (plainCam)
+        StopDemoCam(*plainCam);
+    if (gapCam)
+        StopDemoCam(*gapCam);
+    return 0;
+}

@@ -1,0 +1,271 @@
+#include "DemoServer.h"
+
+#include "DemoFrames.h"
+#include "core/JpegCodec.h"
+
+#include <QHostAddress>
+#include <QLocale>
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+QByteArray HttpDate(const QDateTime& time)
+{
+    return QLocale::c()
+        .toString(time.toUTC(), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"))
+        .toLatin1();
+}
+
+QByteArray XmlAttribute(const QString& text)
+{
+    QByteArray out;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '&')
+            out += "&amp;";
+        else if (u == '"')
+            out += "&#34;";
+        else if (u == '<')
+            out += "&lt;";
+        else if (u == '>')
+            out += "&gt;";
+        else if (u < 32 || u > 126)
+            out += "&#" + QByteArray::number(int(u)) + ';';
+        else
+            out += char(u);
+    }
+    return out;
+}
+
+} // namespace
+
+TDemoServer::TDemoServer(QObject* parent)
+    : QObject(parent)
+    , Started(QDateTime::currentDateTimeUtc())
+{
+    CamList = {
+        {QStringLiteral("Clock"), QStringLiteral("/clock.jpg"), TDemoCam::Clock, 640, 480, 0},
+        {QStringLiteral("Still"), QStringLiteral("/still.jpg"), TDemoCam::Still, 640, 480, 0},
+        {QStringLiteral("Slow"), QStringLiteral("/slow.jpg"), TDemoCam::Slow, 640, 480, 60},
+        {QStringLiteral("No dates"), QStringLiteral("/bare.jpg"), TDemoCam::Bare, 480, 360, 120},
+        {QStringLiteral("Missing (404)"), QStringLiteral("/missing.jpg"), TDemoCam::Missing, 0,
+         0, 0},
+        {QStringLiteral("Moved (302)"), QStringLiteral("/moved.jpg"), TDemoCam::Moved, 0, 0, 0},
+        {QStringLiteral("Full HD"), QStringLiteral("/hd.jpg"), TDemoCam::Clock, 1920, 1080, 180},
+    };
+    StillJpeg = JpegCodec::Encode(DrawStillFrame(640, 480), 90);
+    connect(&Server, &QTcpServer::newConnection, this, &TDemoServer::Accept);
+}
+
+bool TDemoServer::Listen(quint16 port)
+{
+    return Server.listen(QHostAddress::LocalHost, port);
+}
+
+QByteArray TDemoServer::CalFile() const
+{
+    QByteArray out = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Category Name=\"Demo\">\r\n";
+    for (const TDemoCam& cam : CamList) {
+        const QString url = QStringLiteral("http://127.0.0.1:%1%2").arg(Port()).arg(cam.Path);
+        out += " <Webcam Name=\"" + XmlAttribute(cam.Name) + "\" Url=\"" + XmlAttribute(url) +
+               "\" Referer=\"\" Refresh=\"5\" Homepage=\"\" Email=\"\"/>\r\n";
+    }
+    out += "</Category>\r\n";
+    return out;
+}
+
+void TDemoServer::Accept()
+{
+    while (QTcpSocket* socket = Server.nextPendingConnection()) {
+        ++Connections;
+        Buffers.insert(socket, {});
+        Busy.insert(socket, false);
+        // Idle keep-alive connections are dropped after a minute.
+        auto* idle = new QTimer(socket);
+        idle->setSingleShot(true);
+        idle->setInterval(60000);
+        connect(idle, &QTimer::timeout, socket, &QTcpSocket::disconnectFromHost);
+        idle->start();
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket, idle] {
+            idle->start();
+            Read(socket);
+        });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            Buffers.remove(socket);
+            Busy.remove(socket);
+            socket->deleteLater();
+        });
+    }
+}
+
+void TDemoServer::Read(QTcpSocket* socket)
+{
+    QByteArray& buffer = Buffers[socket];
+    buffer += socket->readAll();
+    if (buffer.size() > 64 * 1024) { // no request of ours is that large
+        socket->abort();
+        return;
+    }
+    // One request at a time per connection; the next waits until the answer has gone out.
+    while (!Busy.value(socket)) {
+        const qsizetype end = buffer.indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        const QByteArray head = buffer.left(end);
+        buffer.remove(0, end + 4);
+        const QList<QByteArray> lines = head.split('\n');
+        const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
+        bool keepAlive = lines.value(0).trimmed().endsWith("HTTP/1.1");
+        for (const QByteArray& line : lines) {
+            const QByteArray l = line.trimmed().toLower();
+            if (l.startsWith("connection:"))
+                keepAlive = !l.contains("close") && (keepAlive || l.contains("keep-alive"));
+        }
+        ++Requests;
+        Answer(socket, first.value(0), first.value(1), keepAlive);
+    }
+}
+
+QByteArray TDemoServer::Frame(const TDemoCam& cam, const QDateTime& second)
+{
+    const qint64 key = second.toSecsSinceEpoch();
+    auto it = FrameCache.find(cam.Path);
+    if (it != FrameCache.end() && it->first == key)
+        return it->second;
+    const QByteArray jpeg =
+        JpegCodec::Encode(DrawClockFrame(cam.Width, cam.Height, second.toLocalTime().time(),
+                                         cam.Hue),
+                          90);
+    FrameCache.insert(cam.Path, {key, jpeg});
+    return jpeg;
+}
+
+void TDemoServer::Answer(QTcpSocket* socket, const QByteArray& method, const QByteArray& target,
+                         bool keepAlive)
+{
+    const QDateTime now = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch(),
+                                                        Qt::UTC);
+    QByteArray status = "200 OK";
+    QByteArray headers;
+    QByteArray body;
+    bool trickle = false;
+    bool lengthKnown = true;
+    bool image = false; // only image bodies count in the statistics
+    const QString path = QString::fromLatin1(target.split('?').value(0));
+
+    const TDemoCam* cam = nullptr;
+    for (const TDemoCam& c : CamList)
+        if (c.Path == path)
+            cam = &c;
+
+    if (method != "GET" && method != "HEAD") {
+        status = "405 Method Not Allowed";
+        body = "Only GET and HEAD.\n";
+        headers += "Allow: GET, HEAD\r\nContent-Type: text/plain\r\n";
+    } else if (path == QLatin1String("/stats")) {
+        body = "connections " + QByteArray::number(Connections) + "\nrequests " +
+               QByteArray::number(Requests) + "\nbody_bytes " + QByteArray::number(BodyBytes) +
+               "\nwithheld " + QByteArray::number(Withheld) + "\n";
+        headers += "Content-Type: text/plain\r\n";
+    } else if (path == QLatin1String("/") || path == QLatin1String("/webcams.cal")) {
+        body = CalFile();
+        headers += "Content-Type: application/xml\r\n";
+    } else if (!cam || cam->Kind == TDemoCam::Missing) {
+        status = "404 Not Found";
+        body = "No webcam here.\n";
+        headers += "Content-Type: text/plain\r\n";
+    } else if (cam->Kind == TDemoCam::Moved) {
+        status = "302 Found";
+        body = "Moved to /still.jpg\n";
+        headers += "Location: /still.jpg\r\nContent-Type: text/plain\r\n";
+    } else {
+        headers += "Content-Type: image/jpeg\r\n";
+        image = true;
+        switch (cam->Kind) {
+        case TDemoCam::Still:
+            body = StillJpeg;
+            headers += "Last-Modified: " + HttpDate(Started) + "\r\n";
+            break;
+        case TDemoCam::Bare:
+            body = Frame(*cam, now);
+            lengthKnown = false;
+            break;
+        case TDemoCam::Slow:
+            trickle = true;
+            [[fallthrough]];
+        default:
+            body = Frame(*cam, now);
+            headers += "Last-Modified: " + HttpDate(now) + "\r\n";
+            break;
+        }
+    }
+    if (!lengthKnown)
+        keepAlive = false; // the end of the body is the end of the connection
+    QByteArray response = "HTTP/1.1 " + status + "\r\nServer: democam\r\nDate: " +
+                          HttpDate(QDateTime::currentDateTimeUtc()) + "\r\n" + headers;
+    if (lengthKnown)
+        response += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    response += keepAlive ? "Connection: keep-alive\r\n" : "Connection: close\r\n";
+    response += "\r\n";
+    socket->write(response);
+    if (method == "HEAD")
+        body.clear();
+
+    Busy[socket] = true;
+    if (HeaderGapMs > 0 && !body.isEmpty()) {
+        socket->flush();
+        QPointer<QTcpSocket> guard(socket);
+        QTimer::singleShot(HeaderGapMs, this, [this, guard, body, trickle, keepAlive, image] {
+            // A client that dropped the connection after the headers gets no body.
+            if (!guard || guard->state() != QAbstractSocket::ConnectedState) {
+                Withheld += image ? 1 : 0;
+                return;
+            }
+            SendBody(guard, body, trickle, !keepAlive, image);
+        });
+        return;
+    }
+    SendBody(socket, body, trickle, !keepAlive, image);
+}
+
+void TDemoServer::SendBody(QTcpSocket* socket, const QByteArray& body, bool trickle,
+                           bool closeAfter, bool counted)
+{
+    auto finish = [this, closeAfter](QTcpSocket* s) {
+        if (closeAfter) {
+            s->disconnectFromHost();
+            return;
+        }
+        Busy[s] = false;
+        if (!Buffers.value(s).isEmpty())
+            Read(s);
+    };
+    if (!trickle) {
+        BodyBytes += counted ? body.size() : 0;
+        socket->write(body);
+        finish(socket);
+        return;
+    }
+    // About three seconds: thirty pieces, 100 ms apart.
+    const qsizetype piece = std::max<qsizetype>(1, (body.size() + 29) / 30);
+    auto offset = std::make_shared<qsizetype>(0);
+    auto* timer = new QTimer(socket);
+    timer->setInterval(100);
+    connect(timer, &QTimer::timeout, socket,
+            [this, socket, body, piece, offset, timer, finish, counted] {
+        const QByteArray part = body.mid(*offset, piece);
+        BodyBytes += counted ? part.size() : 0;
+        socket->write(part);
+        *offset += part.size();
+        if (*offset >= body.size()) {
+            timer->stop();
+            timer->deleteLater();
+            finish(socket);
+        }
+    });
+    timer->start();
+}
