@@ -138,7 +138,10 @@ void TfoViewer::CreateStatusBar()
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
     StatusBar->setFixedHeight(StatusBarHeight);
     StatusBar->setAutoFillBackground(true);
-    StatusBar->setPalette(QApplication::palette());
+    // The bar keeps the usual window colour; only the picture's surroundings take the desktop's.
+    QPalette barPalette = StatusBar->palette();
+    barPalette.setColor(QPalette::Window, QApplication::palette().color(QPalette::Window));
+    StatusBar->setPalette(barPalette);
     StatusBar->setMouseTracking(true);
     StatusBar->installEventFilter(this);
 

@@ -10,6 +10,8 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QFile>
+#include <QInputDialog>
+#include <QTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -591,5 +593,53 @@ TEST_F(ViewerTest, ShowsServedImagesAndCountsDown)
     EXPECT_EQ(v->CountdownText(), "");
     // Brute Refresh while stopped starts fetching again.
     v->findChild<QAction*>("BruteRefresh1")->trigger();
+    EXPECT_TRUE(v->IsFetching());
+}
+
+namespace {
+// Answers the next input box: types text and confirms, or cancels when text is null.
+void answerInputBox(const QString& text, QString* prompt)
+{
+    QTimer::singleShot(0, [text, prompt] {
+        auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        if (prompt)
+            *prompt = box->windowTitle() + "|" + box->labelText() + "|" + box->textValue();
+        if (text.isNull()) {
+            box->reject();
+        } else {
+            box->setTextValue(text);
+            box->accept();
+        }
+    });
+}
+} // namespace
+
+TEST_F(ViewerTest, CustomIntervalTakesAnyIntegerAndKeepsTheIntervalOtherwise)
+{
+    TfoViewer* v = open();
+    auto* custom = v->findChild<QAction*>("Custom1");
+    QString prompt;
+    answerInputBox("15", &prompt);
+    custom->trigger();
+    EXPECT_EQ(prompt, "Refresh|Enter value for refresh interval, in seconds|3600");
+    EXPECT_EQ(v->Webcam().Refresh, 15);
+    EXPECT_EQ(v->Webcam().UserRefresh, 15);
+
+    struct Row { QString answer; int refresh; };
+    for (const Row& r : {Row{"abc", 15}, Row{" -3 ", -3}, Row{"0", 0}, Row{QString(), 0}}) {
+        answerInputBox(r.answer, nullptr);
+        custom->trigger();
+        EXPECT_EQ(v->Webcam().Refresh, r.refresh) << r.answer.toStdString();
+    }
+
+    // Unlike the fixed items it does not restart fetching that was stopped.
+    v->actStopRefreshExecute();
+    answerInputBox("20", nullptr);
+    custom->trigger();
+    EXPECT_EQ(v->Webcam().Refresh, 20);
+    EXPECT_FALSE(v->IsFetching());
+    v->findChild<QAction*>("N10seconds1")->trigger();
     EXPECT_TRUE(v->IsFetching());
 }
