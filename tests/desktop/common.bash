@@ -118,15 +118,21 @@ big_windows() {
   return 0
 }
 
-# Right-clicks the tray icon; fails unless a menu opens.
+menu_is_open() { [ -n "$(big_windows)" ]; }
+
+# Right-clicks the tray icon; fails unless a menu opens. A freshly embedded icon may miss the
+# first click, so the click is repeated a few times.
 open_tray_menu() {
-  local icon
+  local icon attempt
   icon=$(tray_icon) || fail "no tray icon"
-  eval "$(xdotool getwindowgeometry --shell "$icon")"
-  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
-  sleep 0.2
-  xdotool click 3
-  wait_for 5 test -n "$(big_windows)" || fail "the tray menu did not open"
+  for attempt in 1 2 3; do
+    eval "$(xdotool getwindowgeometry --shell "$icon")"
+    xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
+    sleep 0.3
+    xdotool click 3
+    wait_for 4 menu_is_open && return 0
+  done
+  fail "the tray menu did not open"
 }
 
 # Settings with the viewers' status bar on and every other switch off (a missing settings file
