@@ -258,7 +258,7 @@ void TfoCamMain::ImportFile(const QString& path)
     if (!CamViewer)
         return;
     TImportCallbacks callbacks;
-    callbacks.RebuildTrayMenu = [this](bool) { RebuildTrayMenu(); };
+    callbacks.RebuildTrayMenu = [this](bool refreshChooser) { RebuildTrayMenu(refreshChooser); };
     callbacks.OpenViewer = [this](TCamWebcam* webcam, bool applySavedState) {
         OpenViewer(webcam, applySavedState);
     };
@@ -321,7 +321,7 @@ QAction* TfoCamMain::AddWebcamItem(QMenu* menu, TCamWebcam* webcam, QAction* bef
     return item;
 }
 
-void TfoCamMain::RebuildTrayMenu()
+void TfoCamMain::RebuildTrayMenu(bool refreshChooser)
 {
     // 1. Out with everything between the two separators; items are never reused.
     const QList<QAction*> actions = TrayPopup->actions();
@@ -347,7 +347,8 @@ void TfoCamMain::RebuildTrayMenu()
     }
     for (int i = 0; i < root.Webcams.Count(); ++i)
         AddWebcamItem(TrayPopup, root.Webcams.Items(i), AfterItems);
-    // 4. The chooser reloads its tree when it comes.
+    // 4. An open chooser reloads its tree (the chooser window is not part of the program yet).
+    Q_UNUSED(refreshChooser);
 }
 
 void TfoCamMain::FillCategoryMenu(QMenu* menu, const TCamCategory& category)
@@ -494,7 +495,6 @@ void TfoCamMain::actExitExecute()
     // From here on no window saves the settings again. exit(), unlike quit(), does not close the
     // windows first: closing viewers would save and drop themselves from OpenedCams.
     TSForm::SetShuttingDown(true);
-    emit ExitRequested();
     QCoreApplication::exit(0);
 }
 

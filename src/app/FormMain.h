@@ -36,7 +36,7 @@ public:
 
     // ITrayHost
     void OpenViewer(TCamWebcam* webcam, bool applySavedState) override;
-    void RebuildTrayMenu() override;
+    void RebuildTrayMenu(bool refreshChooser = true) override;
     void EditList() override;
 
     // A path handed over by a second start: imports an existing .cam or .cal file (letter case
@@ -91,10 +91,6 @@ public slots:
     void actHideAllExecute();
     void actLanguageExecute();
     void Lastviewed1Click();
-
-signals:
-    // Exit has run: the event loop should end.
-    void ExitRequested();
 
 private:
     void CreateActions();

@@ -36,12 +36,13 @@ int main(int argc, char** argv)
     THandOverServer handOver;
     handOver.Listen(runtimeFolder);
 
+    // SIGTERM and SIGINT from now on wait for the event loop, where they run Exit.
+    TSignalWatcher signalWatcher;
+
     TStartup startup;
     startup.Arguments = arguments;
     TfoCamMain foCamMain(startup);
     handOver.SetHandler([&foCamMain](const QString& path) { foCamMain.WMCopyData(path); });
-
-    TSignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &TSignalWatcher::Terminate, &foCamMain,
                      &TfoCamMain::actExitExecute);
 

@@ -16,9 +16,6 @@ QString DataHome();
 QString RegisterFileTypes(const QString& programPath, const QString& dataHome = DataHome(),
                           bool runUpdaters = true);
 
-// The program path as one argument of a desktop entry's Exec key (quoted and escaped).
-QString DesktopExecArgument(const QString& programPath);
-
 // The default message beep.
 void Beep();
 

@@ -1,5 +1,7 @@
 #include "platform/Desktop.h"
 
+#include "core/DesktopEntry.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -49,23 +51,6 @@ void startIfPresent(const QString& program, const QString& folder)
 QString DataHome()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-}
-
-QString DesktopExecArgument(const QString& programPath)
-{
-    // Inside double quotes a desktop entry escapes " ` $ and \ with a backslash; the key's value
-    // then escapes every backslash again, and a literal % is written %%.
-    QString quoted;
-    for (QChar c : programPath) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$'))
-            quoted += QStringLiteral("\\\\");
-        else if (c == QLatin1Char('\\'))
-            quoted += QStringLiteral("\\\\\\");
-        if (c == QLatin1Char('%'))
-            quoted += QLatin1Char('%');
-        quoted += c;
-    }
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
 QString RegisterFileTypes(const QString& programPath, const QString& dataHome, bool runUpdaters)

@@ -1,3 +1,4 @@
+#include "core/DesktopEntry.h"
 #include "core/HandOver.h"
 #include "core/MenuColumns.h"
 
@@ -71,4 +72,25 @@ TEST(MenuColumns, EveryColumnHoldsTwentyNineWebcams)
         ++columns.back();
     }
     EXPECT_EQ(columns, (std::vector<int>{29, 29, 2}));
+}
+
+TEST(DesktopEntry, ExecArgumentEscaping)
+{
+    struct Row
+    {
+        QString path, expected;
+    };
+    const std::vector<Row> rows = {
+        {"/usr/bin/pictavo", R"("/usr/bin/pictavo")"},
+        {"/a b/p", R"("/a b/p")"},
+        {R"(/a\b)", R"("/a\\\\b")"},
+        {"/a\"b", R"("/a\\"b")"},
+        {"/a`b", R"("/a\\`b")"},
+        {"/$HOME", R"("/\\$HOME")"},
+        {"/50%", R"("/50%%")"},
+        {"/a\nExec=evil", R"("/a\nExec=evil")"},
+        {"/a\tb\r", R"("/a\tb\r")"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(DesktopExecArgument(row.path), row.expected) << row.path.toStdString();
 }

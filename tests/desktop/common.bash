@@ -71,13 +71,14 @@ tray_icon() {
 
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 
+# The demo webcam server on a free port; its .cal file in DEMO_CAL, its address in DEMO_URL.
 start_democam() {
-  DEMO_PORT=$(free_port)
   DEMO_CAL=$WORK/democam.cal
-  "$BIN/democam" --port "$DEMO_PORT" --write-cal "$DEMO_CAL" >"$WORK/democam.log" 2>&1 &
+  "$BIN/democam" 0 --write-cal "$DEMO_CAL" >"$WORK/democam.out" 2>"$WORK/democam.log" &
   PIDS+=($!)
-  wait_for 10 test -s "$DEMO_CAL" || fail "democam wrote no .cal"
-  wait_for 10 curl -sf -o /dev/null "http://127.0.0.1:$DEMO_PORT/" || true
+  wait_for 10 test -s "$WORK/democam.out" || fail "democam did not start: $(cat "$WORK/democam.log")"
+  DEMO_URL=$(head -n1 "$WORK/democam.out")
+  test -s "$DEMO_CAL" || fail "democam wrote no .cal"
 }
 
 # Starts Pictavo with the given arguments; its pid in PICTAVO_PID.
@@ -117,13 +118,31 @@ big_windows() {
   return 0
 }
 
-# Right-clicks the tray icon; fails unless a menu opens.
+menu_is_open() { [ -n "$(big_windows)" ]; }
+
+# Right-clicks the tray icon; fails unless a menu opens. A freshly embedded icon may miss the
+# first click, so the click is repeated a few times.
 open_tray_menu() {
-  local icon
+  local icon attempt
   icon=$(tray_icon) || fail "no tray icon"
-  eval "$(xdotool getwindowgeometry --shell "$icon")"
-  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
-  sleep 0.2
-  xdotool click 3
-  wait_for 5 test -n "$(big_windows)" || fail "the tray menu did not open"
+  for attempt in 1 2 3; do
+    eval "$(xdotool getwindowgeometry --shell "$icon")"
+    xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
+    sleep 0.3
+    xdotool click 3
+    wait_for 4 menu_is_open && return 0
+  done
+  fail "the tray menu did not open"
+}
+
+# Settings with the viewers' status bar on and every other switch off (a missing settings file
+# turns every switch off; a file that lacks an element turns that switch on).
+write_status_options() {
+  mkdir -p "$(dirname "$OPTIONS")"
+  printf '%s\r\n' '<?xml version="1.0" encoding="iso-8859-1"?>' '<Options>' \
+    ' <AlwaysOnTop>0</AlwaysOnTop>' ' <SaveImages>0</SaveImages>' ' <SavePath/>' ' <Beep>0</Beep>' \
+    ' <PropResize>0</PropResize>' ' <Status>-1</Status>' ' <SubDirectory>0</SubDirectory>' \
+    ' <FirstLaunch>-1</FirstLaunch>' ' <Language/>' ' <LaunchWindows>0</LaunchWindows>' \
+    ' <ScrollMosaic>0</ScrollMosaic>' ' <ProxyHost/>' ' <ProxyPort>0</ProxyPort>' ' <ProxyUser/>' \
+    ' <ProxyPass/>' ' <OpenedCams/>' ' <Category Name=""/>' ' <LastUsed/>' '</Options>' >"$OPTIONS"
 }

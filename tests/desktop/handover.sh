@@ -24,6 +24,17 @@ kill -0 "$PICTAVO_PID" || fail "the first instance ended"
 (cd "$WORK/files" && timeout 20 "$BIN/pictavo" list.CAL extra-argument-ignored) || fail "second start (.CAL)"
 kill -0 "$PICTAVO_PID" || fail "the first instance ended"
 
+# Another runtime folder is another session: a program started there runs on its own.
+mkdir -p "$WORK/runtime2" && chmod 700 "$WORK/runtime2"
+XDG_RUNTIME_DIR=$WORK/runtime2 XDG_CONFIG_HOME=$WORK/config2 "$BIN/pictavo" >>"$WORK/pictavo2.log" 2>&1 &
+OTHER_PID=$!
+PIDS+=($OTHER_PID)
+wait_for 10 test -S "$WORK/runtime2/TfoCamMain" || fail "the instance of another session did not start"
+sleep 0.5
+kill -0 "$OTHER_PID" || fail "the instance of another session ended"
+kill -0 "$PICTAVO_PID" || fail "the first instance ended"
+kill -TERM "$OTHER_PID"
+
 kill -TERM "$PICTAVO_PID"
 wait_pictavo_end 5 || fail "did not end on SIGTERM"
 [ "$PICTAVO_STATUS" -eq 0 ] || fail "exit status $PICTAVO_STATUS"

@@ -16,7 +16,7 @@ note "menu window $(big_windows)"
 sleep 0.3
 screenshot tray-menu
 xdotool key Escape
-wait_for 5 test -z "$(big_windows)" || fail "Escape did not close the menu"
+wait_for 5 eval '! menu_is_open' || fail "Escape did not close the menu"
 
 # Up from no selection picks the last item, Exit; it saves and ends the program.
 open_tray_menu

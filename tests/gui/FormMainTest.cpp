@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -368,4 +369,44 @@ TEST_F(TrayWindow, ExitSavesTheSettings)
     EXPECT_TRUE(TSForm::Forms().isEmpty());
     EXPECT_FALSE(optionsWritten());
     EXPECT_EQ(CamViewer, nullptr);
+}
+
+TEST(TrayWindowStart, FailedFileTypeRegistrationIsReportedAndTheFileStillImported)
+{
+    QFile::remove(TCamViewer::DefaultOptionsPath());
+    QTemporaryDir dir;
+    auto writeCal = [&](const QString& name, const QByteArray& category) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<Category Name=\"" + category +
+                "\">\r\n <Webcam Name=\"W\" Url=\"http://127.0.0.1:9/" + category +
+                "\"/>\r\n</Category>\r\n");
+        return f.fileName();
+    };
+    const QString first = writeCal("first.cal", "First");
+    const QString second = writeCal("second.cal", "Second");
+    // The data folder is a plain file: nothing can be written below it.
+    QFile blocker(dir.filePath("data-is-a-file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", blocker.fileName().toLocal8Bit());
+
+    TStartup startup;
+    startup.Arguments = {first, second};
+    auto main = std::make_unique<TfoCamMain>(startup);
+    qputenv("XDG_DATA_HOME", savedDataHome);
+
+    bool reported = false;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+            reported = box->text().contains("data-is-a-file");
+            box->close();
+        }
+    EXPECT_TRUE(reported) << "the failed registration is shown to the user";
+    EXPECT_NE(CamViewer->Root.FindWebcam("http://127.0.0.1:9/First"), nullptr);
+    EXPECT_EQ(CamViewer->Root.FindWebcam("http://127.0.0.1:9/Second"), nullptr)
+        << "only the first argument is imported";
+    main.reset();
+    drainDeletes();
 }

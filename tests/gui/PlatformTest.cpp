@@ -174,23 +174,6 @@ TEST(FileTypes, WritesMimePackageAndDesktopEntry)
     EXPECT_FALSE(RegisterFileTypes(program, dir.filePath("blocked"), false).isEmpty());
 }
 
-TEST(FileTypes, ExecArgumentEscaping)
-{
-    struct Row
-    {
-        QString path, expected;
-    };
-    const Row rows[] = {
-        {"/usr/bin/pictavo", R"("/usr/bin/pictavo")"},
-        {"/a b/p", R"("/a b/p")"},
-        {R"(/a\b)", R"("/a\\\\b")"},
-        {"/a`b", R"("/a\\`b")"},
-        {"/50%", R"("/50%%")"},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(DesktopExecArgument(row.path), row.expected) << row.path.toStdString();
-}
-
 TEST(Shell, OpensOnlyWebAndMailAddresses)
 {
     for (const char* refused : {"file:///etc/passwd", "javascript:alert(1)", "", "ftp://x/y",
