@@ -895,11 +895,6 @@ void TfoViewer::changeEvent(QEvent* event)
     }
 }
 
-void TfoViewer::closeEvent(QCloseEvent* event)
-{
-    TSForm::closeEvent(event);
-}
-
 bool TfoViewer::eventFilter(QObject* watched, QEvent* event)
 {
     if (auto* w = qobject_cast<QWidget*>(watched); w && (w == CamImage || w == StatusBar)) {
@@ -944,6 +939,21 @@ bool TfoViewer::HandleMouse(QWidget* source, QEvent* event)
         // Inside the picture a press starts a move; on the border a resize.
         if (edges == 0 && source != CamImage)
             return false;
+        // Wayland lets no client place its own window: the compositor moves and resizes it.
+        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) &&
+            windowHandle()) {
+            if (edges == 0) {
+                windowHandle()->startSystemMove();
+            } else {
+                Qt::Edges qtEdges;
+                qtEdges.setFlag(Qt::LeftEdge, edges & EdgeLeft);
+                qtEdges.setFlag(Qt::TopEdge, edges & EdgeTop);
+                qtEdges.setFlag(Qt::RightEdge, edges & EdgeRight);
+                qtEdges.setFlag(Qt::BottomEdge, edges & EdgeBottom);
+                windowHandle()->startSystemResize(qtEdges);
+            }
+            return true;
+        }
         DragEdges = edges;
         Dragging = true;
         DragStart = global;
