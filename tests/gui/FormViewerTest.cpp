@@ -676,3 +676,46 @@ TEST_F(ViewerTest, SlowDownloadShowsProgressThenTheImage)
     EXPECT_FALSE(bar->isVisible());
     EXPECT_EQ(v->findChild<TPvImage*>("CamImage")->Bitmap().Width, 320);
 }
+
+TEST_F(ViewerTest, HiddenAndSnoozedViewersReopenAsTheyWereAfterARestart)
+{
+    struct Row { const char* command; bool visible; bool snoozed; int state; };
+    for (const Row& r : {Row{"actHide1", false, false, 2}, Row{"actSnooze1", false, true, 1},
+                         Row{nullptr, true, false, -1}}) {
+        settings.Root.Webcams.Clear();
+        TCamWebcam cam;
+        cam.Url = "http://127.0.0.1:9/kept.jpg";
+        cam.Name = "Kept";
+        settings.Root.Webcams.Add()->Assign(cam);
+        TfoViewer* v = open(cam);
+        v->move(60, 70);
+        v->SetClientSize(400, 300, "400*300"); // no image yet: nothing recorded
+        v->ImageArrived(jpegOf(320, 240));     // the first image takes its size and records it
+        if (r.command)
+            v->findChild<QAction*>(r.command)->trigger();
+        ASSERT_TRUE(settings.SaveOptions());
+        // The program ends: its windows go without saving.
+        TSForm::SetShuttingDown(true);
+        delete v;
+        TSForm::SetShuttingDown(false);
+
+        // The next start reopens the viewer through the tray's road, with the saved state.
+        TCamViewer next;
+        next.OptionsPath = settings.OptionsPath;
+        TfoViewer* reopened = nullptr;
+        next.OnOpenViewer = [&](TCamWebcam* webcam, bool applySavedState) {
+            reopened = new TfoViewer;
+            reopened->SetupWebcam(*webcam, applySavedState);
+        };
+        CamViewer = &next;
+        next.LoadOptions();
+        CamViewer = &settings;
+        ASSERT_TRUE(reopened) << (r.command ? r.command : "shown");
+        EXPECT_EQ(reopened->isVisible(), r.visible) << (r.command ? r.command : "shown");
+        EXPECT_EQ(reopened->Snoozed(), r.snoozed);
+        EXPECT_EQ(reopened->Webcam().UserState, r.state);
+        EXPECT_EQ(reopened->geometry(), QRect(60, 70, 320, 240));
+        EXPECT_EQ(reopened->ImageCount(), 1);
+        delete reopened;
+    }
+}
