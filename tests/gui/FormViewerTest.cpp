@@ -719,3 +719,28 @@ TEST_F(ViewerTest, HiddenAndSnoozedViewersReopenAsTheyWereAfterARestart)
         delete reopened;
     }
 }
+
+TEST_F(ViewerTest, FullScreenMaximisesAndASizeCommandRestores)
+{
+    TfoViewer* v = open();
+    v->ImageArrived(jpegOf(320, 240));
+    v->findChild<QAction*>("ProportionalResize1")->trigger();
+    v->findChild<QAction*>("actFullScreen")->trigger();
+    EXPECT_TRUE(v->windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(v->SizeCaption(), "FullScreen");
+    // Maximising is recorded as the window's size; the proportional rule stays out of it.
+    const QRect area = v->screen()->availableGeometry();
+    EXPECT_EQ(v->Webcam().UserWidth, area.width());
+    EXPECT_EQ(v->Webcam().UserHeight, area.height());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(v->SizeCaption(), "FullScreen") << "no zoom caption while maximised";
+
+    v->findChild<QAction*>("act100")->trigger();
+    EXPECT_FALSE(v->windowState() & Qt::WindowMaximized);
+    // The asked size went through the rule while the window was still maximised: only the
+    // minimum applied, the status bar is not added.
+    EXPECT_EQ(v->size(), QSize(320, 240));
+    v->findChild<QAction*>("act100")->trigger();
+    EXPECT_EQ(v->size(), QSize(320, 259));
+    EXPECT_EQ(v->SizeCaption(), "100%");
+}
