@@ -557,6 +557,9 @@ TEST_F(ViewerTest, ShowsServedImagesAndCountsDown)
         r.Body = jpeg.toStdString();
         // a new date each time: every response is a new image
         r.Headers.push_back({"Last-Modified", HttpDate(1'700'000'000 + ++served)});
+        // the body follows the headers after a pause, so "Checking..." stays up long enough
+        // for the test to see it
+        r.HeaderGapMs = 150;
         return r;
     });
     TfoViewer::SetTickMilliseconds(20);
