@@ -82,9 +82,10 @@ protected:
     }
     static TCamInfo Cam(const QString& url)
     {
-        TCamInfo cam;
-        cam.Url = url;
-        return cam;
+        TCamWebcam entry;
+        entry.Name = QStringLiteral("cam");
+        entry.Url = url;
+        return TCamInfo(entry);
     }
 
     std::shared_ptr<TDispatcher> Dispatcher;
