@@ -10,12 +10,18 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
+#include <unistd.h>
 
 QString RuntimeFolder()
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
+    if (folder.isEmpty()) {
+        // No usable runtime folder: a private one of this user in the temporary folder.
+        folder = QDir::tempPath() + QStringLiteral("/pictavo-runtime-") + QString::number(::getuid());
+        if (QDir().mkpath(folder))
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ExeOwner);
+    }
     return folder;
 }
 
@@ -35,6 +41,11 @@ bool TInstanceLock::TryLock()
     if (Lock.error() == QLockFile::LockFailedError && Lock.removeStaleLockFile())
         return Lock.tryLock(0);
     return false;
+}
+
+bool TInstanceLock::HeldByAnother() const
+{
+    return Lock.error() == QLockFile::LockFailedError;
 }
 
 THandOverServer::THandOverServer(QObject* parent)

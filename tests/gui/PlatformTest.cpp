@@ -43,6 +43,7 @@ TEST(InstanceLock, OnePerRuntimeFolderAndStaleLocksAreTakenOver)
     ASSERT_TRUE(first.TryLock());
     TInstanceLock second(a);
     EXPECT_FALSE(second.TryLock());
+    EXPECT_TRUE(second.HeldByAnother());
     TInstanceLock other(b);
     EXPECT_TRUE(other.TryLock()) << "another runtime folder is another user session";
 
@@ -58,6 +59,11 @@ TEST(InstanceLock, OnePerRuntimeFolderAndStaleLocksAreTakenOver)
     stale.close();
     TInstanceLock heir(c);
     EXPECT_TRUE(heir.TryLock());
+
+    // A runtime folder that cannot hold the lock is not mistaken for a running instance.
+    TInstanceLock nowhere(dir.filePath("missing/folder"));
+    EXPECT_FALSE(nowhere.TryLock());
+    EXPECT_FALSE(nowhere.HeldByAnother());
 }
 
 TEST(HandOver, SenderWaitsUntilTheRunningInstanceHasHandledThePath)
