@@ -1,5 +1,6 @@
 // Options.xml with a large catalogue: 10,000 webcams in 500 categories three levels deep.
 // LoadOptions and SaveOptions, and beside them a plain QXmlStreamReader pass over the same file.
+#include "core/ClassExchange.h"
 #include "core/ClassViewer.h"
 #include "core/XmlDocument.h"
 
@@ -141,6 +142,28 @@ void BM_ReadXmlTree(benchmark::State& state)
     }
 }
 BENCHMARK(BM_ReadXmlTree)->Unit(benchmark::kMillisecond);
+
+// A category list holding the whole catalogue, imported into an empty catalogue and then again
+// into the full one (where every webcam is a duplicate).
+void BM_ImportCategoryList(benchmark::State& state)
+{
+    TCamViewer source;
+    FillCatalogue(source);
+    source.Root.Name = QStringLiteral("Everything");
+    const QByteArray list = TCamExchange::BuildCalDocument({}, source.Root);
+    int rebuilds = 0;
+    const TImportCallbacks callbacks{[&](bool) { ++rebuilds; }, nullptr};
+    for (auto _ : state) {
+        auto root = std::make_unique<TCamCategory>();
+        TCamExchange::ImportBytes(list, *root, callbacks);
+        TCamExchange::ImportBytes(list, *root, callbacks);
+        state.PauseTiming();
+        root.reset();
+        state.ResumeTiming();
+    }
+    state.counters["bytes"] = static_cast<double>(list.size());
+}
+BENCHMARK(BM_ImportCategoryList)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

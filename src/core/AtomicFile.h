@@ -9,5 +9,4 @@
 // folder, full disk, file size limit) leaves the previous file as it was and no temporary file.
 // The folder is created when missing. permissions: of the new file (0 keeps Qt's default).
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes,
-                         QFileDevice::Permissions permissions = {},
-                         QString* errorText = nullptr);
+                         QFileDevice::Permissions permissions = {}, QString* errorText = nullptr);

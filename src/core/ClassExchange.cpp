@@ -5,6 +5,10 @@
 #include "core/Strings.h"
 #include "core/XmlDocument.h"
 
+#include <QHash>
+#include <QSet>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -53,32 +57,73 @@ TImportResult ImportWebcam(const TXmlElement& element, TCamCategory& root,
     return TImportResult::Webcam;
 }
 
-void ImportCategory(const TXmlElement& element, TCamCategory& parent, int depth,
-                    const TImportCallbacks& callbacks)
+// One level of a category-list import: the category and, built when first needed, the Urls of
+// its subtree and the first sub-category of each name. With them a list of any length merges in
+// time proportional to its size; the results are those of FindWebcam and FindCategory.
+struct TImportLevel
 {
-    const QString name = element.Attribute(u"Name");
-    TCamCategory* target = parent.FindCategory(name);
-    if (!target) {
-        target = parent.Categories.Add();
-        target->Name = name;
+    TCamCategory* Category;
+    std::optional<QSet<QString>> Urls;
+    std::optional<QHash<QString, TCamCategory*>> Children;
+};
+
+void CollectUrls(const TCamCategory& category, QSet<QString>& urls)
+{
+    for (int i = 0; i < category.Webcams.Count(); ++i)
+        urls.insert(category.Webcams.Items(i)->Url);
+    for (int i = 0; i < category.Categories.Count(); ++i)
+        CollectUrls(*category.Categories.Items(i), urls);
+}
+
+TCamCategory* FindOrAddCategory(TImportLevel& level, const QString& name)
+{
+    if (!level.Children) {
+        level.Children.emplace();
+        const TCamCategories& categories = level.Category->Categories;
+        for (int i = categories.Count() - 1; i >= 0; --i) // the first of a name wins
+            level.Children->insert(categories.Items(i)->Name, categories.Items(i));
     }
+    if (TCamCategory* found = level.Children->value(name))
+        return found;
+    TCamCategory* added = level.Category->Categories.Add();
+    added->Name = name;
+    level.Children->insert(name, added);
+    return added;
+}
+
+void ImportCategory(const TXmlElement& element, std::vector<TImportLevel>& levels)
+{
+    TCamCategory* target = FindOrAddCategory(levels.back(), element.Attribute(u"Name"));
+    levels.push_back({target, std::nullopt, std::nullopt});
+    // The first level is the parent of the file's root element, so the depth below it is:
+    const int depth = static_cast<int>(levels.size()) - 1;
     for (const auto& child : element.Children()) {
         if (child->Name == u"Category") {
             if (depth < MaxImportCategoryDepth)
-                ImportCategory(*child, *target, depth + 1, callbacks);
+                ImportCategory(*child, levels);
         } else if (child->Name == u"Webcam") {
-            if (!target->FindWebcam(child->Attribute(u"Url")))
-                target->Webcams.Add()->LoadFromXml(*child);
+            TImportLevel& level = levels.back();
+            if (!level.Urls) {
+                level.Urls.emplace();
+                CollectUrls(*level.Category, *level.Urls);
+            }
+            const QString url = child->Attribute(u"Url");
+            if (level.Urls->contains(url))
+                continue;
+            level.Category->Webcams.Add()->LoadFromXml(*child);
+            // The webcam now stands in the subtree of every level above it too.
+            for (TImportLevel& above : levels) {
+                if (above.Urls)
+                    above.Urls->insert(url);
+            }
         }
     }
-    if (callbacks.RebuildTrayMenu)
-        callbacks.RebuildTrayMenu(true);
+    levels.pop_back();
 }
 
 } // namespace
 
-QByteArray TCamExchange::BuildCamDocument(const TCamWebcam& webcam,
-                                          const QStringList& categoryPath)
+QByteArray TCamExchange::BuildCamDocument(const TCamWebcam& webcam, const QStringList& categoryPath)
 {
     TXmlElement root(QStringLiteral("Webcam"));
     root.AddChild(QStringLiteral("Url"), webcam.Url);
@@ -144,7 +189,12 @@ TImportResult ImportDocument(const TXmlDocument& document, TCamCategory& root,
         return TImportResult::Nothing;
     const TXmlElement& element = *document.Root;
     if (element.Name == u"Category") {
-        ImportCategory(element, root, 1, callbacks);
+        std::vector<TImportLevel> levels{{&root, std::nullopt, std::nullopt}};
+        ImportCategory(element, levels);
+        // One rebuild for the whole list: rebuilding the menu after each of thousands of
+        // categories would make a large list take quadratic time.
+        if (callbacks.RebuildTrayMenu)
+            callbacks.RebuildTrayMenu(true);
         return document.IsOk() ? TImportResult::CategoryList : TImportResult::Partial;
     }
     // A single webcam is one record: from a damaged file nothing is taken.

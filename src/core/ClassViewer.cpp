@@ -196,8 +196,8 @@ QByteArray TCamViewer::SaveToBytes()
         for (const TCamWebcam& viewerCam : OnOpenViewers()) {
             if (TCamWebcam* webcam = Root.FindWebcam(viewerCam.Url))
                 webcam->AssignUserState(viewerCam);
-            opened->AddChild(QStringLiteral("Cam"))->AddAttribute(QStringLiteral("Url"),
-                                                                  viewerCam.Url);
+            opened->AddChild(QStringLiteral("Cam"))
+                ->AddAttribute(QStringLiteral("Url"), viewerCam.Url);
         }
     }
 

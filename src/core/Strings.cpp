@@ -1,5 +1,7 @@
 #include "core/Strings.h"
 
+#include "core/XmlDocument.h"
+
 namespace {
 
 struct TMessageDefault
@@ -25,7 +27,8 @@ QString RefreshTitle = QStringLiteral("Refresh");
 QString RefreshCaption = QStringLiteral("Enter value for refresh interval, in seconds");
 QString NoWindow = QStringLiteral("No Window");
 QString AviGenerated = QStringLiteral("AVI Generation Complete");
-QString StartText = QStringLiteral("Right click on this icon and select a webcam you want to watch.");
+QString StartText =
+    QStringLiteral("Right click on this icon and select a webcam you want to watch.");
 QString StartTitle = QStringLiteral("First Launch of ");
 QString Refreshing = QStringLiteral("Refreshing ");
 QString NewCat = QStringLiteral("New Category");
@@ -82,6 +85,17 @@ bool TVariables::SetValue(const QString& key, const QString& value)
     text.replace(QStringLiteral("\\n"), MessageLineBreak);
     *variable = text;
     return true;
+}
+
+int TVariables::LoadFromXml(const TXmlElement& element)
+{
+    int set = 0;
+    for (const auto& child : element.Children()) {
+        const TXmlAttribute* key = child->FindAttribute(u"Name");
+        if (key && SetValue(key->Value, child->Attribute(u"Value")))
+            ++set;
+    }
+    return set;
 }
 
 QStringList TVariables::Keys() const

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <vector>
 
+class TXmlElement;
+
 // The program's own message texts: each a global text with an English default, read at the moment
 // it is shown, so a language applied later reaches every later use. A language file changes them
 // through the table Variables.
@@ -39,6 +41,9 @@ public:
     // Writes value into the key's variable, every backslash-n turned into a line break. A key
     // that the table lacks changes nothing and gives false.
     bool SetValue(const QString& key, const QString& value);
+    // The Variables element of a language file: each child, whatever its name, gives a key in its
+    // attribute Name and the new text in its attribute Value. Returns the number of texts set.
+    int LoadFromXml(const TXmlElement& element);
     int Count() const { return static_cast<int>(entries_.size()); }
     // Keys in the order of registration.
     QStringList Keys() const;

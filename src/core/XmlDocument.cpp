@@ -193,14 +193,14 @@ TXmlDocument ReadXmlFile(const QString& path)
         document.ErrorString = file.errorString();
         return document;
     }
-    // Check the size before reading a byte, and read at most one byte more than allowed, so that
-    // a huge (or growing) file is refused without being loaded.
+    // Check the size before reading a byte, so that a huge file is refused without being loaded
+    // (a file that grows meanwhile is refused by ReadXml).
     if (file.size() > MaxXmlFileSize) {
         document.Status = TXmlStatus::TooLarge;
         document.ErrorString = QStringLiteral("The file is larger than 64 MiB.");
         return document;
     }
-    const QByteArray bytes = file.read(MaxXmlFileSize + 1);
+    const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         document.Status = TXmlStatus::CannotOpen;
         document.ErrorString = file.errorString();
@@ -248,6 +248,24 @@ struct TWriteFrame
 void AppendXmlEscaped(QByteArray& out, QStringView value)
 {
     const qsizetype size = value.size();
+    // Fast path: the common value of plain Latin-1 characters is copied in one go.
+    {
+        const char16_t* data = value.utf16();
+        bool plain = true;
+        for (qsizetype i = 0; i < size && plain; ++i) {
+            const char16_t c = data[i];
+            plain =
+                c >= 0x20 && c <= 0xFF && c != '"' && c != '&' && c != '\'' && c != '<' && c != '>';
+        }
+        if (plain) {
+            const qsizetype start = out.size();
+            out.resize(start + size);
+            char* target = out.data() + start;
+            for (qsizetype i = 0; i < size; ++i)
+                target[i] = static_cast<char>(data[i]);
+            return;
+        }
+    }
     for (qsizetype i = 0; i < size; ++i) {
         const char16_t c = value[i].unicode();
         switch (c) {
@@ -274,7 +292,8 @@ void AppendXmlEscaped(QByteArray& out, QStringView value)
             out += static_cast<char>(c);
             continue;
         }
-        if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(value[i + 1].unicode())) {
+        if (QChar::isHighSurrogate(c) && i + 1 < size &&
+            QChar::isLowSurrogate(value[i + 1].unicode())) {
             AppendReference(out, QChar::surrogateToUcs4(c, value[i + 1].unicode()));
             ++i;
             continue;

@@ -1,4 +1,5 @@
 #include "core/ClassCategories.h"
+
 #include "core/XmlDocument.h"
 
 #include <gtest/gtest.h>
@@ -102,14 +103,14 @@ TEST(CamWebcam, ReadingAttributes)
     const Row rows[] = {
         // Missing attributes: Refresh 30, LastId 0, the window state -1 (UserAlpha too).
         {"<Cam Name=\"a\" Url=\"u\"/>", 30, 0, -1, -1, -1, -1},
-        {"<Cam Refresh=\"15\" LastId=\"7\" UserTop=\"-5\" UserState=\"1\" UserAlpha=\"0\"/>",
-         15, 7, -5, 1, 1, 0},
+        {"<Cam Refresh=\"15\" LastId=\"7\" UserTop=\"-5\" UserState=\"1\" UserAlpha=\"0\"/>", 15, 7,
+         -5, 1, 1, 0},
         // Present but not a number, empty included: -1.
-        {"<Cam Refresh=\"abc\" LastId=\"\" UserTop=\"x\" UserState=\"\" UserAlpha=\"1.5\"/>",
-         -1, -1, -1, -1, -1, -1},
+        {"<Cam Refresh=\"abc\" LastId=\"\" UserTop=\"x\" UserState=\"\" UserAlpha=\"1.5\"/>", -1,
+         -1, -1, -1, -1, -1},
         // Attribute names without regard to case.
-        {"<Cam REFRESH=\"5\" lastid=\"6\" usertop=\"7\" USERSTATE=\"2\" UserALPHA=\"9\"/>",
-         5, 6, 7, 2, 2, 9},
+        {"<Cam REFRESH=\"5\" lastid=\"6\" usertop=\"7\" USERSTATE=\"2\" UserALPHA=\"9\"/>", 5, 6, 7,
+         2, 2, 9},
     };
     for (const Row& row : rows) {
         const auto element = ParseElement(row.Element);
@@ -125,8 +126,8 @@ TEST(CamWebcam, ReadingAttributes)
         EXPECT_EQ(webcam.UserAlpha, row.UserAlpha) << row.Element;
         EXPECT_FALSE(webcam.LastUpdate.isNull()) << "LastUpdate is not read";
     }
-    const auto element = ParseElement(
-        "<Cam name=\"N\" URL=\"U\" homepage=\"H\" EMAIL=\"E\" Referer=\"R\"/>");
+    const auto element =
+        ParseElement("<Cam name=\"N\" URL=\"U\" homepage=\"H\" EMAIL=\"E\" Referer=\"R\"/>");
     TCamWebcam webcam;
     webcam.LoadFromXml(*element);
     EXPECT_EQ(webcam.Name, "N");
@@ -139,7 +140,8 @@ TEST(CamWebcam, ReadingAttributes)
 TEST(CamWebcam, WrittenAttributes)
 {
     TCamWebcam fresh;
-    EXPECT_EQ(Body(*fresh.SaveToXml()), "<Cam Name=\"\" Url=\"\" Refresh=\"0\" UserAlpha=\"0\"/>\r\n");
+    EXPECT_EQ(Body(*fresh.SaveToXml()),
+              "<Cam Name=\"\" Url=\"\" Refresh=\"0\" UserAlpha=\"0\"/>\r\n");
 
     TCamWebcam unset;
     unset.Name = "x";
@@ -181,15 +183,16 @@ TEST(CamWebcam, WrittenAttributes)
 
 TEST(CamCategory, ReadingLevels)
 {
-    const auto element = ParseElement("<Category Name=\"\">"
-                                      " <CATEGORIES>"
-                                      "  <Category Name=\"A\"><cams><Cam Url=\"a1\"/></cams></Category>"
-                                      "  <category Name=\"skipped: lower case\"/>"
-                                      "  <Other Name=\"skipped\"/>"
-                                      "  <Category><Cams><cam Url=\"skipped\"/><Cam Url=\"b1\"/></Cams></Category>"
-                                      " </CATEGORIES>"
-                                      " <Cams><Cam Url=\"r1\"/><CAM Url=\"skipped\"/><Cam Url=\"r2\"/></Cams>"
-                                      "</Category>");
+    const auto element =
+        ParseElement("<Category Name=\"\">"
+                     " <CATEGORIES>"
+                     "  <Category Name=\"A\"><cams><Cam Url=\"a1\"/></cams></Category>"
+                     "  <category Name=\"skipped: lower case\"/>"
+                     "  <Other Name=\"skipped\"/>"
+                     "  <Category><Cams><cam Url=\"skipped\"/><Cam Url=\"b1\"/></Cams></Category>"
+                     " </CATEGORIES>"
+                     " <Cams><Cam Url=\"r1\"/><CAM Url=\"skipped\"/><Cam Url=\"r2\"/></Cams>"
+                     "</Category>");
     TCamCategory root;
     root.LoadFromXml(*element);
     EXPECT_EQ(Names(root.Categories), QStringList({"A", ""}));
@@ -223,18 +226,19 @@ TEST(CamCategory, WritingLevels)
     a->Name = "A";
     a->Webcams.Add()->Url = "a1";
     root.Webcams.Add()->Url = "r1";
-    EXPECT_EQ(Body(*root.SaveToXml()), "<Category Name=\"\">\r\n"
-                                        " <Categories>\r\n"
-                                        "  <Category Name=\"A\">\r\n"
-                                        "   <Cams>\r\n"
-                                        "    <Cam Name=\"\" Url=\"a1\" Refresh=\"0\" UserAlpha=\"0\"/>\r\n"
-                                        "   </Cams>\r\n"
-                                        "  </Category>\r\n"
-                                        " </Categories>\r\n"
-                                        " <Cams>\r\n"
-                                        "  <Cam Name=\"\" Url=\"r1\" Refresh=\"0\" UserAlpha=\"0\"/>\r\n"
-                                        " </Cams>\r\n"
-                                        "</Category>\r\n");
+    EXPECT_EQ(Body(*root.SaveToXml()),
+              "<Category Name=\"\">\r\n"
+              " <Categories>\r\n"
+              "  <Category Name=\"A\">\r\n"
+              "   <Cams>\r\n"
+              "    <Cam Name=\"\" Url=\"a1\" Refresh=\"0\" UserAlpha=\"0\"/>\r\n"
+              "   </Cams>\r\n"
+              "  </Category>\r\n"
+              " </Categories>\r\n"
+              " <Cams>\r\n"
+              "  <Cam Name=\"\" Url=\"r1\" Refresh=\"0\" UserAlpha=\"0\"/>\r\n"
+              " </Cams>\r\n"
+              "</Category>\r\n");
 }
 
 TEST(CamCategory, FindWebcamIsDepthFirstAndExact)

@@ -1,4 +1,5 @@
 #include "core/ClassExchange.h"
+
 #include "core/Strings.h"
 #include "core/XmlDocument.h"
 
@@ -143,7 +144,7 @@ TEST_F(Exchange, NestedCategoryRoundTrip)
     EXPECT_EQ(back->Name, "D cam");
     EXPECT_EQ(back->Refresh, 12);
     EXPECT_EQ(back->LastId, 0);
-    EXPECT_EQ(recorder_.Rebuilds, 4) << "once for every Category element";
+    EXPECT_EQ(recorder_.Rebuilds, 1) << "once for the whole list";
     EXPECT_TRUE(recorder_.Opened.empty()) << "a category list opens nothing";
 }
 
@@ -198,20 +199,28 @@ TEST_F(Exchange, SingleWebcamRules)
         int Refresh;
     };
     const Row rows[] = {
-        {"path", "<Url>u</Url><Name>n</Name><Category>Europe,Belgium</Category>", true,
-         {"Europe", "Belgium"}, 30},
-        {"quoted path", "<Url>u</Url><Name>n</Name><category>&#34;A B&#34;</category>", true,
-         {"A B"}, 30},
+        {"path",
+         "<Url>u</Url><Name>n</Name><Category>Europe,Belgium</Category>",
+         true,
+         {"Europe", "Belgium"},
+         30},
+        {"quoted path",
+         "<Url>u</Url><Name>n</Name><category>&#34;A B&#34;</category>",
+         true,
+         {"A B"},
+         30},
         {"empty path", "<Url>u</Url><Name>n</Name><Category/>", false, {}, 0},
         {"blank path", "<Url>u</Url><Name>n</Name><Category>  </Category>", false, {}, 0},
         {"no Url", "<Name>n</Name>", false, {}, 0},
         {"empty Url", "<Url/><Name>n</Name>", false, {}, 0},
         {"no Name", "<Url>u</Url>", false, {}, 0},
-        {"Refresh letters", "<Url>u</Url><Name>n</Name><Refresh>abc</Refresh>", true,
-         {"Imported"}, -1},
+        {"Refresh letters",
+         "<Url>u</Url><Name>n</Name><Refresh>abc</Refresh>",
+         true,
+         {"Imported"},
+         -1},
         {"Refresh empty", "<Url>u</Url><Name>n</Name><Refresh/>", true, {"Imported"}, -1},
-        {"Refresh set", "<url>u</url><NAME>n</NAME><refresh>45</refresh>", true, {"Imported"},
-         45},
+        {"Refresh set", "<url>u</url><NAME>n</NAME><refresh>45</refresh>", true, {"Imported"}, 45},
     };
     for (const Row& row : rows) {
         TCamCategory root;
@@ -276,7 +285,7 @@ TEST_F(Exchange, CategoryListMergesWithoutDuplicatesInItsSubtree)
     ASSERT_EQ(category->Webcams.Count(), 1) << "the second import adds nothing";
     EXPECT_EQ(category->Webcams.Items(0)->Refresh, 30);
     EXPECT_EQ(root_.Webcams.Count(), 1);
-    EXPECT_EQ(recorder_.Rebuilds, 4);
+    EXPECT_EQ(recorder_.Rebuilds, 2);
 }
 
 TEST_F(Exchange, CategoryListItemsAndAttributes)
@@ -306,6 +315,34 @@ TEST_F(Exchange, CategoryListItemsAndAttributes)
     EXPECT_EQ(ChildNames(*top), QStringList({""})) << "a nameless category";
     EXPECT_EQ(top->Categories.Items(0)->Webcams.Count(), 1)
         << "the search covers the sub-category, not its parent";
+}
+
+TEST_F(Exchange, DuplicateTestCoversTheTargetsSubtreeOnly)
+{
+    TCamCategory* first = root_.Categories.Add();
+    first->Name = "T";
+    TCamCategory* second = root_.Categories.Add();
+    second->Name = "T"; // a duplicate name: the first is the target
+    second->Webcams.Add()->Url = "w";
+    first->ForcePath("Old")->Webcams.Add()->Url = "old";
+
+    Import("<Category Name=\"T\">"
+           " <Webcam Url=\"old\"/>" // below T already
+           " <Category Name=\"S\"><Webcam Url=\"x\"/></Category>"
+           " <Webcam Url=\"x\"/>"                                  // now below T through S
+           " <Webcam Url=\"y\"/><Webcam Url=\"y\"/>"               // twice in the file
+           " <Webcam Url=\"w\"/>"                                  // only in the other T
+           " <Category Name=\"S2\"><Webcam Url=\"y\"/></Category>" // S2's subtree lacks y
+           "</Category>");
+    QStringList urls;
+    for (int i = 0; i < first->Webcams.Count(); ++i)
+        urls.append(first->Webcams.Items(i)->Url);
+    EXPECT_EQ(urls, QStringList({"y", "w"}));
+    EXPECT_EQ(first->FindCategory("S")->Webcams.Count(), 1);
+    ASSERT_NE(first->FindCategory("S2"), nullptr);
+    EXPECT_EQ(first->FindCategory("S2")->Webcams.Count(), 1);
+    EXPECT_EQ(second->Webcams.Count(), 1);
+    EXPECT_EQ(root_.Categories.Count(), 2);
 }
 
 TEST_F(Exchange, RootElementDecides)
@@ -359,14 +396,14 @@ TEST_F(Exchange, DamagedFilesImportNothingOrWhatCameBefore)
     // A single webcam cut short: nothing (its fields may be cut).
     TCamCategory other;
     Recorder recorder;
-    EXPECT_EQ(TCamExchange::ImportBytes(ExampleCam.left(ExampleCam.indexOf("<Cagegory")),
-                                        other, recorder.Callbacks()),
+    EXPECT_EQ(TCamExchange::ImportBytes(ExampleCam.left(ExampleCam.indexOf("<Cagegory")), other,
+                                        recorder.Callbacks()),
               TImportResult::Nothing);
     EXPECT_EQ(other.Categories.Count(), 0);
     EXPECT_TRUE(recorder.Opened.empty());
 
-    for (const QByteArray& bytes : {QByteArray(), QByteArray("not xml at all"),
-                                    QByteArray("\xff\xfe\x00\x01garbage", 11)}) {
+    for (const QByteArray& bytes :
+         {QByteArray(), QByteArray("not xml at all"), QByteArray("\xff\xfe\x00\x01garbage", 11)}) {
         TCamCategory root;
         EXPECT_EQ(TCamExchange::ImportBytes(bytes, root, recorder.Callbacks()),
                   TImportResult::Nothing);
@@ -386,8 +423,7 @@ TEST_F(Exchange, OversizedFileIsRefusedWithoutReadingIt)
     }
     QElapsedTimer timer;
     timer.start();
-    EXPECT_EQ(TCamExchange::ImportFile(path, root_, recorder_.Callbacks()),
-              TImportResult::Nothing);
+    EXPECT_EQ(TCamExchange::ImportFile(path, root_, recorder_.Callbacks()), TImportResult::Nothing);
     EXPECT_LT(timer.elapsed(), 2000);
     EXPECT_EQ(root_.Categories.Count(), 0);
 
@@ -424,9 +460,9 @@ TEST_F(Exchange, DeepNestingKeepsWhatCameBefore)
         path += "p" + QByteArray::number(i) + ",";
     TCamCategory other;
     Recorder recorder;
-    EXPECT_EQ(TCamExchange::ImportBytes(CamFile("<Url>u</Url><Name>n</Name><Category>" + path +
-                                                "</Category>"),
-                                        other, recorder.Callbacks()),
+    EXPECT_EQ(TCamExchange::ImportBytes(
+                  CamFile("<Url>u</Url><Name>n</Name><Category>" + path + "</Category>"), other,
+                  recorder.Callbacks()),
               TImportResult::Nothing);
     EXPECT_EQ(other.Categories.Count(), 0);
 }

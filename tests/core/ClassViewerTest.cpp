@@ -1,4 +1,5 @@
 #include "core/ClassViewer.h"
+
 #include "core/ClassUtils.h"
 #include "core/ProxySettings.h"
 
@@ -9,7 +10,9 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -66,6 +69,32 @@ QByteArray Wrap(const QByteArray& inner)
     return "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Options>" + inner + "</Options>";
 }
 
+// Drops the capabilities that let root ignore file permissions, for this thread, while alive.
+class TWithoutFilePrivileges
+{
+public:
+    TWithoutFilePrivileges()
+    {
+        if (syscall(SYS_capget, &header_, saved_) != 0)
+            return;
+        __user_cap_data_struct lowered[2] = {saved_[0], saved_[1]};
+        const unsigned mask =
+            (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER);
+        lowered[0].effective &= ~mask;
+        active_ = syscall(SYS_capset, &header_, lowered) == 0;
+    }
+    ~TWithoutFilePrivileges()
+    {
+        if (active_)
+            syscall(SYS_capset, &header_, saved_);
+    }
+
+private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2]{};
+    bool active_ = false;
+};
+
 class Settings : public ::testing::Test
 {
 protected:
@@ -102,9 +131,9 @@ protected:
 
 void ExpectConstructorValues(const TCamViewer& viewer)
 {
-    for (bool flag : {viewer.AlwaysOnTop, viewer.SaveImages, viewer.Beep, viewer.PropResize,
-                      viewer.Status, viewer.SubDirectory, viewer.FirstLaunch, viewer.LaunchWindows,
-                      viewer.ScrollMosaic})
+    for (bool flag :
+         {viewer.AlwaysOnTop, viewer.SaveImages, viewer.Beep, viewer.PropResize, viewer.Status,
+          viewer.SubDirectory, viewer.FirstLaunch, viewer.LaunchWindows, viewer.ScrollMosaic})
         EXPECT_FALSE(flag);
     EXPECT_TRUE(viewer.SavePath.isEmpty());
     EXPECT_TRUE(viewer.Language.isEmpty());
@@ -198,9 +227,9 @@ TEST_F(Settings, EmptyCategoryGivesEveryMissingDefault)
     std::vector<QString> opened;
     viewer_.OnOpenViewer = [&](TCamWebcam* webcam, bool) { opened.push_back(webcam->Url); };
     EXPECT_EQ(viewer_.LoadOptions(), TLoadResult::Loaded);
-    for (bool flag : {viewer_.AlwaysOnTop, viewer_.SaveImages, viewer_.Beep, viewer_.PropResize,
-                      viewer_.Status, viewer_.SubDirectory, viewer_.FirstLaunch,
-                      viewer_.LaunchWindows, viewer_.ScrollMosaic})
+    for (bool flag :
+         {viewer_.AlwaysOnTop, viewer_.SaveImages, viewer_.Beep, viewer_.PropResize, viewer_.Status,
+          viewer_.SubDirectory, viewer_.FirstLaunch, viewer_.LaunchWindows, viewer_.ScrollMosaic})
         EXPECT_TRUE(flag);
     EXPECT_EQ(viewer_.SavePath, QDir::homePath() + QStringLiteral("/Webcams"));
     EXPECT_TRUE(viewer_.Language.isEmpty());
@@ -208,8 +237,7 @@ TEST_F(Settings, EmptyCategoryGivesEveryMissingDefault)
     EXPECT_EQ(CurrentProxySettings().Port, 8000) << "the proxy settings are published";
     EXPECT_TRUE(opened.empty());
     // LaunchWindows true writes the autostart entry.
-    EXPECT_EQ(ReadAll(TCamViewer::AutostartPath()),
-              AutostartEntry(viewer_.ProgramPath).toUtf8());
+    EXPECT_EQ(ReadAll(TCamViewer::AutostartPath()), AutostartEntry(viewer_.ProgramPath).toUtf8());
 }
 
 TEST_F(Settings, WithoutCategoryNothingIsRead)
@@ -279,8 +307,8 @@ TEST_F(Settings, LaunchWindowsFalseRemovesTheAutostartEntry)
 
     viewer_.SetLaunchWindows(true);
     EXPECT_TRUE(viewer_.LaunchWindows);
-    EXPECT_TRUE(ReadAll(TCamViewer::AutostartPath())
-                    .contains("\nExec=\"/opt/pictavo/bin/pictavo\"\n"));
+    EXPECT_TRUE(
+        ReadAll(TCamViewer::AutostartPath()).contains("\nExec=\"/opt/pictavo/bin/pictavo\"\n"));
     viewer_.SetLaunchWindows(false);
     EXPECT_FALSE(QFile::exists(TCamViewer::AutostartPath()));
 }
@@ -323,9 +351,8 @@ TEST_F(Settings, SettingsPathFollowsXdgConfigHome)
 
     EXPECT_EQ(TCamViewer::DefaultOptionsPath(),
               qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Pictavo/Options.xml"));
-    EXPECT_EQ(TCamViewer::AutostartPath(),
-              qEnvironmentVariable("XDG_CONFIG_HOME") +
-                  QStringLiteral("/autostart/pictavo.desktop"));
+    EXPECT_EQ(TCamViewer::AutostartPath(), qEnvironmentVariable("XDG_CONFIG_HOME") +
+                                               QStringLiteral("/autostart/pictavo.desktop"));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -395,7 +422,8 @@ TEST_F(Settings, SaveWritesOpenViewersNewestFirstAndCopiesTheirWindowState)
         return open;
     };
     ASSERT_TRUE(next.SaveOptions());
-    EXPECT_TRUE(ReadAll(next.OptionsPath).contains(" <OpenedCams>\r\n  <Cam Url=\"a\"/>\r\n </OpenedCams>"));
+    EXPECT_TRUE(ReadAll(next.OptionsPath)
+                    .contains(" <OpenedCams>\r\n  <Cam Url=\"a\"/>\r\n </OpenedCams>"));
 }
 
 TEST_F(Settings, LastUsedKeepsElevenWithoutDuplicates)
@@ -453,7 +481,8 @@ TEST_F(Settings, BadFilesLoadWhatTheyCanAndStayUntouched)
     const Row rows[] = {
         {"empty", QByteArray(), TLoadResult::Partial},
         {"not XML", "\x89PNG\r\n\x1a\n binary garbage \x01\x02", TLoadResult::Partial},
-        {"header only", "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n", TLoadResult::Partial},
+        {"header only", "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n",
+         TLoadResult::Partial},
         {"truncated", truncated, TLoadResult::Partial},
     };
     for (const Row& row : rows) {
@@ -501,14 +530,17 @@ TEST_F(Settings, BadFilesLoadWhatTheyCanAndStayUntouched)
 
 TEST_F(Settings, FailedSaveInReadOnlyFolderLeavesThePreviousFile)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders; see the file size limit test";
     WriteAll(viewer_.OptionsPath, ExampleOptions);
-    QFile::setPermissions(dir_.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     viewer_.Root.ForcePath("Changed");
-    const bool saved = viewer_.SaveOptions();
-    QFile::setPermissions(dir_.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                           QFileDevice::ExeOwner);
+    QFile::setPermissions(dir_.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    bool saved = false;
+    {
+        // Root writes into read-only folders unless it lays down that privilege.
+        TWithoutFilePrivileges unprivileged;
+        saved = viewer_.SaveOptions();
+    }
+    QFile::setPermissions(dir_.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_FALSE(saved);
     EXPECT_EQ(ReadAll(viewer_.OptionsPath), ExampleOptions);
 }
@@ -520,7 +552,9 @@ TEST_F(Settings, FailedSaveOnAFullDiskLeavesThePreviousFile)
     for (int i = 0; i < 200; ++i)
         viewer_.Root.Webcams.Add()->Url = QStringLiteral("http://127.0.0.1/cam%1.jpg").arg(i);
 
-    struct rlimit old{};
+    struct rlimit old
+    {
+    };
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
     struct rlimit small = old;
     small.rlim_cur = 4096;
@@ -540,7 +574,8 @@ TEST_F(Settings, FailedSaveOnAFullDiskLeavesThePreviousFile)
 
 TEST_F(Settings, TextsBeyondLatin1SurviveASaveAndLoad)
 {
-    const QString text = QString::fromUtf8("Z\xc3\xbcrich \xe2\x82\xac \xe6\x9d\xb1\xe4\xba\xac \"<&>'");
+    const QString text =
+        QString::fromUtf8("Z\xc3\xbcrich \xe2\x82\xac \xe6\x9d\xb1\xe4\xba\xac \"<&>'");
     TCamCategory* category = viewer_.Root.Categories.Add();
     category->Name = text;
     TCamWebcam* webcam = category->Webcams.Add();

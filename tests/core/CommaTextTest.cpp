@@ -60,9 +60,17 @@ TEST(CommaText, Join)
 TEST(CommaText, JoinThenSplitGivesTheItems)
 {
     const QStringList lists[] = {
-        {"a"},          {""},           {"", ""},          {"a", "", "b"}, {"x y", "z"},
-        {"\"", "\"\""}, {"a,b", ",", " "}, {"end", ""}, {"tab\t", "\nline"},
+        {"a"},
+        {""},
+        {"", ""},
+        {"a", "", "b"},
+        {"x y", "z"},
+        {"\"", "\"\""},
+        {"a,b", ",", " "},
+        {"end", ""},
+        {"tab\t", "\nline"},
     };
     for (const QStringList& items : lists)
-        EXPECT_EQ(SplitCommaText(JoinCommaText(items)), items) << JoinCommaText(items).toStdString();
+        EXPECT_EQ(SplitCommaText(JoinCommaText(items)), items)
+            << JoinCommaText(items).toStdString();
 }

@@ -1,5 +1,7 @@
 #include "core/Strings.h"
 
+#include "core/XmlDocument.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -17,10 +19,10 @@ TEST_F(MessageTexts, SeventeenKeysInOrderWithTheirDefaults)
 {
     TVariables variables;
     RegisterMessageVariables(variables);
-    const QStringList keys = {"EmptyCat",   "TimeLeft",    "TimeLeftOne", "TestingRefresh",
-                              "RefreshTitle", "RefreshCaption", "NoWindow", "AviGenerated",
-                              "StartText",  "StartTitle",  "Refreshing",  "NewCat",
-                              "NewCam",     "ImportedCat", "CamHint",     "Unknow",
+    const QStringList keys = {"EmptyCat",     "TimeLeft",       "TimeLeftOne", "TestingRefresh",
+                              "RefreshTitle", "RefreshCaption", "NoWindow",    "AviGenerated",
+                              "StartText",    "StartTitle",     "Refreshing",  "NewCat",
+                              "NewCam",       "ImportedCat",    "CamHint",     "Unknow",
                               "OnlineText"};
     EXPECT_EQ(variables.Keys(), keys);
 
@@ -73,4 +75,19 @@ TEST_F(MessageTexts, SettingThroughTheTable)
     EXPECT_TRUE(variables.SetValue(QStringLiteral("OWN"), QStringLiteral("changed")));
     EXPECT_EQ(own, QStringLiteral("changed"));
     EXPECT_EQ(variables.Count(), 18);
+}
+
+TEST_F(MessageTexts, VariablesElementOfALanguageFile)
+{
+    TVariables variables;
+    RegisterMessageVariables(variables);
+    const TXmlDocument document =
+        ReadXml("<Variables><Item Name=\"emptycat\" Value=\"Vide\"/>"
+                "<Anything name=\"TIMELEFT\" value=\"%d secondes\\nrestantes\"/>"
+                "<Item Name=\"Missing\" Value=\"x\"/><Item Value=\"no key\"/></Variables>");
+    ASSERT_TRUE(document.IsOk());
+    EXPECT_EQ(variables.LoadFromXml(*document.Root), 2);
+    EXPECT_EQ(EmptyCat, QStringLiteral("Vide"));
+    EXPECT_EQ(TimeLeft, QStringLiteral("%d secondes\r\nrestantes"));
+    EXPECT_EQ(NewCam, QStringLiteral("New Webcam"));
 }

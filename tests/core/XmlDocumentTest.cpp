@@ -54,13 +54,13 @@ TEST(XmlWriter, CharacterReferences)
         {QStringLiteral("plain"), "plain"},
         {QStringLiteral("\"&'<>"), "&#34;&#38;&#39;&#60;&#62;"},
         {QStringLiteral("C:\\Webcams"), "C:\\Webcams"},
-        {QString::fromUtf8("caf\xc3\xa9"), "caf\xe9"},               // Latin-1 byte
-        {QString::fromUtf8("\xc3\xbf"), "\xff"},                     // last Latin-1 character
-        {QString::fromUtf8("\xe2\x82\xac"), "&#8364;"},              // beyond Latin-1
-        {QString::fromUtf8("\xf0\x9f\x98\x80"), "&#128512;"},        // beyond the BMP
-        {QStringLiteral("a\tb\nc\rd"), "a&#9;b&#10;c&#13;d"},        // survive reading
+        {QString::fromUtf8("caf\xc3\xa9"), "caf\xe9"},                // Latin-1 byte
+        {QString::fromUtf8("\xc3\xbf"), "\xff"},                      // last Latin-1 character
+        {QString::fromUtf8("\xe2\x82\xac"), "&#8364;"},               // beyond Latin-1
+        {QString::fromUtf8("\xf0\x9f\x98\x80"), "&#128512;"},         // beyond the BMP
+        {QStringLiteral("a\tb\nc\rd"), "a&#9;b&#10;c&#13;d"},         // survive reading
         {QString(QChar(1)) + QStringLiteral("x") + QChar(0x1f), "x"}, // unrepresentable
-        {QString(QChar(0xD800)) + QStringLiteral("y"), "y"},         // lone surrogate
+        {QString(QChar(0xD800)) + QStringLiteral("y"), "y"},          // lone surrogate
     };
     for (const Row& row : rows)
         EXPECT_EQ(Escaped(row.Input), row.Output) << row.Input.toStdString();
@@ -200,8 +200,9 @@ TEST(XmlReader, SizeLimit)
 
 TEST(XmlReader, EntityExpansionBombIsRefusedPromptly)
 {
-    QByteArray bytes = "<?xml version=\"1.0\"?>\n<!DOCTYPE Category [\n"
-                       " <!ENTITY a \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">\n";
+    QByteArray bytes =
+        "<?xml version=\"1.0\"?>\n<!DOCTYPE Category [\n"
+        " <!ENTITY a \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">\n";
     const char* names = "abcdefghij";
     for (int level = 1; level < 10; ++level) {
         bytes += " <!ENTITY ";
@@ -250,9 +251,9 @@ TEST(XmlValues, Integers)
         {"1.5", -1},
         {"0x10", -1},
         {"-", -1},
-        {"4294967326", 30},              // 64-bit value, low 32 bits stored
-        {"9223372036854775807", -1},     // low 32 bits of the 64-bit maximum
-        {"9223372036854775808", -1},     // beyond 64 bits: not a number
+        {"4294967326", 30},          // 64-bit value, low 32 bits stored
+        {"9223372036854775807", -1}, // low 32 bits of the 64-bit maximum
+        {"9223372036854775808", -1}, // beyond 64 bits: not a number
         {"99999999999999999999", -1},
     };
     for (const Row& row : rows)
@@ -269,11 +270,11 @@ TEST(XmlValues, Booleans)
         bool Value;
     };
     const Row rows[] = {
-        {"", true, true},          {"", false, false},       {"-1", false, true},
-        {"0", true, false},        {"2", false, true},       {"1", false, true},
-        {"true", false, true},     {"TRUE", false, true},    {"True", false, true},
-        {"false", true, false},    {"FALSE", true, false},   {"yes", true, false},
-        {"on", true, false},       {" ", true, false},
+        {"", true, true},       {"", false, false},     {"-1", false, true},
+        {"0", true, false},     {"2", false, true},     {"1", false, true},
+        {"true", false, true},  {"TRUE", false, true},  {"True", false, true},
+        {"false", true, false}, {"FALSE", true, false}, {"yes", true, false},
+        {"on", true, false},    {" ", true, false},
     };
     for (const Row& row : rows)
         EXPECT_EQ(XmlBoolValue(QString::fromLatin1(row.Text), row.DefaultValue), row.Value)
