@@ -13,9 +13,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
-
 #include <benchmark/benchmark.h>
-
 #include <memory>
 
 namespace {

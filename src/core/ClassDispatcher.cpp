@@ -1,7 +1,6 @@
 #include "core/ClassDispatcher.h"
 
 #include <QSocketNotifier>
-
 #include <atomic>
 #include <chrono>
 #include <cerrno>
@@ -13,8 +12,7 @@ namespace {
 std::atomic<bool> mainCreated{false};
 }
 
-TDispatcher::TDispatcher()
-    : UiThread(std::this_thread::get_id())
+TDispatcher::TDispatcher() : UiThread(std::this_thread::get_id())
 {
     // The UI thread learns of new calls through an eventfd watched by its event loop. Nothing of a
     // call travels through Qt's event queue: the queue and its locks stay out of the hand-over.
@@ -44,7 +42,10 @@ std::shared_ptr<TDispatcher> TDispatcher::Main()
     return *instance;
 }
 
-bool TDispatcher::HasMain() { return mainCreated.load(); }
+bool TDispatcher::HasMain()
+{
+    return mainCreated.load();
+}
 
 bool TDispatcher::Call(std::function<void()> fn)
 {

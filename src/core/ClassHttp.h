@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
-
 #include <atomic>
 #include <functional>
 #include <memory>

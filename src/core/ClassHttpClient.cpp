@@ -1,9 +1,9 @@
 #include "core/ClassHttpClient.h"
 
-#include <curl/curl.h>
-
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <curl/curl.h>
 #include <mutex>
 
 namespace {
@@ -23,7 +23,7 @@ struct TTransfer
     bool Stopped = false;
     // The read time-out: the time since the connection last brought something.
     CURL* Curl = nullptr;
-    bool Connected = false;
+    bool RequestSent = false;
     std::chrono::steady_clock::time_point LastActivity;
     std::chrono::milliseconds Silence{0};
 
@@ -88,6 +88,9 @@ size_t HeaderCallback(char* data, size_t size, size_t count, void* user)
         t->Stopped = true;
         return 0;
     }
+    // Room for the announced body, within reason: the header is the server's word only.
+    if (t->Headers.ContentLength > 0 && t->Headers.ContentLength <= t->Client->MaxBodySize)
+        t->Body->reserve(qsizetype(std::min<qint64>(t->Headers.ContentLength, 8 << 20)));
     return length;
 }
 
@@ -102,8 +105,13 @@ size_t WriteCallback(char* data, size_t size, size_t count, void* user)
         return 0;
     }
     t->Body->append(data, qsizetype(length));
-    if (t->Client->OnProgress)
-        t->Client->OnProgress(t->Body->size());
+    if (t->Client->OnProgress) {
+        try {
+            t->Client->OnProgress(t->Body->size());
+        } catch (...) {
+            // Nothing may leave a libcurl callback; a failed report does not fail the fetch.
+        }
+    }
     if (abortAll.load()) {
         t->Stop = THttpOutcome::Aborted;
         t->Stopped = true;
@@ -121,12 +129,12 @@ int ProgressCallback(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
         return 1;
     }
     if (t->Silence.count() > 0) {
-        if (!t->Connected) {
+        if (!t->RequestSent) {
             // The clock starts once the request is sent: connecting has libcurl's own time-out.
             curl_off_t sentAt = 0;
             if (curl_easy_getinfo(t->Curl, CURLINFO_PRETRANSFER_TIME_T, &sentAt) == CURLE_OK &&
                 sentAt > 0) {
-                t->Connected = true;
+                t->RequestSent = true;
                 t->Activity();
             }
         } else if (std::chrono::steady_clock::now() - t->LastActivity > t->Silence) {
@@ -177,9 +185,18 @@ void THttpClient::GlobalCleanup()
     }
 }
 
-void THttpClient::AbortAll() { abortAll.store(true); }
-void THttpClient::ResetAbort() { abortAll.store(false); }
-bool THttpClient::Aborting() { return abortAll.load(); }
+void THttpClient::AbortAll()
+{
+    abortAll.store(true);
+}
+void THttpClient::ResetAbort()
+{
+    abortAll.store(false);
+}
+bool THttpClient::Aborting()
+{
+    return abortAll.load();
+}
 
 THttpClient::THttpClient()
 {

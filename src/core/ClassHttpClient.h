@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
-
 #include <functional>
 
 // The HTTP request form of both fetch threads, on one libcurl easy handle. A client belongs to one
@@ -60,10 +59,10 @@ public:
     THttpClient& operator=(const THttpClient&) = delete;
 
     // Configuration, applied at each Get.
-    TProxySettings Proxy;       // empty Host: direct connection
-    int ReadTimeoutMs = 10000;  // this long without a byte, once the request is sent, fails it
-    int ReceiveBuffer = 1024;   // bytes per read, so per progress report
-    QString Referer;            // sent only when not empty
+    TProxySettings Proxy;      // empty Host: direct connection
+    int ReadTimeoutMs = 10000; // this long without a byte, once the request is sent, fails it
+    int ReceiveBuffer = 1024;  // bytes per read, so per progress report
+    QString Referer;           // sent only when not empty
     qint64 MaxBodySize = DefaultMaxBody;
     // Runs once the final response's headers are in, before any body byte is read, for a 2xx
     // response without Location. Returning true abandons the request: the connection is dropped

@@ -70,3 +70,10 @@ void TMireThread::Execute()
         Raise(true);
     }
 }
+
+TCamInfo::TCamInfo(const TCamWebcam& entry)
+    : Referer(entry.Referer)
+    , Url(entry.Url)
+{
+    Webcam.Assign(entry);
+}

@@ -1,17 +1,15 @@
 #pragma once
 
 #include "core/Bitmap.h"
+#include "core/ClassCategories.h"
 #include "core/ClassWorker.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
-
 #include <functional>
 #include <memory>
 #include <optional>
-
-struct TCamWebcam;
 
 // The worker of the mosaic and the chooser: fetches one image after another, one URL at a time.
 // Its owner decides, in OnNext, which webcam comes next, and takes each result in OnImage.
@@ -63,11 +61,16 @@ private:
 // the unchanged-image test between rounds.
 struct TCamInfo
 {
-    std::optional<TBitmap> Image;          // the cell's thumbnail; none until the first answer
-    std::shared_ptr<TCamWebcam> Webcam;    // the mosaic's own copy of the catalogue entry
+    TCamInfo() = default;
+    // For a catalogue entry: the mosaic's own copy of it, so later catalogue changes do not reach
+    // an open mosaic.
+    explicit TCamInfo(const TCamWebcam& entry);
+
+    std::optional<TBitmap> Image; // the cell's thumbnail; none until the first answer
+    TCamWebcam Webcam;            // copy of the catalogue entry, to open a viewer for the cell
     QString Referer;
     QString Url;
-    QDateTime LastModified;                // invalid = none
+    QDateTime LastModified; // invalid = none
     qint64 ContentLength = 0;
     bool Online = false;
 };

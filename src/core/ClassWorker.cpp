@@ -59,7 +59,10 @@ void TWorkerThread::Terminate()
     SleepWake.notify_all();
 }
 
-bool TWorkerThread::Terminated() const { return TerminateFlag.load() || Dispatcher->IsClosed(); }
+bool TWorkerThread::Terminated() const
+{
+    return TerminateFlag.load() || Dispatcher->IsClosed();
+}
 
 bool TWorkerThread::Sleep(std::chrono::milliseconds duration)
 {

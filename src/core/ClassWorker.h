@@ -27,7 +27,8 @@ public:
     // Termination requested, or the dispatcher closed (the program is ending).
     bool Terminated() const;
 
-    // Length of one second of waiting; tests shorten it. Set before Start.
+    // Length of one second of waiting (the countdown's step, and the viewer thread's pause after an
+    // unchanged image); tests shorten it. Set before Start.
     std::chrono::milliseconds Tick{1000};
 
 protected:
@@ -60,7 +61,9 @@ bool WaitForWorkers(std::chrono::milliseconds bound);
 // The exit sequence, called by main on the UI thread after the windows are gone: closes the
 // dispatcher (waiting hand-overs are released, later ones return at once), aborts transfers under
 // way, asks every worker to end and waits for them at most `bound`. libcurl's global state is
-// cleaned up only when every worker has ended. True when every worker has ended.
+// cleaned up only when every worker has ended. True when every worker has ended; on false a worker
+// is still inside libcurl or a system call, and the caller had best end the process without
+// running static destructors (std::_Exit) once its own files are written.
 bool ShutdownWorkers(TDispatcher* dispatcher, std::chrono::milliseconds bound);
 // The same on the process-wide dispatcher (if it was ever created).
 bool ShutdownWorkers(std::chrono::milliseconds bound = std::chrono::milliseconds(3000));

@@ -1,17 +1,15 @@
 // The hand-over of calls to the UI thread, and the exit sequence.
 #include "TestHttpServer.h"
 #include "ThreadTestUtil.h"
-
 #include "core/ClassDispatcher.h"
 #include "core/ClassHttp.h"
 #include "core/ClassHttpClient.h"
 #include "core/ClassWorker.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <gtest/gtest.h>
 #include <thread>
 
 namespace {
@@ -66,7 +64,8 @@ TEST(DispatcherTest, CloseReleasesWaitingCallsAndRefusesLaterOnes)
     TDispatcher dispatcher;
     std::atomic<bool> ran{false};
     // The UI thread does not pump: the worker waits until Close lets it go.
-    auto waiting = std::async(std::launch::async, [&] { return dispatcher.Call([&] { ran = true; }); });
+    auto waiting =
+        std::async(std::launch::async, [&] { return dispatcher.Call([&] { ran = true; }); });
     EXPECT_EQ(waiting.wait_for(100ms), std::future_status::timeout);
     dispatcher.Close();
     ASSERT_EQ(waiting.wait_for(5s), std::future_status::ready);
@@ -74,7 +73,8 @@ TEST(DispatcherTest, CloseReleasesWaitingCallsAndRefusesLaterOnes)
     PumpFor(20);
     EXPECT_FALSE(ran.load());
 
-    auto later = std::async(std::launch::async, [&] { return dispatcher.Call([&] { ran = true; }); });
+    auto later =
+        std::async(std::launch::async, [&] { return dispatcher.Call([&] { ran = true; }); });
     ASSERT_EQ(later.wait_for(5s), std::future_status::ready);
     EXPECT_FALSE(later.get());
     EXPECT_FALSE(dispatcher.Call([&] { ran = true; })); // on the UI thread too

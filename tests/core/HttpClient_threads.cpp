@@ -1,11 +1,9 @@
 // The request form on its own, against servers on 127.0.0.1 that misbehave on purpose.
 #include "TestHttpServer.h"
-
 #include "core/ClassHttpClient.h"
 
-#include <gtest/gtest.h>
-
 #include <future>
+#include <gtest/gtest.h>
 #include <thread>
 
 namespace {

@@ -13,13 +13,13 @@ TEST(CountdownTest, OneSecondLater)
         int Countdown, Interval, Expected;
     };
     const TRow rows[] = {
-        {5, 5, 4},     // plain step
-        {1, 5, 0},     // last step
-        {58, 60, 57},  // interval unchanged
-        {58, 5, 4},    // lowered: the wait shortens at once
-        {4, 60, 3},    // raised: this wait is not lengthened
-        {10, 0, -1},   // lowered to 0: ends with -1
-        {10, -1, -2},  // lowered below 0
+        {5, 5, 4},    // plain step
+        {1, 5, 0},    // last step
+        {58, 60, 57}, // interval unchanged
+        {58, 5, 4},   // lowered: the wait shortens at once
+        {4, 60, 3},   // raised: this wait is not lengthened
+        {10, 0, -1},  // lowered to 0: ends with -1
+        {10, -1, -2}, // lowered below 0
         {3, 3, 2},
     };
     for (const TRow& row : rows) {
@@ -58,9 +58,8 @@ TEST(HttpDateTest, AbsentDatesEqualOnlyEachOther)
         bool Same;
     };
     const TRow rows[] = {
-        {absent, absent, true}, {absent, a, false},        {a, absent, false},
-        {a, a, true},           {a, sameInstantUtc, true}, {a, b, false},
-        {absent, epoch, false},
+        {absent, absent, true},    {absent, a, false}, {a, absent, false},     {a, a, true},
+        {a, sameInstantUtc, true}, {a, b, false},      {absent, epoch, false},
     };
     for (const TRow& row : rows) {
         EXPECT_EQ(SameHttpDate(row.Left, row.Right), row.Same)

@@ -2,14 +2,12 @@
 // body bytes.
 #include "TestHttpServer.h"
 #include "ThreadTestUtil.h"
-
 #include "core/ClassHttp.h"
 #include "core/ProxySettings.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -169,9 +167,8 @@ TEST_F(HttpThreadTest, IntervalChangedDuringTheWait)
         };
         Thread->Start();
         ASSERT_TRUE(PumpUntil([&] { return Recorder.Events.size() >= 9; }));
-        const std::vector<std::string> expected = {"image",  "tick 5", "tick 4", "tick 3",
-                                                   "tick 2", "tick 1", "tick 0", "image",
-                                                   "tick 60"};
+        const std::vector<std::string> expected = {"image",  "tick 5", "tick 4", "tick 3", "tick 2",
+                                                   "tick 1", "tick 0", "image",  "tick 60"};
         EXPECT_EQ(std::vector<std::string>(Recorder.Events.begin(), Recorder.Events.begin() + 9),
                   expected);
         Stop();

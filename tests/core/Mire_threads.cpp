@@ -1,11 +1,9 @@
 // The thumbnail thread as the mosaic and the chooser drive it, against servers on 127.0.0.1.
 #include "TestHttpServer.h"
 #include "ThreadTestUtil.h"
-
 #include "core/ClassMire.h"
 
 #include <gtest/gtest.h>
-
 #include <map>
 #include <string>
 #include <vector>
@@ -84,9 +82,10 @@ protected:
     }
     static TCamInfo Cam(const QString& url)
     {
-        TCamInfo cam;
-        cam.Url = url;
-        return cam;
+        TCamWebcam entry;
+        entry.Name = QStringLiteral("cam");
+        entry.Url = url;
+        return TCamInfo(entry);
     }
 
     std::shared_ptr<TDispatcher> Dispatcher;
@@ -161,12 +160,18 @@ TEST_F(MireThreadTest, ChooserValuesAbandonOnlyAnUndatedEmptyResponse)
         int Expected;
     };
     const std::vector<TRow> rows = {
-        {"dated", {{"Last-Modified", HttpDate(1700000000)}}, MakeBody(500), TTestResponse::Normal,
+        {"dated",
+         {{"Last-Modified", HttpDate(1700000000)}},
+         MakeBody(500),
+         TTestResponse::Normal,
          500},
         {"undated with length", {}, MakeBody(700), TTestResponse::Normal, 700},
         {"undated without length", {}, MakeBody(300), TTestResponse::Close, 300},
         {"undated, length 0", {}, "", TTestResponse::Normal, -1},
-        {"unreadable date, length 0", {{"Last-Modified", "garbage"}}, "", TTestResponse::Normal,
+        {"unreadable date, length 0",
+         {{"Last-Modified", "garbage"}},
+         "",
+         TTestResponse::Normal,
          -1},
     };
     for (const TRow& row : rows) {

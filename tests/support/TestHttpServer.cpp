@@ -11,8 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-TTestHttpServer::TTestHttpServer(THandler handler)
-    : Handler(std::move(handler))
+TTestHttpServer::TTestHttpServer(THandler handler) : Handler(std::move(handler))
 {
     ListenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int one = 1;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <atomic>
 #include <functional>
 #include <map>
@@ -19,8 +18,8 @@ struct TTestRequest
     std::string Method;
     std::string Target; // as sent: a path, or an absolute URI when the client talks to a proxy
     std::map<std::string, std::string> Headers; // names in lower case
-    int Connection = 0;                          // 1-based number of the connection it came on
-    int Number = 0;                              // 1-based number of the request
+    int Connection = 0;                         // 1-based number of the connection it came on
+    int Number = 0;                             // 1-based number of the request
 };
 
 struct TTestResponse

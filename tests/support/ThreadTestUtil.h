@@ -2,14 +2,12 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-
 #include <chrono>
 #include <thread>
 
 // Runs the UI thread's event loop (where the dispatcher delivers the workers' events) until pred
 // holds or timeoutMs has passed; returns whether pred holds.
-template <class Pred>
-bool PumpUntil(Pred pred, int timeoutMs = 10000)
+template <class Pred> bool PumpUntil(Pred pred, int timeoutMs = 10000)
 {
     QElapsedTimer timer;
     timer.start();

@@ -8,7 +8,6 @@
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
-
 #include <memory>
 
 namespace {
@@ -44,16 +43,15 @@ QByteArray XmlAttribute(const QString& text)
 } // namespace
 
 TDemoServer::TDemoServer(QObject* parent)
-    : QObject(parent)
-    , Started(QDateTime::currentDateTimeUtc())
+    : QObject(parent), Started(QDateTime::currentDateTimeUtc())
 {
     CamList = {
         {QStringLiteral("Clock"), QStringLiteral("/clock.jpg"), TDemoCam::Clock, 640, 480, 0},
         {QStringLiteral("Still"), QStringLiteral("/still.jpg"), TDemoCam::Still, 640, 480, 0},
         {QStringLiteral("Slow"), QStringLiteral("/slow.jpg"), TDemoCam::Slow, 640, 480, 60},
         {QStringLiteral("No dates"), QStringLiteral("/bare.jpg"), TDemoCam::Bare, 480, 360, 120},
-        {QStringLiteral("Missing (404)"), QStringLiteral("/missing.jpg"), TDemoCam::Missing, 0,
-         0, 0},
+        {QStringLiteral("Missing (404)"), QStringLiteral("/missing.jpg"), TDemoCam::Missing, 0, 0,
+         0},
         {QStringLiteral("Moved (302)"), QStringLiteral("/moved.jpg"), TDemoCam::Moved, 0, 0, 0},
         {QStringLiteral("Full HD"), QStringLiteral("/hd.jpg"), TDemoCam::Clock, 1920, 1080, 180},
     };
@@ -68,7 +66,8 @@ bool TDemoServer::Listen(quint16 port)
 
 QByteArray TDemoServer::CalFile() const
 {
-    QByteArray out = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Category Name=\"Demo\">\r\n";
+    QByteArray out =
+        "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Category Name=\"Demo\">\r\n";
     for (const TDemoCam& cam : CamList) {
         const QString url = QStringLiteral("http://127.0.0.1:%1%2").arg(Port()).arg(cam.Path);
         out += " <Webcam Name=\"" + XmlAttribute(cam.Name) + "\" Url=\"" + XmlAttribute(url) +
@@ -136,10 +135,8 @@ QByteArray TDemoServer::Frame(const TDemoCam& cam, const QDateTime& second)
     auto it = FrameCache.find(cam.Path);
     if (it != FrameCache.end() && it->first == key)
         return it->second;
-    const QByteArray jpeg =
-        JpegCodec::Encode(DrawClockFrame(cam.Width, cam.Height, second.toLocalTime().time(),
-                                         cam.Hue),
-                          90);
+    const QByteArray jpeg = JpegCodec::Encode(
+        DrawClockFrame(cam.Width, cam.Height, second.toLocalTime().time(), cam.Hue), 90);
     FrameCache.insert(cam.Path, {key, jpeg});
     return jpeg;
 }
@@ -147,8 +144,8 @@ QByteArray TDemoServer::Frame(const TDemoCam& cam, const QDateTime& second)
 void TDemoServer::Answer(QTcpSocket* socket, const QByteArray& method, const QByteArray& target,
                          bool keepAlive)
 {
-    const QDateTime now = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch(),
-                                                        Qt::UTC);
+    const QDateTime now =
+        QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch(), Qt::UTC);
     QByteArray status = "200 OK";
     QByteArray headers;
     QByteArray body;
@@ -250,22 +247,22 @@ void TDemoServer::SendBody(QTcpSocket* socket, const QByteArray& body, bool tric
         finish(socket);
         return;
     }
-    // About three seconds: thirty pieces, 100 ms apart.
+    // Thirty pieces spread over SlowMs.
     const qsizetype piece = std::max<qsizetype>(1, (body.size() + 29) / 30);
     auto offset = std::make_shared<qsizetype>(0);
     auto* timer = new QTimer(socket);
-    timer->setInterval(100);
+    timer->setInterval(SlowMs / 30);
     connect(timer, &QTimer::timeout, socket,
             [this, socket, body, piece, offset, timer, finish, counted] {
-        const QByteArray part = body.mid(*offset, piece);
-        BodyBytes += counted ? part.size() : 0;
-        socket->write(part);
-        *offset += part.size();
-        if (*offset >= body.size()) {
-            timer->stop();
-            timer->deleteLater();
-            finish(socket);
-        }
-    });
+                const QByteArray part = body.mid(*offset, piece);
+                BodyBytes += counted ? part.size() : 0;
+                socket->write(part);
+                *offset += part.size();
+                if (*offset >= body.size()) {
+                    timer->stop();
+                    timer->deleteLater();
+                    finish(socket);
+                }
+            });
     timer->start();
 }

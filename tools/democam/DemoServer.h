@@ -47,6 +47,8 @@ public:
     // sent; a dropped connection gets no body. Lets a benchmark see what an unchanged-image test
     // saves on the wire.
     int HeaderGapMs = 0;
+    // The slow webcam sends its body in thirty pieces spread over this time.
+    int SlowMs = 3000;
 
     // The .cal file that lists the webcams (CR LF line ends, ISO-8859-1).
     QByteArray CalFile() const;

@@ -1,22 +1,25 @@
 // democam: a few synthetic webcams over HTTP on 127.0.0.1.
 //
-//   democam PORT [--write-cal FILE] [--header-gap MS]
+//   democam PORT [--write-cal FILE] [--header-gap MS] [--slow-ms MS]
 //
 // PORT 0 picks a free port. The base address is printed on the first line of standard output
 // (http://127.0.0.1:PORT/). --write-cal writes a .cal file listing the webcams, ready to import.
+// --header-gap: see TDemoServer::HeaderGapMs. --slow-ms: how long the slow webcam takes to send
+// its body (3000 by default).
 #include "DemoServer.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
-
+#include <algorithm>
 #include <cstdio>
 
 namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: democam PORT [--write-cal FILE] [--header-gap MS]\n");
+    std::fprintf(stderr,
+                 "usage: democam PORT [--write-cal FILE] [--header-gap MS] [--slow-ms MS]\n");
     return 2;
 }
 
@@ -34,17 +37,21 @@ int main(int argc, char** argv)
         return Usage();
     QString calPath;
     int headerGap = 0;
+    int slowMs = 3000;
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--write-cal") && i + 1 < args.size())
             calPath = args[++i];
         else if (args[i] == QLatin1String("--header-gap") && i + 1 < args.size())
             headerGap = args[++i].toInt();
+        else if (args[i] == QLatin1String("--slow-ms") && i + 1 < args.size())
+            slowMs = std::max(0, args[++i].toInt());
         else
             return Usage();
     }
 
     TDemoServer server;
     server.HeaderGapMs = headerGap;
+    server.SlowMs = slowMs;
     if (!server.Listen(quint16(port))) {
         std::fprintf(stderr, "democam: cannot listen on 127.0.0.1:%u\n", port);
         return 1;

@@ -1,0 +1,180 @@
+// pictavo-avi: turns JPEG files (an archive of webcam images, say) into an uncompressed AVI
+// timelapse, one file per frame, with an optional WAV sound track.
+
+#include "core/AviJpegSource.h"
+#include "core/AviWriter.h"
+
+#include <QFile>
+#include <QStringList>
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <malloc.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// Set by Ctrl+C or a termination request: the writing stops after the current frame and removes
+// its .part file, so that an interrupted run leaves nothing behind.
+std::atomic<int> StopSignal{0};
+
+extern "C" void OnStopSignal(int sig)
+{
+    StopSignal = sig;
+}
+
+const char* const Usage =
+    "Usage: pictavo-avi -o OUT.avi [--pause MS] [--wav FILE] [--stretch] JPEG...\n"
+    "\n"
+    "Writes the JPEG files, in the order given, as the frames of an uncompressed 24-bit AVI "
+    "video.\n"
+    "The frame size is that of the first file that can be read; files that cannot be read are\n"
+    "skipped with a warning.\n"
+    "\n"
+    "  -o, --output FILE  the AVI file to write (written as FILE.part, renamed when complete)\n"
+    "  --pause MS         milliseconds each frame is shown, 0 to 10000000 (default 500)\n"
+    "  --wav FILE         a PCM WAV file (.wav) whose sound becomes the video's sound track\n"
+    "  --stretch          stretch pictures of another size to the frame; without it they are\n"
+    "                     drawn unscaled at the top left, cut or padded with their corner colour\n"
+    "  -h, --help         show this help\n";
+
+int UsageError(const char* message, const char* arg = nullptr)
+{
+    if (arg)
+        std::fprintf(stderr, "pictavo-avi: %s: %s\n", message, arg);
+    else
+        std::fprintf(stderr, "pictavo-avi: %s\n", message);
+    std::fprintf(stderr, "Try 'pictavo-avi --help'.\n");
+    return 2;
+}
+
+bool ParsePause(const char* text, std::uint32_t& pause)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || v < 0 || v > 10000000)
+        return false;
+    pause = static_cast<std::uint32_t>(v);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Frames come and go a thousand times: keep their memory in the heap for the next frame
+    // instead of mapping and zeroing fresh pages from the system for each one.
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 128 << 20);
+    QString output;
+    QString wav;
+    std::uint32_t pause = 500;
+    bool stretch = false;
+    QStringList files;
+    bool optionsDone = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](const char* name) -> const char* {
+            if (i + 1 >= argc) {
+                UsageError("missing value for", name);
+                return nullptr;
+            }
+            return argv[++i];
+        };
+        if (optionsDone || arg.empty() || arg[0] != '-' || arg == "-") {
+            files << QFile::decodeName(argv[i]);
+        } else if (arg == "--") {
+            optionsDone = true;
+        } else if (arg == "-h" || arg == "--help") {
+            std::fputs(Usage, stdout);
+            return 0;
+        } else if (arg == "-o" || arg == "--output") {
+            const char* v = value(argv[i]);
+            if (!v)
+                return 2;
+            output = QFile::decodeName(v);
+        } else if (arg == "--pause") {
+            const char* v = value(argv[i]);
+            if (!v)
+                return 2;
+            if (!ParsePause(v, pause))
+                return UsageError("the pause must be a whole number of milliseconds from 0 to "
+                                  "10000000",
+                                  v);
+        } else if (arg == "--wav") {
+            const char* v = value(argv[i]);
+            if (!v)
+                return 2;
+            wav = QFile::decodeName(v);
+        } else if (arg == "--stretch") {
+            stretch = true;
+        } else {
+            return UsageError("unknown option", argv[i]);
+        }
+    }
+    if (output.isEmpty())
+        return UsageError("no output file (-o OUT.avi)");
+
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    bool progressShown = false;
+    auto warn = [&](const QString& path, const QString& error) {
+        if (progressShown)
+            std::fputs("\r\033[K", stderr);
+        std::fprintf(stderr, "pictavo-avi: warning: skipping %s: %s\n",
+                     QFile::encodeName(path).constData(), error.toLocal8Bit().constData());
+    };
+
+    try {
+        TAviWriter writer;
+        writer.FileName = output;
+        writer.FrameTime = pause;
+        writer.Stretch = stretch;
+        if (!wav.isEmpty())
+            writer.SetWavFileName(wav);
+
+        // The frame size is that of the first file that can be read; the files before it give no
+        // frame and need not be read again.
+        qsizetype first = 0;
+        for (; first < files.size(); ++first) {
+            TBitmap bitmap;
+            QString error;
+            if (TAviJpegSource::ReadFile(files[first], bitmap, &error)) {
+                writer.Width = bitmap.Width;
+                writer.Height = bitmap.Height;
+                break;
+            }
+            warn(files[first], error);
+        }
+        // Decoding runs ahead on the other cores, up to three files, while this thread writes.
+        const int cores = static_cast<int>(std::thread::hardware_concurrency());
+        TAviJpegSource source(files.mid(first), std::clamp(cores - 1, 1, 3));
+        source.OnSkip = warn;
+        writer.OnProgress = [&](int done, int total) {
+            if (StopSignal != 0)
+                throw TAviError("interrupted");
+            if (terminal) {
+                std::fprintf(stderr, "\rpictavo-avi: frame %d of %d", done, total);
+                progressShown = true;
+            }
+        };
+        std::signal(SIGINT, OnStopSignal);
+        std::signal(SIGTERM, OnStopSignal);
+        writer.Write(source);
+        if (progressShown)
+            std::fputs("\n", stderr);
+    } catch (const std::exception& e) {
+        if (progressShown)
+            std::fputs("\n", stderr);
+        std::fprintf(stderr, "pictavo-avi: %s\n", e.what());
+        return StopSignal != 0 ? 128 + StopSignal : 1;
+    }
+    return 0;
+}
