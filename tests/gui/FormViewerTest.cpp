@@ -643,3 +643,36 @@ TEST_F(ViewerTest, CustomIntervalTakesAnyIntegerAndKeepsTheIntervalOtherwise)
     v->findChild<QAction*>("N10seconds1")->trigger();
     EXPECT_TRUE(v->IsFetching());
 }
+
+TEST_F(ViewerTest, SlowDownloadShowsProgressThenTheImage)
+{
+    const QByteArray jpeg = jpegOf(320, 240);
+    TTestHttpServer server([&](const TTestRequest&) {
+        TTestResponse r;
+        r.Body = jpeg.toStdString();
+        r.Mode = TTestResponse::Trickle;
+        r.TrickleChunk = 1024;
+        r.TrickleDelayMs = 5;
+        r.Headers.push_back({"Last-Modified", HttpDate(1'700'000'000)});
+        return r;
+    });
+    TfoViewer::SetTickMilliseconds(20);
+    TCamWebcam cam;
+    cam.Url = server.Url();
+    cam.Name = "Slow";
+    cam.Refresh = 60;
+    auto* v = new TfoViewer;
+    v->SetupWebcam(cam, false);
+    auto* bar = v->findChild<QProgressBar*>("ProgressBar");
+    bool sawProgress = false;
+    QElapsedTimer clock;
+    clock.start();
+    while (v->ImageCount() < 1 && clock.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        sawProgress = sawProgress || bar->isVisible();
+    }
+    EXPECT_TRUE(sawProgress);
+    ASSERT_EQ(v->ImageCount(), 1);
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(v->findChild<TPvImage*>("CamImage")->Bitmap().Width, 320);
+}
