@@ -1,6 +1,5 @@
-#include "platform/SingleInstance.h"
-
 #include "core/HandOver.h"
+#include "platform/SingleInstance.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -17,7 +16,8 @@ QString RuntimeFolder()
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (folder.isEmpty()) {
         // No usable runtime folder: a private one of this user in the temporary folder.
-        folder = QDir::tempPath() + QStringLiteral("/pictavo-runtime-") + QString::number(::getuid());
+        folder =
+            QDir::tempPath() + QStringLiteral("/pictavo-runtime-") + QString::number(::getuid());
         if (QDir().mkpath(folder))
             QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                               QFileDevice::ExeOwner);
@@ -48,9 +48,7 @@ bool TInstanceLock::HeldByAnother() const
     return Lock.error() == QLockFile::LockFailedError;
 }
 
-THandOverServer::THandOverServer(QObject* parent)
-    : QObject(parent)
-    , Server(new QLocalServer(this))
+THandOverServer::THandOverServer(QObject* parent) : QObject(parent), Server(new QLocalServer(this))
 {
     Server->setSocketOptions(QLocalServer::UserAccessOption);
     connect(Server, &QLocalServer::newConnection, this, &THandOverServer::AcceptConnections);

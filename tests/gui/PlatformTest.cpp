@@ -29,8 +29,8 @@ QString privateFolder(const QTemporaryDir& dir, const QString& name)
 {
     const QString path = dir.filePath(name);
     QDir().mkpath(path);
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                    QFileDevice::ExeOwner);
+    QFile::setPermissions(path,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return path;
 }
 } // namespace
@@ -54,8 +54,8 @@ TEST(InstanceLock, OnePerRuntimeFolderAndStaleLocksAreTakenOver)
         ++deadPid;
     QFile stale(c + "/CAMVIEWER.lock");
     ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-    stale.write(QByteArray::number(deadPid) + "\npictavo\n" +
-                QSysInfo::machineHostName().toUtf8() + "\n");
+    stale.write(QByteArray::number(deadPid) + "\npictavo\n" + QSysInfo::machineHostName().toUtf8() +
+                "\n");
     stale.close();
     TInstanceLock heir(c);
     EXPECT_TRUE(heir.TryLock());
@@ -171,7 +171,8 @@ TEST(FileTypes, WritesMimePackageAndDesktopEntry)
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(entry.readAll());
     EXPECT_TRUE(text.contains("MimeType=application/x-pictavo-cam;application/x-pictavo-cal;"));
-    EXPECT_TRUE(text.contains(R"(Exec="/opt/my \\"apps\\"/\\$pictavo 100%%" %f)")) << text.toStdString();
+    EXPECT_TRUE(text.contains(R"(Exec="/opt/my \\"apps\\"/\\$pictavo 100%%" %f)"))
+        << text.toStdString();
 
     // A folder that cannot be written is reported.
     QFile blocker(dir.filePath("blocked"));
