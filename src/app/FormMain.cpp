@@ -47,9 +47,7 @@ QList<QPointer<TfoViewer>> openViewers()
 }
 } // namespace
 
-TfoCamMain::TfoCamMain(const TStartup& startup, QWidget* parent)
-    : QWidget(parent)
-    , Startup(startup)
+TfoCamMain::TfoCamMain(const TStartup& startup, QWidget* parent) : QWidget(parent), Startup(startup)
 {
     initResources();
     setObjectName(QStringLiteral("foCamMain"));
@@ -105,19 +103,25 @@ QAction* TfoCamMain::NewSeparator(QMenu* menu, const char* name)
 
 void TfoCamMain::CreateActions()
 {
-    actCloseMenu = NewAction("actCloseMenu", tr("&Close this menu"), &TfoCamMain::actCloseMenuExecute);
-    actAviCreator = NewAction("actAviCreator", tr("&AVI Creator..."), &TfoCamMain::actAviCreatorExecute);
+    actCloseMenu =
+        NewAction("actCloseMenu", tr("&Close this menu"), &TfoCamMain::actCloseMenuExecute);
+    actAviCreator =
+        NewAction("actAviCreator", tr("&AVI Creator..."), &TfoCamMain::actAviCreatorExecute);
     actEdit = NewAction("actEdit", tr("Edit List..."), &TfoCamMain::actEditExecute);
     actMire = NewAction("actMire", tr("&Mosaic..."), &TfoCamMain::actMireExecute);
     actOptions = NewAction("actOptions", tr("&Options..."), &TfoCamMain::actOptionsExecute);
     actLanguage = NewAction("actLanguage", tr("&Language"), &TfoCamMain::actLanguageExecute);
     actWindow = NewAction("actWindow", tr("Windows"), &TfoCamMain::actWindowExecute);
     actExit = NewAction("actExit", tr("&Exit"), &TfoCamMain::actExitExecute);
-    actSiteNorvane = NewAction("actSiteNorvane", tr("Norvane Home Page"), &TfoCamMain::actSiteSupportExecute);
-    actSitePictavo = NewAction("actSitePictavo", tr("Pictavo Home Page"), &TfoCamMain::actSiteSupportExecute);
-    actSiteSupport = NewAction("actSiteSupport", tr("Support Home Page"), &TfoCamMain::actSiteSupportExecute);
+    actSiteNorvane =
+        NewAction("actSiteNorvane", tr("Norvane Home Page"), &TfoCamMain::actSiteSupportExecute);
+    actSitePictavo =
+        NewAction("actSitePictavo", tr("Pictavo Home Page"), &TfoCamMain::actSiteSupportExecute);
+    actSiteSupport =
+        NewAction("actSiteSupport", tr("Support Home Page"), &TfoCamMain::actSiteSupportExecute);
     actAbout = NewAction("actAbout", tr("About..."), &TfoCamMain::actAboutExecute);
-    actRestoreAll = NewAction("actRestoreAll", tr("&Restore All"), &TfoCamMain::actRestoreAllExecute);
+    actRestoreAll =
+        NewAction("actRestoreAll", tr("&Restore All"), &TfoCamMain::actRestoreAllExecute);
     actHideAll = NewAction("actHideAll", tr("&Hide All"), &TfoCamMain::actHideAllExecute);
     actSnoozeAll = NewAction("actSnoozeAll", tr("&Snooze All"), &TfoCamMain::actSnoozeAllExecute);
     actCloseAll = NewAction("actCloseAll", tr("&Close All"), &TfoCamMain::actCloseAllExecute);
@@ -295,13 +299,13 @@ void TfoCamMain::StartStateDump()
         QByteArray text;
         for (const QPointer<TfoViewer>& viewer : openViewers()) {
             text += "viewer name=\"" + viewer->objectName().toUtf8() + "\" title=\"" +
-                    viewer->windowTitle().toUtf8() + "\" visible=" +
-                    QByteArray::number(viewer->isVisible()) +
+                    viewer->windowTitle().toUtf8() +
+                    "\" visible=" + QByteArray::number(viewer->isVisible()) +
                     " images=" + QByteArray::number(viewer->ImageCount()) + " countdown=\"" +
-                    viewer->CountdownText().toUtf8() + "\" geometry=" +
-                    QByteArray::number(viewer->x()) + "," + QByteArray::number(viewer->y()) +
-                    "," + QByteArray::number(viewer->width()) + "," +
-                    QByteArray::number(viewer->height()) + "\n";
+                    viewer->CountdownText().toUtf8() +
+                    "\" geometry=" + QByteArray::number(viewer->x()) + "," +
+                    QByteArray::number(viewer->y()) + "," + QByteArray::number(viewer->width()) +
+                    "," + QByteArray::number(viewer->height()) + "\n";
         }
         QSaveFile file(path);
         if (file.open(QIODevice::WriteOnly) && file.write(text) == text.size())

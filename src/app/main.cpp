@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
@@ -19,13 +20,17 @@ int main(int argc, char** argv)
 
     const QString runtimeFolder = RuntimeFolder();
     TInstanceLock lock(runtimeFolder);
-    if (!lock.TryLock()) {
+    const bool locked = lock.TryLock();
+    if (!locked && lock.HeldByAnother()) {
         // Another instance runs: it imports the first argument (made absolute, since its working
         // folder is not ours) before this process ends. Without one, nothing happens.
         if (!arguments.isEmpty())
             SendHandOver(QFileInfo(arguments.first()).absoluteFilePath(), runtimeFolder);
         return 0;
     }
+    if (!locked)
+        std::fprintf(stderr, "pictavo: no single-instance lock in %s; running on its own\n",
+                     qPrintable(runtimeFolder));
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(ProductName);

@@ -15,7 +15,12 @@ constexpr quint32 MaxHandOverData = 64 * 1024;
 // What a receiver knows about the bytes received so far.
 struct THandOverRead
 {
-    enum State { NeedMore, Complete, Refused } Status = NeedMore;
+    enum State
+    {
+        NeedMore,
+        Complete,
+        Refused
+    } Status = NeedMore;
     // When Complete: the text up to the first zero byte, never more than cbData bytes. Empty
     // when cbData is 0 (nothing to do).
     QByteArray Path;

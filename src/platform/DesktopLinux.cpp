@@ -1,6 +1,5 @@
-#include "platform/Desktop.h"
-
 #include "core/DesktopEntry.h"
+#include "platform/Desktop.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -57,7 +56,8 @@ QString RegisterFileTypes(const QString& programPath, const QString& dataHome, b
 {
     const QString mimeFolder = dataHome + QStringLiteral("/mime");
     const QString appsFolder = dataHome + QStringLiteral("/applications");
-    const QString mimeError = writeFile(mimeFolder + QStringLiteral("/packages/pictavo.xml"), mimeXml);
+    const QString mimeError =
+        writeFile(mimeFolder + QStringLiteral("/packages/pictavo.xml"), mimeXml);
 
     const QString entry = QStringLiteral("[Desktop Entry]\n"
                                          "Type=Application\n"
@@ -87,9 +87,8 @@ bool OpenUrl(const QString& address)
 {
     const QUrl url(address.trimmed(), QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
-    if (!url.isValid() ||
-        (scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
-         scheme != QLatin1String("mailto")))
+    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
+                           scheme != QLatin1String("mailto")))
         return false;
     return QDesktopServices::openUrl(url);
 }

@@ -19,8 +19,7 @@ extern "C" void onSignal(int signalNumber)
 }
 } // namespace
 
-TSignalWatcher::TSignalWatcher(QObject* parent)
-    : QObject(parent)
+TSignalWatcher::TSignalWatcher(QObject* parent) : QObject(parent)
 {
     if (pipeEnds[0] < 0 && ::pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0)
         return;

@@ -21,6 +21,10 @@ public:
     explicit TInstanceLock(const QString& runtimeFolder = RuntimeFolder());
     // True when this process holds the lock (it is the first instance).
     bool TryLock();
+    // After a failed TryLock: true when a live process holds the lock; false when the lock file
+    // cannot be used at all (no runtime folder, no rights), in which case the program runs on
+    // its own rather than not at all.
+    bool HeldByAnother() const;
 
 private:
     QLockFile Lock;

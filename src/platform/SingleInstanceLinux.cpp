@@ -1,6 +1,5 @@
-#include "platform/SingleInstance.h"
-
 #include "core/HandOver.h"
+#include "platform/SingleInstance.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -10,12 +9,19 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
+#include <unistd.h>
 
 QString RuntimeFolder()
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
+    if (folder.isEmpty()) {
+        // No usable runtime folder: a private one of this user in the temporary folder.
+        folder =
+            QDir::tempPath() + QStringLiteral("/pictavo-runtime-") + QString::number(::getuid());
+        if (QDir().mkpath(folder))
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ExeOwner);
+    }
     return folder;
 }
 
@@ -37,9 +43,12 @@ bool TInstanceLock::TryLock()
     return false;
 }
 
-THandOverServer::THandOverServer(QObject* parent)
-    : QObject(parent)
-    , Server(new QLocalServer(this))
+bool TInstanceLock::HeldByAnother() const
+{
+    return Lock.error() == QLockFile::LockFailedError;
+}
+
+THandOverServer::THandOverServer(QObject* parent) : QObject(parent), Server(new QLocalServer(this))
 {
     Server->setSocketOptions(QLocalServer::UserAccessOption);
     connect(Server, &QLocalServer::newConnection, this, &THandOverServer::AcceptConnections);

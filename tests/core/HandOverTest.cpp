@@ -1,5 +1,6 @@
-#include "core/DesktopEntry.h"
 #include "core/HandOver.h"
+
+#include "core/DesktopEntry.h"
 #include "core/MenuColumns.h"
 
 #include <gtest/gtest.h>
@@ -29,12 +30,23 @@ TEST(HandOver, DecodesTable)
     const std::vector<Row> rows = {
         {"empty buffer", QByteArray(), THandOverRead::NeedMore, {}},
         {"half a length", QByteArray("\x05\x00", 2), THandOverRead::NeedMore, {}},
-        {"length without data", QByteArray("\x05\x00\x00\x00" "ab", 6), THandOverRead::NeedMore, {}},
+        {"length without data",
+         QByteArray("\x05\x00\x00\x00"
+                    "ab",
+                    6),
+         THandOverRead::NeedMore,
+         {}},
         {"cbData 0", QByteArray("\x00\x00\x00\x00", 4), THandOverRead::Complete, {}},
         {"round trip", EncodeHandOver("/home/u/x.CAL"), THandOverRead::Complete, "/home/u/x.CAL"},
-        {"text stops at first zero", QByteArray("\x06\x00\x00\x00" "ab\0cd\0", 10),
+        {"text stops at first zero",
+         QByteArray("\x06\x00\x00\x00"
+                    "ab\0cd\0",
+                    10),
          THandOverRead::Complete, "ab"},
-        {"no zero: never more than cbData", QByteArray("\x03\x00\x00\x00" "abcdef", 10),
+        {"no zero: never more than cbData",
+         QByteArray("\x03\x00\x00\x00"
+                    "abcdef",
+                    10),
          THandOverRead::Complete, "abc"},
         {"over the limit", QByteArray("\x01\x00\x01\x00", 4), THandOverRead::Refused, {}},
         {"huge length", QByteArray("\xff\xff\xff\xff", 4), THandOverRead::Refused, {}},

@@ -1,4 +1,5 @@
 #include "app/FormMain.h"
+
 #include "base/ClassForm.h"
 #include "core/ClassCategories.h"
 #include "core/ClassViewer.h"
@@ -106,9 +107,9 @@ TEST_F(TrayWindow, MenuLayoutWithAnEmptyCatalogue)
     EXPECT_TRUE(closeMenu->font().bold());
     EXPECT_EQ(Main->TrayPopup->actions().last()->text(), "&Exit");
     EXPECT_EQ(layout(Main->Help1), (QStringList{"NorvaneHomePage1", "PictavoHomePage1",
-                                                 "SupportHomePage1", "N4", "About1"}));
+                                                "SupportHomePage1", "N4", "About1"}));
     EXPECT_EQ(layout(Main->Windows1), (QStringList{"Closeall1", "actHideAll1", "actSnoozeAll1",
-                                                    "actCloseAll1", "N5", "Dummy2"}));
+                                                   "actCloseAll1", "N5", "Dummy2"}));
     EXPECT_EQ(layout(Main->Lastviewed1), QStringList{"Nocam1"});
     EXPECT_FALSE(Main->Nocam1->isEnabled());
 

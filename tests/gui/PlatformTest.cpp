@@ -29,8 +29,8 @@ QString privateFolder(const QTemporaryDir& dir, const QString& name)
 {
     const QString path = dir.filePath(name);
     QDir().mkpath(path);
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                    QFileDevice::ExeOwner);
+    QFile::setPermissions(path,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return path;
 }
 } // namespace
@@ -43,6 +43,7 @@ TEST(InstanceLock, OnePerRuntimeFolderAndStaleLocksAreTakenOver)
     ASSERT_TRUE(first.TryLock());
     TInstanceLock second(a);
     EXPECT_FALSE(second.TryLock());
+    EXPECT_TRUE(second.HeldByAnother());
     TInstanceLock other(b);
     EXPECT_TRUE(other.TryLock()) << "another runtime folder is another user session";
 
@@ -53,11 +54,16 @@ TEST(InstanceLock, OnePerRuntimeFolderAndStaleLocksAreTakenOver)
         ++deadPid;
     QFile stale(c + "/CAMVIEWER.lock");
     ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-    stale.write(QByteArray::number(deadPid) + "\npictavo\n" +
-                QSysInfo::machineHostName().toUtf8() + "\n");
+    stale.write(QByteArray::number(deadPid) + "\npictavo\n" + QSysInfo::machineHostName().toUtf8() +
+                "\n");
     stale.close();
     TInstanceLock heir(c);
     EXPECT_TRUE(heir.TryLock());
+
+    // A runtime folder that cannot hold the lock is not mistaken for a running instance.
+    TInstanceLock nowhere(dir.filePath("missing/folder"));
+    EXPECT_FALSE(nowhere.TryLock());
+    EXPECT_FALSE(nowhere.HeldByAnother());
 }
 
 TEST(HandOver, SenderWaitsUntilTheRunningInstanceHasHandledThePath)
@@ -165,7 +171,8 @@ TEST(FileTypes, WritesMimePackageAndDesktopEntry)
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(entry.readAll());
     EXPECT_TRUE(text.contains("MimeType=application/x-pictavo-cam;application/x-pictavo-cal;"));
-    EXPECT_TRUE(text.contains(R"(Exec="/opt/my \\"apps\\"/\\$pictavo 100%%" %f)")) << text.toStdString();
+    EXPECT_TRUE(text.contains(R"(Exec="/opt/my \\"apps\\"/\\$pictavo 100%%" %f)"))
+        << text.toStdString();
 
     // A folder that cannot be written is reported.
     QFile blocker(dir.filePath("blocked"));

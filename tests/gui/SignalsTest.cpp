@@ -1,5 +1,6 @@
-#include "base/ActionLink.h"
 #include "platform/Signals.h"
+
+#include "base/ActionLink.h"
 
 #include <QAction>
 #include <QCoreApplication>
