@@ -13,8 +13,9 @@ public:
     // viewer of the same URL or creates one (and then saves the settings). applySavedState: the
     // viewer takes the webcam's saved window state (snoozed or hidden stay so).
     virtual void OpenViewer(TCamWebcam* webcam, bool applySavedState) = 0;
-    // The one road from a changed catalogue to the tray menu (and to an open chooser).
-    virtual void RebuildTrayMenu() = 0;
+    // The one road from a changed catalogue to the tray menu; refreshChooser: an open chooser
+    // reloads its tree too (the chooser's own delete command passes false).
+    virtual void RebuildTrayMenu(bool refreshChooser = true) = 0;
     // Opens the catalogue editor (the chooser's Edit command).
     virtual void EditList() = 0;
 };

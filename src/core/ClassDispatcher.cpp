@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdint>
 #include <sys/eventfd.h>
@@ -78,6 +79,10 @@ void TDispatcher::RunPending()
     std::uint64_t count = 0;
     while (::read(WakeFd, &count, sizeof count) < 0 && errno == EINTR) {
     }
+    // Many workers may hand over at once (every viewer's image in the same second). The calls run
+    // in slices: after a slice the event loop gets its turn (paints, timers, input) and the rest
+    // follows at its next pass, so no event waits behind the whole queue.
+    const auto sliceEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(8);
     for (;;) {
         std::function<void()> fn;
         std::shared_ptr<TJob> job;
@@ -85,6 +90,12 @@ void TDispatcher::RunPending()
             std::lock_guard lock(Mutex);
             if (Queue.empty() || Closed)
                 return;
+            if (std::chrono::steady_clock::now() >= sliceEnd) {
+                const std::uint64_t one = 1;
+                while (::write(WakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+                }
+                return;
+            }
             job = std::move(Queue.front());
             Queue.pop_front();
             fn = std::move(job->Fn);

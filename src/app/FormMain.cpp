@@ -1,0 +1,569 @@
+#include "app/FormMain.h"
+
+#include "base/ActionLink.h"
+#include "base/ClassForm.h"
+#include "core/ClassCategories.h"
+#include "core/ClassExchange.h"
+#include "core/ClassViewer.h"
+#include "core/MenuColumns.h"
+#include "core/Product.h"
+#include "platform/Desktop.h"
+#include "viewer/FormViewer.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QFont>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSaveFile>
+#include <QTimer>
+
+// Resources of the static gui library are registered by name, outside any namespace.
+static void initResources()
+{
+    Q_INIT_RESOURCE(pictavo);
+}
+
+namespace {
+// The three addresses of the Help sub-menu.
+const QString makerAddress = QStringLiteral("https://norvane.example/");
+const QString productAddress = QStringLiteral("https://norvane.example/pictavo/");
+const QString supportAddress = QStringLiteral("https://norvane.example/support/");
+
+TfoViewer* asViewer(QObject* form)
+{
+    return qobject_cast<TfoViewer*>(form);
+}
+
+// The open viewers, in window-list order. Guarded: a command may close some of them.
+QList<QPointer<TfoViewer>> openViewers()
+{
+    QList<QPointer<TfoViewer>> viewers;
+    for (TSForm* form : TSForm::Forms())
+        if (TfoViewer* viewer = asViewer(form))
+            viewers.append(viewer);
+    return viewers;
+}
+} // namespace
+
+TfoCamMain::TfoCamMain(const TStartup& startup, QWidget* parent) : QWidget(parent), Startup(startup)
+{
+    initResources();
+    setObjectName(QStringLiteral("foCamMain"));
+    setWindowTitle(ProductName);
+
+    CreateActions();
+    CreateTrayPopup();
+
+    // The icon goes into the notification area before the creation handler runs. Where there is no
+    // notification area yet, Qt shows the icon as soon as one appears.
+    TrayIcon = new QSystemTrayIcon(QIcon(QStringLiteral(":/pictavo.png")), this);
+    TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
+    TrayIcon->setContextMenu(TrayPopup);
+    connect(TrayIcon, &QSystemTrayIcon::activated, this, &TfoCamMain::TrayIconActivated);
+    TrayIcon->show();
+
+    SetTrayHost(this);
+    FormCreate();
+    StartStateDump();
+}
+
+TfoCamMain::~TfoCamMain()
+{
+    ShutDown();
+    if (TrayHost() == this)
+        SetTrayHost(nullptr);
+}
+
+QAction* TfoCamMain::NewAction(const char* name, const QString& caption,
+                               void (TfoCamMain::*handler)())
+{
+    auto* action = new QAction(caption, this);
+    action->setObjectName(QLatin1String(name));
+    connect(action, &QAction::triggered, this, handler);
+    return action;
+}
+
+QAction* TfoCamMain::NewItem(QMenu* menu, const char* name, QAction* action)
+{
+    auto* item = new QAction(menu);
+    item->setObjectName(QLatin1String(name));
+    LinkAction(item, action);
+    menu->addAction(item);
+    return item;
+}
+
+QAction* TfoCamMain::NewSeparator(QMenu* menu, const char* name)
+{
+    QAction* separator = menu->addSeparator();
+    separator->setObjectName(QLatin1String(name));
+    return separator;
+}
+
+void TfoCamMain::CreateActions()
+{
+    actCloseMenu =
+        NewAction("actCloseMenu", tr("&Close this menu"), &TfoCamMain::actCloseMenuExecute);
+    actAviCreator =
+        NewAction("actAviCreator", tr("&AVI Creator..."), &TfoCamMain::actAviCreatorExecute);
+    actEdit = NewAction("actEdit", tr("Edit List..."), &TfoCamMain::actEditExecute);
+    actMire = NewAction("actMire", tr("&Mosaic..."), &TfoCamMain::actMireExecute);
+    actOptions = NewAction("actOptions", tr("&Options..."), &TfoCamMain::actOptionsExecute);
+    actLanguage = NewAction("actLanguage", tr("&Language"), &TfoCamMain::actLanguageExecute);
+    actWindow = NewAction("actWindow", tr("Windows"), &TfoCamMain::actWindowExecute);
+    actExit = NewAction("actExit", tr("&Exit"), &TfoCamMain::actExitExecute);
+    actSiteNorvane =
+        NewAction("actSiteNorvane", tr("Norvane Home Page"), &TfoCamMain::actSiteSupportExecute);
+    actSitePictavo =
+        NewAction("actSitePictavo", tr("Pictavo Home Page"), &TfoCamMain::actSiteSupportExecute);
+    actSiteSupport =
+        NewAction("actSiteSupport", tr("Support Home Page"), &TfoCamMain::actSiteSupportExecute);
+    actAbout = NewAction("actAbout", tr("About..."), &TfoCamMain::actAboutExecute);
+    actRestoreAll =
+        NewAction("actRestoreAll", tr("&Restore All"), &TfoCamMain::actRestoreAllExecute);
+    actHideAll = NewAction("actHideAll", tr("&Hide All"), &TfoCamMain::actHideAllExecute);
+    actSnoozeAll = NewAction("actSnoozeAll", tr("&Snooze All"), &TfoCamMain::actSnoozeAllExecute);
+    actCloseAll = NewAction("actCloseAll", tr("&Close All"), &TfoCamMain::actCloseAllExecute);
+
+    // Each site action holds its address in its hint.
+    actSiteNorvane->setToolTip(makerAddress);
+    actSitePictavo->setToolTip(productAddress);
+    actSiteSupport->setToolTip(supportAddress);
+
+    // The windows behind these commands are not part of the program yet.
+    for (QAction* later : {actAviCreator, actEdit, actMire, actOptions, actAbout})
+        later->setEnabled(false);
+}
+
+void TfoCamMain::CreateTrayPopup()
+{
+    TrayPopup = new QMenu(this);
+    TrayPopup->setObjectName(QStringLiteral("TrayPopup"));
+    // Separators stand exactly where they are put, also next to each other.
+    TrayPopup->setSeparatorsCollapsible(false);
+
+    QAction* closeMenu = NewItem(TrayPopup, "Closethismenu1", actCloseMenu);
+    QFont bold = closeMenu->font();
+    bold.setBold(true);
+    closeMenu->setFont(bold);
+    TrayPopup->setDefaultAction(closeMenu);
+    NewSeparator(TrayPopup, "N6");
+
+    Lastviewed1 = TrayPopup->addMenu(tr("Last viewed"));
+    Lastviewed1->setObjectName(QStringLiteral("Lastviewed1"));
+    Nocam1 = Lastviewed1->addAction(tr("No cam viewed yet"));
+    Nocam1->setObjectName(QStringLiteral("Nocam1"));
+    Nocam1->setEnabled(false);
+    connect(Lastviewed1, &QMenu::aboutToShow, this, &TfoCamMain::Lastviewed1Click);
+
+    BeforeItems = NewSeparator(TrayPopup, "BeforeItems");
+    AfterItems = NewSeparator(TrayPopup, "AfterItems");
+    NewItem(TrayPopup, "AVICreator1", actAviCreator);
+    NewItem(TrayPopup, "EditWebcams1", actEdit);
+    NewItem(TrayPopup, "Mire1", actMire);
+    NewItem(TrayPopup, "Options1", actOptions);
+    NewSeparator(TrayPopup, "N1");
+
+    Help1 = TrayPopup->addMenu(tr("Help"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    Help1->setSeparatorsCollapsible(false);
+    NewItem(Help1, "NorvaneHomePage1", actSiteNorvane);
+    NewItem(Help1, "PictavoHomePage1", actSitePictavo);
+    NewItem(Help1, "SupportHomePage1", actSiteSupport);
+    NewSeparator(Help1, "N4");
+    NewItem(Help1, "About1", actAbout);
+
+    // The language files fill this sub-menu; until they do it stays empty and greyed.
+    Language1 = TrayPopup->addMenu(actLanguage->text());
+    Language1->setObjectName(QStringLiteral("Language1"));
+    connect(actLanguage, &QAction::changed, Language1,
+            [this] { Language1->setTitle(actLanguage->text()); });
+    Language1->menuAction()->setEnabled(false);
+
+    Windows1 = TrayPopup->addMenu(actWindow->text());
+    Windows1->setObjectName(QStringLiteral("Windows1"));
+    Windows1->setSeparatorsCollapsible(false);
+    connect(actWindow, &QAction::changed, Windows1,
+            [this] { Windows1->setTitle(actWindow->text()); });
+    connect(Windows1, &QMenu::aboutToShow, actWindow, &QAction::trigger);
+    NewItem(Windows1, "Closeall1", actRestoreAll);
+    NewItem(Windows1, "actHideAll1", actHideAll);
+    NewItem(Windows1, "actSnoozeAll1", actSnoozeAll);
+    NewItem(Windows1, "actCloseAll1", actCloseAll);
+    NewSeparator(Windows1, "N5");
+    Dummy2 = Windows1->addAction(NoWindow);
+    Dummy2->setObjectName(QStringLiteral("Dummy2"));
+    Dummy2->setEnabled(false);
+
+    NewSeparator(TrayPopup, "N2");
+    NewItem(TrayPopup, "Exit1", actExit);
+}
+
+void TfoCamMain::FormCreate()
+{
+    // 1. The controller, with the roads back to this window.
+    CamViewer = new TCamViewer;
+    CamViewer->OnOpenViewer = [this](TCamWebcam* webcam, bool applySavedState) {
+        OpenViewer(webcam, applySavedState);
+    };
+    CamViewer->OnOpenViewers = [] {
+        // Newest window first.
+        std::vector<TCamWebcam> cams;
+        const QList<TSForm*>& forms = TSForm::Forms();
+        for (auto it = forms.crbegin(); it != forms.crend(); ++it)
+            if (TfoViewer* viewer = asViewer(*it))
+                cams.push_back(viewer->Webcam());
+        return cams;
+    };
+    // 2. Settings and catalogue; reopens the viewers that were open at the last save.
+    CamViewer->LoadOptions();
+    // 3. The message variables that language files address.
+    RegisterMessageVariables(Variables);
+    // 4. and 5. The saved language and the Language sub-menu come with the language files.
+    // 6. The catalogue in the menu.
+    RebuildTrayMenu();
+    // 7. The first-launch notice, until the settings have been saved once.
+    if (CamViewer->FirstLaunch && TrayIcon->supportsMessages())
+        TrayIcon->showMessage(StartTitle + ProductName, StartText, QSystemTrayIcon::NoIcon, 5000);
+    // 8. The hint.
+    TrayIcon->setToolTip(ProductTitle);
+    // 9. File types; a failure is reported and the start goes on.
+    if (Startup.RegisterTypes)
+        RegisterFileTypes();
+    // 10. A file named on the command line.
+    if (!Startup.Arguments.isEmpty())
+        ImportFile(Startup.Arguments.first());
+}
+
+void TfoCamMain::RegisterFileTypes()
+{
+    const QString error = ::RegisterFileTypes(QCoreApplication::applicationFilePath());
+    if (error.isEmpty())
+        return;
+    // Not modal: the start (and the import of a file named on the command line) goes on.
+    auto* box = new QMessageBox(QMessageBox::Warning, ProductName, error, QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
+void TfoCamMain::WMCopyData(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString suffix = info.suffix().toLower();
+    if (!info.isFile() || (suffix != QLatin1String("cam") && suffix != QLatin1String("cal")))
+        return;
+    ImportFile(path);
+}
+
+void TfoCamMain::ImportFile(const QString& path)
+{
+    if (!CamViewer)
+        return;
+    TImportCallbacks callbacks;
+    callbacks.RebuildTrayMenu = [this](bool refreshChooser) { RebuildTrayMenu(refreshChooser); };
+    callbacks.OpenViewer = [this](TCamWebcam* webcam, bool applySavedState) {
+        OpenViewer(webcam, applySavedState);
+    };
+    TCamExchange::ImportFile(path, CamViewer->Root, callbacks);
+}
+
+void TfoCamMain::ShutDown()
+{
+    if (ShutDownDone)
+        return;
+    ShutDownDone = true;
+    // Windows destroyed now do not save the settings again; each viewer lets go of its thread.
+    TSForm::SetShuttingDown(true);
+    const QList<TSForm*> forms = TSForm::Forms();
+    for (TSForm* form : forms) {
+        TSForm::RemoveFromList(form);
+        delete form;
+    }
+    if (TrayIcon)
+        TrayIcon->hide();
+    delete CamViewer;
+    CamViewer = nullptr;
+    TSForm::SetShuttingDown(false);
+}
+
+void TfoCamMain::StartStateDump()
+{
+    // Desktop tests read the state of the running program from this file; nothing else uses it.
+    const QString path = qEnvironmentVariable("PICTAVO_STATE_DUMP");
+    if (path.isEmpty())
+        return;
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [path] {
+        QByteArray text;
+        for (const QPointer<TfoViewer>& viewer : openViewers()) {
+            text += "viewer name=\"" + viewer->objectName().toUtf8() + "\" title=\"" +
+                    viewer->windowTitle().toUtf8() +
+                    "\" visible=" + QByteArray::number(viewer->isVisible()) +
+                    " images=" + QByteArray::number(viewer->ImageCount()) + " countdown=\"" +
+                    viewer->CountdownText().toUtf8() +
+                    "\" geometry=" + QByteArray::number(viewer->x()) + "," +
+                    QByteArray::number(viewer->y()) + "," + QByteArray::number(viewer->width()) +
+                    "," + QByteArray::number(viewer->height()) + "\n";
+        }
+        QSaveFile file(path);
+        if (file.open(QIODevice::WriteOnly) && file.write(text) == text.size())
+            file.commit();
+    });
+    timer->start(200);
+}
+
+// --- The catalogue region ---------------------------------------------------------------------
+
+QAction* TfoCamMain::AddWebcamItem(QMenu* menu, TCamWebcam* webcam, QAction* before)
+{
+    auto* item = new QAction(webcam->Name, menu);
+    item->setProperty(WebcamProperty, QVariant::fromValue(static_cast<void*>(webcam)));
+    connect(item, &QAction::triggered, this, [this, item] { WebcamItemClick(item); });
+    menu->insertAction(before, item);
+    return item;
+}
+
+void TfoCamMain::RebuildTrayMenu(bool refreshChooser)
+{
+    // 1. Out with everything between the two separators; items are never reused.
+    const QList<QAction*> actions = TrayPopup->actions();
+    const qsizetype from = actions.indexOf(BeforeItems) + 1;
+    const qsizetype to = actions.indexOf(AfterItems);
+    for (qsizetype i = from; i < to; ++i) {
+        QAction* old = actions[i];
+        TrayPopup->removeAction(old);
+        if (QMenu* sub = old->menu())
+            sub->deleteLater();
+        if (old->parent() == TrayPopup)
+            old->deleteLater();
+    }
+    if (!CamViewer)
+        return;
+    // 2. Top-level categories as sub-menus, 3. then the top-level webcams, without columns.
+    const TCamCategory& root = CamViewer->Root;
+    for (int i = 0; i < root.Categories.Count(); ++i) {
+        const TCamCategory* category = root.Categories.Items(i);
+        auto* sub = new QMenu(category->Name, TrayPopup);
+        TrayPopup->insertMenu(AfterItems, sub);
+        FillCategoryMenu(sub, *category);
+    }
+    for (int i = 0; i < root.Webcams.Count(); ++i)
+        AddWebcamItem(TrayPopup, root.Webcams.Items(i), AfterItems);
+    // 4. An open chooser reloads its tree (the chooser window is not part of the program yet).
+    Q_UNUSED(refreshChooser);
+}
+
+void TfoCamMain::FillCategoryMenu(QMenu* menu, const TCamCategory& category)
+{
+    for (int i = 0; i < category.Categories.Count(); ++i) {
+        const TCamCategory* child = category.Categories.Items(i);
+        auto* sub = new QMenu(child->Name, menu);
+        menu->addMenu(sub);
+        FillCategoryMenu(sub, *child);
+    }
+    for (int i = 0; i < category.Webcams.Count(); ++i) {
+        QAction* item = AddWebcamItem(menu, category.Webcams.Items(i), nullptr);
+        if (StartsMenuColumn(i))
+            item->setProperty(ColumnBreakProperty, true);
+    }
+    if (menu->isEmpty()) {
+        QAction* empty = menu->addAction(EmptyCat);
+        empty->setEnabled(false);
+    }
+}
+
+void TfoCamMain::WebcamItemClick(QAction* item)
+{
+    if (!CamViewer)
+        return;
+    auto* webcam = static_cast<TCamWebcam*>(item->property(WebcamProperty).value<void*>());
+    // The catalogue may have changed since the menu was built: only a webcam that is still in it
+    // is opened.
+    QStringList path;
+    if (!webcam || !CamViewer->Root.PathOf(webcam, path))
+        return;
+    OpenViewer(webcam, false);
+}
+
+void TfoCamMain::OpenViewer(TCamWebcam* webcam, bool applySavedState)
+{
+    if (!webcam || !CamViewer)
+        return;
+    CamViewer->AddLastUsed(*webcam);
+    for (const QPointer<TfoViewer>& viewer : openViewers()) {
+        if (viewer && viewer->Webcam().Url == webcam->Url) {
+            // Already open: shown again, and nothing is saved.
+            viewer->ShowAgain();
+            return;
+        }
+    }
+    auto* viewer = new TfoViewer;
+    viewer->SetupWebcam(*webcam, applySavedState);
+    CamViewer->SaveOptions();
+}
+
+// --- Sub-menus rebuilt as they open -----------------------------------------------------------
+
+void TfoCamMain::Lastviewed1Click()
+{
+    const QList<QAction*> items = Lastviewed1->actions();
+    for (QAction* old : items) {
+        if (old == Nocam1)
+            continue;
+        Lastviewed1->removeAction(old);
+        old->deleteLater();
+    }
+    bool any = false;
+    if (CamViewer) {
+        for (int i = 0; i < CamViewer->LastUsedCount(); ++i) {
+            if (TCamWebcam* webcam = CamViewer->LastUsedWebcam(i)) {
+                AddWebcamItem(Lastviewed1, webcam, nullptr);
+                any = true;
+            }
+        }
+    }
+    Nocam1->setVisible(!any);
+}
+
+void TfoCamMain::actWindowExecute()
+{
+    const QList<QAction*> items = Windows1->actions();
+    for (qsizetype i = items.size() - 1; i >= 6; --i) {
+        Windows1->removeAction(items[i]);
+        items[i]->deleteLater();
+    }
+    const QList<TSForm*>& forms = TSForm::Forms();
+    for (qsizetype i = 0; i < forms.size(); ++i) {
+        QAction* item = Windows1->addAction(forms[i]->windowTitle());
+        item->setProperty(WindowProperty, int(i));
+        connect(item, &QAction::triggered, this, [this, item] { WindowItemClick(item); });
+    }
+    Dummy2->setText(NoWindow);
+    Dummy2->setVisible(forms.isEmpty());
+}
+
+void TfoCamMain::WindowItemClick(QAction* item)
+{
+    const int position = item->property(WindowProperty).toInt();
+    const QList<TSForm*>& forms = TSForm::Forms();
+    if (position < 0 || position >= forms.size())
+        return;
+    TSForm* form = forms[position];
+    if (TfoViewer* viewer = asViewer(form)) {
+        viewer->RestoreWindow();
+        return;
+    }
+    form->show();
+    form->raise();
+    form->activateWindow();
+}
+
+// --- Commands over all viewers ----------------------------------------------------------------
+
+void TfoCamMain::actRestoreAllExecute()
+{
+    for (const QPointer<TfoViewer>& viewer : openViewers())
+        if (viewer)
+            viewer->RestoreWindow();
+}
+
+void TfoCamMain::actHideAllExecute()
+{
+    for (const QPointer<TfoViewer>& viewer : openViewers())
+        if (viewer)
+            viewer->actHideExecute();
+}
+
+void TfoCamMain::actSnoozeAllExecute()
+{
+    for (const QPointer<TfoViewer>& viewer : openViewers())
+        if (viewer)
+            viewer->actSnoozeExecute();
+}
+
+void TfoCamMain::actCloseAllExecute()
+{
+    for (const QPointer<TfoViewer>& viewer : openViewers())
+        if (viewer)
+            viewer->actCloseExecute();
+}
+
+// --- Other commands ---------------------------------------------------------------------------
+
+void TfoCamMain::actExitExecute()
+{
+    if (CamViewer)
+        CamViewer->SaveOptions();
+    // From here on no window saves the settings again. exit(), unlike quit(), does not close the
+    // windows first: closing viewers would save and drop themselves from OpenedCams.
+    TSForm::SetShuttingDown(true);
+    QCoreApplication::exit(0);
+}
+
+void TfoCamMain::actCloseMenuExecute() {}
+
+void TfoCamMain::actLanguageExecute() {}
+
+void TfoCamMain::actOptionsExecute()
+{
+    if (OptionsDialog) {
+        OptionsDialog->raise();
+        OptionsDialog->activateWindow();
+    }
+}
+
+void TfoCamMain::actEditExecute()
+{
+    if (EditorWindow) {
+        EditorWindow->raise();
+        EditorWindow->activateWindow();
+    }
+}
+
+void TfoCamMain::EditList()
+{
+    actEdit->trigger();
+}
+
+void TfoCamMain::actMireExecute()
+{
+    if (MosaicWindow) {
+        MosaicWindow->raise();
+        MosaicWindow->activateWindow();
+    }
+}
+
+void TfoCamMain::actAviCreatorExecute() {}
+
+void TfoCamMain::actAboutExecute() {}
+
+void TfoCamMain::actSiteSupportExecute()
+{
+    if (auto* action = qobject_cast<QAction*>(sender()))
+        OpenUrl(action->toolTip());
+}
+
+void TfoCamMain::TrayIconActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        TrayIconClick();
+        break;
+    case QSystemTrayIcon::DoubleClick:
+        actCloseMenu->trigger();
+        break;
+    default:
+        break;
+    }
+}
+
+void TfoCamMain::TrayIconClick()
+{
+    if (ChooserWindow) {
+        ChooserWindow->show();
+        ChooserWindow->raise();
+        ChooserWindow->activateWindow();
+    }
+}

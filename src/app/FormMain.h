@@ -1,0 +1,131 @@
+#pragma once
+
+#include "base/TrayHost.h"
+#include "core/Strings.h"
+
+#include <QPointer>
+#include <QStringList>
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+class QAction;
+class QMenu;
+class TCamCategory;
+class TCamWebcam;
+class TSForm;
+
+// How the program was started.
+struct TStartup
+{
+    // The command-line arguments after the program name; only the first is used.
+    QStringList Arguments;
+    // Registers the .cam and .cal file types (tests turn it off).
+    bool RegisterTypes = true;
+};
+
+// The hidden tray window: owns the controller, the notification-area icon and its menu, opens the
+// viewers and runs the commands over all of them. It is never shown and is not in the window list.
+class TfoCamMain : public QWidget, public ITrayHost
+{
+    Q_OBJECT
+
+public:
+    // Builds the icon and the menu, then runs FormCreate.
+    explicit TfoCamMain(const TStartup& startup, QWidget* parent = nullptr);
+    ~TfoCamMain() override;
+
+    // ITrayHost
+    void OpenViewer(TCamWebcam* webcam, bool applySavedState) override;
+    void RebuildTrayMenu(bool refreshChooser = true) override;
+    void EditList() override;
+
+    // A path handed over by a second start: imports an existing .cam or .cal file (letter case
+    // of the extension ignored); anything else is ignored.
+    void WMCopyData(const QString& path);
+
+    // After the event loop: every program window is destroyed while the program is marked as
+    // shutting down (viewers do not save again and let go of their fetch threads), then the
+    // controller is released. Runs once; the destructor runs it if nobody did.
+    void ShutDown();
+
+    // The message-variable table of the language files.
+    TVariables Variables;
+
+    QSystemTrayIcon* TrayIcon = nullptr;
+    QMenu* TrayPopup = nullptr;
+    QMenu* Lastviewed1 = nullptr;
+    QMenu* Windows1 = nullptr;
+    QMenu* Help1 = nullptr;
+    QMenu* Language1 = nullptr;
+    QAction* Nocam1 = nullptr;
+    QAction* BeforeItems = nullptr;
+    QAction* AfterItems = nullptr;
+    QAction* Dummy2 = nullptr;
+
+    // Windows of which only one may be open; each empties its slot when it closes.
+    QPointer<QWidget> OptionsDialog;
+    QPointer<QWidget> EditorWindow;
+    QPointer<QWidget> MosaicWindow;
+    QPointer<QWidget> ChooserWindow;
+
+    // Menu items carry their webcam (catalogue items, Last viewed) or their window-list position
+    // (Windows sub-menu) in this property.
+    static constexpr const char* WebcamProperty = "pvWebcam";
+    static constexpr const char* WindowProperty = "pvWindow";
+    // Set (true) on the item that starts a new menu column.
+    static constexpr const char* ColumnBreakProperty = "columnBreak";
+
+public slots:
+    void actExitExecute();
+    void actCloseMenuExecute();
+    void actOptionsExecute();
+    void actWindowExecute();
+    void actEditExecute();
+    void actAviCreatorExecute();
+    void actMireExecute();
+    void actAboutExecute();
+    void actSiteSupportExecute();
+    void actCloseAllExecute();
+    void actRestoreAllExecute();
+    void actSnoozeAllExecute();
+    void actHideAllExecute();
+    void actLanguageExecute();
+    void Lastviewed1Click();
+
+private:
+    void CreateActions();
+    void CreateTrayPopup();
+    void FormCreate();
+    void RegisterFileTypes();
+    void ImportFile(const QString& path);
+    void StartStateDump();
+    void FillCategoryMenu(QMenu* menu, const TCamCategory& category);
+    QAction* AddWebcamItem(QMenu* menu, TCamWebcam* webcam, QAction* before);
+    void WebcamItemClick(QAction* item);
+    void WindowItemClick(QAction* item);
+    void TrayIconActivated(QSystemTrayIcon::ActivationReason reason);
+    void TrayIconClick();
+    QAction* NewAction(const char* name, const QString& caption, void (TfoCamMain::*handler)());
+    QAction* NewItem(QMenu* menu, const char* name, QAction* action);
+    QAction* NewSeparator(QMenu* menu, const char* name);
+
+    TStartup Startup;
+    bool ShutDownDone = false;
+
+    QAction* actCloseMenu = nullptr;
+    QAction* actAviCreator = nullptr;
+    QAction* actEdit = nullptr;
+    QAction* actMire = nullptr;
+    QAction* actOptions = nullptr;
+    QAction* actLanguage = nullptr;
+    QAction* actWindow = nullptr;
+    QAction* actExit = nullptr;
+    QAction* actSiteNorvane = nullptr;
+    QAction* actSitePictavo = nullptr;
+    QAction* actSiteSupport = nullptr;
+    QAction* actAbout = nullptr;
+    QAction* actRestoreAll = nullptr;
+    QAction* actHideAll = nullptr;
+    QAction* actSnoozeAll = nullptr;
+    QAction* actCloseAll = nullptr;
+};

@@ -1,0 +1,62 @@
+// Program entry: one instance per user; a second start hands its file to the running instance and
+// ends. The first instance creates the hidden tray window and runs until Exit, SIGTERM or SIGINT.
+#include "app/FormMain.h"
+#include "core/ClassWorker.h"
+#include "core/Product.h"
+#include "platform/Signals.h"
+#include "platform/SingleInstance.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QFile::decodeName(argv[i]);
+
+    const QString runtimeFolder = RuntimeFolder();
+    TInstanceLock lock(runtimeFolder);
+    const bool locked = lock.TryLock();
+    if (!locked && lock.HeldByAnother()) {
+        // Another instance runs: it imports the first argument (made absolute, since its working
+        // folder is not ours) before this process ends. Without one, nothing happens.
+        if (!arguments.isEmpty())
+            SendHandOver(QFileInfo(arguments.first()).absoluteFilePath(), runtimeFolder);
+        return 0;
+    }
+    if (!locked)
+        std::fprintf(stderr, "pictavo: no single-instance lock in %s; running on its own\n",
+                     qPrintable(runtimeFolder));
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(ProductName);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // Listen before the tray window is created: a second start during the creation waits in the
+    // queue and is answered once the event loop runs.
+    THandOverServer handOver;
+    handOver.Listen(runtimeFolder);
+
+    // SIGTERM and SIGINT from now on wait for the event loop, where they run Exit.
+    TSignalWatcher signalWatcher;
+
+    TStartup startup;
+    startup.Arguments = arguments;
+    TfoCamMain foCamMain(startup);
+    handOver.SetHandler([&foCamMain](const QString& path) { foCamMain.WMCopyData(path); });
+    QObject::connect(&signalWatcher, &TSignalWatcher::Terminate, &foCamMain,
+                     &TfoCamMain::actExitExecute);
+
+    app.exec();
+
+    // Windows first (each viewer lets go of its fetch thread), then the controller; then the fetch
+    // threads are told to end, their transfers aborted, and awaited for a bounded time before the
+    // HTTP library is cleaned up.
+    foCamMain.ShutDown();
+    ShutdownWorkers(std::chrono::milliseconds(1400));
+    return 0;
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+// The arithmetic of the viewer window and its zooming image: where the image is drawn, which
+// sizes the window may take, the texts of its status bar and the snapping of its edges. Pure
+// functions, so that every rule is tested without a window.
+namespace ViewerGeometry {
+
+// Height of the viewer's status bar in pixels; the size rules take it off and add it back.
+inline constexpr int StatusBarHeight = 19;
+// Smallest outer width and height of a viewer.
+inline constexpr int MinimumSize = 150;
+// An edge that comes this close to a work-area edge while the window is moved snaps to it.
+inline constexpr int MagnetDistance = 15;
+// Width of the band along the window's border in which a press starts a resize.
+inline constexpr int ResizeBorder = 4;
+
+// Nearest integer, halves to the even neighbour (150.5 -> 150, 151.5 -> 152).
+int RoundHalfEven(double value);
+
+// Where a bitmap of bitmapSize is drawn in a control of controlSize: the largest size that fits
+// with the bitmap's aspect ratio, centred. An empty bitmap gives an empty rectangle at the centre.
+QRect ZoomRect(QSize controlSize, QSize bitmapSize);
+
+// What the size rule needs to know about the window besides the proposed size.
+struct ResizeContext
+{
+    QSize Image;          // the bitmap shown; 0 x 0 before the first image
+    QSize Screen;         // the screen the window is on
+    bool Proportional = false;
+    bool Resizing = false;     // the program itself is changing the size or state
+    bool StateNormal = true;   // not maximised
+    bool StatusShown = true;
+};
+
+struct ResizeResult
+{
+    QSize Size;
+    // False when the proportional size did not fit the screen and the screen size was taken:
+    // then nothing is recorded in the window state.
+    bool Record = true;
+};
+
+// The rule every proposed window size goes through: the minimum, then (proportional resizing on,
+// not resizing by program, state normal) the image's aspect ratio, with the status bar's height
+// taken off before and added back after, and the screen as the upper bound.
+ResizeResult CanResize(QSize proposed, const ResizeContext& context);
+
+// The size commands of the viewer and the client size each asks for.
+enum class SizeCommand { S300x200, S600x400, Half, Full, OneAndHalf, Double };
+QSize SizeCommandClient(SizeCommand command, QSize image);
+
+// Caption of the size button after the user resized the window: the zoom in percent (the smaller
+// of width and height) and the outer size, e.g. "50% (308*253)".
+QString SizeCaption(QSize imageArea, QSize image, QSize outer);
+
+// Text of the countdown panel for n seconds left: testing (n = 0), one (n = 1), or timeLeft with
+// its first "%d" replaced by n (negative values too). Only "%d" is substituted, so a translated
+// text with other percent signs is shown as it stands.
+QString CountdownText(int n, const QString& timeLeft, const QString& timeLeftOne,
+                      const QString& testing);
+
+// Top-left corner that centres a window of windowSize on a screen of screenSize (integer division
+// truncating toward zero, as for a window larger than the screen).
+QPoint CenteredPosition(QSize screenSize, QSize windowSize);
+
+// The edge magnet: the top-left corner a window frame takes when moved to frame. On each axis an
+// edge within distance pixels of the work area's matching edge snaps to it; the near edge
+// (left, top) wins when both are close.
+QPoint MagnetPosition(const QRect& frame, const QRect& workArea, int distance = MagnetDistance);
+
+// Window opacity after one step of Ctrl+Up (+5) or Ctrl+Down (-5), kept within 0..255.
+int AlphaStep(int alpha, int delta);
+
+// The custom refresh interval typed by the user: the text as a decimal integer (blanks around it
+// allowed, any sign), or current when it is not one.
+int ParseInterval(const QString& text, int current);
+
+// Edges of the window's border under a point; a combination of these flags, 0 for the inside.
+enum Edge { EdgeLeft = 1, EdgeTop = 2, EdgeRight = 4, EdgeBottom = 8 };
+int EdgesAt(QPoint pos, QSize size, int border = ResizeBorder);
+
+// The frame proposed while the user drags the given edges by delta from the frame start.
+QRect DragFrame(const QRect& start, int edges, QPoint delta);
+
+// Places a size that the size rule changed: the dragged edges move, the opposite ones stay.
+QRect AnchorFrame(const QRect& start, int edges, QSize size);
+
+// The address the home-page button opens: as it stands when it names a scheme ("https://...",
+// "mailto:..."), otherwise taken as a web address ("www.example.org" -> "http://www.example.org").
+// Empty stays empty. Which schemes are then opened is the desktop layer's decision.
+QString SiteAddress(const QString& homepage);
+
+} // namespace ViewerGeometry

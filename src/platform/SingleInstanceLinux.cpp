@@ -1,0 +1,146 @@
+#include "core/HandOver.h"
+#include "platform/SingleInstance.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
+#include <unistd.h>
+
+QString RuntimeFolder()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty()) {
+        // No usable runtime folder: a private one of this user in the temporary folder.
+        folder =
+            QDir::tempPath() + QStringLiteral("/pictavo-runtime-") + QString::number(::getuid());
+        if (QDir().mkpath(folder))
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ExeOwner);
+    }
+    return folder;
+}
+
+TInstanceLock::TInstanceLock(const QString& runtimeFolder)
+    : Lock(runtimeFolder + QStringLiteral("/CAMVIEWER.lock"))
+{
+    // No age limit: a lock is stale only when the process that wrote it is gone.
+    Lock.setStaleLockTime(0);
+}
+
+bool TInstanceLock::TryLock()
+{
+    if (Lock.isLocked())
+        return true;
+    if (Lock.tryLock(0))
+        return true;
+    if (Lock.error() == QLockFile::LockFailedError && Lock.removeStaleLockFile())
+        return Lock.tryLock(0);
+    return false;
+}
+
+bool TInstanceLock::HeldByAnother() const
+{
+    return Lock.error() == QLockFile::LockFailedError;
+}
+
+THandOverServer::THandOverServer(QObject* parent) : QObject(parent), Server(new QLocalServer(this))
+{
+    Server->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(Server, &QLocalServer::newConnection, this, &THandOverServer::AcceptConnections);
+}
+
+THandOverServer::~THandOverServer() = default;
+
+QString THandOverServer::ServerPath(const QString& runtimeFolder)
+{
+    return runtimeFolder + QStringLiteral("/TfoCamMain");
+}
+
+bool THandOverServer::Listen(const QString& runtimeFolder)
+{
+    const QString path = ServerPath(runtimeFolder);
+    // Only the lock holder listens, so a socket file found here was left by a dead instance.
+    QLocalServer::removeServer(path);
+    return Server->listen(path);
+}
+
+void THandOverServer::SetHandler(Handler handler)
+{
+    OnPath = std::move(handler);
+}
+
+void THandOverServer::AcceptConnections()
+{
+    while (QLocalSocket* socket = Server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { ReadFrom(socket); });
+        auto* timer = new QTimer(socket);
+        timer->setSingleShot(true);
+        connect(timer, &QTimer::timeout, socket, &QLocalSocket::abort);
+        timer->start(ReadTimeoutMs);
+        ReadFrom(socket);
+    }
+}
+
+void THandOverServer::ReadFrom(QLocalSocket* socket)
+{
+    if (socket->property("pvDone").toBool())
+        return;
+    QByteArray buffer = socket->property("pvBuffer").toByteArray();
+    buffer += socket->readAll();
+    const THandOverRead read = DecodeHandOver(buffer);
+    switch (read.Status) {
+    case THandOverRead::NeedMore:
+        socket->setProperty("pvBuffer", buffer);
+        return;
+    case THandOverRead::Refused:
+        socket->setProperty("pvDone", true);
+        socket->abort();
+        return;
+    case THandOverRead::Complete:
+        break;
+    }
+    socket->setProperty("pvDone", true);
+    socket->setProperty("pvBuffer", QVariant());
+    if (!read.Path.isEmpty() && OnPath) {
+        try {
+            OnPath(QFile::decodeName(read.Path));
+        } catch (...) {
+            // Whatever goes wrong with a handed-over file is dropped; the sender is still answered.
+        }
+    }
+    socket->write("\x01", 1);
+    socket->flush();
+    socket->disconnectFromServer();
+}
+
+bool SendHandOver(const QString& path, const QString& runtimeFolder, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    QLocalSocket socket;
+    for (;;) {
+        socket.connectToServer(THandOverServer::ServerPath(runtimeFolder));
+        if (socket.waitForConnected(int(qMax<qint64>(1, deadline.remainingTime()))))
+            break;
+        socket.abort();
+        // The running instance may still be starting: try again for a short while.
+        if (deadline.hasExpired() || deadline.remainingTime() < 50 ||
+            timeoutMs - deadline.remainingTime() > 5000)
+            return false;
+        QThread::msleep(50);
+    }
+    socket.write(EncodeHandOver(QFile::encodeName(path)));
+    if (!socket.waitForBytesWritten(int(qMax<qint64>(1, deadline.remainingTime()))))
+        return false;
+    while (socket.bytesAvailable() == 0) {
+        if (deadline.hasExpired() || socket.state() != QLocalSocket::ConnectedState)
+            return socket.bytesAvailable() > 0;
+        socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+    }
+    return true;
+}

@@ -1,0 +1,179 @@
+#pragma once
+
+#include "base/ClassForm.h"
+#include "core/ClassCategories.h"
+
+#include <QByteArray>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QToolButton;
+class QWidget;
+class THttpThread;
+class TPvImage;
+
+// The window that shows one webcam: a frameless tool window with the zooming image, a status bar
+// (countdown or progress, size button, home-page and e-mail buttons, the webcam's name) and a
+// context menu. It works on its own copy of the webcam, records its window state there and starts
+// a fetch thread that delivers the images.
+//
+// The tray window opens a viewer like this:
+//     auto* v = new TfoViewer;              // deletes itself when closed
+//     v->SetupWebcam(catalogueCam, applySavedState);
+class TfoViewer : public TSForm
+{
+    Q_OBJECT
+
+public:
+    explicit TfoViewer(QWidget* parent = nullptr);
+    ~TfoViewer() override;
+
+    // Takes a copy of the webcam, places the window from its saved state, starts fetching, shows
+    // the window, and with applySavedState runs ApplySavedState (a saved snoozed or hidden state
+    // is taken over).
+    void SetupWebcam(const TCamWebcam& cam, bool applySavedState);
+    // A saved UserState of 1 snoozes the window, 2 hides it; other values leave it shown.
+    void ApplySavedState();
+
+    // The viewer's own copy of the webcam with its current window state (the settings copy it
+    // back into the catalogue when they are saved). Its Url identifies the viewer.
+    const TCamWebcam& Webcam() const;
+    bool Snoozed() const { return FSnoozed; }
+    int ImageCount() const { return FImageCount; }
+
+    // The open viewers in the order of the window list.
+    static QList<TfoViewer*> Viewers();
+    // Copies of the open viewers' webcams, newest window first: what the settings save as the
+    // open webcams (TCamViewer::OnOpenViewers).
+    static std::vector<TCamWebcam> OpenWebcams();
+
+    // The tray opened this webcam again: UserState 0, shown and brought to the front.
+    void ShowAgain();
+    // Restore All and the tray's window items: shown, brought to the front, no longer snoozed;
+    // UserState stays as it is.
+    void RestoreWindow();
+
+    // Events of the fetch thread, run on the user-interface thread. Public so that the thread's
+    // hand-over (and tests) can deliver plain values.
+    void ShowCountdown(int countdown);
+    void ShowProgress(int received, int contentLength);
+    void ImageArrived(const QByteArray& body);
+
+    // Size rules applied to every proposed window size (outer size; the window has no frame).
+    QSize FormCanResize(int newWidth, int newHeight);
+    void SetClientSize(int width, int height, const QString& caption);
+
+    // Tick length of the countdown of the fetch threads this viewer starts (tests shorten it).
+    static void SetTickMilliseconds(int ms);
+
+    // Texts and states the tray and tests read.
+    QString CountdownText() const;
+    QString SizeCaption() const;
+    bool StatusShown() const;
+    int Opacity() const { return FAlpha; }
+    bool IsFetching() const { return FetchThread != nullptr; }
+
+    // Writes the shown picture as a quality-90 JPEG file (the Save command after its dialog).
+    // False when there is no picture or the file cannot be written; a failed write leaves no
+    // partial file.
+    bool SaveImage(const QString& path) const;
+
+public slots:
+    // Commands; the context menu, the shortcuts and the tray's commands over all viewers run them.
+    void actHideExecute();
+    void actSnoozeExecute();
+    void actCloseExecute();
+    void actRefreshExecute();
+    void actStopRefreshExecute();
+    void actRefreshCustomExecute();
+    void actAlwaysOnTopExecute();
+    void actProportionalExecute();
+    void actStatusExecute();
+    void act300x200Execute();
+    void act600x400Execute();
+    void act50Execute();
+    void act100Execute();
+    void act150Execute();
+    void act200Execute();
+    void actFullScreenExecute();
+    void actSaveExecute();
+    void actAlphaUpExecute();
+    void actAlphaDownExecute();
+    void actSiteExecute();
+    void actEmailExecute();
+    void SizeButtonClick();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormDestroy();
+    void FormResize();
+    void CreateActions();
+    void CreateStatusBar();
+    QAction* AddAction(const QString& name, const QString& caption, const QKeySequence& key);
+    void actRefresh0Execute(int value);
+    void StartFetch();
+    void StopFetch(bool detach);
+    void SaveSettings();
+    void LayoutChildren();
+    void ApplyOpacity();
+    void ApplyResize(const QRect& geometry);
+    QSize ImageSize() const;
+    QRect AvailableGeometry() const;
+    // Frame handling of the frameless window: moving by dragging the image, resizing at the edges.
+    bool HandleMouse(QWidget* source, QEvent* event);
+
+    std::unique_ptr<TCamWebcam> ViewerCam;
+    std::shared_ptr<THttpThread> FetchThread;
+    int FImageCount = 0;
+    bool Resizing = false;
+    bool FSnoozed = false;
+    int FAlpha = 255;
+    bool Translucent = false;
+    bool Destroyed = false;
+
+    TPvImage* CamImage = nullptr;
+    QWidget* StatusBar = nullptr;
+    QLabel* Panel0 = nullptr;
+    QLabel* Panel3 = nullptr;
+    QProgressBar* ProgressBar = nullptr;
+    QToolButton* SizeButton = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+    QToolButton* SpeedButton2 = nullptr;
+    QMenu* PopupMenu = nullptr;
+    QMenu* SizePopup = nullptr;
+
+    QAction* actHide = nullptr;
+    QAction* actSnooze = nullptr;
+    QAction* actRefresh = nullptr;
+    QAction* actStopRefresh = nullptr;
+    QAction* actAlwaysOnTop = nullptr;
+    QAction* actProportional = nullptr;
+    QAction* actStatus = nullptr;
+    QAction* actClose = nullptr;
+    QAction* actSite = nullptr;
+    QAction* actEmail = nullptr;
+    QActionGroup* RefreshGroup = nullptr;
+
+    // Mouse state of a move or an edge resize in progress.
+    int DragEdges = 0;
+    bool Dragging = false;
+    QPoint DragStart;
+    QRect DragFrame;
+};

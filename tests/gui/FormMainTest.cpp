@@ -1,0 +1,413 @@
+#include "app/FormMain.h"
+
+#include "base/ClassForm.h"
+#include "core/ClassCategories.h"
+#include "core/ClassViewer.h"
+#include "viewer/FormViewer.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+// What a language file or the user sees of a menu: separators and items by name, sub-menus by
+// the name of their menu.
+QStringList layout(const QMenu* menu)
+{
+    QStringList names;
+    for (const QAction* action : menu->actions()) {
+        if (const QMenu* sub = action->menu())
+            names << sub->objectName();
+        else
+            names << action->objectName();
+    }
+    return names;
+}
+
+QList<QAction*> catalogueRegion(const TfoCamMain& main)
+{
+    const QList<QAction*> all = main.TrayPopup->actions();
+    const qsizetype from = all.indexOf(main.BeforeItems) + 1;
+    return all.mid(from, all.indexOf(main.AfterItems) - from);
+}
+
+TCamWebcam* addWebcam(TCamWebcams& list, const QString& name)
+{
+    TCamWebcam* cam = list.Add();
+    cam->Name = name;
+    // Nobody listens on port 9 of this machine: the viewers' fetches fail at once.
+    cam->Url = "http://127.0.0.1:9/" + name;
+    return cam;
+}
+
+void drainDeletes()
+{
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+}
+
+QList<TfoViewer*> viewers()
+{
+    QList<TfoViewer*> list;
+    for (TSForm* form : TSForm::Forms())
+        if (auto* viewer = qobject_cast<TfoViewer*>(form))
+            list << viewer;
+    return list;
+}
+
+class TrayWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QFile::remove(TCamViewer::DefaultOptionsPath());
+        TStartup startup;
+        startup.RegisterTypes = false;
+        Main = std::make_unique<TfoCamMain>(startup);
+        ASSERT_NE(CamViewer, nullptr);
+    }
+    void TearDown() override
+    {
+        Main.reset();
+        drainDeletes();
+        EXPECT_TRUE(TSForm::Forms().isEmpty());
+        QFile::remove(TCamViewer::DefaultOptionsPath());
+    }
+    static bool optionsWritten() { return QFile::exists(TCamViewer::DefaultOptionsPath()); }
+
+    std::unique_ptr<TfoCamMain> Main;
+};
+} // namespace
+
+TEST_F(TrayWindow, MenuLayoutWithAnEmptyCatalogue)
+{
+    EXPECT_EQ(Main->objectName(), "foCamMain");
+    EXPECT_EQ(Main->TrayIcon->toolTip(), "Pictavo 1.3");
+    EXPECT_EQ(layout(Main->TrayPopup),
+              (QStringList{"Closethismenu1", "N6", "Lastviewed1", "BeforeItems", "AfterItems",
+                           "AVICreator1", "EditWebcams1", "Mire1", "Options1", "N1", "Help1",
+                           "Language1", "Windows1", "N2", "Exit1"}));
+    // Separators are not merged: the empty catalogue region shows both.
+    EXPECT_FALSE(Main->TrayPopup->separatorsCollapsible());
+    EXPECT_TRUE(catalogueRegion(*Main).isEmpty());
+
+    QAction* closeMenu = Main->TrayPopup->actions().first();
+    EXPECT_EQ(closeMenu->text(), "&Close this menu");
+    EXPECT_EQ(Main->TrayPopup->defaultAction(), closeMenu);
+    EXPECT_TRUE(closeMenu->font().bold());
+    EXPECT_EQ(Main->TrayPopup->actions().last()->text(), "&Exit");
+    EXPECT_EQ(layout(Main->Help1), (QStringList{"NorvaneHomePage1", "PictavoHomePage1",
+                                                "SupportHomePage1", "N4", "About1"}));
+    EXPECT_EQ(layout(Main->Windows1), (QStringList{"Closeall1", "actHideAll1", "actSnoozeAll1",
+                                                   "actCloseAll1", "N5", "Dummy2"}));
+    EXPECT_EQ(layout(Main->Lastviewed1), QStringList{"Nocam1"});
+    EXPECT_FALSE(Main->Nocam1->isEnabled());
+
+    // The item follows its action (a language file may translate either).
+    auto* actExit = Main->findChild<QAction*>("actExit");
+    ASSERT_NE(actExit, nullptr);
+    actExit->setText("&Beenden");
+    EXPECT_EQ(Main->TrayPopup->actions().last()->text(), "&Beenden");
+}
+
+TEST_F(TrayWindow, CategoriesBecomeSubMenusWithColumnsOfTwentyNine)
+{
+    TCamCategory& root = CamViewer->Root;
+    TCamCategory* empty = root.Categories.Add();
+    empty->Name = "Empty";
+    TCamCategory* big = root.Categories.Add();
+    big->Name = "Big";
+    TCamCategory* sub = big->Categories.Add();
+    sub->Name = "Sub";
+    addWebcam(sub->Webcams, "inner");
+    for (int i = 0; i < 60; ++i)
+        addWebcam(big->Webcams, QString("cam%1").arg(i));
+    addWebcam(root.Webcams, "Top");
+    Main->RebuildTrayMenu();
+
+    const QList<QAction*> region = catalogueRegion(*Main);
+    ASSERT_EQ(region.size(), 3);
+    ASSERT_NE(region[0]->menu(), nullptr);
+    EXPECT_EQ(region[0]->text(), "Empty");
+    EXPECT_EQ(region[1]->text(), "Big");
+    EXPECT_EQ(region[2]->text(), "Top");
+    EXPECT_EQ(region[2]->menu(), nullptr);
+    // The top level has no column breaks.
+    EXPECT_FALSE(region[2]->property(TfoCamMain::ColumnBreakProperty).toBool());
+
+    const QList<QAction*> emptyItems = region[0]->menu()->actions();
+    ASSERT_EQ(emptyItems.size(), 1);
+    EXPECT_EQ(emptyItems[0]->text(), "Empty Category");
+    EXPECT_FALSE(emptyItems[0]->isEnabled());
+
+    const QList<QAction*> bigItems = region[1]->menu()->actions();
+    ASSERT_EQ(bigItems.size(), 61);
+    EXPECT_EQ(bigItems[0]->text(), "Sub");
+    EXPECT_EQ(bigItems[1]->text(), "cam0");
+    QList<int> columns{0};
+    for (int i = 1; i < bigItems.size(); ++i) {
+        if (bigItems[i]->property(TfoCamMain::ColumnBreakProperty).toBool())
+            columns << 0;
+        ++columns.last();
+    }
+    EXPECT_EQ(columns, (QList<int>{29, 29, 2}));
+
+    // A rebuild replaces the region; nothing is added twice.
+    Main->RebuildTrayMenu();
+    EXPECT_EQ(catalogueRegion(*Main).size(), 3);
+    root.Categories.Clear();
+    root.Webcams.Clear();
+    Main->RebuildTrayMenu();
+    EXPECT_TRUE(catalogueRegion(*Main).isEmpty());
+}
+
+TEST_F(TrayWindow, OpeningTheSameWebcamTwiceShowsTheOpenViewerAndSavesNothing)
+{
+    TCamWebcam* a = addWebcam(CamViewer->Root.Webcams, "Alpha");
+    TCamWebcam* b = addWebcam(CamViewer->Root.Webcams, "Beta");
+    Main->RebuildTrayMenu();
+
+    // Through the menu item, as the user does.
+    catalogueRegion(*Main)[0]->trigger();
+    ASSERT_EQ(viewers().size(), 1);
+    EXPECT_EQ(viewers()[0]->Webcam().Url, a->Url);
+    EXPECT_TRUE(optionsWritten());
+
+    Main->OpenViewer(b, false);
+    QFile::remove(TCamViewer::DefaultOptionsPath());
+    viewers()[0]->actHideExecute();
+    QFile::remove(TCamViewer::DefaultOptionsPath());
+    ASSERT_FALSE(viewers()[0]->isVisible());
+
+    Main->OpenViewer(a, false);
+    EXPECT_EQ(viewers().size(), 2);
+    EXPECT_FALSE(optionsWritten()) << "a second open saves nothing";
+    EXPECT_TRUE(viewers()[0]->isVisible());
+    EXPECT_EQ(viewers()[0]->Webcam().UserState, CamStateShown);
+    EXPECT_EQ(CamViewer->LastUsed.first(), a->Url) << "still moved to the front of Last viewed";
+}
+
+TEST_F(TrayWindow, SavedStateIsAppliedOnlyWhenAsked)
+{
+    TCamWebcam* a = addWebcam(CamViewer->Root.Webcams, "Alpha");
+    TCamWebcam* b = addWebcam(CamViewer->Root.Webcams, "Beta");
+    a->UserState = CamStateHidden;
+    b->UserState = CamStateSnoozed;
+    Main->OpenViewer(a, false);
+    Main->OpenViewer(b, true);
+    ASSERT_EQ(viewers().size(), 2);
+    EXPECT_TRUE(viewers()[0]->isVisible()) << "the tray menu ignores a saved hidden state";
+    EXPECT_FALSE(viewers()[1]->isVisible());
+    EXPECT_TRUE(viewers()[1]->Snoozed());
+}
+
+TEST_F(TrayWindow, LastViewedListsTheCatalogueWebcamsMostRecentFirst)
+{
+    Main->Lastviewed1Click();
+    EXPECT_TRUE(Main->Nocam1->isVisible());
+    EXPECT_EQ(Main->Lastviewed1->actions().size(), 1);
+
+    TCamWebcam* a = addWebcam(CamViewer->Root.Webcams, "Alpha");
+    TCamWebcam* b = addWebcam(CamViewer->Root.Webcams, "Beta");
+    Main->OpenViewer(a, false);
+    Main->OpenViewer(b, false);
+    CamViewer->LastUsed.append("http://127.0.0.1:9/gone");
+    Main->Lastviewed1Click();
+    QStringList captions;
+    for (QAction* item : Main->Lastviewed1->actions())
+        if (item != Main->Nocam1)
+            captions << item->text();
+    EXPECT_EQ(captions, (QStringList{"Beta", "Alpha"}));
+    EXPECT_FALSE(Main->Nocam1->isVisible());
+
+    // Opening again from Last viewed brings Alpha to the front; no second viewer.
+    Main->Lastviewed1->actions()[2]->trigger();
+    EXPECT_EQ(viewers().size(), 2);
+    EXPECT_EQ(CamViewer->LastUsed.first(), a->Url);
+}
+
+TEST_F(TrayWindow, WindowsSubMenuListsTheOpenWindows)
+{
+    Main->findChild<QAction*>("actWindow")->trigger();
+    ASSERT_EQ(Main->Windows1->actions().size(), 6);
+    EXPECT_TRUE(Main->Dummy2->isVisible());
+    EXPECT_FALSE(Main->Dummy2->isEnabled());
+    EXPECT_EQ(Main->Dummy2->text(), "No Window");
+
+    TCamWebcam* a = addWebcam(CamViewer->Root.Webcams, "Alpha");
+    TCamWebcam* b = addWebcam(CamViewer->Root.Webcams, "Beta");
+    Main->OpenViewer(a, false);
+    Main->OpenViewer(b, false);
+    viewers()[1]->actSnoozeExecute();
+    Main->findChild<QAction*>("actWindow")->trigger();
+    QList<QAction*> items = Main->Windows1->actions();
+    ASSERT_EQ(items.size(), 8);
+    EXPECT_EQ(items[6]->text(), "Alpha");
+    EXPECT_EQ(items[7]->text(), "Beta");
+    EXPECT_FALSE(Main->Dummy2->isVisible());
+
+    // Choosing a snoozed viewer shows it and wakes it.
+    items[7]->trigger();
+    EXPECT_TRUE(viewers()[1]->isVisible());
+    EXPECT_FALSE(viewers()[1]->Snoozed());
+
+    // A closed viewer is no longer listed; an item whose window has gone does nothing.
+    viewers()[0]->actCloseExecute();
+    drainDeletes();
+    ASSERT_EQ(viewers().size(), 1);
+    items[7]->trigger();
+    Main->findChild<QAction*>("actWindow")->trigger();
+    items = Main->Windows1->actions();
+    ASSERT_EQ(items.size(), 7);
+    EXPECT_EQ(items[6]->text(), "Beta");
+}
+
+TEST_F(TrayWindow, CommandsOverAllViewers)
+{
+    TCamWebcam* a = addWebcam(CamViewer->Root.Webcams, "Alpha");
+    TCamWebcam* b = addWebcam(CamViewer->Root.Webcams, "Beta");
+    Main->OpenViewer(a, false);
+    Main->OpenViewer(b, false);
+    ASSERT_EQ(viewers().size(), 2);
+    auto run = [&](const char* name) { Main->findChild<QAction*>(name)->trigger(); };
+
+    run("actHideAll");
+    for (TfoViewer* v : viewers()) {
+        EXPECT_FALSE(v->isVisible());
+        EXPECT_EQ(v->Webcam().UserState, CamStateHidden);
+    }
+    run("actRestoreAll");
+    for (TfoViewer* v : viewers()) {
+        EXPECT_TRUE(v->isVisible());
+        EXPECT_EQ(v->Webcam().UserState, CamStateHidden) << "Restore All keeps the stored state";
+    }
+    run("actSnoozeAll");
+    for (TfoViewer* v : viewers()) {
+        EXPECT_FALSE(v->isVisible());
+        EXPECT_TRUE(v->Snoozed());
+        EXPECT_EQ(v->Webcam().UserState, CamStateSnoozed);
+    }
+    run("actRestoreAll");
+    for (TfoViewer* v : viewers()) {
+        EXPECT_TRUE(v->isVisible());
+        EXPECT_FALSE(v->Snoozed());
+    }
+    // Snoozing saved the state into the catalogue.
+    EXPECT_EQ(a->UserState, CamStateSnoozed);
+
+    run("actCloseAll");
+    drainDeletes();
+    EXPECT_TRUE(viewers().isEmpty());
+    QFile file(TCamViewer::DefaultOptionsPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("<OpenedCams/>"));
+}
+
+TEST_F(TrayWindow, StaleMenuItemOfARemovedWebcamOpensNothing)
+{
+    addWebcam(CamViewer->Root.Webcams, "Alpha");
+    Main->RebuildTrayMenu();
+    QAction* item = catalogueRegion(*Main)[0];
+    CamViewer->Root.Webcams.Clear();
+    item->trigger();
+    EXPECT_TRUE(viewers().isEmpty());
+}
+
+TEST_F(TrayWindow, HandedOverFilesAreImportedByExtension)
+{
+    QTemporaryDir dir;
+    const QByteArray cal = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n"
+                           "<Category Name=\"Handed\">\r\n"
+                           " <Webcam Name=\"One\" Url=\"http://127.0.0.1:9/one\"/>\r\n"
+                           "</Category>\r\n";
+    struct Row
+    {
+        const char* file;
+        bool imported;
+    };
+    for (const Row row : {Row{"list.cam.txt", false}, Row{"list.CAL", true}}) {
+        QFile f(dir.filePath(row.file));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(cal);
+        f.close();
+        Main->WMCopyData(f.fileName());
+        EXPECT_EQ(CamViewer->Root.FindWebcam("http://127.0.0.1:9/one") != nullptr, row.imported)
+            << row.file;
+    }
+    Main->WMCopyData(dir.filePath("missing.cal"));
+    const QList<QAction*> region = catalogueRegion(*Main);
+    ASSERT_FALSE(region.isEmpty()) << "the import rebuilds the menu";
+    EXPECT_EQ(region.last()->text(), "Handed");
+}
+
+TEST_F(TrayWindow, ExitSavesTheSettings)
+{
+    Main->OpenViewer(addWebcam(CamViewer->Root.Webcams, "Alpha"), false);
+    QFile::remove(TCamViewer::DefaultOptionsPath());
+    // Exit from the running event loop, as the menu and SIGTERM run it: ending the loop must not
+    // close the viewers (a closing viewer saves without itself).
+    QTimer::singleShot(0, Main.get(), &TfoCamMain::actExitExecute);
+    EXPECT_EQ(QApplication::exec(), 0);
+    QFile file(TCamViewer::DefaultOptionsPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray xml = file.readAll();
+    EXPECT_TRUE(xml.contains("<Cam Url=\"http://127.0.0.1:9/Alpha\"/>"));
+
+    // Shutting down destroys the viewers without saving again.
+    file.close();
+    QFile::remove(TCamViewer::DefaultOptionsPath());
+    Main->ShutDown();
+    EXPECT_TRUE(TSForm::Forms().isEmpty());
+    EXPECT_FALSE(optionsWritten());
+    EXPECT_EQ(CamViewer, nullptr);
+}
+
+TEST(TrayWindowStart, FailedFileTypeRegistrationIsReportedAndTheFileStillImported)
+{
+    QFile::remove(TCamViewer::DefaultOptionsPath());
+    QTemporaryDir dir;
+    auto writeCal = [&](const QString& name, const QByteArray& category) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<Category Name=\"" + category +
+                "\">\r\n <Webcam Name=\"W\" Url=\"http://127.0.0.1:9/" + category +
+                "\"/>\r\n</Category>\r\n");
+        return f.fileName();
+    };
+    const QString first = writeCal("first.cal", "First");
+    const QString second = writeCal("second.cal", "Second");
+    // The data folder is a plain file: nothing can be written below it.
+    QFile blocker(dir.filePath("data-is-a-file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", blocker.fileName().toLocal8Bit());
+
+    TStartup startup;
+    startup.Arguments = {first, second};
+    auto main = std::make_unique<TfoCamMain>(startup);
+    qputenv("XDG_DATA_HOME", savedDataHome);
+
+    bool reported = false;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+            reported = box->text().contains("data-is-a-file");
+            box->close();
+        }
+    EXPECT_TRUE(reported) << "the failed registration is shown to the user";
+    EXPECT_NE(CamViewer->Root.FindWebcam("http://127.0.0.1:9/First"), nullptr);
+    EXPECT_EQ(CamViewer->Root.FindWebcam("http://127.0.0.1:9/Second"), nullptr)
+        << "only the first argument is imported";
+    main.reset();
+    drainDeletes();
+}

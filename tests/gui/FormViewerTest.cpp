@@ -1,0 +1,749 @@
+#include "TestHttpServer.h"
+#include "core/ClassViewer.h"
+#include "core/ClassWorker.h"
+#include "core/JpegCodec.h"
+#include "core/Strings.h"
+#include "viewer/FormViewer.h"
+#include "viewer/PvImage.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QFile>
+#include <QInputDialog>
+#include <QTimer>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QProgressBar>
+#include <QScreen>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray jpegOf(int width, int height)
+{
+    TBitmap b(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* p = b.Row(y) + x * 3;
+            p[0] = static_cast<std::uint8_t>(x);
+            p[1] = static_cast<std::uint8_t>(y);
+            p[2] = 128;
+        }
+    return JpegCodec::Encode(b, 90);
+}
+
+// Settings on a throwaway file, with the open viewers listed as the tray lists them.
+class ViewerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        settings.OptionsPath = dir.filePath("Options.xml");
+        settings.Status = true;
+        settings.OnOpenViewers = &TfoViewer::OpenWebcams;
+        CamViewer = &settings;
+        RestoreMessageDefaults();
+    }
+    void TearDown() override
+    {
+        for (TfoViewer* v : TfoViewer::Viewers())
+            delete v;
+        CamViewer = nullptr;
+        // The fetch threads of the closed viewers end by themselves; let them go before the
+        // next test.
+        // A thread may be waiting for the UI thread to run its last event: keep the loop going.
+        QElapsedTimer clock;
+        clock.start();
+        while (RunningWorkers() > 0 && clock.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        EXPECT_EQ(RunningWorkers(), 0);
+        TfoViewer::SetTickMilliseconds(1000);
+    }
+
+    // A viewer of a webcam that nobody serves: nothing arrives unless a test delivers it.
+    TfoViewer* open(TCamWebcam cam = {}, bool applySavedState = false)
+    {
+        if (cam.Url.isEmpty())
+            cam.Url = QStringLiteral("http://127.0.0.1:9/cam%1.jpg").arg(++counter);
+        if (cam.Name.isEmpty())
+            cam.Name = QStringLiteral("Cam %1").arg(counter);
+        cam.Refresh = 3600;
+        auto* v = new TfoViewer;
+        v->SetupWebcam(cam, applySavedState);
+        return v;
+    }
+
+    QString savedFile() const
+    {
+        QFile f(settings.OptionsPath);
+        return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
+    }
+
+    QTemporaryDir dir;
+    TCamViewer settings;
+    int counter = 0;
+};
+
+QStringList itemNames(const QMenu* menu)
+{
+    QStringList names;
+    for (QAction* a : menu->actions())
+        names << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
+    return names;
+}
+
+} // namespace
+
+TEST_F(ViewerTest, ContextMenuHasEveryItemShortcutAndRadioGroup)
+{
+    TfoViewer* v = open();
+    EXPECT_EQ(v->objectName().left(8), "foViewer");
+    EXPECT_TRUE(v->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(v->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
+
+    auto* popup = v->findChild<QMenu*>("PopupMenu");
+    ASSERT_TRUE(popup);
+    EXPECT_EQ(itemNames(popup),
+              QStringList({"actHide1", "actSnooze1", "-", "Refresh1", "StopRefreshing1",
+                           "RefreshInteval1", "Size1", "-", "Alwaysontop1",
+                           "ProportionalResize1", "ShowStatus1", "-", "Close1"}));
+
+    struct Key { const char* name; QKeySequence key; bool checkable; };
+    const Key keys[] = {
+        {"actHide1", QKeySequence(Qt::Key_Escape), false},
+        {"actSnooze1", QKeySequence(Qt::SHIFT | Qt::Key_Escape), false},
+        {"Refresh1", QKeySequence(Qt::Key_F5), false},
+        {"StopRefreshing1", QKeySequence(Qt::CTRL | Qt::Key_Escape), false},
+        {"Alwaysontop1", QKeySequence(Qt::CTRL | Qt::Key_T), true},
+        {"ProportionalResize1", QKeySequence(Qt::CTRL | Qt::Key_R), true},
+        {"ShowStatus1", QKeySequence(Qt::CTRL | Qt::Key_U), true},
+        {"Close1", QKeySequence(Qt::CTRL | Qt::Key_F4), false},
+        {"act300x200", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_4), false},
+        {"act600x400", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_5), false},
+        {"act50", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_0), false},
+        {"act100", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_1), false},
+        {"act150", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_2), false},
+        {"act200", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_3), false},
+        {"actFullScreen", QKeySequence(Qt::CTRL | Qt::Key_F), false},
+        {"actSave", QKeySequence(Qt::CTRL | Qt::Key_S), false},
+        {"actAlphaUp", QKeySequence(Qt::CTRL | Qt::Key_Up), false},
+        {"actAlphaDown", QKeySequence(Qt::CTRL | Qt::Key_Down), false},
+        {"N1second1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_1), false},
+        {"N2seconds1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_2), true},
+        {"N5seconds1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_3), true},
+        {"N10seconds1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_4), true},
+        {"N20seconds1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_5), true},
+        {"N60seconds1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_6), true},
+        {"Alwaysrefresh1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_9), true},
+        {"BruteRefresh1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_0), false},
+        {"Custom1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Minus), true},
+    };
+    for (const Key& k : keys) {
+        auto* a = v->findChild<QAction*>(k.name);
+        ASSERT_TRUE(a) << k.name;
+        EXPECT_EQ(a->shortcut(), k.key) << k.name;
+        EXPECT_EQ(a->isCheckable(), k.checkable) << k.name;
+        // Shortcuts work while the menu is closed: the window carries every command.
+        EXPECT_TRUE(v->actions().contains(a)) << k.name;
+    }
+    EXPECT_TRUE(v->findChild<QAction*>("ShowStatus1")->isChecked());
+
+    auto* intervals = v->findChild<QMenu*>("RefreshInteval1");
+    ASSERT_TRUE(intervals);
+    EXPECT_EQ(itemNames(intervals),
+              QStringList({"N1second1", "N2seconds1", "N5seconds1", "N10seconds1",
+                           "N20seconds1", "N60seconds1", "-", "Alwaysrefresh1", "BruteRefresh1",
+                           "Custom1"}));
+    QActionGroup* group = intervals->actions().first()->actionGroup();
+    ASSERT_TRUE(group);
+    EXPECT_TRUE(group->isExclusive());
+    EXPECT_EQ(group->checkedAction(), nullptr) << "no interval is marked at first";
+
+    auto* sizeMenu = v->findChild<QMenu*>("Size1");
+    auto* sizePopup = v->findChild<QMenu*>("SizePopup");
+    ASSERT_TRUE(sizeMenu && sizePopup);
+    const QStringList sizes = {"act300x200", "act600x400", "-", "act50", "act100",
+                               "act150", "act200", "-", "actFullScreen"};
+    EXPECT_EQ(itemNames(sizeMenu), sizes);
+    EXPECT_EQ(itemNames(sizePopup), sizes);
+}
+
+TEST_F(ViewerTest, IntervalItemsSetTheIntervalAndMoveTheMark)
+{
+    TfoViewer* v = open();
+    struct Step { const char* item; int refresh; const char* marked; };
+    const Step steps[] = {
+        {"N5seconds1", 5, "N5seconds1"},
+        {"N1second1", 1, "N5seconds1"}, // "1 second" leaves the mark where it was
+        {"N60seconds1", 60, "N60seconds1"},
+        {"BruteRefresh1", -1, "N60seconds1"},
+        {"Alwaysrefresh1", 0, "Alwaysrefresh1"},
+        {"N2seconds1", 2, "N2seconds1"},
+    };
+    for (const Step& s : steps) {
+        auto* a = v->findChild<QAction*>(s.item);
+        a->trigger();
+        EXPECT_EQ(v->Webcam().Refresh, s.refresh) << s.item;
+        EXPECT_EQ(v->Webcam().UserRefresh, s.refresh) << s.item;
+        EXPECT_EQ(a->actionGroup()->checkedAction()->objectName(), s.marked) << s.item;
+    }
+}
+
+TEST_F(ViewerTest, CountdownAndProgressInTheStatusBar)
+{
+    TfoViewer* v = open();
+    struct Row { int n; const char* text; };
+    for (const Row& r : {Row{5, "5 seconds"}, Row{2, "2 seconds"}, Row{1, "1 second"},
+                         Row{0, "Checking..."}, Row{-1, "-1 seconds"}, Row{-2, "-2 seconds"}}) {
+        v->ShowCountdown(r.n);
+        EXPECT_EQ(v->CountdownText(), r.text) << r.n;
+    }
+    // A language changes the texts from the next tick on.
+    TimeLeft = QStringLiteral("noch %d Sekunden");
+    v->ShowCountdown(7);
+    EXPECT_EQ(v->CountdownText(), "noch 7 Sekunden");
+    RestoreMessageDefaults();
+
+    auto* bar = v->findChild<QProgressBar*>("ProgressBar");
+    ASSERT_TRUE(bar);
+    EXPECT_FALSE(bar->isVisible());
+    v->ShowProgress(512, 2048);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(v->CountdownText(), "");
+    EXPECT_EQ(bar->maximum(), 2048);
+    EXPECT_EQ(bar->value(), 512);
+    // Before the first full image the length is 0: the bar stays empty, not a busy animation.
+    v->ShowProgress(300, 0);
+    EXPECT_NE(bar->maximum(), bar->minimum());
+    EXPECT_EQ(bar->value(), 0);
+    // A body longer than the last one fills the bar.
+    v->ShowProgress(4096, 2048);
+    EXPECT_EQ(bar->value(), 2048);
+    v->ImageArrived(QByteArray());
+    EXPECT_FALSE(bar->isVisible());
+}
+
+TEST_F(ViewerTest, FirstImageSizesTheWindowOnce)
+{
+    TfoViewer* v = open();
+    EXPECT_EQ(v->size(), QSize(308, 253));
+    v->ImageArrived(jpegOf(320, 240));
+    EXPECT_EQ(v->ImageCount(), 1);
+    // 100%: the client area takes the image's size, status bar included
+    EXPECT_EQ(v->size(), QSize(320, 240));
+    EXPECT_EQ(v->SizeCaption(), "100%");
+    EXPECT_EQ(v->findChild<TPvImage*>("CamImage")->height(), 240 - 19);
+    // the geometry is recorded from the first image on
+    EXPECT_EQ(v->Webcam().UserWidth, 320);
+    EXPECT_EQ(v->Webcam().UserHeight, 240);
+
+    v->ImageArrived(jpegOf(400, 300));
+    EXPECT_EQ(v->size(), QSize(320, 240));
+    EXPECT_EQ(v->findChild<TPvImage*>("CamImage")->Bitmap().Width, 400);
+
+    // an undecodable body keeps the picture and still counts
+    v->ImageArrived(QByteArray("not a jpeg"));
+    EXPECT_EQ(v->ImageCount(), 3);
+    EXPECT_EQ(v->findChild<TPvImage*>("CamImage")->Bitmap().Width, 400);
+}
+
+TEST_F(ViewerTest, SavedGeometryIsAppliedAndNotOverriddenByTheFirstImage)
+{
+    TCamWebcam cam;
+    cam.UserLeft = 40;
+    cam.UserTop = 30;
+    cam.UserWidth = 350;
+    cam.UserHeight = 260;
+    TfoViewer* v = open(cam);
+    EXPECT_EQ(v->geometry(), QRect(40, 30, 350, 260));
+    EXPECT_EQ(v->ImageCount(), 1);
+    v->ImageArrived(jpegOf(320, 240));
+    EXPECT_EQ(v->geometry(), QRect(40, 30, 350, 260));
+
+    // Size without a place: the window is centred on the screen.
+    TCamWebcam sized;
+    sized.UserWidth = 400;
+    sized.UserHeight = 300;
+    TfoViewer* w = open(sized);
+    const QRect screen = w->screen()->geometry();
+    EXPECT_EQ(w->size(), QSize(400, 300));
+    EXPECT_EQ(w->pos(), QPoint((screen.width() - 400) / 2, (screen.height() - 300) / 2));
+    EXPECT_EQ(w->ImageCount(), 1);
+}
+
+TEST_F(ViewerTest, SizeCommandsAskForClientSizesThroughTheSizeRule)
+{
+    TfoViewer* v = open();
+    v->ImageArrived(jpegOf(200, 160));
+    struct Row { const char* command; bool proportional; QSize size; const char* caption; };
+    const Row rows[] = {
+        {"act300x200", false, {300, 200}, "300*200"},
+        {"act600x400", false, {600, 400}, "600*400"},
+        {"act50", false, {150, 150}, "50%"}, // 100 x 80 is below the minimum
+        {"act150", false, {300, 240}, "150%"},
+        {"act200", false, {400, 320}, "200%"},
+        {"act100", false, {200, 160}, "100%"},
+        // proportional: the status bar's height is added below the image
+        {"act100", true, {200, 179}, "100%"},
+        {"act300x200", true, {300, 259}, "300*200"},
+    };
+    for (const Row& r : rows) {
+        auto* prop = v->findChild<QAction*>("ProportionalResize1");
+        if (prop->isChecked() != r.proportional)
+            prop->trigger();
+        v->findChild<QAction*>(r.command)->trigger();
+        EXPECT_EQ(v->size(), r.size) << r.command << " " << r.proportional;
+        EXPECT_EQ(v->SizeCaption(), r.caption) << r.command;
+    }
+
+    // The rule on a drag with proportional resizing: 640 x 480, frame dragged to 500 x 300
+    v->ImageArrived(jpegOf(640, 480));
+    EXPECT_EQ(v->FormCanResize(500, 300), QSize(500, 394));
+    EXPECT_EQ(v->Webcam().UserWidth, 500);
+    EXPECT_EQ(v->Webcam().UserHeight, 394);
+    EXPECT_EQ(v->Webcam().UserLeft, v->x());
+    // larger than the screen: exactly the screen
+    EXPECT_EQ(v->FormCanResize(5000, 300), v->screen()->size());
+}
+
+TEST_F(ViewerTest, ResizeCaptionAndStatusBar)
+{
+    TfoViewer* v = open();
+    v->ImageArrived(jpegOf(600, 400));
+    v->findChild<QAction*>("ProportionalResize1")->trigger();
+    v->resize(308, 222);
+    // image area 308 x 203 showing 600 x 400: min(51, 50)
+    EXPECT_EQ(v->SizeCaption(), "50% (308*222)");
+
+    auto* image = v->findChild<TPvImage*>("CamImage");
+    v->findChild<QAction*>("ShowStatus1")->trigger();
+    EXPECT_FALSE(v->StatusShown());
+    EXPECT_EQ(v->size(), QSize(308, 222));
+    EXPECT_EQ(image->height(), 222);
+    v->findChild<QAction*>("ShowStatus1")->trigger();
+    EXPECT_EQ(image->height(), 203);
+}
+
+TEST_F(ViewerTest, SettingsAtCreationApplyTheirCommands)
+{
+    settings.AlwaysOnTop = true;
+    settings.PropResize = true;
+    settings.Status = false;
+    TfoViewer* v = open();
+    EXPECT_TRUE(v->findChild<QAction*>("Alwaysontop1")->isChecked());
+    EXPECT_TRUE(v->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(v->findChild<QAction*>("ProportionalResize1")->isChecked());
+    EXPECT_FALSE(v->StatusShown());
+    EXPECT_TRUE(v->isVisible());
+
+    const QRect before = v->geometry();
+    v->findChild<QAction*>("Alwaysontop1")->trigger();
+    EXPECT_FALSE(v->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(v->geometry(), before);
+    EXPECT_TRUE(v->isVisible());
+}
+
+TEST_F(ViewerTest, HideAndSnoozeSaveAndANewImageWakes)
+{
+    TfoViewer* v = open();
+    v->actHideExecute();
+    EXPECT_FALSE(v->isVisible());
+    EXPECT_EQ(v->Webcam().UserState, 2);
+    EXPECT_TRUE(QFile::exists(settings.OptionsPath));
+
+    v->RestoreWindow();
+    EXPECT_TRUE(v->isVisible());
+    EXPECT_EQ(v->Webcam().UserState, 2) << "Restore leaves the stored state";
+
+    v->actSnoozeExecute();
+    EXPECT_FALSE(v->isVisible());
+    EXPECT_TRUE(v->Snoozed());
+    EXPECT_EQ(v->Webcam().UserState, 1);
+
+    v->ImageArrived(jpegOf(320, 240));
+    EXPECT_TRUE(v->isVisible());
+    EXPECT_FALSE(v->Snoozed());
+    EXPECT_EQ(v->Webcam().UserState, 0);
+
+    // Hidden windows go on showing the images they receive.
+    v->actHideExecute();
+    v->ImageArrived(jpegOf(300, 200));
+    EXPECT_FALSE(v->isVisible());
+    EXPECT_EQ(v->findChild<TPvImage*>("CamImage")->Bitmap().Width, 300);
+}
+
+TEST_F(ViewerTest, SavedStatesAreTakenOverOnlyWhenAsked)
+{
+    TCamWebcam hidden;
+    hidden.UserState = hidden.StartState = 2;
+    TfoViewer* fromMenu = open(hidden, false);
+    EXPECT_TRUE(fromMenu->isVisible());
+    TfoViewer* fromChooser = open(hidden, true);
+    EXPECT_FALSE(fromChooser->isVisible());
+    EXPECT_EQ(fromChooser->Webcam().UserState, 2);
+
+    // Reopened snoozed: the first image is not a change and does not wake it.
+    struct Row { bool geometry; int wakesAt; };
+    for (const Row& r : {Row{true, 2}, Row{false, 3}}) {
+        TCamWebcam snoozed;
+        snoozed.UserState = snoozed.StartState = 1;
+        if (r.geometry) {
+            snoozed.UserWidth = 320;
+            snoozed.UserHeight = 240;
+        }
+        TfoViewer* v = open(snoozed, true);
+        EXPECT_TRUE(v->Snoozed());
+        for (int i = 1; i <= r.wakesAt; ++i) {
+            EXPECT_FALSE(v->isVisible()) << "image " << i << " geometry " << r.geometry;
+            v->ImageArrived(jpegOf(160, 120));
+        }
+        EXPECT_TRUE(v->isVisible()) << "geometry " << r.geometry;
+        EXPECT_EQ(v->Webcam().UserState, 0);
+    }
+}
+
+TEST_F(ViewerTest, ClosingSavesWithAndThenWithoutTheWebcam)
+{
+    TCamWebcam a;
+    a.Url = "http://127.0.0.1:9/a.jpg";
+    a.Name = "A";
+    TCamWebcam b;
+    b.Url = "http://127.0.0.1:9/b.jpg";
+    b.Name = "B";
+    // The catalogue knows both: the save copies the window state back into it.
+    settings.Root.Webcams.Add()->Assign(a);
+    settings.Root.Webcams.Add()->Assign(b);
+    TfoViewer* va = open(a);
+    open(b);
+    va->actAlphaDownExecute();
+
+    QPointer<TfoViewer> guard(va);
+    va->actCloseExecute();
+    // The save of the command still lists the closing viewer...
+    EXPECT_TRUE(savedFile().contains("a.jpg\""));
+    ASSERT_TRUE(guard);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(guard);
+    // ... the one at its destruction no longer does.
+    const QString saved = savedFile();
+    const qsizetype opened = saved.indexOf("<OpenedCams>");
+    const qsizetype end = saved.indexOf("</OpenedCams>");
+    ASSERT_GE(opened, 0);
+    ASSERT_GT(end, opened);
+    const QString openedCams = saved.mid(opened, end - opened);
+    EXPECT_FALSE(openedCams.contains("a.jpg"));
+    EXPECT_TRUE(openedCams.contains("b.jpg"));
+    // The closed viewer's window state reached the catalogue before it went.
+    EXPECT_EQ(settings.Root.FindWebcam(a.Url)->UserAlpha, 250);
+
+    // When the program shuts down, closing viewers do not save again.
+    QFile::remove(settings.OptionsPath);
+    TSForm::SetShuttingDown(true);
+    for (TfoViewer* v : TfoViewer::Viewers())
+        delete v;
+    TSForm::SetShuttingDown(false);
+    EXPECT_FALSE(QFile::exists(settings.OptionsPath));
+}
+
+TEST_F(ViewerTest, OpacityStepsAndIsRecorded)
+{
+    TfoViewer* v = open();
+    EXPECT_EQ(v->Opacity(), 255);
+    v->actAlphaUpExecute();
+    EXPECT_EQ(v->Opacity(), 255);
+    for (int i = 0; i < 51; ++i)
+        v->actAlphaDownExecute();
+    EXPECT_EQ(v->Opacity(), 0);
+    EXPECT_EQ(v->Webcam().UserAlpha, 0);
+    v->actAlphaDownExecute();
+    EXPECT_EQ(v->Opacity(), 0);
+    v->actAlphaUpExecute();
+    EXPECT_EQ(v->Webcam().UserAlpha, 5);
+    EXPECT_DOUBLE_EQ(v->windowOpacity(), 5 / 255.0);
+
+    TCamWebcam saved;
+    saved.UserAlpha = 128;
+    EXPECT_EQ(open(saved)->Opacity(), 128);
+}
+
+TEST_F(ViewerTest, SaveWritesTheShownPictureAsJpeg)
+{
+    TfoViewer* v = open();
+    const QString path = dir.filePath("shot.jpg");
+    EXPECT_FALSE(v->SaveImage(path)) << "nothing shown yet";
+    EXPECT_FALSE(QFile::exists(path));
+    v->ImageArrived(jpegOf(320, 240));
+    ASSERT_TRUE(v->SaveImage(path));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    int w = 0, h = 0;
+    EXPECT_TRUE(JpegCodec::ReadSize(f.readAll(), w, h));
+    EXPECT_EQ(QSize(w, h), QSize(320, 240));
+    EXPECT_FALSE(v->SaveImage(dir.filePath("missing/folder/shot.jpg")));
+}
+
+namespace {
+// A mouse event at a point given in screen coordinates, as the user's hand would make it.
+void sendMouse(QWidget* w, QEvent::Type type, QPoint global, Qt::MouseButton button,
+               Qt::MouseButtons buttons)
+{
+    QMouseEvent e(type, QPointF(w->mapFromGlobal(global)), QPointF(global), button, buttons,
+                  Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+} // namespace
+
+TEST_F(ViewerTest, DraggingMovesWithTheMagnetAndEdgesResize)
+{
+    TCamWebcam cam;
+    cam.UserLeft = 200;
+    cam.UserTop = 150;
+    cam.UserWidth = 300;
+    cam.UserHeight = 250;
+    TfoViewer* v = open(cam);
+    auto* image = v->findChild<TPvImage*>("CamImage");
+    const QRect work = v->screen()->availableGeometry();
+
+    // Drag the picture by (-50, 20): the window follows.
+    const QPoint start = image->mapToGlobal(QPoint(100, 100));
+    sendMouse(image, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(image, QEvent::MouseMove, start + QPoint(-50, 20), Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(v->pos(), QPoint(150, 170));
+    // Within 15 pixels of the work area's left edge it snaps to it; 16 away it does not.
+    const QPoint near = start + QPoint(work.left() + 12 - 200, 20);
+    sendMouse(image, QEvent::MouseMove, near, Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(v->x(), work.left());
+    sendMouse(image, QEvent::MouseMove, near + QPoint(4, 0), Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(v->x(), work.left() + 16);
+    sendMouse(image, QEvent::MouseButtonRelease, near, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(v->size(), QSize(300, 250));
+
+    // The bottom-right corner resizes; the top-left corner stays.
+    const QPoint topLeft = v->pos();
+    QWidget* bar = v->findChild<QWidget*>("StatusBar");
+    const QPoint corner = v->mapToGlobal(QPoint(v->width() - 2, v->height() - 2));
+    sendMouse(bar, QEvent::MouseButtonPress, corner, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(bar, QEvent::MouseMove, corner + QPoint(40, 30), Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(v->size(), QSize(340, 280));
+    EXPECT_EQ(v->pos(), topLeft);
+    sendMouse(bar, QEvent::MouseButtonRelease, corner + QPoint(40, 30), Qt::LeftButton,
+              Qt::NoButton);
+
+    // The left edge dragged far to the right stops at the minimum; the right edge stays.
+    const int right = v->x() + v->width();
+    const QPoint edge = image->mapToGlobal(QPoint(1, 100));
+    sendMouse(image, QEvent::MouseButtonPress, edge, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(image, QEvent::MouseMove, edge + QPoint(300, 0), Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(v->width(), 150);
+    EXPECT_EQ(v->x() + v->width(), right);
+    sendMouse(image, QEvent::MouseButtonRelease, edge + QPoint(300, 0), Qt::LeftButton,
+              Qt::NoButton);
+}
+
+TEST_F(ViewerTest, ShowsServedImagesAndCountsDown)
+{
+    const QByteArray jpeg = jpegOf(320, 240);
+    std::atomic<int> served{0};
+    TTestHttpServer server([&](const TTestRequest&) {
+        TTestResponse r;
+        r.Body = jpeg.toStdString();
+        // a new date each time: every response is a new image
+        r.Headers.push_back({"Last-Modified", HttpDate(1'700'000'000 + ++served)});
+        // the body follows the headers after a pause, so "Checking..." stays up long enough
+        // for the test to see it
+        r.HeaderGapMs = 150;
+        return r;
+    });
+    TfoViewer::SetTickMilliseconds(20);
+    TCamWebcam cam;
+    cam.Url = server.Url();
+    cam.Name = "Served";
+    cam.Refresh = 3;
+    auto* v = new TfoViewer;
+    v->SetupWebcam(cam, false);
+
+    QStringList texts;
+    QElapsedTimer clock;
+    clock.start();
+    while (v->ImageCount() < 2 && clock.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const QString t = v->CountdownText();
+        if (!t.isEmpty() && (texts.isEmpty() || texts.last() != t))
+            texts << t;
+        QThread::msleep(1);
+    }
+    ASSERT_GE(v->ImageCount(), 2);
+    auto* image = v->findChild<TPvImage*>("CamImage");
+    EXPECT_EQ(image->Bitmap().Width, 320);
+    EXPECT_EQ(v->size(), QSize(320, 240)) << "the first image sized the window";
+    // between the two images the countdown ran 3, 2, 1 and then checked
+    const qsizetype at = texts.indexOf("3 seconds");
+    ASSERT_GE(at, 0) << texts.join('|').toStdString();
+    EXPECT_EQ(texts.mid(at, 4), QStringList({"3 seconds", "2 seconds", "1 second", "Checking..."}))
+        << texts.join('|').toStdString();
+
+    // Stop Refreshing: no more requests, panel 0 cleared.
+    v->actStopRefreshExecute();
+    EXPECT_FALSE(v->IsFetching());
+    EXPECT_EQ(v->CountdownText(), "");
+    // Brute Refresh while stopped starts fetching again.
+    v->findChild<QAction*>("BruteRefresh1")->trigger();
+    EXPECT_TRUE(v->IsFetching());
+}
+
+namespace {
+// Answers the next input box: types text and confirms, or cancels when text is null.
+void answerInputBox(const QString& text, QString* prompt)
+{
+    QTimer::singleShot(0, [text, prompt] {
+        auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        if (prompt)
+            *prompt = box->windowTitle() + "|" + box->labelText() + "|" + box->textValue();
+        if (text.isNull()) {
+            box->reject();
+        } else {
+            box->setTextValue(text);
+            box->accept();
+        }
+    });
+}
+} // namespace
+
+TEST_F(ViewerTest, CustomIntervalTakesAnyIntegerAndKeepsTheIntervalOtherwise)
+{
+    TfoViewer* v = open();
+    auto* custom = v->findChild<QAction*>("Custom1");
+    QString prompt;
+    answerInputBox("15", &prompt);
+    custom->trigger();
+    EXPECT_EQ(prompt, "Refresh|Enter value for refresh interval, in seconds|3600");
+    EXPECT_EQ(v->Webcam().Refresh, 15);
+    EXPECT_EQ(v->Webcam().UserRefresh, 15);
+
+    struct Row { QString answer; int refresh; };
+    for (const Row& r : {Row{"abc", 15}, Row{" -3 ", -3}, Row{"0", 0}, Row{QString(), 0}}) {
+        answerInputBox(r.answer, nullptr);
+        custom->trigger();
+        EXPECT_EQ(v->Webcam().Refresh, r.refresh) << r.answer.toStdString();
+    }
+
+    // Unlike the fixed items it does not restart fetching that was stopped.
+    v->actStopRefreshExecute();
+    answerInputBox("20", nullptr);
+    custom->trigger();
+    EXPECT_EQ(v->Webcam().Refresh, 20);
+    EXPECT_FALSE(v->IsFetching());
+    v->findChild<QAction*>("N10seconds1")->trigger();
+    EXPECT_TRUE(v->IsFetching());
+}
+
+TEST_F(ViewerTest, SlowDownloadShowsProgressThenTheImage)
+{
+    const QByteArray jpeg = jpegOf(320, 240);
+    TTestHttpServer server([&](const TTestRequest&) {
+        TTestResponse r;
+        r.Body = jpeg.toStdString();
+        r.Mode = TTestResponse::Trickle;
+        r.TrickleChunk = 1024;
+        r.TrickleDelayMs = 5;
+        r.Headers.push_back({"Last-Modified", HttpDate(1'700'000'000)});
+        return r;
+    });
+    TfoViewer::SetTickMilliseconds(20);
+    TCamWebcam cam;
+    cam.Url = server.Url();
+    cam.Name = "Slow";
+    cam.Refresh = 60;
+    auto* v = new TfoViewer;
+    v->SetupWebcam(cam, false);
+    auto* bar = v->findChild<QProgressBar*>("ProgressBar");
+    bool sawProgress = false;
+    QElapsedTimer clock;
+    clock.start();
+    while (v->ImageCount() < 1 && clock.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        sawProgress = sawProgress || bar->isVisible();
+    }
+    EXPECT_TRUE(sawProgress);
+    ASSERT_EQ(v->ImageCount(), 1);
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(v->findChild<TPvImage*>("CamImage")->Bitmap().Width, 320);
+}
+
+TEST_F(ViewerTest, HiddenAndSnoozedViewersReopenAsTheyWereAfterARestart)
+{
+    struct Row { const char* command; bool visible; bool snoozed; int state; };
+    for (const Row& r : {Row{"actHide1", false, false, 2}, Row{"actSnooze1", false, true, 1},
+                         Row{nullptr, true, false, -1}}) {
+        settings.Root.Webcams.Clear();
+        TCamWebcam cam;
+        cam.Url = "http://127.0.0.1:9/kept.jpg";
+        cam.Name = "Kept";
+        settings.Root.Webcams.Add()->Assign(cam);
+        TfoViewer* v = open(cam);
+        v->move(60, 70);
+        v->SetClientSize(400, 300, "400*300"); // no image yet: nothing recorded
+        v->ImageArrived(jpegOf(320, 240));     // the first image takes its size and records it
+        if (r.command)
+            v->findChild<QAction*>(r.command)->trigger();
+        ASSERT_TRUE(settings.SaveOptions());
+        // The program ends: its windows go without saving.
+        TSForm::SetShuttingDown(true);
+        delete v;
+        TSForm::SetShuttingDown(false);
+
+        // The next start reopens the viewer through the tray's road, with the saved state.
+        TCamViewer next;
+        next.OptionsPath = settings.OptionsPath;
+        TfoViewer* reopened = nullptr;
+        next.OnOpenViewer = [&](TCamWebcam* webcam, bool applySavedState) {
+            reopened = new TfoViewer;
+            reopened->SetupWebcam(*webcam, applySavedState);
+        };
+        CamViewer = &next;
+        next.LoadOptions();
+        CamViewer = &settings;
+        ASSERT_TRUE(reopened) << (r.command ? r.command : "shown");
+        EXPECT_EQ(reopened->isVisible(), r.visible) << (r.command ? r.command : "shown");
+        EXPECT_EQ(reopened->Snoozed(), r.snoozed);
+        EXPECT_EQ(reopened->Webcam().UserState, r.state);
+        EXPECT_EQ(reopened->geometry(), QRect(60, 70, 320, 240));
+        EXPECT_EQ(reopened->ImageCount(), 1);
+        delete reopened;
+    }
+}
+
+TEST_F(ViewerTest, FullScreenMaximisesAndASizeCommandRestores)
+{
+    TfoViewer* v = open();
+    v->ImageArrived(jpegOf(320, 240));
+    v->findChild<QAction*>("ProportionalResize1")->trigger();
+    v->findChild<QAction*>("actFullScreen")->trigger();
+    EXPECT_TRUE(v->windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(v->SizeCaption(), "FullScreen");
+    // Maximising is recorded as the window's size; the proportional rule stays out of it.
+    const QRect area = v->screen()->availableGeometry();
+    EXPECT_EQ(v->Webcam().UserWidth, area.width());
+    EXPECT_EQ(v->Webcam().UserHeight, area.height());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(v->SizeCaption(), "FullScreen") << "no zoom caption while maximised";
+
+    v->findChild<QAction*>("act100")->trigger();
+    EXPECT_FALSE(v->windowState() & Qt::WindowMaximized);
+    // The asked size went through the rule while the window was still maximised: only the
+    // minimum applied, the status bar is not added.
+    EXPECT_EQ(v->size(), QSize(320, 240));
+    v->findChild<QAction*>("act100")->trigger();
+    EXPECT_EQ(v->size(), QSize(320, 259));
+    EXPECT_EQ(v->SizeCaption(), "100%");
+}
