@@ -2,6 +2,7 @@
 
 #include "core/AtomicFile.h"
 #include "core/ClassUtils.h"
+#include "core/DesktopEntry.h"
 #include "core/XmlDocument.h"
 
 #include <QCoreApplication>
@@ -217,35 +218,12 @@ bool TCamViewer::SaveOptions()
 
 QString AutostartEntry(const QString& programPath)
 {
-    // Inside a quoted Exec argument, " ` $ and \ take a backslash; then the string value rules
-    // of desktop entries double every backslash and escape line ends; % is doubled.
-    QString quoted;
-    for (QChar c : programPath) {
-        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
-            quoted += u'\\';
-        quoted += c;
-    }
-    QString value;
-    for (QChar c : quoted) {
-        if (c == u'\\')
-            value += QStringLiteral("\\\\");
-        else if (c == u'\n')
-            value += QStringLiteral("\\n");
-        else if (c == u'\r')
-            value += QStringLiteral("\\r");
-        else if (c == u'\t')
-            value += QStringLiteral("\\t");
-        else if (c == u'%')
-            value += QStringLiteral("%%");
-        else
-            value += c;
-    }
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
                           "Name=Pictavo\n"
-                          "Exec=\"") +
-           value +
-           QStringLiteral("\"\n"
+                          "Exec=") +
+           DesktopExecArgument(programPath) +
+           QStringLiteral("\n"
                           "Terminal=false\n"
                           "X-GNOME-Autostart-enabled=true\n");
 }
