@@ -1,5 +1,6 @@
 #include "viewer/FormViewer.h"
 
+#include "base/ActionLink.h"
 #include "core/ClassArchive.h"
 #include "core/ClassCategories.h"
 #include "core/ClassHttp.h"
@@ -200,30 +201,41 @@ QAction* TfoViewer::AddAction(const QString& name, const QString& caption,
     return action;
 }
 
+QAction* TfoViewer::AddItem(QMenu* menu, const char* name, QAction* command)
+{
+    // The item is only in the menu: the window's shortcut belongs to the command.
+    auto* item = new QAction(menu);
+    item->setObjectName(QLatin1String(name));
+    LinkAction(item, command);
+    menu->addAction(item);
+    return item;
+}
+
 void TfoViewer::CreateActions()
 {
     const auto ctrl = Qt::CTRL;
     const auto shift = Qt::SHIFT;
     const auto alt = Qt::ALT;
 
-    // Menu items carry the item names of the layout; commands without an item their own.
-    actHide = AddAction(QStringLiteral("actHide1"), tr("&Hide"), QKeySequence(Qt::Key_Escape));
-    actSnooze = AddAction(QStringLiteral("actSnooze1"), tr("&Snooze"),
+    // The commands carry their own names; the context menu's items (actHide1 runs actHide) are
+    // linked to them, so a language file may translate either.
+    actHide = AddAction(QStringLiteral("actHide"), tr("&Hide"), QKeySequence(Qt::Key_Escape));
+    actSnooze = AddAction(QStringLiteral("actSnooze"), tr("&Snooze"),
                           QKeySequence(shift | Qt::Key_Escape));
-    actRefresh = AddAction(QStringLiteral("Refresh1"), tr("&Refresh"), QKeySequence(Qt::Key_F5));
-    actStopRefresh = AddAction(QStringLiteral("StopRefreshing1"), tr("&Stop Refreshing"),
+    actRefresh = AddAction(QStringLiteral("actRefresh"), tr("&Refresh"), QKeySequence(Qt::Key_F5));
+    actStopRefresh = AddAction(QStringLiteral("actStopRefresh"), tr("&Stop Refreshing"),
                                QKeySequence(ctrl | Qt::Key_Escape));
-    actAlwaysOnTop = AddAction(QStringLiteral("Alwaysontop1"), tr("&Always on Top"),
+    actAlwaysOnTop = AddAction(QStringLiteral("actAlwaysOnTop"), tr("&Always on Top"),
                                QKeySequence(ctrl | Qt::Key_T));
     actAlwaysOnTop->setCheckable(true);
-    actProportional = AddAction(QStringLiteral("ProportionalResize1"), tr("Proportional Resize"),
+    actProportional = AddAction(QStringLiteral("actProportional"), tr("Proportional Resize"),
                                 QKeySequence(ctrl | Qt::Key_R));
     actProportional->setCheckable(true);
-    actStatus = AddAction(QStringLiteral("ShowStatus1"), tr("Show Status"),
+    actStatus = AddAction(QStringLiteral("actStatus"), tr("Show Status"),
                           QKeySequence(ctrl | Qt::Key_U));
     actStatus->setCheckable(true);
     actStatus->setChecked(true);
-    actClose = AddAction(QStringLiteral("Close1"), tr("&Close"), QKeySequence(ctrl | Qt::Key_F4));
+    actClose = AddAction(QStringLiteral("actClose"), tr("&Close"), QKeySequence(ctrl | Qt::Key_F4));
 
     connect(actHide, &QAction::triggered, this, &TfoViewer::actHideExecute);
     connect(actSnooze, &QAction::triggered, this, &TfoViewer::actSnoozeExecute);
@@ -298,11 +310,11 @@ void TfoViewer::CreateActions()
     // The context menu.
     PopupMenu = new QMenu(this);
     PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
-    PopupMenu->addAction(actHide);
-    PopupMenu->addAction(actSnooze);
+    AddItem(PopupMenu, "actHide1", actHide);
+    AddItem(PopupMenu, "actSnooze1", actSnooze);
     PopupMenu->addSeparator();
-    PopupMenu->addAction(actRefresh);
-    PopupMenu->addAction(actStopRefresh);
+    AddItem(PopupMenu, "Refresh1", actRefresh);
+    AddItem(PopupMenu, "StopRefreshing1", actStopRefresh);
 
     QMenu* intervalMenu = PopupMenu->addMenu(tr("Refresh Inteval"));
     intervalMenu->setObjectName(QStringLiteral("RefreshInteval1"));
@@ -349,11 +361,11 @@ void TfoViewer::CreateActions()
     fillSizeMenu(sizeMenu);
 
     PopupMenu->addSeparator();
-    PopupMenu->addAction(actAlwaysOnTop);
-    PopupMenu->addAction(actProportional);
-    PopupMenu->addAction(actStatus);
+    AddItem(PopupMenu, "Alwaysontop1", actAlwaysOnTop);
+    AddItem(PopupMenu, "ProportionalResize1", actProportional);
+    AddItem(PopupMenu, "ShowStatus1", actStatus);
     PopupMenu->addSeparator();
-    PopupMenu->addAction(actClose);
+    AddItem(PopupMenu, "Close1", actClose);
 }
 
 void TfoViewer::FormDestroy()
@@ -534,11 +546,12 @@ void TfoViewer::actRefresh0Execute(int value)
 void TfoViewer::actRefreshCustomExecute()
 {
     bool ok = false;
+    QPointer<TfoViewer> self(this);
     const QString text = QInputDialog::getText(this, RefreshTitle, RefreshCaption,
                                                QLineEdit::Normal,
                                                QString::number(ViewerCam->Refresh), &ok);
     // The window may have gone while the box was open.
-    if (!ok || !ViewerCam)
+    if (!self || !ok)
         return;
     const int value = ParseInterval(text, ViewerCam->Refresh);
     ViewerCam->Refresh = value;
@@ -677,16 +690,6 @@ void TfoViewer::FormResize()
     Resizing = false;
 }
 
-void TfoViewer::act300x200Execute()
-{
-    SetClientSize(300, 200, QStringLiteral("300*200"));
-}
-
-void TfoViewer::act600x400Execute()
-{
-    SetClientSize(600, 400, QStringLiteral("600*400"));
-}
-
 namespace {
 QString captionOf(const QObject* parent, const char* name)
 {
@@ -694,6 +697,18 @@ QString captionOf(const QObject* parent, const char* name)
     return action ? action->text() : QString();
 }
 } // namespace
+
+void TfoViewer::act300x200Execute()
+{
+    const QSize s = SizeCommandClient(SizeCommand::S300x200, ImageSize());
+    SetClientSize(s.width(), s.height(), captionOf(this, "act300x200"));
+}
+
+void TfoViewer::act600x400Execute()
+{
+    const QSize s = SizeCommandClient(SizeCommand::S600x400, ImageSize());
+    SetClientSize(s.width(), s.height(), captionOf(this, "act600x400"));
+}
 
 void TfoViewer::act50Execute()
 {
@@ -827,17 +842,24 @@ bool TfoViewer::SaveImage(const QString& path) const
 
 void TfoViewer::actSaveExecute()
 {
-    QFileDialog dialog(this);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("jpg"));
-    dialog.setNameFilter(QStringLiteral("JPEG File (*.jpg)"));
+    // The dialog lives on the heap: the window may be closed while the dialog waits (the tray's
+    // Close All), and then it frees the dialog with its other children.
+    QPointer<QFileDialog> dialog = new QFileDialog(this);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setDefaultSuffix(QStringLiteral("jpg"));
+    dialog->setNameFilter(QStringLiteral("JPEG File (*.jpg)"));
     QString name = ViewerCam->Name;
     name.replace(QLatin1Char('/'), QLatin1Char(' '));
-    dialog.selectFile(name);
+    dialog->selectFile(name);
     QPointer<TfoViewer> self(this);
-    if (dialog.exec() != QDialog::Accepted || !self || dialog.selectedFiles().isEmpty())
+    const int result = dialog->exec();
+    if (!self || !dialog)
         return;
-    SaveImage(dialog.selectedFiles().constFirst());
+    const QStringList files = dialog->selectedFiles();
+    delete dialog;
+    if (result != QDialog::Accepted || files.isEmpty())
+        return;
+    SaveImage(files.constFirst());
 }
 
 void TfoViewer::actSiteExecute()

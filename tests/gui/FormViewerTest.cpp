@@ -116,44 +116,62 @@ TEST_F(ViewerTest, ContextMenuHasEveryItemShortcutAndRadioGroup)
                            "RefreshInteval1", "Size1", "-", "Alwaysontop1",
                            "ProportionalResize1", "ShowStatus1", "-", "Close1"}));
 
-    struct Key { const char* name; QKeySequence key; bool checkable; };
+    // Menu items of the layout run the commands of the same meaning (actHide1 runs actHide); the
+    // other rows are their own command.
+    struct Key { const char* name; QKeySequence key; bool checkable; const char* command; };
     const Key keys[] = {
-        {"actHide1", QKeySequence(Qt::Key_Escape), false},
-        {"actSnooze1", QKeySequence(Qt::SHIFT | Qt::Key_Escape), false},
-        {"Refresh1", QKeySequence(Qt::Key_F5), false},
-        {"StopRefreshing1", QKeySequence(Qt::CTRL | Qt::Key_Escape), false},
-        {"Alwaysontop1", QKeySequence(Qt::CTRL | Qt::Key_T), true},
-        {"ProportionalResize1", QKeySequence(Qt::CTRL | Qt::Key_R), true},
-        {"ShowStatus1", QKeySequence(Qt::CTRL | Qt::Key_U), true},
-        {"Close1", QKeySequence(Qt::CTRL | Qt::Key_F4), false},
-        {"act300x200", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_4), false},
-        {"act600x400", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_5), false},
-        {"act50", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_0), false},
-        {"act100", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_1), false},
-        {"act150", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_2), false},
-        {"act200", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_3), false},
-        {"actFullScreen", QKeySequence(Qt::CTRL | Qt::Key_F), false},
-        {"actSave", QKeySequence(Qt::CTRL | Qt::Key_S), false},
-        {"actAlphaUp", QKeySequence(Qt::CTRL | Qt::Key_Up), false},
-        {"actAlphaDown", QKeySequence(Qt::CTRL | Qt::Key_Down), false},
-        {"N1second1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_1), false},
-        {"N2seconds1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_2), true},
-        {"N5seconds1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_3), true},
-        {"N10seconds1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_4), true},
-        {"N20seconds1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_5), true},
-        {"N60seconds1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_6), true},
-        {"Alwaysrefresh1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_9), true},
-        {"BruteRefresh1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_0), false},
-        {"Custom1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Minus), true},
+        {"actHide1", QKeySequence(Qt::Key_Escape), false, "actHide"},
+        {"actSnooze1", QKeySequence(Qt::SHIFT | Qt::Key_Escape), false, "actSnooze"},
+        {"Refresh1", QKeySequence(Qt::Key_F5), false, "actRefresh"},
+        {"StopRefreshing1", QKeySequence(Qt::CTRL | Qt::Key_Escape), false, "actStopRefresh"},
+        {"Alwaysontop1", QKeySequence(Qt::CTRL | Qt::Key_T), true, "actAlwaysOnTop"},
+        {"ProportionalResize1", QKeySequence(Qt::CTRL | Qt::Key_R), true, "actProportional"},
+        {"ShowStatus1", QKeySequence(Qt::CTRL | Qt::Key_U), true, "actStatus"},
+        {"Close1", QKeySequence(Qt::CTRL | Qt::Key_F4), false, "actClose"},
+        {"act300x200", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_4), false, nullptr},
+        {"act600x400", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_5), false, nullptr},
+        {"act50", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_0), false, nullptr},
+        {"act100", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_1), false, nullptr},
+        {"act150", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_2), false, nullptr},
+        {"act200", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_3), false, nullptr},
+        {"actFullScreen", QKeySequence(Qt::CTRL | Qt::Key_F), false, nullptr},
+        {"actSave", QKeySequence(Qt::CTRL | Qt::Key_S), false, nullptr},
+        {"actAlphaUp", QKeySequence(Qt::CTRL | Qt::Key_Up), false, nullptr},
+        {"actAlphaDown", QKeySequence(Qt::CTRL | Qt::Key_Down), false, nullptr},
+        {"N1second1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_1), false, nullptr},
+        {"N2seconds1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_2), true, nullptr},
+        {"N5seconds1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_3), true, nullptr},
+        {"N10seconds1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_4), true, nullptr},
+        {"N20seconds1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_5), true, nullptr},
+        {"N60seconds1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_6), true, nullptr},
+        {"Alwaysrefresh1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_9), true, nullptr},
+        {"BruteRefresh1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_0), false, nullptr},
+        {"Custom1", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Minus), true, nullptr},
     };
     for (const Key& k : keys) {
         auto* a = v->findChild<QAction*>(k.name);
         ASSERT_TRUE(a) << k.name;
         EXPECT_EQ(a->shortcut(), k.key) << k.name;
         EXPECT_EQ(a->isCheckable(), k.checkable) << k.name;
-        // Shortcuts work while the menu is closed: the window carries every command.
-        EXPECT_TRUE(v->actions().contains(a)) << k.name;
+        auto* command = k.command ? v->findChild<QAction*>(k.command) : a;
+        ASSERT_TRUE(command) << k.command;
+        EXPECT_EQ(command->shortcut(), k.key) << k.name;
+        // Shortcuts work while the menu is closed: the window carries every command, and only
+        // once.
+        EXPECT_TRUE(v->actions().contains(command)) << k.name;
+        if (command != a) {
+            EXPECT_FALSE(v->actions().contains(a)) << k.name;
+        }
     }
+    // An item follows its command: a translated caption, the check mark.
+    v->findChild<QAction*>("actHide")->setText("Verbergen");
+    EXPECT_EQ(v->findChild<QAction*>("actHide1")->text(), "Verbergen");
+    v->findChild<QAction*>("actStatus")->trigger();
+    EXPECT_FALSE(v->findChild<QAction*>("ShowStatus1")->isChecked());
+    EXPECT_FALSE(v->StatusShown());
+    v->findChild<QAction*>("ShowStatus1")->trigger();
+    EXPECT_TRUE(v->findChild<QAction*>("actStatus")->isChecked());
+    EXPECT_TRUE(v->StatusShown());
     EXPECT_TRUE(v->findChild<QAction*>("ShowStatus1")->isChecked());
 
     auto* intervals = v->findChild<QMenu*>("RefreshInteval1");
@@ -312,6 +330,37 @@ TEST_F(ViewerTest, SizeCommandsAskForClientSizesThroughTheSizeRule)
     EXPECT_EQ(v->Webcam().UserLeft, v->x());
     // larger than the screen: exactly the screen
     EXPECT_EQ(v->FormCanResize(5000, 300), v->screen()->size());
+}
+
+TEST_F(ViewerTest, SizeButtonShowsTheTranslatedCaptionOfEachSizeCommand)
+{
+    TfoViewer* v = open();
+    v->ImageArrived(jpegOf(320, 240));
+    for (const char* name :
+         {"act300x200", "act600x400", "act50", "act100", "act150", "act200", "actFullScreen"}) {
+        auto* command = v->findChild<QAction*>(name);
+        ASSERT_TRUE(command) << name;
+        const QString translated = QStringLiteral("<%1>").arg(QLatin1String(name));
+        command->setText(translated);
+        command->trigger();
+        EXPECT_EQ(v->SizeCaption(), translated) << name;
+    }
+}
+
+TEST_F(ViewerTest, ClosingTheViewerWhileItsSaveDialogIsOpenEndsTheDialog)
+{
+    TfoViewer* v = open();
+    QPointer<TfoViewer> guard(v);
+    // The tray's Close All while the dialog waits for the user.
+    QTimer::singleShot(0, v, [v] { v->actCloseExecute(); });
+    // Should the dialog outlive its window, it is cancelled rather than left waiting.
+    QTimer::singleShot(3000, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    v->actSaveExecute();
+    EXPECT_FALSE(guard);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 TEST_F(ViewerTest, ResizeCaptionAndStatusBar)
