@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
@@ -410,4 +411,59 @@ TEST(TrayWindowStart, FailedFileTypeRegistrationIsReportedAndTheFileStillImporte
         << "only the first argument is imported";
     main.reset();
     drainDeletes();
+}
+
+TEST(TrayWindowStart, ReopeningViewersKeepsTheLastViewedListOfTheFile)
+{
+    // Reopening a viewer at start saves the settings; that save must not write the recently
+    // viewed list before it has been read, or a start that is not ended by Exit loses it.
+    const QString path = TCamViewer::DefaultOptionsPath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile options(path);
+    ASSERT_TRUE(options.open(QIODevice::WriteOnly));
+    options.write("<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n"
+                  "<Options>\r\n"
+                  " <FirstLaunch>0</FirstLaunch>\r\n"
+                  " <OpenedCams>\r\n"
+                  "  <Cam Url=\"http://127.0.0.1:9/Alpha\"/>\r\n"
+                  " </OpenedCams>\r\n"
+                  " <Category Name=\"\">\r\n"
+                  "  <Cams>\r\n"
+                  "   <Cam Name=\"Alpha\" Url=\"http://127.0.0.1:9/Alpha\" Refresh=\"30\"/>\r\n"
+                  "   <Cam Name=\"Beta\" Url=\"http://127.0.0.1:9/Beta\" Refresh=\"30\"/>\r\n"
+                  "   <Cam Name=\"Gamma\" Url=\"http://127.0.0.1:9/Gamma\" Refresh=\"30\"/>\r\n"
+                  "  </Cams>\r\n"
+                  " </Category>\r\n"
+                  " <LastUsed>\r\n"
+                  "  <Item>http://127.0.0.1:9/Beta</Item>\r\n"
+                  "  <Item>http://127.0.0.1:9/Gamma</Item>\r\n"
+                  "  <Item>http://127.0.0.1:9/Alpha</Item>\r\n"
+                  " </LastUsed>\r\n"
+                  "</Options>\r\n");
+    options.close();
+
+    TStartup startup;
+    startup.RegisterTypes = false;
+    auto main = std::make_unique<TfoCamMain>(startup);
+    ASSERT_EQ(viewers().size(), 1);
+    const QStringList fileList{"http://127.0.0.1:9/Beta", "http://127.0.0.1:9/Gamma",
+                               "http://127.0.0.1:9/Alpha"};
+    EXPECT_EQ(CamViewer->LastUsed, fileList) << "the reopening does not change the list";
+
+    // The file as the reopening left it.
+    ASSERT_TRUE(options.open(QIODevice::ReadOnly));
+    const QByteArray xml = options.readAll();
+    options.close();
+    EXPECT_TRUE(xml.contains("<FirstLaunch>0</FirstLaunch>")) << "the reopening saved";
+    EXPECT_TRUE(xml.contains("<Cam Url=\"http://127.0.0.1:9/Alpha\"/>"));
+    EXPECT_TRUE(xml.contains(" <LastUsed>\r\n"
+                             "  <Item>http://127.0.0.1:9/Beta</Item>\r\n"
+                             "  <Item>http://127.0.0.1:9/Gamma</Item>\r\n"
+                             "  <Item>http://127.0.0.1:9/Alpha</Item>\r\n"
+                             " </LastUsed>"))
+        << xml.toStdString();
+
+    main.reset();
+    drainDeletes();
+    QFile::remove(path);
 }
