@@ -273,6 +273,42 @@ TEST_F(TrayWindow, WindowsSubMenuListsTheOpenWindows)
     EXPECT_EQ(items[6]->text(), "Beta");
 }
 
+TEST_F(TrayWindow, OtherProgramWindowsAreListedButNotTouchedByTheViewerCommands)
+{
+    auto about = std::make_unique<TSForm>("foAbout");
+    about->setWindowTitle("About Pictavo");
+    Main->OpenViewer(addWebcam(CamViewer->Root.Webcams, "Alpha"), false);
+    auto run = [&](const char* name) { Main->findChild<QAction*>(name)->trigger(); };
+
+    run("actWindow");
+    QList<QAction*> items = Main->Windows1->actions();
+    ASSERT_EQ(items.size(), 8);
+    EXPECT_EQ(items[6]->text(), "About Pictavo");
+    EXPECT_EQ(items[7]->text(), "Alpha");
+    EXPECT_FALSE(Main->Dummy2->isVisible());
+    items[6]->trigger();
+    EXPECT_TRUE(about->isVisible()) << "its item shows the window";
+
+    about->hide();
+    run("actRestoreAll");
+    run("actSnoozeAll");
+    run("actHideAll");
+    EXPECT_FALSE(about->isVisible());
+    about->show();
+    run("actCloseAll");
+    drainDeletes();
+    EXPECT_TRUE(viewers().isEmpty());
+    ASSERT_EQ(TSForm::Forms().size(), 1);
+    EXPECT_TRUE(about->isVisible()) << "Close All closes the viewers only";
+
+    // With the last window gone an old item does nothing.
+    about.reset();
+    items[6]->trigger();
+    run("actWindow");
+    EXPECT_EQ(Main->Windows1->actions().size(), 6);
+    EXPECT_TRUE(Main->Dummy2->isVisible());
+}
+
 TEST_F(TrayWindow, CommandsOverAllViewers)
 {
     TCamWebcam* a = addWebcam(CamViewer->Root.Webcams, "Alpha");
@@ -371,6 +407,23 @@ TEST_F(TrayWindow, ExitSavesTheSettings)
     EXPECT_TRUE(TSForm::Forms().isEmpty());
     EXPECT_FALSE(optionsWritten());
     EXPECT_EQ(CamViewer, nullptr);
+}
+
+TEST_F(TrayWindow, AQuitRequestOfTheDesktopRunsExit)
+{
+    // The session manager ends the program at log-out with a quit request; like Exit it saves
+    // with the open viewers listed, and it does not close them one by one (each would save the
+    // settings without itself).
+    Main->OpenViewer(addWebcam(CamViewer->Root.Webcams, "Alpha"), false);
+    QFile::remove(TCamViewer::DefaultOptionsPath());
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    EXPECT_EQ(QApplication::exec(), 0);
+    ASSERT_EQ(viewers().size(), 1);
+    EXPECT_TRUE(viewers()[0]->isVisible()) << "the viewer was not closed";
+    drainDeletes();
+    QFile file(TCamViewer::DefaultOptionsPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("<Cam Url=\"http://127.0.0.1:9/Alpha\"/>"));
 }
 
 TEST(TrayWindowStart, FailedFileTypeRegistrationIsReportedAndTheFileStillImported)
