@@ -64,6 +64,10 @@ TfoCamMain::TfoCamMain(const TStartup& startup, QWidget* parent) : QWidget(paren
     connect(TrayIcon, &QSystemTrayIcon::activated, this, &TfoCamMain::TrayIconActivated);
     TrayIcon->show();
 
+    // The desktop's quit request would close the viewers one by one, each saving the settings
+    // without itself: it runs Exit instead.
+    qApp->installEventFilter(this);
+
     SetTrayHost(this);
     FormCreate();
     StartStateDump();
@@ -500,6 +504,15 @@ void TfoCamMain::actExitExecute()
     // windows first: closing viewers would save and drop themselves from OpenedCams.
     TSForm::SetShuttingDown(true);
     QCoreApplication::exit(0);
+}
+
+bool TfoCamMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == qApp && event->type() == QEvent::Quit) {
+        actExitExecute();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TfoCamMain::actCloseMenuExecute() {}

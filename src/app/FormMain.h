@@ -92,6 +92,10 @@ public slots:
     void actLanguageExecute();
     void Lastviewed1Click();
 
+protected:
+    // A quit request of the desktop (the session manager at log-out) runs Exit.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void CreateActions();
     void CreateTrayPopup();

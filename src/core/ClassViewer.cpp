@@ -155,19 +155,23 @@ void TCamViewer::LoadFromXml(const TXmlElement& root, bool complete)
         proxy.Pass = TSUtils::DecodeText(encoded);
     SetProxy(proxy);
 
-    // Reopening a viewer saves the settings; a damaged file is not rewritten by its own load.
-    if (complete) {
-        if (const TXmlElement* opened = root.FindChild(u"OpenedCams")) {
-            for (const auto& cam : opened->Children())
-                Root.OpenWebcam(cam->Attribute(u"Url"), OnOpenViewer);
-        }
-    }
-
+    // The recently viewed list is exactly the file's. It is read before the viewers are reopened:
+    // each reopening saves the settings, and those saves write the file's list unchanged.
     LastUsed.clear();
     if (const TXmlElement* lastUsed = root.FindChild(u"LastUsed")) {
         for (const auto& item : lastUsed->Children()) {
             if (item->Complete)
                 LastUsed.append(item->Text);
+        }
+    }
+
+    // Reopening a viewer saves the settings; a damaged file is not rewritten by its own load.
+    if (complete) {
+        if (const TXmlElement* opened = root.FindChild(u"OpenedCams")) {
+            reopening_ = true;
+            for (const auto& cam : opened->Children())
+                Root.OpenWebcam(cam->Attribute(u"Url"), OnOpenViewer);
+            reopening_ = false;
         }
     }
 }
@@ -241,6 +245,9 @@ void TCamViewer::SetLaunchWindows(bool value)
 
 void TCamViewer::AddLastUsed(const TCamWebcam& webcam)
 {
+    // The viewers reopened while the settings load leave the list as the file has it.
+    if (reopening_)
+        return;
     LastUsed.removeAll(webcam.Url);
     while (LastUsed.size() > LastUsedKept)
         LastUsed.removeAt(LastUsedKept);

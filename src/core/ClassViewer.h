@@ -86,7 +86,8 @@ public:
     // Stores the value and writes (true) or removes (false) the autostart entry; failures are
     // ignored.
     void SetLaunchWindows(bool value);
-    // Puts the webcam's Url in front of LastUsed (at most 11 entries, no duplicate of it).
+    // Puts the webcam's Url in front of LastUsed (at most 11 entries, no duplicate of it). Does
+    // nothing for the viewers that LoadOptions reopens.
     void AddLastUsed(const TCamWebcam& webcam);
     int LastUsedCount() const { return static_cast<int>(LastUsed.size()); }
     // The catalogue webcam of entry index, null when its Url is no longer in the catalogue.
@@ -94,6 +95,7 @@ public:
 
 private:
     TProxySettings proxy_;
+    bool reopening_ = false;
 };
 
 // The desktop entry that starts the program at log-in: Exec="<program path>" with the quoting

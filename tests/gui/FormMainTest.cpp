@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
@@ -272,6 +273,42 @@ TEST_F(TrayWindow, WindowsSubMenuListsTheOpenWindows)
     EXPECT_EQ(items[6]->text(), "Beta");
 }
 
+TEST_F(TrayWindow, OtherProgramWindowsAreListedButNotTouchedByTheViewerCommands)
+{
+    auto about = std::make_unique<TSForm>("foAbout");
+    about->setWindowTitle("About Pictavo");
+    Main->OpenViewer(addWebcam(CamViewer->Root.Webcams, "Alpha"), false);
+    auto run = [&](const char* name) { Main->findChild<QAction*>(name)->trigger(); };
+
+    run("actWindow");
+    QList<QAction*> items = Main->Windows1->actions();
+    ASSERT_EQ(items.size(), 8);
+    EXPECT_EQ(items[6]->text(), "About Pictavo");
+    EXPECT_EQ(items[7]->text(), "Alpha");
+    EXPECT_FALSE(Main->Dummy2->isVisible());
+    items[6]->trigger();
+    EXPECT_TRUE(about->isVisible()) << "its item shows the window";
+
+    about->hide();
+    run("actRestoreAll");
+    run("actSnoozeAll");
+    run("actHideAll");
+    EXPECT_FALSE(about->isVisible());
+    about->show();
+    run("actCloseAll");
+    drainDeletes();
+    EXPECT_TRUE(viewers().isEmpty());
+    ASSERT_EQ(TSForm::Forms().size(), 1);
+    EXPECT_TRUE(about->isVisible()) << "Close All closes the viewers only";
+
+    // With the last window gone an old item does nothing.
+    about.reset();
+    items[6]->trigger();
+    run("actWindow");
+    EXPECT_EQ(Main->Windows1->actions().size(), 6);
+    EXPECT_TRUE(Main->Dummy2->isVisible());
+}
+
 TEST_F(TrayWindow, CommandsOverAllViewers)
 {
     TCamWebcam* a = addWebcam(CamViewer->Root.Webcams, "Alpha");
@@ -372,6 +409,23 @@ TEST_F(TrayWindow, ExitSavesTheSettings)
     EXPECT_EQ(CamViewer, nullptr);
 }
 
+TEST_F(TrayWindow, AQuitRequestOfTheDesktopRunsExit)
+{
+    // The session manager ends the program at log-out with a quit request; like Exit it saves
+    // with the open viewers listed, and it does not close them one by one (each would save the
+    // settings without itself).
+    Main->OpenViewer(addWebcam(CamViewer->Root.Webcams, "Alpha"), false);
+    QFile::remove(TCamViewer::DefaultOptionsPath());
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    EXPECT_EQ(QApplication::exec(), 0);
+    ASSERT_EQ(viewers().size(), 1);
+    EXPECT_TRUE(viewers()[0]->isVisible()) << "the viewer was not closed";
+    drainDeletes();
+    QFile file(TCamViewer::DefaultOptionsPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("<Cam Url=\"http://127.0.0.1:9/Alpha\"/>"));
+}
+
 TEST(TrayWindowStart, FailedFileTypeRegistrationIsReportedAndTheFileStillImported)
 {
     QFile::remove(TCamViewer::DefaultOptionsPath());
@@ -410,4 +464,59 @@ TEST(TrayWindowStart, FailedFileTypeRegistrationIsReportedAndTheFileStillImporte
         << "only the first argument is imported";
     main.reset();
     drainDeletes();
+}
+
+TEST(TrayWindowStart, ReopeningViewersKeepsTheLastViewedListOfTheFile)
+{
+    // Reopening a viewer at start saves the settings; that save must not write the recently
+    // viewed list before it has been read, or a start that is not ended by Exit loses it.
+    const QString path = TCamViewer::DefaultOptionsPath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile options(path);
+    ASSERT_TRUE(options.open(QIODevice::WriteOnly));
+    options.write("<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n"
+                  "<Options>\r\n"
+                  " <FirstLaunch>0</FirstLaunch>\r\n"
+                  " <OpenedCams>\r\n"
+                  "  <Cam Url=\"http://127.0.0.1:9/Alpha\"/>\r\n"
+                  " </OpenedCams>\r\n"
+                  " <Category Name=\"\">\r\n"
+                  "  <Cams>\r\n"
+                  "   <Cam Name=\"Alpha\" Url=\"http://127.0.0.1:9/Alpha\" Refresh=\"30\"/>\r\n"
+                  "   <Cam Name=\"Beta\" Url=\"http://127.0.0.1:9/Beta\" Refresh=\"30\"/>\r\n"
+                  "   <Cam Name=\"Gamma\" Url=\"http://127.0.0.1:9/Gamma\" Refresh=\"30\"/>\r\n"
+                  "  </Cams>\r\n"
+                  " </Category>\r\n"
+                  " <LastUsed>\r\n"
+                  "  <Item>http://127.0.0.1:9/Beta</Item>\r\n"
+                  "  <Item>http://127.0.0.1:9/Gamma</Item>\r\n"
+                  "  <Item>http://127.0.0.1:9/Alpha</Item>\r\n"
+                  " </LastUsed>\r\n"
+                  "</Options>\r\n");
+    options.close();
+
+    TStartup startup;
+    startup.RegisterTypes = false;
+    auto main = std::make_unique<TfoCamMain>(startup);
+    ASSERT_EQ(viewers().size(), 1);
+    const QStringList fileList{"http://127.0.0.1:9/Beta", "http://127.0.0.1:9/Gamma",
+                               "http://127.0.0.1:9/Alpha"};
+    EXPECT_EQ(CamViewer->LastUsed, fileList) << "the reopening does not change the list";
+
+    // The file as the reopening left it.
+    ASSERT_TRUE(options.open(QIODevice::ReadOnly));
+    const QByteArray xml = options.readAll();
+    options.close();
+    EXPECT_TRUE(xml.contains("<FirstLaunch>0</FirstLaunch>")) << "the reopening saved";
+    EXPECT_TRUE(xml.contains("<Cam Url=\"http://127.0.0.1:9/Alpha\"/>"));
+    EXPECT_TRUE(xml.contains(" <LastUsed>\r\n"
+                             "  <Item>http://127.0.0.1:9/Beta</Item>\r\n"
+                             "  <Item>http://127.0.0.1:9/Gamma</Item>\r\n"
+                             "  <Item>http://127.0.0.1:9/Alpha</Item>\r\n"
+                             " </LastUsed>"))
+        << xml.toStdString();
+
+    main.reset();
+    drainDeletes();
+    QFile::remove(path);
 }
