@@ -89,15 +89,6 @@ QAction* TfoCamMain::NewAction(const char* name, const QString& caption,
     return action;
 }
 
-QAction* TfoCamMain::NewItem(QMenu* menu, const char* name, QAction* action)
-{
-    auto* item = new QAction(menu);
-    item->setObjectName(QLatin1String(name));
-    LinkAction(item, action);
-    menu->addAction(item);
-    return item;
-}
-
 QAction* TfoCamMain::NewSeparator(QMenu* menu, const char* name)
 {
     QAction* separator = menu->addSeparator();
@@ -147,7 +138,7 @@ void TfoCamMain::CreateTrayPopup()
     // Separators stand exactly where they are put, also next to each other.
     TrayPopup->setSeparatorsCollapsible(false);
 
-    QAction* closeMenu = NewItem(TrayPopup, "Closethismenu1", actCloseMenu);
+    QAction* closeMenu = AddLinkedItem(TrayPopup, "Closethismenu1", actCloseMenu);
     QFont bold = closeMenu->font();
     bold.setBold(true);
     closeMenu->setFont(bold);
@@ -163,20 +154,20 @@ void TfoCamMain::CreateTrayPopup()
 
     BeforeItems = NewSeparator(TrayPopup, "BeforeItems");
     AfterItems = NewSeparator(TrayPopup, "AfterItems");
-    NewItem(TrayPopup, "AVICreator1", actAviCreator);
-    NewItem(TrayPopup, "EditWebcams1", actEdit);
-    NewItem(TrayPopup, "Mire1", actMire);
-    NewItem(TrayPopup, "Options1", actOptions);
+    AddLinkedItem(TrayPopup, "AVICreator1", actAviCreator);
+    AddLinkedItem(TrayPopup, "EditWebcams1", actEdit);
+    AddLinkedItem(TrayPopup, "Mire1", actMire);
+    AddLinkedItem(TrayPopup, "Options1", actOptions);
     NewSeparator(TrayPopup, "N1");
 
     Help1 = TrayPopup->addMenu(tr("Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
     Help1->setSeparatorsCollapsible(false);
-    NewItem(Help1, "NorvaneHomePage1", actSiteNorvane);
-    NewItem(Help1, "PictavoHomePage1", actSitePictavo);
-    NewItem(Help1, "SupportHomePage1", actSiteSupport);
+    AddLinkedItem(Help1, "NorvaneHomePage1", actSiteNorvane);
+    AddLinkedItem(Help1, "PictavoHomePage1", actSitePictavo);
+    AddLinkedItem(Help1, "SupportHomePage1", actSiteSupport);
     NewSeparator(Help1, "N4");
-    NewItem(Help1, "About1", actAbout);
+    AddLinkedItem(Help1, "About1", actAbout);
 
     // The language files fill this sub-menu; until they do it stays empty and greyed.
     Language1 = TrayPopup->addMenu(actLanguage->text());
@@ -191,17 +182,17 @@ void TfoCamMain::CreateTrayPopup()
     connect(actWindow, &QAction::changed, Windows1,
             [this] { Windows1->setTitle(actWindow->text()); });
     connect(Windows1, &QMenu::aboutToShow, actWindow, &QAction::trigger);
-    NewItem(Windows1, "Closeall1", actRestoreAll);
-    NewItem(Windows1, "actHideAll1", actHideAll);
-    NewItem(Windows1, "actSnoozeAll1", actSnoozeAll);
-    NewItem(Windows1, "actCloseAll1", actCloseAll);
+    AddLinkedItem(Windows1, "Closeall1", actRestoreAll);
+    AddLinkedItem(Windows1, "actHideAll1", actHideAll);
+    AddLinkedItem(Windows1, "actSnoozeAll1", actSnoozeAll);
+    AddLinkedItem(Windows1, "actCloseAll1", actCloseAll);
     NewSeparator(Windows1, "N5");
     Dummy2 = Windows1->addAction(NoWindow);
     Dummy2->setObjectName(QStringLiteral("Dummy2"));
     Dummy2->setEnabled(false);
 
     NewSeparator(TrayPopup, "N2");
-    NewItem(TrayPopup, "Exit1", actExit);
+    AddLinkedItem(TrayPopup, "Exit1", actExit);
 }
 
 void TfoCamMain::FormCreate()

@@ -110,7 +110,6 @@ private:
     void TrayIconActivated(QSystemTrayIcon::ActivationReason reason);
     void TrayIconClick();
     QAction* NewAction(const char* name, const QString& caption, void (TfoCamMain::*handler)());
-    QAction* NewItem(QMenu* menu, const char* name, QAction* action);
     QAction* NewSeparator(QMenu* menu, const char* name);
 
     TStartup Startup;

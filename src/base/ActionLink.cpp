@@ -1,6 +1,7 @@
 #include "base/ActionLink.h"
 
 #include <QAction>
+#include <QMenu>
 
 namespace {
 void copyState(QAction* item, const QAction* action)
@@ -25,4 +26,13 @@ void LinkAction(QAction* item, QAction* action)
         if (action->isEnabled())
             action->trigger();
     });
+}
+
+QAction* AddLinkedItem(QMenu* menu, const char* name, QAction* action)
+{
+    auto* item = new QAction(menu);
+    item->setObjectName(QLatin1String(name));
+    LinkAction(item, action);
+    menu->addAction(item);
+    return item;
 }

@@ -201,16 +201,6 @@ QAction* TfoViewer::AddAction(const QString& name, const QString& caption,
     return action;
 }
 
-QAction* TfoViewer::AddItem(QMenu* menu, const char* name, QAction* command)
-{
-    // The item is only in the menu: the window's shortcut belongs to the command.
-    auto* item = new QAction(menu);
-    item->setObjectName(QLatin1String(name));
-    LinkAction(item, command);
-    menu->addAction(item);
-    return item;
-}
-
 void TfoViewer::CreateActions()
 {
     const auto ctrl = Qt::CTRL;
@@ -310,11 +300,11 @@ void TfoViewer::CreateActions()
     // The context menu.
     PopupMenu = new QMenu(this);
     PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
-    AddItem(PopupMenu, "actHide1", actHide);
-    AddItem(PopupMenu, "actSnooze1", actSnooze);
+    AddLinkedItem(PopupMenu, "actHide1", actHide);
+    AddLinkedItem(PopupMenu, "actSnooze1", actSnooze);
     PopupMenu->addSeparator();
-    AddItem(PopupMenu, "Refresh1", actRefresh);
-    AddItem(PopupMenu, "StopRefreshing1", actStopRefresh);
+    AddLinkedItem(PopupMenu, "Refresh1", actRefresh);
+    AddLinkedItem(PopupMenu, "StopRefreshing1", actStopRefresh);
 
     QMenu* intervalMenu = PopupMenu->addMenu(tr("Refresh Inteval"));
     intervalMenu->setObjectName(QStringLiteral("RefreshInteval1"));
@@ -361,11 +351,11 @@ void TfoViewer::CreateActions()
     fillSizeMenu(sizeMenu);
 
     PopupMenu->addSeparator();
-    AddItem(PopupMenu, "Alwaysontop1", actAlwaysOnTop);
-    AddItem(PopupMenu, "ProportionalResize1", actProportional);
-    AddItem(PopupMenu, "ShowStatus1", actStatus);
+    AddLinkedItem(PopupMenu, "Alwaysontop1", actAlwaysOnTop);
+    AddLinkedItem(PopupMenu, "ProportionalResize1", actProportional);
+    AddLinkedItem(PopupMenu, "ShowStatus1", actStatus);
     PopupMenu->addSeparator();
-    AddItem(PopupMenu, "Close1", actClose);
+    AddLinkedItem(PopupMenu, "Close1", actClose);
 }
 
 void TfoViewer::FormDestroy()

@@ -127,7 +127,6 @@ private:
     void CreateActions();
     void CreateStatusBar();
     QAction* AddAction(const QString& name, const QString& caption, const QKeySequence& key);
-    QAction* AddItem(QMenu* menu, const char* name, QAction* command);
     void actRefresh0Execute(int value);
     void StartFetch();
     void StopFetch(bool detach);
