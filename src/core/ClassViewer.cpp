@@ -91,6 +91,10 @@ TLoadResult TCamViewer::LoadOptions()
         QFile::remove(copy);
         if (QFile::copy(OptionsPath, copy))
             QFile::setPermissions(copy, OwnerOnly);
+        else if (info.isFile())
+            // A file that cannot even be read is moved aside whole, or the next save would
+            // replace it while nothing of it is in memory.
+            QFile::rename(OptionsPath, copy);
     }
     if (document.Root)
         LoadFromXml(*document.Root, complete);

@@ -73,7 +73,7 @@ public:
 
     // Reads the settings file. A missing file changes nothing; a damaged one gives what came
     // before the fault (and reopens no viewer, so the load never rewrites it); a copy of a damaged
-    // file is kept beside it as Options.xml.damaged.
+    // file is kept beside it as Options.xml.damaged (a file that cannot be read is moved there).
     TLoadResult LoadOptions();
     // Reads the settings from a parsed document (the work of LoadOptions after the parse).
     void LoadFromXml(const TXmlElement& root, bool complete);

@@ -528,6 +528,27 @@ TEST_F(Settings, BadFilesLoadWhatTheyCanAndStayUntouched)
     EXPECT_TRUE(cut.SavePath.isEmpty());
 }
 
+TEST_F(Settings, UnreadableFileIsMovedAsideBeforeASaveCanReplaceIt)
+{
+    WriteAll(viewer_.OptionsPath, ExampleOptions);
+    QFile::setPermissions(viewer_.OptionsPath, QFileDevice::WriteOwner);
+    TLoadResult result = TLoadResult::Loaded;
+    bool saved = false;
+    {
+        TWithoutFilePrivileges unprivileged;
+        if (QFile(viewer_.OptionsPath).open(QIODevice::ReadOnly))
+            GTEST_SKIP() << "file permissions are not enforced here";
+        result = viewer_.LoadOptions();
+        saved = viewer_.SaveOptions();
+    }
+    EXPECT_EQ(result, TLoadResult::Partial);
+    EXPECT_EQ(viewer_.Root.Categories.Count(), 0);
+    EXPECT_TRUE(saved);
+    const QString aside = viewer_.OptionsPath + ".damaged";
+    QFile::setPermissions(aside, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(ReadAll(aside), ExampleOptions) << "the unreadable settings were lost";
+}
+
 TEST_F(Settings, FailedSaveInReadOnlyFolderLeavesThePreviousFile)
 {
     WriteAll(viewer_.OptionsPath, ExampleOptions);
