@@ -144,6 +144,34 @@ TEST(HttpClientTest, HeadersHookSeesTheResponseBeforeItsBody)
     EXPECT_EQ(body.size(), 5000);
 }
 
+TEST(HttpClientTest, TrailersAfterAChunkedBodyChangeNothing)
+{
+    // The image's date and length are those of the headers; header lines that follow the body
+    // neither replace them nor run the unchanged-image test a second time.
+    TTestHttpServer server([](const TTestRequest&) {
+        TTestResponse r;
+        r.Body = MakeBody(3000);
+        r.Mode = TTestResponse::Chunked;
+        r.Headers = {{"Last-Modified", HttpDate(1700000000)}, {"Trailer", "Last-Modified"}};
+        r.Trailers = {{"Last-Modified", HttpDate(1800000000)}, {"Location", "/elsewhere.jpg"}};
+        return r;
+    });
+    THttpClient http;
+    int hookCalls = 0;
+    http.OnHeaders = [&](const THttpHeaders&) {
+        ++hookCalls;
+        return false;
+    };
+    QByteArray body;
+    const THttpResult result = http.Get(server.Url(), body);
+    ASSERT_EQ(result.Outcome, THttpOutcome::Ok);
+    EXPECT_EQ(body.size(), 3000);
+    EXPECT_EQ(hookCalls, 1);
+    EXPECT_EQ(result.Headers.LastModified.toSecsSinceEpoch(), 1700000000);
+    EXPECT_EQ(result.Headers.ContentLength, -1);
+    EXPECT_FALSE(result.Headers.HasLocation);
+}
+
 TEST(HttpClientTest, AbortAllEndsATransferUnderWay)
 {
     TTestHttpServer server([](const TTestRequest&) {
