@@ -112,6 +112,33 @@ TEST(HttpClientTest, ConnectionKeptUntilClosed)
     EXPECT_EQ(server.Requests(), 3);
 }
 
+TEST(HttpClientTest, SilenceOnAKeptConnectionEndsTheRead)
+{
+    // The read time-out also holds for a request sent on a connection kept from the last fetch.
+    TTestHttpServer server([](const TTestRequest& request) {
+        TTestResponse r = Fixed(request);
+        if (request.Number == 2) {
+            r.Mode = TTestResponse::StallAfterHeaders;
+            r.StallAfter = 10;
+        }
+        return r;
+    });
+    THttpClient http;
+    http.ReadTimeoutMs = 500;
+    QByteArray body;
+    ASSERT_TRUE(http.Get(server.Url(), body).Ok());
+    auto second = std::async(std::launch::async, [&] { return http.Get(server.Url(), body); });
+    const bool ended = second.wait_for(8s) == std::future_status::ready;
+    if (!ended)
+        THttpClient::AbortAll(); // let the transfer go so that the case can end
+    const THttpResult result = second.get();
+    THttpClient::ResetAbort();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(result.Outcome, THttpOutcome::Failed);
+    EXPECT_TRUE(body.isEmpty());
+    EXPECT_EQ(server.Connections(), 1);
+}
+
 TEST(HttpClientTest, HeadersHookSeesTheResponseBeforeItsBody)
 {
     TTestHttpServer server([](const TTestRequest& request) {
