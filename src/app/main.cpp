@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char** argv)
 {
@@ -57,6 +58,12 @@ int main(int argc, char** argv)
     // threads are told to end, their transfers aborted, and awaited for a bounded time before the
     // HTTP library is cleaned up.
     foCamMain.ShutDown();
-    ShutdownWorkers(std::chrono::milliseconds(1400));
+    if (!ShutdownWorkers(std::chrono::milliseconds(1400))) {
+        // A fetch thread is still inside the HTTP library (a name lookup or a connect that no
+        // abort reaches). The library's exit handlers would pull its state away under it: the
+        // settings are written, so end here. The next start takes over the lock and the socket.
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
     return 0;
 }

@@ -46,6 +46,10 @@ size_t HeaderCallback(char* data, size_t size, size_t count, void* user)
     auto* t = static_cast<TTransfer*>(user);
     const size_t length = size * count;
     t->Activity();
+    // Header lines after the body (trailers of a chunked body) describe nothing we compare: the
+    // image is known by the headers that came before it.
+    if (t->HeadersDone)
+        return length;
     const QByteArray line = Trimmed(data, length);
     if (line.startsWith("HTTP/")) {
         // A new response begins (an interim 1xx may come first): forget the previous headers.

@@ -8,11 +8,22 @@
 namespace {
 
 // Every worker whose thread runs, for TerminateAllWorkers. The set holds plain pointers: a worker
-// leaves it before it can be freed. `running` counts the threads until they let go of their worker.
-std::mutex registryMutex;
-std::condition_variable registryEmpty;
-std::set<TWorkerThread*> registry;
-int running = 0;
+// leaves it before it can be freed. `Running` counts the threads until they let go of their worker.
+struct TRegistry
+{
+    std::mutex Mutex;
+    std::condition_variable Empty;
+    std::set<TWorkerThread*> Workers;
+    int Running = 0;
+};
+
+// Never destroyed: a worker that the exit sequence gave up on may still be ending while static
+// objects are torn down, and it leaves the registry as its very last step.
+TRegistry& Registry()
+{
+    static auto* registry = new TRegistry;
+    return *registry;
+}
 
 } // namespace
 
@@ -28,25 +39,26 @@ void TWorkerThread::Start()
     if (Started.exchange(true))
         return;
     std::shared_ptr<TWorkerThread> self = shared_from_this();
+    TRegistry& registry = Registry();
     {
-        std::lock_guard lock(registryMutex);
-        registry.insert(this);
-        ++running;
+        std::lock_guard lock(registry.Mutex);
+        registry.Workers.insert(this);
+        ++registry.Running;
     }
-    std::thread([self = std::move(self)]() mutable {
+    std::thread([self = std::move(self), &registry]() mutable {
         try {
             self->Execute();
         } catch (...) {
             // An unexpected failure ends the thread without a report.
         }
         {
-            std::lock_guard lock(registryMutex);
-            registry.erase(self.get());
+            std::lock_guard lock(registry.Mutex);
+            registry.Workers.erase(self.get());
         }
         self.reset(); // frees the worker unless a hand-over still holds it
-        std::lock_guard lock(registryMutex);
-        if (--running == 0)
-            registryEmpty.notify_all();
+        std::lock_guard lock(registry.Mutex);
+        if (--registry.Running == 0)
+            registry.Empty.notify_all();
     }).detach();
 }
 
@@ -78,21 +90,24 @@ bool TWorkerThread::Synchronize(const std::function<void()>& fn)
 
 int RunningWorkers()
 {
-    std::lock_guard lock(registryMutex);
-    return running;
+    TRegistry& registry = Registry();
+    std::lock_guard lock(registry.Mutex);
+    return registry.Running;
 }
 
 void TerminateAllWorkers()
 {
-    std::lock_guard lock(registryMutex);
-    for (TWorkerThread* worker : registry)
+    TRegistry& registry = Registry();
+    std::lock_guard lock(registry.Mutex);
+    for (TWorkerThread* worker : registry.Workers)
         worker->Terminate();
 }
 
 bool WaitForWorkers(std::chrono::milliseconds bound)
 {
-    std::unique_lock lock(registryMutex);
-    return registryEmpty.wait_for(lock, bound, [] { return running == 0; });
+    TRegistry& registry = Registry();
+    std::unique_lock lock(registry.Mutex);
+    return registry.Empty.wait_for(lock, bound, [&registry] { return registry.Running == 0; });
 }
 
 bool ShutdownWorkers(TDispatcher* dispatcher, std::chrono::milliseconds bound)

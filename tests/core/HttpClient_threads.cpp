@@ -112,6 +112,33 @@ TEST(HttpClientTest, ConnectionKeptUntilClosed)
     EXPECT_EQ(server.Requests(), 3);
 }
 
+TEST(HttpClientTest, SilenceOnAKeptConnectionEndsTheRead)
+{
+    // The read time-out also holds for a request sent on a connection kept from the last fetch.
+    TTestHttpServer server([](const TTestRequest& request) {
+        TTestResponse r = Fixed(request);
+        if (request.Number == 2) {
+            r.Mode = TTestResponse::StallAfterHeaders;
+            r.StallAfter = 10;
+        }
+        return r;
+    });
+    THttpClient http;
+    http.ReadTimeoutMs = 500;
+    QByteArray body;
+    ASSERT_TRUE(http.Get(server.Url(), body).Ok());
+    auto second = std::async(std::launch::async, [&] { return http.Get(server.Url(), body); });
+    const bool ended = second.wait_for(8s) == std::future_status::ready;
+    if (!ended)
+        THttpClient::AbortAll(); // let the transfer go so that the case can end
+    const THttpResult result = second.get();
+    THttpClient::ResetAbort();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(result.Outcome, THttpOutcome::Failed);
+    EXPECT_TRUE(body.isEmpty());
+    EXPECT_EQ(server.Connections(), 1);
+}
+
 TEST(HttpClientTest, HeadersHookSeesTheResponseBeforeItsBody)
 {
     TTestHttpServer server([](const TTestRequest& request) {
@@ -142,6 +169,34 @@ TEST(HttpClientTest, HeadersHookSeesTheResponseBeforeItsBody)
     http.OnHeaders = [](const THttpHeaders&) -> bool { throw std::runtime_error("broken"); };
     EXPECT_TRUE(http.Get(server.Url(), body).Ok());
     EXPECT_EQ(body.size(), 5000);
+}
+
+TEST(HttpClientTest, TrailersAfterAChunkedBodyChangeNothing)
+{
+    // The image's date and length are those of the headers; header lines that follow the body
+    // neither replace them nor run the unchanged-image test a second time.
+    TTestHttpServer server([](const TTestRequest&) {
+        TTestResponse r;
+        r.Body = MakeBody(3000);
+        r.Mode = TTestResponse::Chunked;
+        r.Headers = {{"Last-Modified", HttpDate(1700000000)}, {"Trailer", "Last-Modified"}};
+        r.Trailers = {{"Last-Modified", HttpDate(1800000000)}, {"Location", "/elsewhere.jpg"}};
+        return r;
+    });
+    THttpClient http;
+    int hookCalls = 0;
+    http.OnHeaders = [&](const THttpHeaders&) {
+        ++hookCalls;
+        return false;
+    };
+    QByteArray body;
+    const THttpResult result = http.Get(server.Url(), body);
+    ASSERT_EQ(result.Outcome, THttpOutcome::Ok);
+    EXPECT_EQ(body.size(), 3000);
+    EXPECT_EQ(hookCalls, 1);
+    EXPECT_EQ(result.Headers.LastModified.toSecsSinceEpoch(), 1700000000);
+    EXPECT_EQ(result.Headers.ContentLength, -1);
+    EXPECT_FALSE(result.Headers.HasLocation);
 }
 
 TEST(HttpClientTest, AbortAllEndsATransferUnderWay)

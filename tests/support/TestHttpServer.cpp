@@ -176,9 +176,13 @@ void TTestHttpServer::Serve(int fd, int connection)
         case TTestResponse::Chunked: {
             char size[32];
             std::snprintf(size, sizeof size, "%zx\r\n", r.Body.size());
+            std::string tail = "\r\n0\r\n";
+            for (const auto& [name, value] : r.Trailers)
+                tail += name + ": " + value + "\r\n";
+            tail += "\r\n";
             ok = SendAll(fd, size, std::strlen(size), false) &&
                  SendAll(fd, r.Body.data(), r.Body.size(), true) &&
-                 SendAll(fd, "\r\n0\r\n\r\n", 7, false);
+                 SendAll(fd, tail.data(), tail.size(), false);
             break;
         }
         case TTestResponse::Endless: {

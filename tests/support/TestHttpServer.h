@@ -35,6 +35,7 @@ struct TTestResponse
     };
     int Status = 200;
     std::vector<std::pair<std::string, std::string>> Headers; // besides Content-Length
+    std::vector<std::pair<std::string, std::string>> Trailers; // after a Chunked body
     std::string Body;
     TMode Mode = Normal;
     int StallAfter = 0;
