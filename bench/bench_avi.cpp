@@ -1,5 +1,5 @@
 // The AVI writer on its own: frame drawing and whole files written from bitmaps in memory.
-#include "core/AviWriter.h"
+#include "core/avi/AviWriter.h"
 
 #include <QDir>
 #include <QTemporaryDir>

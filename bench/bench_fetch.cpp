@@ -5,9 +5,9 @@
 //    bytes democam sent in that time (target: one body). democam runs with a header gap, so a
 //    body is only sent to a client that is still listening after the headers.
 // PICTAVO_DEMOCAM_URL names a running democam for the first two; otherwise one is started.
-#include "core/ClassHttp.h"
-#include "core/ClassHttpClient.h"
-#include "core/JpegCodec.h"
+#include "core/net/ClassHttp.h"
+#include "core/net/ClassHttpClient.h"
+#include "core/image/JpegCodec.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -4,8 +4,8 @@
 //
 // `bench_jpeg --write-sample=<file>` only writes the test picture and exits.
 
-#include "core/BitmapScale.h"
-#include "core/JpegCodec.h"
+#include "core/image/BitmapScale.h"
+#include "core/image/JpegCodec.h"
 
 #include <QFile>
 #include <benchmark/benchmark.h>

@@ -1,8 +1,8 @@
 // Options.xml with a large catalogue: 10,000 webcams in 500 categories three levels deep.
 // LoadOptions and SaveOptions, and beside them a plain QXmlStreamReader pass over the same file.
-#include "core/ClassExchange.h"
-#include "core/ClassViewer.h"
-#include "core/XmlDocument.h"
+#include "core/catalog/ClassExchange.h"
+#include "core/catalog/ClassViewer.h"
+#include "core/catalog/XmlDocument.h"
 
 #include <QCoreApplication>
 #include <QFile>

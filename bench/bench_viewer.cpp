@@ -1,6 +1,6 @@
 // The viewer's picture: the time to paint a 1920 x 1080 image into an 800 x 450 image control
 // (target: under 2 ms), and how many C++ allocations one paint makes (target: none in our code).
-#include "core/Bitmap.h"
+#include "core/image/Bitmap.h"
 #include "viewer/PvImage.h"
 
 #include <QApplication>

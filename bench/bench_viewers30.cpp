@@ -3,8 +3,8 @@
 // Targets: under 300 MiB, under 2 % of one core per viewer, no event later than 50 ms.
 // PICTAVO_VIEWERS_SECONDS shortens the 60-second run.
 #include "base/ClassForm.h"
-#include "core/ClassViewer.h"
-#include "core/ClassWorker.h"
+#include "core/catalog/ClassViewer.h"
+#include "core/net/ClassWorker.h"
 #include "viewer/FormViewer.h"
 
 #include <QApplication>

@@ -2,11 +2,11 @@
 
 #include "base/ActionLink.h"
 #include "base/ClassForm.h"
-#include "core/ClassCategories.h"
-#include "core/ClassExchange.h"
-#include "core/ClassViewer.h"
-#include "core/MenuColumns.h"
-#include "core/Product.h"
+#include "core/catalog/ClassCategories.h"
+#include "core/catalog/ClassExchange.h"
+#include "core/catalog/ClassViewer.h"
+#include "core/rules/MenuColumns.h"
+#include "core/catalog/Product.h"
 #include "platform/Desktop.h"
 #include "viewer/FormViewer.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/TrayHost.h"
-#include "core/Strings.h"
+#include "core/catalog/Strings.h"
 
 #include <QPointer>
 #include <QStringList>

@@ -1,8 +1,8 @@
 // Program entry: one instance per user; a second start hands its file to the running instance and
 // ends. The first instance creates the hidden tray window and runs until Exit, SIGTERM or SIGINT.
 #include "app/FormMain.h"
-#include "core/ClassWorker.h"
-#include "core/Product.h"
+#include "core/net/ClassWorker.h"
+#include "core/catalog/Product.h"
 #include "platform/Signals.h"
 #include "platform/SingleInstance.h"
 

@@ -1,4 +1,4 @@
-#include "core/DesktopEntry.h"
+#include "core/rules/DesktopEntry.h"
 #include "platform/Desktop.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "core/HandOver.h"
+#include "core/rules/HandOver.h"
 #include "platform/SingleInstance.h"
 
 #include <QDeadlineTimer>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/ClassForm.h"
-#include "core/ClassCategories.h"
+#include "core/catalog/ClassCategories.h"
 
 #include <QByteArray>
 #include <QPoint>

@@ -1,6 +1,6 @@
 #include "viewer/PvImage.h"
 
-#include "core/ViewerGeometry.h"
+#include "core/rules/ViewerGeometry.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -1,8 +1,8 @@
 #include "app/FormMain.h"
 
 #include "base/ClassForm.h"
-#include "core/ClassCategories.h"
-#include "core/ClassViewer.h"
+#include "core/catalog/ClassCategories.h"
+#include "core/catalog/ClassViewer.h"
 #include "viewer/FormViewer.h"
 
 #include <QAction>

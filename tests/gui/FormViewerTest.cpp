@@ -1,8 +1,8 @@
 #include "TestHttpServer.h"
-#include "core/ClassViewer.h"
-#include "core/ClassWorker.h"
-#include "core/JpegCodec.h"
-#include "core/Strings.h"
+#include "core/catalog/ClassViewer.h"
+#include "core/net/ClassWorker.h"
+#include "core/image/JpegCodec.h"
+#include "core/catalog/Strings.h"
 #include "viewer/FormViewer.h"
 #include "viewer/PvImage.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Bitmap.h"
+#include "core/image/Bitmap.h"
 
 #include <QTime>
 

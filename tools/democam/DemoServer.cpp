@@ -1,7 +1,7 @@
 #include "DemoServer.h"
 
 #include "DemoFrames.h"
-#include "core/JpegCodec.h"
+#include "core/image/JpegCodec.h"
 
 #include <QHostAddress>
 #include <QLocale>

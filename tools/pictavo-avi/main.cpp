@@ -1,8 +1,8 @@
 // pictavo-avi: turns JPEG files (an archive of webcam images, say) into an uncompressed AVI
 // timelapse, one file per frame, with an optional WAV sound track.
 
-#include "core/AviJpegSource.h"
-#include "core/AviWriter.h"
+#include "core/avi/AviJpegSource.h"
+#include "core/avi/AviWriter.h"
 
 #include <QFile>
 #include <QStringList>

@@ -1,0 +1,90 @@
+#include "core/avi/AviJpegSource.h"
+
+#include "core/image/JpegCodec.h"
+
+#include <QFile>
+#include <algorithm>
+
+TAviJpegSource::TAviJpegSource(const QStringList& files, int lookahead)
+    : FFiles(files), FLookahead(std::max(0, lookahead))
+{
+}
+
+TAviJpegSource::~TAviJpegSource()
+{
+    DropLookahead();
+}
+
+void TAviJpegSource::DropLookahead()
+{
+    for (std::future<TDecoded>& f : FNext)
+        f.wait();
+    FNext.clear();
+    FNextIndex = -1;
+}
+
+int TAviJpegSource::Count() const
+{
+    return static_cast<int>(FFiles.size());
+}
+
+bool TAviJpegSource::ReadFile(const QString& path, TBitmap& out, QString* error)
+{
+    out = TBitmap();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    if (file.size() > MaxFileBytes) {
+        if (error)
+            *error = QStringLiteral("file too large");
+        return false;
+    }
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    QString decodeError;
+    if (!JpegCodec::Decode(data, out, 1, &decodeError)) {
+        if (error)
+            *error = decodeError.isEmpty() ? QStringLiteral("not a JPEG image") : decodeError;
+        return false;
+    }
+    return true;
+}
+
+TAviJpegSource::TDecoded TAviJpegSource::Decode(const QString& path)
+{
+    TDecoded d;
+    d.Ok = ReadFile(path, d.Bitmap, &d.Error);
+    return d;
+}
+
+const TBitmap* TAviJpegSource::Frame(int index)
+{
+    if (index < 0 || index >= Count())
+        return nullptr;
+    if (!FNext.empty() && FNextIndex == index) {
+        FCurrent = FNext.front().get();
+        FNext.pop_front();
+        ++FNextIndex;
+    } else {
+        DropLookahead();
+        FCurrent = Decode(FFiles[index]);
+        FNextIndex = index + 1;
+    }
+    // Keep the next FLookahead files decoding.
+    for (int next = FNextIndex + static_cast<int>(FNext.size());
+         static_cast<int>(FNext.size()) < FLookahead && next < Count(); ++next)
+        FNext.push_back(std::async(std::launch::async, &TAviJpegSource::Decode, FFiles[next]));
+    if (!FCurrent.Ok) {
+        if (OnSkip)
+            OnSkip(FFiles[index], FCurrent.Error);
+        return nullptr;
+    }
+    return &FCurrent.Bitmap;
+}

@@ -1,0 +1,41 @@
+#include "core/catalog/AtomicFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes,
+                         QFileDevice::Permissions permissions, QString* errorText)
+{
+    const auto fail = [&](const QString& text) {
+        if (errorText)
+            *errorText = text;
+        return false;
+    };
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath()))
+        return fail(QStringLiteral("Cannot create the folder %1.").arg(info.absolutePath()));
+    QSaveFile file(path);
+    // Unbuffered: a short write shows in write()'s result instead of being lost in a flush.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(file.errorString());
+    if (permissions)
+        file.setPermissions(permissions);
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        const qint64 chunk = file.write(bytes.constData() + written, bytes.size() - written);
+        if (chunk <= 0) {
+            const QString text = file.errorString();
+            file.cancelWriting();
+            return fail(text);
+        }
+        written += chunk;
+    }
+    if (file.size() != bytes.size()) {
+        file.cancelWriting();
+        return fail(QStringLiteral("The file could not be written completely."));
+    }
+    if (!file.commit())
+        return fail(file.errorString());
+    return true;
+}

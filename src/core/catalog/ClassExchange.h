@@ -1,0 +1,65 @@
+#pragma once
+
+#include "core/catalog/ClassCategories.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class TXmlElement;
+
+// What the import needs from the tray window.
+struct TImportCallbacks
+{
+    // RebuildTrayMenu(refreshChooser)
+    std::function<void(bool refreshChooser)> RebuildTrayMenu;
+    // OpenViewer(webcam, applySavedState)
+    TOpenViewerFunc OpenViewer;
+};
+
+enum class TImportResult
+{
+    Nothing,      // unreadable, foreign root, no Url or Name, no target category ...
+    Webcam,       // a single webcam was added
+    CategoryList, // a category list was merged
+    Partial,      // a damaged category list: what came before the fault was merged
+};
+
+// The exchange files: a single webcam (.cam, "Cam Info") and a category list (.cal, "Cam List").
+class TCamExchange
+{
+public:
+    // The .cam document of a webcam; categoryPath are the names of the categories from the top
+    // level down to the webcam's own (empty for a webcam at the top level).
+    static QByteArray BuildCamDocument(const TCamWebcam& webcam, const QStringList& categoryPath);
+
+    // The .cal document: a chain of Category elements for ancestorNames (top level first), the
+    // last of which holds the exported category's element.
+    static QByteArray BuildCalDocument(const QStringList& ancestorNames,
+                                       std::unique_ptr<TXmlElement> exported);
+    // The same from a catalogue category: its sub-categories, then its webcams, recursively.
+    static QByteArray BuildCalDocument(const QStringList& ancestorNames,
+                                       const TCamCategory& exported);
+    // Building blocks for a tree in another order (the editor's): a Category element with its Name,
+    // and a Webcam element with the six exchanged attributes.
+    static std::unique_ptr<TXmlElement> NewCalCategory(const QString& name);
+    static std::unique_ptr<TXmlElement> NewCalWebcam(const TCamWebcam& webcam);
+
+    // Writes a document atomically; on failure false and the system's error text.
+    static bool WriteDocument(const QString& path, const QByteArray& document,
+                              QString* errorText = nullptr);
+
+    // Reads an exchange file and merges it into root. The root element's exact name decides:
+    // Category imports a category list, Webcam a single webcam, anything else nothing. Nothing is
+    // reported to the user; the result is for the caller's information.
+    static TImportResult ImportFile(const QString& path, TCamCategory& root,
+                                    const TImportCallbacks& callbacks);
+    static TImportResult ImportBytes(const QByteArray& bytes, TCamCategory& root,
+                                     const TImportCallbacks& callbacks);
+};
+
+// Categories deeper than this below the root are not created by an import: the settings file
+// written afterwards must stay within the reader's nesting limit.
+inline constexpr int MaxImportCategoryDepth = 100;

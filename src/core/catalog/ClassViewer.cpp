@@ -1,0 +1,266 @@
+#include "core/catalog/ClassViewer.h"
+
+#include "core/catalog/AtomicFile.h"
+#include "core/catalog/ClassUtils.h"
+#include "core/rules/DesktopEntry.h"
+#include "core/catalog/XmlDocument.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+TCamViewer* CamViewer = nullptr;
+
+namespace {
+
+constexpr QFileDevice::Permissions OwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// The entries of the recently viewed list kept behind a newly added one.
+constexpr int LastUsedKept = 10;
+
+QString ExecutableDir()
+{
+    return QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
+}
+
+} // namespace
+
+TCamViewer::TCamViewer()
+{
+    OptionsPath = DefaultOptionsPath();
+    if (QCoreApplication::instance())
+        ProgramPath = QCoreApplication::applicationFilePath();
+}
+
+TCamViewer::~TCamViewer()
+{
+    if (CamViewer == this)
+        CamViewer = nullptr;
+}
+
+QString TCamViewer::DefaultOptionsPath()
+{
+    return OptionsPathFor(ExecutableDir());
+}
+
+QString TCamViewer::OptionsPathFor(const QString& dir)
+{
+    if (!dir.isEmpty()) {
+        const QString portable = dir + QStringLiteral("/Options.xml");
+        if (QFileInfo(portable).isFile())
+            return portable;
+    }
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Pictavo/Options.xml");
+}
+
+QString TCamViewer::AutostartPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/autostart/pictavo.desktop");
+}
+
+QString TCamViewer::DefaultSavePath()
+{
+    return QDir::homePath() + QStringLiteral("/Webcams");
+}
+
+void TCamViewer::SetProxy(const TProxySettings& proxy)
+{
+    proxy_ = proxy;
+    PublishProxySettings(proxy_);
+}
+
+void TCamViewer::SetProxy(const QString& host, int port, const QString& user, const QString& pass)
+{
+    SetProxy(TProxySettings{host, port, user, pass});
+}
+
+TLoadResult TCamViewer::LoadOptions()
+{
+    QFileInfo info(OptionsPath);
+    if (!info.exists())
+        return TLoadResult::NoFile;
+    TXmlDocument document = ReadXmlFile(OptionsPath);
+    const bool complete = document.IsOk();
+    if (!complete && info.size() > 0) {
+        // Keep the damaged file: the next save replaces Options.xml with what could be read.
+        const QString copy = OptionsPath + QStringLiteral(".damaged");
+        QFile::remove(copy);
+        if (QFile::copy(OptionsPath, copy))
+            QFile::setPermissions(copy, OwnerOnly);
+        else if (info.isFile())
+            // A file that cannot even be read is moved aside whole, or the next save would
+            // replace it while nothing of it is in memory.
+            QFile::rename(OptionsPath, copy);
+    }
+    if (document.Root)
+        LoadFromXml(*document.Root, complete);
+    return complete ? TLoadResult::Loaded : TLoadResult::Partial;
+}
+
+void TCamViewer::LoadFromXml(const TXmlElement& root, bool complete)
+{
+    // In a damaged document an element that is missing or cut short may have been lost to the
+    // fault: its setting keeps the constructor's value instead of taking the default.
+    const auto usable = [&](QStringView name) -> const TXmlElement* {
+        const TXmlElement* element = root.FindChild(name);
+        if (element && !element->Complete)
+            return nullptr;
+        return element;
+    };
+    const auto readBool = [&](QStringView name, bool& field) {
+        const TXmlElement* element = usable(name);
+        if (element)
+            field = XmlBoolValue(element->Text, true);
+        else if (complete)
+            field = true;
+    };
+    const auto readText = [&](QStringView name, QString& field, const QString& defaultValue) {
+        const TXmlElement* element = usable(name);
+        if (element)
+            field = element->Text;
+        else if (complete)
+            field = defaultValue;
+    };
+
+    const TXmlElement* category = root.FindChild(u"Category");
+    if (!category)
+        return;
+    Root.LoadFromXml(*category);
+
+    readBool(u"AlwaysOnTop", AlwaysOnTop);
+    readBool(u"SaveImages", SaveImages);
+    readText(u"SavePath", SavePath, DefaultSavePath());
+    readBool(u"Beep", Beep);
+    readBool(u"PropResize", PropResize);
+    readBool(u"Status", Status);
+    readBool(u"SubDirectory", SubDirectory);
+    readBool(u"FirstLaunch", FirstLaunch);
+    readText(u"Language", Language, QString());
+    if (complete || usable(u"LaunchWindows")) {
+        bool launch = LaunchWindows;
+        readBool(u"LaunchWindows", launch);
+        SetLaunchWindows(launch);
+    }
+    readBool(u"ScrollMosaic", ScrollMosaic);
+    TProxySettings proxy = proxy_;
+    readText(u"ProxyHost", proxy.Host, QString());
+    if (const TXmlElement* port = usable(u"ProxyPort"))
+        proxy.Port = XmlIntegerValue(port->Text);
+    else if (complete)
+        proxy.Port = DefaultProxyPort;
+    readText(u"ProxyUser", proxy.User, QString());
+    QString encoded;
+    readText(u"ProxyPass", encoded, QString());
+    if (complete || usable(u"ProxyPass"))
+        proxy.Pass = TSUtils::DecodeText(encoded);
+    SetProxy(proxy);
+
+    // The recently viewed list is exactly the file's. It is read before the viewers are reopened:
+    // each reopening saves the settings, and those saves write the file's list unchanged.
+    LastUsed.clear();
+    if (const TXmlElement* lastUsed = root.FindChild(u"LastUsed")) {
+        for (const auto& item : lastUsed->Children()) {
+            if (item->Complete)
+                LastUsed.append(item->Text);
+        }
+    }
+
+    // Reopening a viewer saves the settings; a damaged file is not rewritten by its own load.
+    if (complete) {
+        if (const TXmlElement* opened = root.FindChild(u"OpenedCams")) {
+            reopening_ = true;
+            for (const auto& cam : opened->Children())
+                Root.OpenWebcam(cam->Attribute(u"Url"), OnOpenViewer);
+            reopening_ = false;
+        }
+    }
+}
+
+QByteArray TCamViewer::SaveToBytes()
+{
+    TXmlElement root(QStringLiteral("Options"));
+    root.AddChild(QStringLiteral("AlwaysOnTop"), XmlBoolText(AlwaysOnTop));
+    root.AddChild(QStringLiteral("SaveImages"), XmlBoolText(SaveImages));
+    root.AddChild(QStringLiteral("SavePath"), SavePath);
+    root.AddChild(QStringLiteral("Beep"), XmlBoolText(Beep));
+    root.AddChild(QStringLiteral("PropResize"), XmlBoolText(PropResize));
+    root.AddChild(QStringLiteral("Status"), XmlBoolText(Status));
+    root.AddChild(QStringLiteral("SubDirectory"), XmlBoolText(SubDirectory));
+    FirstLaunch = false;
+    root.AddChild(QStringLiteral("FirstLaunch"), XmlBoolText(FirstLaunch));
+    root.AddChild(QStringLiteral("Language"), Language);
+    root.AddChild(QStringLiteral("LaunchWindows"), XmlBoolText(LaunchWindows));
+    root.AddChild(QStringLiteral("ScrollMosaic"), XmlBoolText(ScrollMosaic));
+    root.AddChild(QStringLiteral("ProxyHost"), proxy_.Host);
+    root.AddChild(QStringLiteral("ProxyPort"), QString::number(proxy_.Port));
+    root.AddChild(QStringLiteral("ProxyUser"), proxy_.User);
+    root.AddChild(QStringLiteral("ProxyPass"), TSUtils::EncodeText(proxy_.Pass));
+
+    TXmlElement* opened = root.AddChild(QStringLiteral("OpenedCams"));
+    if (OnOpenViewers) {
+        for (const TCamWebcam& viewerCam : OnOpenViewers()) {
+            if (TCamWebcam* webcam = Root.FindWebcam(viewerCam.Url))
+                webcam->AssignUserState(viewerCam);
+            opened->AddChild(QStringLiteral("Cam"))
+                ->AddAttribute(QStringLiteral("Url"), viewerCam.Url);
+        }
+    }
+
+    root.AddChild(Root.SaveToXml());
+
+    TXmlElement* lastUsed = root.AddChild(QStringLiteral("LastUsed"));
+    for (const QString& url : LastUsed)
+        lastUsed->AddChild(QStringLiteral("Item"), url);
+
+    return WriteXml(root);
+}
+
+bool TCamViewer::SaveOptions()
+{
+    return WriteFileAtomically(OptionsPath, SaveToBytes(), OwnerOnly);
+}
+
+QString AutostartEntry(const QString& programPath)
+{
+    return QStringLiteral("[Desktop Entry]\n"
+                          "Type=Application\n"
+                          "Name=Pictavo\n"
+                          "Exec=") +
+           DesktopExecArgument(programPath) +
+           QStringLiteral("\n"
+                          "Terminal=false\n"
+                          "X-GNOME-Autostart-enabled=true\n");
+}
+
+void TCamViewer::SetLaunchWindows(bool value)
+{
+    LaunchWindows = value;
+    const QString path = AutostartPath();
+    if (value)
+        WriteFileAtomically(path, AutostartEntry(ProgramPath).toUtf8(),
+                            OwnerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    else
+        QFile::remove(path);
+}
+
+void TCamViewer::AddLastUsed(const TCamWebcam& webcam)
+{
+    // The viewers reopened while the settings load leave the list as the file has it.
+    if (reopening_)
+        return;
+    LastUsed.removeAll(webcam.Url);
+    while (LastUsed.size() > LastUsedKept)
+        LastUsed.removeAt(LastUsedKept);
+    LastUsed.prepend(webcam.Url);
+}
+
+TCamWebcam* TCamViewer::LastUsedWebcam(int index) const
+{
+    if (index < 0 || index >= LastUsed.size())
+        return nullptr;
+    return Root.FindWebcam(LastUsed[index]);
+}

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "core/catalog/ClassCategories.h"
+#include "core/catalog/ProxySettings.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+class TXmlElement;
+
+// What LoadOptions found.
+enum class TLoadResult
+{
+    NoFile,  // no settings file: every setting keeps the constructor's value
+    Loaded,  // read completely
+    Partial, // the file is damaged: what came before the fault was read, the rest kept as built
+};
+
+// The controller: every setting, the catalogue root and the recently viewed list, read from and
+// written to Options.xml. One instance for the run, CamViewer, created by the tray window.
+class TCamViewer
+{
+public:
+    TCamViewer();
+    ~TCamViewer();
+    TCamViewer(const TCamViewer&) = delete;
+    TCamViewer& operator=(const TCamViewer&) = delete;
+
+    TCamCategory Root;
+    bool AlwaysOnTop = false;
+    bool SaveImages = false;
+    QString SavePath;
+    bool Beep = false;
+    bool PropResize = false;
+    bool Status = false;
+    bool SubDirectory = false;
+    bool FirstLaunch = false;
+    QString Language;
+    bool LaunchWindows = false;
+    bool ScrollMosaic = false;
+    QStringList LastUsed; // URLs, most recent first
+
+    // The proxy settings change through SetProxy only, which publishes them to the fetch threads.
+    QString ProxyHost() const { return proxy_.Host; }
+    int ProxyPort() const { return proxy_.Port; }
+    QString ProxyUser() const { return proxy_.User; }
+    QString ProxyPass() const { return proxy_.Pass; }
+    TProxySettings Proxy() const { return proxy_; }
+    void SetProxy(const TProxySettings& proxy);
+    void SetProxy(const QString& host, int port, const QString& user, const QString& pass);
+
+    // The tray window's OpenViewer, through which LoadOptions reopens the viewers of OpenedCams.
+    TOpenViewerFunc OnOpenViewer;
+    // Copies of the open viewers' webcams, newest window first; SaveOptions copies their window
+    // state into the catalogue and lists their Urls under OpenedCams.
+    std::function<std::vector<TCamWebcam>()> OnOpenViewers;
+
+    // Where the settings live: Options.xml beside the executable when one stands there, otherwise
+    // $XDG_CONFIG_HOME/Pictavo/Options.xml. The constructor sets OptionsPath to it.
+    static QString DefaultOptionsPath();
+    // The same rule for a given folder of the executable.
+    static QString OptionsPathFor(const QString& executableDir);
+    QString OptionsPath;
+    // The program that the autostart entry starts; the running executable by default.
+    QString ProgramPath;
+    // $XDG_CONFIG_HOME/autostart/pictavo.desktop
+    static QString AutostartPath();
+    // The defaults of settings that the file lacks.
+    static QString DefaultSavePath(); // $HOME/Webcams
+    static constexpr int DefaultProxyPort = 8000;
+
+    // Reads the settings file. A missing file changes nothing; a damaged one gives what came
+    // before the fault (and reopens no viewer, so the load never rewrites it); a copy of a damaged
+    // file is kept beside it as Options.xml.damaged (a file that cannot be read is moved there).
+    TLoadResult LoadOptions();
+    // Reads the settings from a parsed document (the work of LoadOptions after the parse).
+    void LoadFromXml(const TXmlElement& root, bool complete);
+    // Writes the settings file atomically with mode 0600; false when it could not be written, in
+    // which case the previous file is left as it was.
+    bool SaveOptions();
+    // The document that SaveOptions writes (FirstLaunch becomes false).
+    QByteArray SaveToBytes();
+
+    // Stores the value and writes (true) or removes (false) the autostart entry; failures are
+    // ignored.
+    void SetLaunchWindows(bool value);
+    // Puts the webcam's Url in front of LastUsed (at most 11 entries, no duplicate of it). Does
+    // nothing for the viewers that LoadOptions reopens.
+    void AddLastUsed(const TCamWebcam& webcam);
+    int LastUsedCount() const { return static_cast<int>(LastUsed.size()); }
+    // The catalogue webcam of entry index, null when its Url is no longer in the catalogue.
+    TCamWebcam* LastUsedWebcam(int index) const;
+
+private:
+    TProxySettings proxy_;
+    bool reopening_ = false;
+};
+
+// The desktop entry that starts the program at log-in: Exec="<program path>" with the quoting
+// and escaping rules of desktop entries.
+QString AutostartEntry(const QString& programPath);
+
+// The single instance, set by the tray window when it creates the controller.
+extern TCamViewer* CamViewer;

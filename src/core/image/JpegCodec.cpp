@@ -1,0 +1,345 @@
+#include "core/image/JpegCodec.h"
+
+#include <QSaveFile>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <jerror.h>
+#include <jpeglib.h>
+#include <memory>
+#include <new>
+
+// libjpeg reports a fatal error by calling error_exit, which must not return; ours jumps back to
+// the function that started the work. The functions that call setjmp keep every piece of state
+// in a job struct owned by their caller and have no locals with destructors, so nothing is
+// skipped when libjpeg jumps over them.
+
+namespace JpegCodec {
+namespace {
+
+struct ErrorManager
+{
+    jpeg_error_mgr Pub;
+    std::jmp_buf Jump;
+    char Message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void ErrorExit(j_common_ptr cinfo)
+{
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->Message);
+    std::longjmp(err->Jump, 1);
+}
+
+// Warnings are counted silently. The two warnings for missing data are fatal for us: at the end
+// of the file or of a scan's data libjpeg would go on and fill the rest of the picture with grey.
+// Other warnings (stray bytes between markers) leave a complete picture and are tolerated.
+void EmitMessage(j_common_ptr cinfo, int msgLevel)
+{
+    if (msgLevel >= 0)
+        return; // trace messages
+    cinfo->err->num_warnings++;
+    if (cinfo->err->msg_code == JWRN_JPEG_EOF || cinfo->err->msg_code == JWRN_HIT_MARKER) {
+        auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+        std::snprintf(err->Message, sizeof err->Message, "Truncated JPEG image");
+        std::longjmp(err->Jump, 1);
+    }
+}
+
+void OutputMessage(j_common_ptr) {}
+
+void InstallErrorManager(ErrorManager& err, jpeg_error_mgr*& slot)
+{
+    slot = jpeg_std_error(&err.Pub);
+    err.Pub.error_exit = ErrorExit;
+    err.Pub.emit_message = EmitMessage;
+    err.Pub.output_message = OutputMessage;
+    err.Message[0] = '\0';
+}
+
+void SetError(QString* error, const char* message)
+{
+    if (error)
+        *error = QString::fromLatin1(message);
+}
+
+bool ValidScale(int scaleDenom)
+{
+    return scaleDenom == 1 || scaleDenom == 2 || scaleDenom == 4 || scaleDenom == 8;
+}
+
+// ---- decoding ---------------------------------------------------------------------------------
+
+struct DecodeJob
+{
+    const unsigned char* Data = nullptr;
+    unsigned long Size = 0;
+    int ScaleDenom = 1;
+    TBitmap* Out = nullptr;
+    jpeg_decompress_struct Info;
+    ErrorManager Err;
+};
+
+// Adobe writes CMYK inverted (0 = full ink); other writers store plain ink values.
+void CmykRowToRgb(const JSAMPLE* cmyk, std::uint8_t* rgb, int width, bool inverted)
+{
+    for (int x = 0; x < width; ++x, cmyk += 4, rgb += 3) {
+        int c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        rgb[0] = static_cast<std::uint8_t>((c * k + 127) / 255);
+        rgb[1] = static_cast<std::uint8_t>((m * k + 127) / 255);
+        rgb[2] = static_cast<std::uint8_t>((y * k + 127) / 255);
+    }
+}
+
+bool RunDecode(DecodeJob& job)
+{
+    jpeg_decompress_struct& info = job.Info;
+    InstallErrorManager(job.Err, info.err);
+    if (setjmp(job.Err.Jump)) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, job.Data, job.Size);
+    jpeg_read_header(&info, TRUE);
+
+    if (static_cast<long long>(info.image_width) * info.image_height > MaxPixels) {
+        std::snprintf(job.Err.Message, sizeof job.Err.Message,
+                      "JPEG image too large (%u x %u pixels)", info.image_width, info.image_height);
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    info.scale_num = 1;
+    info.scale_denom = static_cast<unsigned>(job.ScaleDenom);
+    jpeg_calc_output_dimensions(&info);
+
+    // The caller's pixel buffer is reused when it is large enough (repeated decodes of one
+    // webcam's images of one size allocate nothing); every byte is written below.
+    TBitmap& out = *job.Out;
+    try {
+        out.Width = static_cast<int>(info.output_width);
+        out.Height = static_cast<int>(info.output_height);
+        out.Stride = TBitmap::StrideFor(out.Width);
+        out.Pixels.resize(static_cast<std::size_t>(out.Stride) * out.Height);
+    } catch (const std::bad_alloc&) {
+        std::snprintf(job.Err.Message, sizeof job.Err.Message, "Out of memory");
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+
+    jpeg_start_decompress(&info);
+    if (cmyk) {
+        // A row buffer from libjpeg's own pool: jpeg_destroy frees it even after a jump.
+        JSAMPARRAY buffer = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info),
+                                                      JPOOL_IMAGE, info.output_width * 4, 1);
+        const bool inverted = info.saw_Adobe_marker;
+        while (info.output_scanline < info.output_height) {
+            const int y = static_cast<int>(info.output_scanline);
+            if (jpeg_read_scanlines(&info, buffer, 1) != 1)
+                break;
+            CmykRowToRgb(buffer[0], out.Row(y), out.Width, inverted);
+        }
+    } else {
+        JSAMPROW rows[16];
+        while (info.output_scanline < info.output_height) {
+            const unsigned first = info.output_scanline;
+            unsigned count = info.output_height - first;
+            if (count > 16)
+                count = 16;
+            for (unsigned i = 0; i < count; ++i)
+                rows[i] = out.Row(static_cast<int>(first + i));
+            if (jpeg_read_scanlines(&info, rows, count) == 0)
+                break;
+        }
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    const int used = out.Width * 3;
+    if (out.Stride > used) {
+        for (int y = 0; y < out.Height; ++y)
+            std::memset(out.Row(y) + used, 0, static_cast<std::size_t>(out.Stride - used));
+    }
+    return true;
+}
+
+// ---- header only ------------------------------------------------------------------------------
+
+struct HeaderJob
+{
+    const unsigned char* Data = nullptr;
+    unsigned long Size = 0;
+    int Width = 0;
+    int Height = 0;
+    jpeg_decompress_struct Info;
+    ErrorManager Err;
+};
+
+bool RunReadHeader(HeaderJob& job)
+{
+    jpeg_decompress_struct& info = job.Info;
+    InstallErrorManager(job.Err, info.err);
+    if (setjmp(job.Err.Jump)) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, job.Data, job.Size);
+    jpeg_read_header(&info, TRUE);
+    job.Width = static_cast<int>(info.image_width);
+    job.Height = static_cast<int>(info.image_height);
+    jpeg_destroy_decompress(&info);
+    return true;
+}
+
+// ---- encoding ---------------------------------------------------------------------------------
+
+struct EncodeJob
+{
+    const TBitmap* Bitmap = nullptr;
+    int Quality = 90;
+    unsigned char* Buffer = nullptr; // malloc'ed by libjpeg, freed by the caller
+    unsigned long Size = 0;
+    jpeg_compress_struct Info;
+    ErrorManager Err;
+};
+
+bool RunEncode(EncodeJob& job)
+{
+    jpeg_compress_struct& info = job.Info;
+    InstallErrorManager(job.Err, info.err);
+    if (setjmp(job.Err.Jump)) {
+        jpeg_destroy_compress(&info);
+        return false;
+    }
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, &job.Buffer, &job.Size);
+    const TBitmap& bitmap = *job.Bitmap;
+    info.image_width = static_cast<JDIMENSION>(bitmap.Width);
+    info.image_height = static_cast<JDIMENSION>(bitmap.Height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info); // baseline sequential, Huffman tables of the standard
+    jpeg_set_quality(&info, job.Quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    JSAMPROW rows[16];
+    while (info.next_scanline < info.image_height) {
+        const unsigned first = info.next_scanline;
+        unsigned count = info.image_height - first;
+        if (count > 16)
+            count = 16;
+        for (unsigned i = 0; i < count; ++i)
+            rows[i] = const_cast<JSAMPROW>(bitmap.Row(static_cast<int>(first + i)));
+        jpeg_write_scanlines(&info, rows, count);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    return true;
+}
+
+} // namespace
+
+bool Decode(const QByteArray& data, TBitmap& out, int scaleDenom, QString* error)
+{
+    if (data.isEmpty()) {
+        out = TBitmap();
+        SetError(error, "No image data");
+        return false;
+    }
+    if (!ValidScale(scaleDenom)) {
+        out = TBitmap();
+        SetError(error, "Unsupported scale");
+        return false;
+    }
+    auto job = std::make_unique<DecodeJob>();
+    job->Data = reinterpret_cast<const unsigned char*>(data.constData());
+    job->Size = static_cast<unsigned long>(data.size());
+    job->ScaleDenom = scaleDenom;
+    job->Out = &out;
+    if (!RunDecode(*job)) {
+        out = TBitmap();
+        SetError(error, job->Err.Message);
+        return false;
+    }
+    return true;
+}
+
+bool ReadSize(const QByteArray& data, int& width, int& height)
+{
+    width = 0;
+    height = 0;
+    if (data.isEmpty())
+        return false;
+    auto job = std::make_unique<HeaderJob>();
+    job->Data = reinterpret_cast<const unsigned char*>(data.constData());
+    job->Size = static_cast<unsigned long>(data.size());
+    if (!RunReadHeader(*job))
+        return false;
+    width = job->Width;
+    height = job->Height;
+    return true;
+}
+
+QByteArray Encode(const TBitmap& bitmap, int quality, QString* error)
+{
+    if (bitmap.IsEmpty() || bitmap.Stride < bitmap.Width * 3 ||
+        bitmap.Pixels.size() < static_cast<std::size_t>(bitmap.Stride) * bitmap.Height) {
+        SetError(error, "No picture to encode");
+        return {};
+    }
+    auto job = std::make_unique<EncodeJob>();
+    job->Bitmap = &bitmap;
+    job->Quality = quality < 1 ? 1 : (quality > 100 ? 100 : quality);
+    const bool ok = RunEncode(*job);
+    QByteArray result;
+    if (ok && job->Buffer && job->Size > 0) {
+        try {
+            result = QByteArray(reinterpret_cast<const char*>(job->Buffer),
+                                static_cast<qsizetype>(job->Size));
+        } catch (const std::bad_alloc&) {
+            result.clear();
+        }
+    }
+    std::free(job->Buffer);
+    if (result.isEmpty())
+        SetError(error, ok ? "Out of memory" : job->Err.Message);
+    return result;
+}
+
+bool SaveToFile(const TBitmap& bitmap, const QString& path, int quality, QString* error)
+{
+    const QByteArray jpeg = Encode(bitmap, quality, error);
+    if (jpeg.isEmpty())
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size() || !file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+int ScaleDenomFor(int width, int height, int boxWidth, int boxHeight)
+{
+    if (width <= 0 || height <= 0 || boxWidth <= 0 || boxHeight <= 0)
+        return 1;
+    for (int denom : {8, 4, 2}) {
+        const int w = (width + denom - 1) / denom;
+        const int h = (height + denom - 1) / denom;
+        if (w >= boxWidth || h >= boxHeight)
+            return denom;
+    }
+    return 1;
+}
+
+} // namespace JpegCodec

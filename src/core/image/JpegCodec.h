@@ -1,0 +1,38 @@
+#pragma once
+
+#include "core/image/Bitmap.h"
+
+#include <QByteArray>
+#include <QString>
+
+// JPEG decoding and encoding on libjpeg. No call ever ends the process: libjpeg's errors come back
+// as a false result with a message in *error.
+namespace JpegCodec {
+
+// Pictures with more pixels than this are refused before any pixel memory is allocated.
+inline constexpr long long MaxPixels = 100'000'000;
+
+// Decodes a complete JPEG image into a 24-bit bitmap. scaleDenom 1, 2, 4 or 8 decodes at 1/n of
+// the size with libjpeg's DCT scaling (fast thumbnails). A truncated or corrupt image, or one over
+// MaxPixels, is refused: false, and out is left empty. The pixel memory of out is reused when it
+// is large enough.
+bool Decode(const QByteArray& data, TBitmap& out, int scaleDenom = 1, QString* error = nullptr);
+
+// Reads only the header: the picture's size. False when the data is not a JPEG image.
+bool ReadSize(const QByteArray& data, int& width, int& height);
+
+// Encodes a bitmap as a baseline JPEG at the given quality (the program saves at 90).
+// An empty result means failure.
+QByteArray Encode(const TBitmap& bitmap, int quality = 90, QString* error = nullptr);
+
+// Encodes the bitmap and writes it to path. The file is replaced only once the new one is
+// complete: a failure (an unwritable folder, a full disk) leaves any earlier file as it was.
+bool SaveToFile(const TBitmap& bitmap, const QString& path, int quality = 90,
+                QString* error = nullptr);
+
+// The largest of 8, 4, 2 and 1 at which a width x height picture, decoded at 1/n, still fills
+// its fitted size in a boxWidth x boxHeight box (the box limits one side, the aspect ratio the
+// other): the scale for Decode when the result is only shrunk to a thumbnail.
+int ScaleDenomFor(int width, int height, int boxWidth, int boxHeight);
+
+} // namespace JpegCodec

@@ -1,0 +1,134 @@
+#include "core/net/ClassDispatcher.h"
+
+#include <QSocketNotifier>
+#include <atomic>
+#include <chrono>
+#include <cerrno>
+#include <cstdint>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace {
+std::atomic<bool> mainCreated{false};
+}
+
+TDispatcher::TDispatcher() : UiThread(std::this_thread::get_id())
+{
+    // The UI thread learns of new calls through an eventfd watched by its event loop. Nothing of a
+    // call travels through Qt's event queue: the queue and its locks stay out of the hand-over.
+    WakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (WakeFd >= 0) {
+        Notifier = std::make_unique<QSocketNotifier>(WakeFd, QSocketNotifier::Read);
+        QObject::connect(Notifier.get(), &QSocketNotifier::activated, Notifier.get(),
+                         [this] { RunPending(); });
+    }
+}
+
+TDispatcher::~TDispatcher()
+{
+    Close();
+    if (Notifier && !IsUiThread())
+        Notifier.release()->deleteLater();
+    Notifier.reset();
+    if (WakeFd >= 0)
+        ::close(WakeFd);
+}
+
+std::shared_ptr<TDispatcher> TDispatcher::Main()
+{
+    // Never destroyed: workers that outlive main() may still hold it.
+    static auto* instance = new std::shared_ptr<TDispatcher>(std::make_shared<TDispatcher>());
+    mainCreated.store(true);
+    return *instance;
+}
+
+bool TDispatcher::HasMain()
+{
+    return mainCreated.load();
+}
+
+bool TDispatcher::Call(std::function<void()> fn)
+{
+    if (IsUiThread()) {
+        {
+            std::lock_guard lock(Mutex);
+            if (Closed)
+                return false;
+        }
+        try {
+            fn();
+        } catch (...) {
+        }
+        return true;
+    }
+    auto job = std::make_shared<TJob>();
+    job->Fn = std::move(fn);
+    std::unique_lock lock(Mutex);
+    if (Closed || WakeFd < 0)
+        return false;
+    Queue.push_back(job);
+    const std::uint64_t one = 1;
+    while (::write(WakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+    Finished.wait(lock, [&] { return job->Done || Closed; });
+    return job->Done;
+}
+
+void TDispatcher::RunPending()
+{
+    std::uint64_t count = 0;
+    while (::read(WakeFd, &count, sizeof count) < 0 && errno == EINTR) {
+    }
+    // Many workers may hand over at once (every viewer's image in the same second). The calls run
+    // in slices: after a slice the event loop gets its turn (paints, timers, input) and the rest
+    // follows at its next pass, so no event waits behind the whole queue.
+    const auto sliceEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(8);
+    for (;;) {
+        std::function<void()> fn;
+        std::shared_ptr<TJob> job;
+        {
+            std::lock_guard lock(Mutex);
+            if (Queue.empty() || Closed)
+                return;
+            if (std::chrono::steady_clock::now() >= sliceEnd) {
+                const std::uint64_t one = 1;
+                while (::write(WakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+                }
+                return;
+            }
+            job = std::move(Queue.front());
+            Queue.pop_front();
+            fn = std::move(job->Fn);
+        }
+        try {
+            fn();
+        } catch (...) {
+        }
+        {
+            std::lock_guard lock(Mutex);
+            job->Done = true;
+        }
+        Finished.notify_all();
+        // The call's captures (a worker's keep-alive among them) are released here, outside the
+        // lock: the last reference to a worker may go with them.
+    }
+}
+
+void TDispatcher::Close()
+{
+    std::deque<std::shared_ptr<TJob>> released;
+    {
+        std::lock_guard lock(Mutex);
+        Closed = true;
+        released.swap(Queue);
+    }
+    Finished.notify_all();
+    if (Notifier && IsUiThread())
+        Notifier->setEnabled(false);
+}
+
+bool TDispatcher::IsClosed() const
+{
+    std::lock_guard lock(Mutex);
+    return Closed;
+}

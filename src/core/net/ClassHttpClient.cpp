@@ -1,0 +1,322 @@
+#include "core/net/ClassHttpClient.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <curl/curl.h>
+#include <mutex>
+
+namespace {
+
+std::atomic<bool> abortAll{false};
+std::mutex globalMutex;
+bool globalReady = false;
+
+// State of one Get, reached from libcurl's callbacks.
+struct TTransfer
+{
+    QByteArray* Body = nullptr;
+    THttpClient* Client = nullptr;
+    THttpHeaders Headers;
+    bool HeadersDone = false;
+    THttpOutcome Stop = THttpOutcome::Ok; // why a callback ended the transfer
+    bool Stopped = false;
+    // The read time-out: the time since the connection last brought something.
+    CURL* Curl = nullptr;
+    bool RequestSent = false;
+    std::chrono::steady_clock::time_point LastActivity;
+    std::chrono::milliseconds Silence{0};
+
+    void Activity() { LastActivity = std::chrono::steady_clock::now(); }
+};
+
+QByteArray Trimmed(const char* data, size_t length)
+{
+    return QByteArray(data, static_cast<qsizetype>(length)).trimmed();
+}
+
+bool StartsWithName(const QByteArray& line, const char* name)
+{
+    const qsizetype n = qsizetype(qstrlen(name));
+    return line.size() > n && line[n] == ':' && qstrnicmp(line.constData(), name, n) == 0;
+}
+
+size_t HeaderCallback(char* data, size_t size, size_t count, void* user)
+{
+    auto* t = static_cast<TTransfer*>(user);
+    const size_t length = size * count;
+    t->Activity();
+    // Header lines after the body (trailers of a chunked body) describe nothing we compare: the
+    // image is known by the headers that came before it.
+    if (t->HeadersDone)
+        return length;
+    const QByteArray line = Trimmed(data, length);
+    if (line.startsWith("HTTP/")) {
+        // A new response begins (an interim 1xx may come first): forget the previous headers.
+        t->Headers = THttpHeaders();
+        const qsizetype space = line.indexOf(' ');
+        if (space > 0)
+            t->Headers.Status = line.mid(space + 1, 3).toLong();
+        return length;
+    }
+    if (!line.isEmpty()) {
+        if (StartsWithName(line, "Last-Modified"))
+            t->Headers.LastModified = ParseHttpDate(line.mid(line.indexOf(':') + 1).trimmed());
+        else if (StartsWithName(line, "Content-Length")) {
+            bool ok = false;
+            const qint64 value = line.mid(line.indexOf(':') + 1).trimmed().toLongLong(&ok);
+            t->Headers.ContentLength = ok && value >= 0 ? value : -1;
+        } else if (StartsWithName(line, "Location"))
+            t->Headers.HasLocation = true;
+        return length;
+    }
+    // The blank line: the headers of this response are complete.
+    if (t->Headers.Status >= 100 && t->Headers.Status < 200)
+        return length; // interim response; the real one follows
+    t->HeadersDone = true;
+    if (t->Headers.Status < 200 || t->Headers.Status > 299 || t->Headers.HasLocation) {
+        t->Stop = THttpOutcome::BadStatus;
+        t->Stopped = true;
+        return 0;
+    }
+    bool abandon = false;
+    if (t->Client->OnHeaders) {
+        try {
+            abandon = t->Client->OnHeaders(t->Headers);
+        } catch (...) {
+            abandon = false; // a failing test counts as "changed"
+        }
+    }
+    if (abandon) {
+        t->Stop = THttpOutcome::Abandoned;
+        t->Stopped = true;
+        return 0;
+    }
+    // Room for the announced body, within reason: the header is the server's word only.
+    if (t->Headers.ContentLength > 0 && t->Headers.ContentLength <= t->Client->MaxBodySize)
+        t->Body->reserve(qsizetype(std::min<qint64>(t->Headers.ContentLength, 8 << 20)));
+    return length;
+}
+
+size_t WriteCallback(char* data, size_t size, size_t count, void* user)
+{
+    auto* t = static_cast<TTransfer*>(user);
+    const size_t length = size * count;
+    t->Activity();
+    if (t->Body->size() + qint64(length) > t->Client->MaxBodySize) {
+        t->Stop = THttpOutcome::TooLarge;
+        t->Stopped = true;
+        return 0;
+    }
+    t->Body->append(data, qsizetype(length));
+    if (t->Client->OnProgress) {
+        try {
+            t->Client->OnProgress(t->Body->size());
+        } catch (...) {
+            // Nothing may leave a libcurl callback; a failed report does not fail the fetch.
+        }
+    }
+    if (abortAll.load()) {
+        t->Stop = THttpOutcome::Aborted;
+        t->Stopped = true;
+        return 0;
+    }
+    return length;
+}
+
+int ProgressCallback(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    auto* t = static_cast<TTransfer*>(user);
+    if (abortAll.load()) {
+        t->Stop = THttpOutcome::Aborted;
+        t->Stopped = true;
+        return 1;
+    }
+    if (t->Silence.count() > 0) {
+        if (!t->RequestSent) {
+            // The clock starts once the request is sent: connecting has libcurl's own time-out.
+            curl_off_t sentAt = 0;
+            if (curl_easy_getinfo(t->Curl, CURLINFO_PRETRANSFER_TIME_T, &sentAt) == CURLE_OK &&
+                sentAt > 0) {
+                t->RequestSent = true;
+                t->Activity();
+            }
+        } else if (std::chrono::steady_clock::now() - t->LastActivity > t->Silence) {
+            t->Stop = THttpOutcome::Failed;
+            t->Stopped = true;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+bool SameHttpDate(const QDateTime& a, const QDateTime& b)
+{
+    if (a.isValid() != b.isValid())
+        return false;
+    return !a.isValid() || a.toSecsSinceEpoch() == b.toSecsSinceEpoch();
+}
+
+QDateTime ParseHttpDate(const QByteArray& text)
+{
+    const QByteArray t = text.trimmed();
+    if (t.isEmpty())
+        return {};
+    THttpClient::GlobalInit();
+    const time_t seconds = curl_getdate(t.constData(), nullptr);
+    if (seconds == -1)
+        return {};
+    return QDateTime::fromSecsSinceEpoch(qint64(seconds)).toLocalTime();
+}
+
+void THttpClient::GlobalInit()
+{
+    std::lock_guard lock(globalMutex);
+    if (!globalReady) {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        globalReady = true;
+    }
+}
+
+void THttpClient::GlobalCleanup()
+{
+    std::lock_guard lock(globalMutex);
+    if (globalReady) {
+        curl_global_cleanup();
+        globalReady = false;
+    }
+}
+
+void THttpClient::AbortAll()
+{
+    abortAll.store(true);
+}
+void THttpClient::ResetAbort()
+{
+    abortAll.store(false);
+}
+bool THttpClient::Aborting()
+{
+    return abortAll.load();
+}
+
+THttpClient::THttpClient()
+{
+    GlobalInit();
+    Handle = curl_easy_init();
+}
+
+THttpClient::~THttpClient()
+{
+    if (Handle)
+        curl_easy_cleanup(static_cast<CURL*>(Handle));
+}
+
+bool THttpClient::Connected() const
+{
+    if (!Handle)
+        return false;
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    if (curl_easy_getinfo(static_cast<CURL*>(Handle), CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK)
+        return false;
+    return socket != CURL_SOCKET_BAD;
+}
+
+void THttpClient::Close()
+{
+    // An easy handle keeps its connections in a cache of its own; a fresh handle has none.
+    if (Handle)
+        curl_easy_cleanup(static_cast<CURL*>(Handle));
+    Handle = curl_easy_init();
+}
+
+THttpResult THttpClient::Get(const QString& url, QByteArray& body)
+{
+    THttpResult result;
+    body.clear();
+    if (!Handle)
+        Handle = curl_easy_init();
+    auto* curl = static_cast<CURL*>(Handle);
+    if (!curl) {
+        result.Error = QStringLiteral("no HTTP handle");
+        return result;
+    }
+    if (abortAll.load()) {
+        result.Outcome = THttpOutcome::Aborted;
+        return result;
+    }
+
+    TTransfer transfer;
+    transfer.Body = &body;
+    transfer.Client = this;
+    transfer.Curl = curl;
+    transfer.Silence = std::chrono::milliseconds(ReadTimeoutMs > 0 ? ReadTimeoutMs : 0);
+    transfer.Activity();
+
+    // Settings that fail to apply are ignored: the request is still made.
+    const QByteArray urlBytes = url.toUtf8();
+    curl_easy_setopt(curl, CURLOPT_URL, urlBytes.constData());
+    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, long(ReceiveBuffer));
+    // The read time-out is kept by the progress callback (below); libcurl's low-speed limit
+    // averages over several seconds and would notice a silence late.
+
+    const QByteArray referer = Referer.toUtf8();
+    curl_easy_setopt(curl, CURLOPT_REFERER, referer.isEmpty() ? nullptr : referer.constData());
+
+    // Proxy: our own settings only, never the environment's.
+    const QByteArray proxyHost = Proxy.Host.trimmed().toUtf8();
+    const QByteArray proxyUser = Proxy.User.toUtf8();
+    const QByteArray proxyPass = Proxy.Pass.toUtf8();
+    curl_easy_setopt(curl, CURLOPT_PROXY, proxyHost.constData());
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, "");
+    curl_easy_setopt(curl, CURLOPT_PROXYTYPE, long(CURLPROXY_HTTP));
+    curl_easy_setopt(curl, CURLOPT_PROXYPORT, proxyHost.isEmpty() ? 0L : long(Proxy.Port));
+    if (!proxyHost.isEmpty() && !proxyUser.isEmpty()) {
+        curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxyUser.constData());
+        curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, proxyPass.constData());
+        curl_easy_setopt(curl, CURLOPT_PROXYAUTH, long(CURLAUTH_BASIC));
+    } else {
+        curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, nullptr);
+        curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, nullptr);
+    }
+    curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &HeaderCallback);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteCallback);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &ProgressCallback);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
+
+    const CURLcode code = curl_easy_perform(curl);
+
+    // The callbacks point at this stack frame: unhook them before returning.
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, nullptr);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, nullptr);
+
+    result.Headers = transfer.Headers;
+    if (transfer.Stopped) {
+        result.Outcome = transfer.Stop;
+    } else if (code != CURLE_OK) {
+        result.Outcome = THttpOutcome::Failed;
+        result.Error = QString::fromUtf8(curl_easy_strerror(code));
+    } else if (!transfer.HeadersDone || transfer.Headers.Status < 200 ||
+               transfer.Headers.Status > 299) {
+        result.Outcome = THttpOutcome::BadStatus; // e.g. a proxy's own error page
+    } else {
+        result.Outcome = THttpOutcome::Ok;
+    }
+    if (!result.Ok())
+        body.clear();
+    return result;
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "core/catalog/ProxySettings.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <functional>
+
+// The HTTP request form of both fetch threads, on one libcurl easy handle. A client belongs to one
+// thread at a time. GET only, body into memory, no redirect followed, only a 2xx status succeeds,
+// http and https only.
+
+// What the headers of a response say.
+struct THttpHeaders
+{
+    long Status = 0;
+    // Last-Modified as a local date-time; invalid (null) when the header is missing or unreadable.
+    QDateTime LastModified;
+    // Content-Length; -1 when the header is missing or unreadable.
+    qint64 ContentLength = -1;
+    bool HasLocation = false;
+};
+
+// Two Last-Modified values are the same when both are absent or both name the same instant. An
+// absent date never equals a present one.
+bool SameHttpDate(const QDateTime& a, const QDateTime& b);
+
+// Reads an HTTP date (RFC 1123, RFC 850 or asctime form) as a local date-time; invalid when the
+// text is not such a date.
+QDateTime ParseHttpDate(const QByteArray& text);
+
+enum class THttpOutcome
+{
+    Ok,        // 2xx, body read in full
+    Failed,    // no connection, time-out, broken connection, bad URL or protocol
+    BadStatus, // a status other than 2xx, or a redirect (3xx or a Location header)
+    Abandoned, // the headers hook declared the image unchanged; the body was not read
+    TooLarge,  // the body grew past MaxBodySize
+    Aborted,   // the process is shutting down (AbortAll)
+};
+
+struct THttpResult
+{
+    THttpOutcome Outcome = THttpOutcome::Failed;
+    THttpHeaders Headers; // of the final response, as far as they arrived
+    QString Error;        // libcurl's text for Failed
+    bool Ok() const { return Outcome == THttpOutcome::Ok; }
+};
+
+class THttpClient
+{
+public:
+    static constexpr qint64 DefaultMaxBody = qint64(64) * 1024 * 1024;
+
+    THttpClient();
+    ~THttpClient();
+    THttpClient(const THttpClient&) = delete;
+    THttpClient& operator=(const THttpClient&) = delete;
+
+    // Configuration, applied at each Get.
+    TProxySettings Proxy;      // empty Host: direct connection
+    int ReadTimeoutMs = 10000; // this long without a byte, once the request is sent, fails it
+    int ReceiveBuffer = 1024;  // bytes per read, so per progress report
+    QString Referer;           // sent only when not empty
+    qint64 MaxBodySize = DefaultMaxBody;
+    // Runs once the final response's headers are in, before any body byte is read, for a 2xx
+    // response without Location. Returning true abandons the request: the connection is dropped
+    // and the body never read.
+    std::function<bool(const THttpHeaders&)> OnHeaders;
+    // Runs after each piece of body with the number of body bytes received so far.
+    std::function<void(qint64 received)> OnProgress;
+
+    // GET url; body is emptied first and receives the response body.
+    THttpResult Get(const QString& url, QByteArray& body);
+
+    // Whether a connection is kept open for the next Get.
+    bool Connected() const;
+    // Drops the kept connection (if any).
+    void Close();
+
+    // Process-wide: every transfer under way or started later ends at once with Aborted. Used at
+    // exit; ResetAbort undoes it (tests).
+    static void AbortAll();
+    static void ResetAbort();
+    static bool Aborting();
+
+    // libcurl's global set-up; done on first use, thread-safe. GlobalCleanup only when no client
+    // exists any more (the exit sequence).
+    static void GlobalInit();
+    static void GlobalCleanup();
+
+private:
+    void* Handle = nullptr; // CURL*
+};

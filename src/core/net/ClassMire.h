@@ -1,0 +1,76 @@
+#pragma once
+
+#include "core/image/Bitmap.h"
+#include "core/catalog/ClassCategories.h"
+#include "core/net/ClassWorker.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+// The worker of the mosaic and the chooser: fetches one image after another, one URL at a time.
+// Its owner decides, in OnNext, which webcam comes next, and takes each result in OnImage.
+//
+// Use (UI thread): auto t = TMireThread::Create(); t->Index = -1; set OnImage and OnNext; call the
+// owner's own next-webcam handler once with *t (so Url, Referer, LastModified and ContentLength
+// describe the first webcam); t->Start(). To stop: ClearEvents(), Terminate(), drop the pointer.
+// OnNext may itself call Terminate() after the last webcam.
+//
+// The owner writes Url, Referer, Index, LastModified and ContentLength only before Start and
+// inside OnNext; it reads Data, Index, LastModified and ContentLength inside OnImage. The worker
+// waits while a callback runs.
+class TMireThread final : public TWorkerThread
+{
+public:
+    using TEvent = std::function<void(TMireThread&)>;
+
+    static std::shared_ptr<TMireThread> Create(std::shared_ptr<TDispatcher> dispatcher = {});
+    ~TMireThread() override;
+
+    QString Url;
+    QString Referer;
+    int Index = -1;
+    // Before an attempt: what the owner knows of this webcam (invalid = no date). After an attempt
+    // that completed: the response's values (invalid when it had no Last-Modified, -1 when it had
+    // no Content-Length). A failed or abandoned attempt leaves them as the owner set them.
+    QDateTime LastModified;
+    qint64 ContentLength = 0;
+    // Body of the last attempt; empty when it failed or was abandoned as unchanged.
+    QByteArray Data;
+
+    int ReadTimeoutMs = 20000; // set before Start
+
+    // UI thread only.
+    TEvent OnImage; // after every attempt, successful or not
+    TEvent OnNext;  // after OnImage: prepare the next attempt, or Terminate()
+    void ClearEvents();
+
+protected:
+    void Execute() override;
+
+private:
+    explicit TMireThread(std::shared_ptr<TDispatcher> dispatcher);
+    void Attempt();
+    bool Raise(bool next);
+};
+
+// What the mosaic keeps for each webcam it shows; LastModified and ContentLength are the memory of
+// the unchanged-image test between rounds.
+struct TCamInfo
+{
+    TCamInfo() = default;
+    // For a catalogue entry: the mosaic's own copy of it, so later catalogue changes do not reach
+    // an open mosaic.
+    explicit TCamInfo(const TCamWebcam& entry);
+
+    std::optional<TBitmap> Image; // the cell's thumbnail; none until the first answer
+    TCamWebcam Webcam;            // copy of the catalogue entry, to open a viewer for the cell
+    QString Referer;
+    QString Url;
+    QDateTime LastModified; // invalid = none
+    qint64 ContentLength = 0;
+    bool Online = false;
+};

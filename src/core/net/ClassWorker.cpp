@@ -1,0 +1,128 @@
+#include "core/net/ClassWorker.h"
+
+#include "core/net/ClassHttpClient.h"
+
+#include <set>
+#include <thread>
+
+namespace {
+
+// Every worker whose thread runs, for TerminateAllWorkers. The set holds plain pointers: a worker
+// leaves it before it can be freed. `Running` counts the threads until they let go of their worker.
+struct TRegistry
+{
+    std::mutex Mutex;
+    std::condition_variable Empty;
+    std::set<TWorkerThread*> Workers;
+    int Running = 0;
+};
+
+// Never destroyed: a worker that the exit sequence gave up on may still be ending while static
+// objects are torn down, and it leaves the registry as its very last step.
+TRegistry& Registry()
+{
+    static auto* registry = new TRegistry;
+    return *registry;
+}
+
+} // namespace
+
+TWorkerThread::TWorkerThread(std::shared_ptr<TDispatcher> dispatcher)
+    : Dispatcher(dispatcher ? std::move(dispatcher) : TDispatcher::Main())
+{
+}
+
+TWorkerThread::~TWorkerThread() = default;
+
+void TWorkerThread::Start()
+{
+    if (Started.exchange(true))
+        return;
+    std::shared_ptr<TWorkerThread> self = shared_from_this();
+    TRegistry& registry = Registry();
+    {
+        std::lock_guard lock(registry.Mutex);
+        registry.Workers.insert(this);
+        ++registry.Running;
+    }
+    std::thread([self = std::move(self), &registry]() mutable {
+        try {
+            self->Execute();
+        } catch (...) {
+            // An unexpected failure ends the thread without a report.
+        }
+        {
+            std::lock_guard lock(registry.Mutex);
+            registry.Workers.erase(self.get());
+        }
+        self.reset(); // frees the worker unless a hand-over still holds it
+        std::lock_guard lock(registry.Mutex);
+        if (--registry.Running == 0)
+            registry.Empty.notify_all();
+    }).detach();
+}
+
+void TWorkerThread::Terminate()
+{
+    {
+        std::lock_guard lock(SleepMutex);
+        TerminateFlag.store(true);
+    }
+    SleepWake.notify_all();
+}
+
+bool TWorkerThread::Terminated() const
+{
+    return TerminateFlag.load() || Dispatcher->IsClosed();
+}
+
+bool TWorkerThread::Sleep(std::chrono::milliseconds duration)
+{
+    std::unique_lock lock(SleepMutex);
+    return !SleepWake.wait_for(lock, duration, [this] { return TerminateFlag.load(); });
+}
+
+bool TWorkerThread::Synchronize(const std::function<void()>& fn)
+{
+    std::shared_ptr<TWorkerThread> keep = shared_from_this();
+    return Dispatcher->Call([keep, fn] { fn(); });
+}
+
+int RunningWorkers()
+{
+    TRegistry& registry = Registry();
+    std::lock_guard lock(registry.Mutex);
+    return registry.Running;
+}
+
+void TerminateAllWorkers()
+{
+    TRegistry& registry = Registry();
+    std::lock_guard lock(registry.Mutex);
+    for (TWorkerThread* worker : registry.Workers)
+        worker->Terminate();
+}
+
+bool WaitForWorkers(std::chrono::milliseconds bound)
+{
+    TRegistry& registry = Registry();
+    std::unique_lock lock(registry.Mutex);
+    return registry.Empty.wait_for(lock, bound, [&registry] { return registry.Running == 0; });
+}
+
+bool ShutdownWorkers(TDispatcher* dispatcher, std::chrono::milliseconds bound)
+{
+    if (dispatcher)
+        dispatcher->Close();
+    THttpClient::AbortAll();
+    TerminateAllWorkers();
+    const bool allEnded = WaitForWorkers(bound);
+    if (allEnded)
+        THttpClient::GlobalCleanup();
+    return allEnded;
+}
+
+bool ShutdownWorkers(std::chrono::milliseconds bound)
+{
+    return ShutdownWorkers(TDispatcher::HasMain() ? TDispatcher::Main().get() : nullptr, bound);
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "core/net/ClassDispatcher.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+// Base of the fetch threads. A worker is created suspended and started once; from then on it keeps
+// itself alive and frees itself when its loop ends: its owner may forget it at any time. Owners
+// hold it by std::shared_ptr and stop it with Terminate(); nobody waits for a worker, except the
+// exit sequence, which waits a bounded time for all of them (WaitForWorkers).
+class TWorkerThread : public std::enable_shared_from_this<TWorkerThread>
+{
+public:
+    virtual ~TWorkerThread();
+    TWorkerThread(const TWorkerThread&) = delete;
+    TWorkerThread& operator=(const TWorkerThread&) = delete;
+
+    // Runs Execute on a new thread. Only the first call does anything.
+    void Start();
+    // Any thread: asks the loop to end at its next check; wakes a sleeping worker.
+    void Terminate();
+    // Termination requested, or the dispatcher closed (the program is ending).
+    bool Terminated() const;
+
+    // Length of one second of waiting (the countdown's step, and the viewer thread's pause after an
+    // unchanged image); tests shorten it. Set before Start.
+    std::chrono::milliseconds Tick{1000};
+
+protected:
+    explicit TWorkerThread(std::shared_ptr<TDispatcher> dispatcher);
+
+    virtual void Execute() = 0;
+
+    // Waits for the given time; returns early (false) when termination is requested.
+    bool Sleep(std::chrono::milliseconds duration);
+    // Runs fn on the UI thread and waits until it has run; false when it could not be handed
+    // over (dispatcher closed). The worker stays alive while fn runs.
+    bool Synchronize(const std::function<void()>& fn);
+
+    const std::shared_ptr<TDispatcher> Dispatcher;
+
+private:
+    std::atomic<bool> TerminateFlag{false};
+    std::atomic<bool> Started{false};
+    std::mutex SleepMutex;
+    std::condition_variable SleepWake;
+};
+
+// Number of workers whose thread has not ended yet.
+int RunningWorkers();
+// Asks every running worker to terminate.
+void TerminateAllWorkers();
+// Waits until no worker runs any more, at most `bound`; true when none runs.
+bool WaitForWorkers(std::chrono::milliseconds bound);
+
+// The exit sequence, called by main on the UI thread after the windows are gone: closes the
+// dispatcher (waiting hand-overs are released, later ones return at once), aborts transfers under
+// way, asks every worker to end and waits for them at most `bound`. libcurl's global state is
+// cleaned up only when every worker has ended. True when every worker has ended; on false a worker
+// is still inside libcurl or a system call, and the caller had best end the process without
+// running static destructors (std::_Exit) once its own files are written.
+bool ShutdownWorkers(TDispatcher* dispatcher, std::chrono::milliseconds bound);
+// The same on the process-wide dispatcher (if it was ever created).
+bool ShutdownWorkers(std::chrono::milliseconds bound = std::chrono::milliseconds(3000));

@@ -1,0 +1,122 @@
+// The JPEG frame source decodes the next file on a second thread: run under ThreadSanitizer too.
+#include "RiffReader.h"
+#include "core/avi/AviJpegSource.h"
+#include "core/image/JpegCodec.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+TBitmap Flat(int w, int h, int r, int g, int b)
+{
+    TBitmap bitmap(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            std::uint8_t* p = bitmap.Row(y) + 3 * x;
+            p[0] = static_cast<std::uint8_t>(r);
+            p[1] = static_cast<std::uint8_t>(g);
+            p[2] = static_cast<std::uint8_t>(b);
+        }
+    return bitmap;
+}
+
+void Save(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+bool Near(int a, int b)
+{
+    return std::abs(a - b) <= 4;
+}
+
+class AviJpegSourceTest : public ::testing::TestWithParam<int>
+{
+protected:
+    QTemporaryDir Dir;
+    QStringList Files;
+
+    // Files 0, 2, 3 and 5 are pictures of grey level 40 * i; 1 is not a JPEG, 4 does not exist.
+    void SetUp() override
+    {
+        for (int i = 0; i < 6; ++i) {
+            const QString path = Dir.filePath(QStringLiteral("%1.jpg").arg(i));
+            Files << path;
+            if (i == 1)
+                Save(path, "not a picture");
+            else if (i != 4)
+                Save(path, JpegCodec::Encode(Flat(24, 16, 40 * i, 40 * i, 40 * i)));
+        }
+    }
+};
+
+} // namespace
+
+TEST_P(AviJpegSourceTest, DecodesEachFileWhenItsFrameIsAskedFor)
+{
+    TAviJpegSource source(Files, GetParam());
+    QStringList skipped;
+    source.OnSkip = [&](const QString& path, const QString& error) {
+        EXPECT_FALSE(error.isEmpty());
+        skipped << path;
+    };
+    ASSERT_EQ(source.Count(), 6);
+    for (int i = 0; i < 6; ++i) {
+        const TBitmap* frame = source.Frame(i);
+        if (i == 1 || i == 4) {
+            EXPECT_EQ(frame, nullptr) << i;
+            continue;
+        }
+        ASSERT_NE(frame, nullptr) << i;
+        EXPECT_EQ(frame->Width, 24);
+        EXPECT_EQ(frame->Height, 16);
+        EXPECT_TRUE(Near(frame->Row(8)[30], 40 * i)) << i << ": " << int(frame->Row(8)[30]);
+    }
+    EXPECT_EQ(skipped, (QStringList{Files[1], Files[4]}));
+}
+
+TEST_P(AviJpegSourceTest, FramesAskedOutOfOrderAreStillRight)
+{
+    TAviJpegSource source(Files, GetParam());
+    for (int i : {3, 0, 5, 2, 3}) {
+        const TBitmap* frame = source.Frame(i);
+        ASSERT_NE(frame, nullptr) << i;
+        EXPECT_TRUE(Near(frame->Row(0)[0], 40 * i)) << i;
+    }
+    EXPECT_EQ(source.Frame(6), nullptr);
+    EXPECT_EQ(source.Frame(-1), nullptr);
+}
+
+TEST_P(AviJpegSourceTest, WriterTakesTheReadableFilesAsFrames)
+{
+    TAviJpegSource source(Files, GetParam());
+    int skips = 0;
+    source.OnSkip = [&](const QString&, const QString&) { ++skips; };
+    TAviWriter writer;
+    writer.Width = 24;
+    writer.Height = 16;
+    writer.FileName = Dir.filePath(QStringLiteral("out.avi"));
+    writer.Write(source);
+    EXPECT_EQ(skips, 2);
+    TAviView v(writer.FileName);
+    ASSERT_TRUE(v.Ok()) << v.File.Error;
+    ASSERT_EQ(v.Chunks.size(), 4u);
+    const int grey[] = {0, 80, 120, 200};
+    for (int k = 0; k < 4; ++k)
+        EXPECT_TRUE(Near(v.Pixel(v.Chunks[k], 24, 16, 12, 8)[1], grey[k])) << k;
+}
+
+// A source destroyed while its prefetch still runs waits for it.
+TEST_P(AviJpegSourceTest, DestroyedWithAPrefetchUnderWay)
+{
+    for (int round = 0; round < 20; ++round) {
+        TAviJpegSource source(Files, GetParam());
+        ASSERT_NE(source.Frame(0), nullptr);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lookahead, AviJpegSourceTest, ::testing::Values(0, 1, 2, 5));

@@ -1,0 +1,492 @@
+#include "core/catalog/ClassExchange.h"
+
+#include "core/catalog/Strings.h"
+#include "core/catalog/XmlDocument.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QByteArray ExampleCam = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n"
+                              "<Webcam>\r\n"
+                              " <Url>http://</Url>\r\n"
+                              " <Referer/>\r\n"
+                              " <Name>New Webcam</Name>\r\n"
+                              " <Refresh>30</Refresh>\r\n"
+                              " <Homepage/>\r\n"
+                              " <Email/>\r\n"
+                              " <Cagegory>&#34;New Category&#34;</Cagegory>\r\n"
+                              "</Webcam>\r\n";
+
+const QByteArray ExampleCal =
+    "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n"
+    "<Category Name=\"Imported\">\r\n"
+    " <Category Name=\"New Category\">\r\n"
+    "  <Webcam Name=\"New Webcam\" Url=\"http://\" Referer=\"\" Refresh=\"30\" Homepage=\"\" "
+    "Email=\"\"/>\r\n"
+    " </Category>\r\n"
+    "</Category>\r\n";
+
+// A webcam as the editor's "Add Webcam" creates it.
+void MakeEditorWebcam(TCamWebcam& webcam)
+{
+    webcam.Name = QStringLiteral("New Webcam");
+    webcam.Url = QStringLiteral("http://");
+    webcam.Refresh = 30;
+}
+
+QStringList ChildNames(const TCamCategory& category)
+{
+    QStringList names;
+    for (int i = 0; i < category.Categories.Count(); ++i)
+        names.append(category.Categories.Items(i)->Name);
+    return names;
+}
+
+// Records what the import asks of the tray window.
+struct Recorder
+{
+    int Rebuilds = 0;
+    std::vector<std::pair<TCamWebcam*, bool>> Opened;
+    TImportCallbacks Callbacks()
+    {
+        return {[this](bool refreshChooser) {
+                    EXPECT_TRUE(refreshChooser);
+                    ++Rebuilds;
+                },
+                [this](TCamWebcam* webcam, bool apply) { Opened.emplace_back(webcam, apply); }};
+    }
+};
+
+QByteArray CamFile(const QByteArray& children)
+{
+    return "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Webcam>" + children + "</Webcam>";
+}
+
+class Exchange : public ::testing::Test
+{
+protected:
+    void SetUp() override { RestoreMessageDefaults(); }
+    void TearDown() override { RestoreMessageDefaults(); }
+
+    TImportResult Import(const QByteArray& bytes)
+    {
+        return TCamExchange::ImportBytes(bytes, root_, recorder_.Callbacks());
+    }
+
+    TCamCategory root_;
+    Recorder recorder_;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Export
+
+TEST_F(Exchange, CamExampleByteForByte)
+{
+    TCamWebcam webcam;
+    MakeEditorWebcam(webcam);
+    EXPECT_EQ(TCamExchange::BuildCamDocument(webcam, {"New Category"}), ExampleCam);
+
+    // A webcam at the top level writes an empty path; every element is written.
+    const QByteArray top = TCamExchange::BuildCamDocument(webcam, {});
+    EXPECT_TRUE(top.contains("\r\n <Cagegory/>\r\n"));
+    EXPECT_EQ(top.count("\r\n"), 10);
+}
+
+TEST_F(Exchange, CalExampleByteForByte)
+{
+    TCamCategory category;
+    category.Name = QStringLiteral("New Category");
+    MakeEditorWebcam(*category.Webcams.Add());
+    EXPECT_EQ(TCamExchange::BuildCalDocument({"Imported"}, category), ExampleCal);
+
+    // The same from the building blocks the editor uses.
+    auto element = TCamExchange::NewCalCategory(QStringLiteral("New Category"));
+    TCamWebcam webcam;
+    MakeEditorWebcam(webcam);
+    element->AddChild(TCamExchange::NewCalWebcam(webcam));
+    EXPECT_EQ(TCamExchange::BuildCalDocument({"Imported"}, std::move(element)), ExampleCal);
+}
+
+TEST_F(Exchange, NestedCategoryRoundTrip)
+{
+    // Export "C" below A, B: three nested Category elements; importing recreates the chain.
+    TCamCategory source;
+    TCamCategory* c = source.ForcePath("A,B,C");
+    TCamCategory* d = c->Categories.Add();
+    d->Name = "D";
+    TCamWebcam* webcam = d->Webcams.Add();
+    webcam->Url = "http://127.0.0.1/d.jpg";
+    webcam->Name = "D cam";
+    webcam->Refresh = 12;
+    webcam->LastId = 40; // not exchanged
+    c->Webcams.Add()->Url = "http://127.0.0.1/c.jpg";
+
+    const QByteArray bytes = TCamExchange::BuildCalDocument({"A", "B"}, *c);
+    EXPECT_TRUE(bytes.startsWith("<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n"
+                                 "<Category Name=\"A\">\r\n"
+                                 " <Category Name=\"B\">\r\n"
+                                 "  <Category Name=\"C\">\r\n"
+                                 "   <Category Name=\"D\">\r\n"));
+
+    EXPECT_EQ(Import(bytes), TImportResult::CategoryList);
+    TCamCategory* imported = root_.ForcePath("A,B,C");
+    EXPECT_EQ(root_.Categories.Count(), 1);
+    EXPECT_EQ(ChildNames(*imported), QStringList({"D"}));
+    ASSERT_EQ(imported->Webcams.Count(), 1);
+    const TCamWebcam* back = root_.FindWebcam("http://127.0.0.1/d.jpg");
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->Name, "D cam");
+    EXPECT_EQ(back->Refresh, 12);
+    EXPECT_EQ(back->LastId, 0);
+    EXPECT_EQ(recorder_.Rebuilds, 1) << "once for the whole list";
+    EXPECT_TRUE(recorder_.Opened.empty()) << "a category list opens nothing";
+}
+
+TEST_F(Exchange, WriteDocument)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("x.cam");
+    ASSERT_TRUE(TCamExchange::WriteDocument(path, ExampleCam));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), ExampleCam);
+
+    QString error;
+    QFile blocker(dir.filePath("file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    EXPECT_FALSE(TCamExchange::WriteDocument(dir.filePath("file/x.cam"), ExampleCam, &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Import of a single webcam
+
+TEST_F(Exchange, ExportedWebcamLandsInTheImportCategory)
+{
+    TCamWebcam* existing = root_.ForcePath("Imported")->Webcams.Add();
+    existing->Url = "http://";
+    EXPECT_EQ(Import(ExampleCam), TImportResult::Webcam);
+    EXPECT_EQ(ChildNames(root_), QStringList({"Imported"})) << "Cagegory is not Category";
+    TCamCategory* imported = root_.Categories.Items(0);
+    ASSERT_EQ(imported->Webcams.Count(), 2) << "no test for duplicates";
+    TCamWebcam* webcam = imported->Webcams.Items(1);
+    EXPECT_EQ(webcam->Name, "New Webcam");
+    EXPECT_EQ(webcam->Refresh, 30);
+    EXPECT_EQ(webcam->LastId, 0);
+    EXPECT_EQ(webcam->UserState, -1);
+    EXPECT_EQ(webcam->UserAlpha, 0) << "the window state of a new object";
+    EXPECT_EQ(recorder_.Rebuilds, 1);
+    ASSERT_EQ(recorder_.Opened.size(), 1u);
+    EXPECT_EQ(recorder_.Opened[0].first, webcam);
+    EXPECT_FALSE(recorder_.Opened[0].second);
+}
+
+TEST_F(Exchange, SingleWebcamRules)
+{
+    struct Row
+    {
+        const char* Name;
+        QByteArray Children;
+        bool Imported;
+        QStringList Path;
+        int Refresh;
+    };
+    const Row rows[] = {
+        {"path",
+         "<Url>u</Url><Name>n</Name><Category>Europe,Belgium</Category>",
+         true,
+         {"Europe", "Belgium"},
+         30},
+        {"quoted path",
+         "<Url>u</Url><Name>n</Name><category>&#34;A B&#34;</category>",
+         true,
+         {"A B"},
+         30},
+        {"empty path", "<Url>u</Url><Name>n</Name><Category/>", false, {}, 0},
+        {"blank path", "<Url>u</Url><Name>n</Name><Category>  </Category>", false, {}, 0},
+        {"no Url", "<Name>n</Name>", false, {}, 0},
+        {"empty Url", "<Url/><Name>n</Name>", false, {}, 0},
+        {"no Name", "<Url>u</Url>", false, {}, 0},
+        {"Refresh letters",
+         "<Url>u</Url><Name>n</Name><Refresh>abc</Refresh>",
+         true,
+         {"Imported"},
+         -1},
+        {"Refresh empty", "<Url>u</Url><Name>n</Name><Refresh/>", true, {"Imported"}, -1},
+        {"Refresh set", "<url>u</url><NAME>n</NAME><refresh>45</refresh>", true, {"Imported"}, 45},
+    };
+    for (const Row& row : rows) {
+        TCamCategory root;
+        Recorder recorder;
+        const TImportResult result =
+            TCamExchange::ImportBytes(CamFile(row.Children), root, recorder.Callbacks());
+        if (!row.Imported) {
+            EXPECT_EQ(result, TImportResult::Nothing) << row.Name;
+            EXPECT_EQ(root.Categories.Count(), 0) << row.Name;
+            EXPECT_EQ(recorder.Rebuilds, 0) << row.Name;
+            EXPECT_TRUE(recorder.Opened.empty()) << row.Name;
+            continue;
+        }
+        EXPECT_EQ(result, TImportResult::Webcam) << row.Name;
+        const TCamCategory* level = &root;
+        for (const QString& name : row.Path) {
+            ASSERT_EQ(level->Categories.Count(), 1) << row.Name;
+            level = level->Categories.Items(0);
+            EXPECT_EQ(level->Name, name) << row.Name;
+        }
+        ASSERT_EQ(level->Webcams.Count(), 1) << row.Name;
+        EXPECT_EQ(level->Webcams.Items(0)->Url, "u") << row.Name;
+        EXPECT_EQ(level->Webcams.Items(0)->Name, "n") << row.Name;
+        EXPECT_EQ(level->Webcams.Items(0)->Refresh, row.Refresh) << row.Name;
+    }
+}
+
+TEST_F(Exchange, TranslatedImportCategoryWithABlankMakesTwoLevels)
+{
+    ImportedCat = QStringLiteral("Imported webcams");
+    EXPECT_EQ(Import(CamFile("<Url>u</Url><Name>n</Name>")), TImportResult::Webcam);
+    EXPECT_EQ(ChildNames(root_), QStringList({"Imported"}));
+    EXPECT_EQ(ChildNames(*root_.Categories.Items(0)), QStringList({"webcams"}));
+}
+
+TEST_F(Exchange, SameWebcamTwiceGivesTwoEntries)
+{
+    const QByteArray file = CamFile("<Url>u</Url><Name>n</Name><Referer>r</Referer>"
+                                    "<Homepage>h</Homepage><Email>e</Email>");
+    Import(file);
+    Import(file);
+    const TCamCategory* imported = root_.FindCategory("Imported");
+    ASSERT_NE(imported, nullptr);
+    ASSERT_EQ(imported->Webcams.Count(), 2);
+    EXPECT_EQ(imported->Webcams.Items(1)->Referer, "r");
+    EXPECT_EQ(imported->Webcams.Items(1)->Homepage, "h");
+    EXPECT_EQ(imported->Webcams.Items(1)->Email, "e");
+    EXPECT_EQ(recorder_.Opened.size(), 2u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Import of a category list
+
+TEST_F(Exchange, CategoryListMergesWithoutDuplicatesInItsSubtree)
+{
+    // The same Url outside the imported category's subtree does not stop the import.
+    root_.Webcams.Add()->Url = "http://";
+    EXPECT_EQ(Import(ExampleCal), TImportResult::CategoryList);
+    EXPECT_EQ(Import(ExampleCal), TImportResult::CategoryList);
+    EXPECT_EQ(ChildNames(root_), QStringList({"Imported"}));
+    const TCamCategory* category = root_.ForcePath("Imported,\"New Category\"");
+    ASSERT_EQ(category->Webcams.Count(), 1) << "the second import adds nothing";
+    EXPECT_EQ(category->Webcams.Items(0)->Refresh, 30);
+    EXPECT_EQ(root_.Webcams.Count(), 1);
+    EXPECT_EQ(recorder_.Rebuilds, 2);
+}
+
+TEST_F(Exchange, CategoryListItemsAndAttributes)
+{
+    const QByteArray file =
+        "<Category Name=\"Top\">"
+        " <Webcam Url=\"a\" Name=\"A\" LastId=\"5\" UserLeft=\"3\" UserState=\"2\"/>"
+        " <Webcam Url=\"b\"/>"
+        " <webcam Url=\"skipped: lower case\"/>"
+        " <Cam Url=\"skipped: other name\"/>"
+        " <category Name=\"skipped\"/>"
+        " <Category><Webcam Url=\"a\"/></Category>"
+        "</Category>";
+    EXPECT_EQ(Import(file), TImportResult::CategoryList);
+    const TCamCategory* top = root_.FindCategory("Top");
+    ASSERT_NE(top, nullptr);
+    ASSERT_EQ(top->Webcams.Count(), 2);
+    const TCamWebcam* a = top->Webcams.Items(0);
+    EXPECT_EQ(a->LastId, 5);
+    EXPECT_EQ(a->UserLeft, 3);
+    EXPECT_EQ(a->UserState, 2);
+    EXPECT_EQ(a->StartState, 2);
+    const TCamWebcam* b = top->Webcams.Items(1);
+    EXPECT_EQ(b->Refresh, 30);
+    EXPECT_EQ(b->LastId, 0);
+    EXPECT_EQ(b->UserAlpha, -1);
+    EXPECT_EQ(ChildNames(*top), QStringList({""})) << "a nameless category";
+    EXPECT_EQ(top->Categories.Items(0)->Webcams.Count(), 1)
+        << "the search covers the sub-category, not its parent";
+}
+
+TEST_F(Exchange, DuplicateTestCoversTheTargetsSubtreeOnly)
+{
+    TCamCategory* first = root_.Categories.Add();
+    first->Name = "T";
+    TCamCategory* second = root_.Categories.Add();
+    second->Name = "T"; // a duplicate name: the first is the target
+    second->Webcams.Add()->Url = "w";
+    first->ForcePath("Old")->Webcams.Add()->Url = "old";
+
+    Import("<Category Name=\"T\">"
+           " <Webcam Url=\"old\"/>" // below T already
+           " <Category Name=\"S\"><Webcam Url=\"x\"/></Category>"
+           " <Webcam Url=\"x\"/>"                                  // now below T through S
+           " <Webcam Url=\"y\"/><Webcam Url=\"y\"/>"               // twice in the file
+           " <Webcam Url=\"w\"/>"                                  // only in the other T
+           " <Category Name=\"S2\"><Webcam Url=\"y\"/></Category>" // S2's subtree lacks y
+           "</Category>");
+    QStringList urls;
+    for (int i = 0; i < first->Webcams.Count(); ++i)
+        urls.append(first->Webcams.Items(i)->Url);
+    EXPECT_EQ(urls, QStringList({"y", "w"}));
+    EXPECT_EQ(first->FindCategory("S")->Webcams.Count(), 1);
+    ASSERT_NE(first->FindCategory("S2"), nullptr);
+    EXPECT_EQ(first->FindCategory("S2")->Webcams.Count(), 1);
+    EXPECT_EQ(second->Webcams.Count(), 1);
+    EXPECT_EQ(root_.Categories.Count(), 2);
+}
+
+TEST_F(Exchange, RootElementDecides)
+{
+    struct Row
+    {
+        const char* Name;
+        QByteArray Bytes;
+        TImportResult Result;
+    };
+    const Row rows[] = {
+        {"lower-case category", "<category Name=\"x\"/>", TImportResult::Nothing},
+        {"lower-case webcam", "<webcam><Url>u</Url><Name>n</Name></webcam>",
+         TImportResult::Nothing},
+        {"foreign root", "<Options><Category Name=\"x\"/></Options>", TImportResult::Nothing},
+        {"category list", "<Category Name=\"x\"/>", TImportResult::CategoryList},
+    };
+    for (const Row& row : rows) {
+        TCamCategory root;
+        Recorder recorder;
+        EXPECT_EQ(TCamExchange::ImportBytes(row.Bytes, root, recorder.Callbacks()), row.Result)
+            << row.Name;
+        EXPECT_EQ(root.Categories.Count(), row.Result == TImportResult::Nothing ? 0 : 1)
+            << row.Name;
+    }
+
+    // The extension plays no part.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("list.cam");
+    ASSERT_TRUE(TCamExchange::WriteDocument(path, ExampleCal));
+    EXPECT_EQ(TCamExchange::ImportFile(path, root_, recorder_.Callbacks()),
+              TImportResult::CategoryList);
+    EXPECT_NE(root_.FindWebcam("http://"), nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bad files
+
+TEST_F(Exchange, DamagedFilesImportNothingOrWhatCameBefore)
+{
+    // A category list cut short: the part before the fault is merged.
+    const QByteArray cut = "<Category Name=\"Top\"><Webcam Url=\"a\"/><Category Name=\"Sub\">"
+                           "<Webcam Url=\"b\"/><Webcam Url=\"c";
+    EXPECT_EQ(Import(cut), TImportResult::Partial);
+    const TCamCategory* top = root_.FindCategory("Top");
+    ASSERT_NE(top, nullptr);
+    EXPECT_NE(top->FindWebcam("a"), nullptr);
+    EXPECT_NE(top->FindWebcam("b"), nullptr);
+    EXPECT_EQ(top->FindWebcam("c"), nullptr);
+
+    // A single webcam cut short: nothing (its fields may be cut).
+    TCamCategory other;
+    Recorder recorder;
+    EXPECT_EQ(TCamExchange::ImportBytes(ExampleCam.left(ExampleCam.indexOf("<Cagegory")), other,
+                                        recorder.Callbacks()),
+              TImportResult::Nothing);
+    EXPECT_EQ(other.Categories.Count(), 0);
+    EXPECT_TRUE(recorder.Opened.empty());
+
+    for (const QByteArray& bytes :
+         {QByteArray(), QByteArray("not xml at all"), QByteArray("\xff\xfe\x00\x01garbage", 11)}) {
+        TCamCategory root;
+        EXPECT_EQ(TCamExchange::ImportBytes(bytes, root, recorder.Callbacks()),
+                  TImportResult::Nothing);
+        EXPECT_EQ(root.Categories.Count(), 0);
+    }
+}
+
+TEST_F(Exchange, OversizedFileIsRefusedWithoutReadingIt)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("huge.cal");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("<Category Name=\"huge\">");
+        ASSERT_TRUE(file.resize(MaxXmlFileSize + 1)); // sparse: quick to make
+    }
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(TCamExchange::ImportFile(path, root_, recorder_.Callbacks()), TImportResult::Nothing);
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_EQ(root_.Categories.Count(), 0);
+
+    EXPECT_EQ(TCamExchange::ImportFile(dir.filePath("missing.cal"), root_, recorder_.Callbacks()),
+              TImportResult::Nothing);
+    EXPECT_EQ(TCamExchange::ImportFile(dir.path(), root_, recorder_.Callbacks()),
+              TImportResult::Nothing);
+}
+
+TEST_F(Exchange, DeepNestingKeepsWhatCameBefore)
+{
+    QByteArray bytes;
+    for (int i = 0; i < 300; ++i)
+        bytes += "<Category Name=\"L" + QByteArray::number(i) + "\"><Webcam Url=\"u" +
+                 QByteArray::number(i) + "\"/>";
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(Import(bytes), TImportResult::Partial);
+    EXPECT_LT(timer.elapsed(), 5000);
+    // Categories deeper than the import limit are not created, so the settings file written
+    // afterwards stays readable.
+    int depth = 0;
+    for (const TCamCategory* level = &root_; level->Categories.Count() > 0;
+         level = level->Categories.Items(0))
+        ++depth;
+    EXPECT_EQ(depth, MaxImportCategoryDepth);
+    EXPECT_NE(root_.FindWebcam("u0"), nullptr);
+    EXPECT_NE(root_.FindWebcam(QStringLiteral("u%1").arg(MaxImportCategoryDepth - 1)), nullptr);
+    EXPECT_EQ(root_.FindWebcam(QStringLiteral("u%1").arg(MaxImportCategoryDepth)), nullptr);
+
+    // A single webcam whose path is deeper than the limit imports nothing.
+    QByteArray path;
+    for (int i = 0; i <= MaxImportCategoryDepth; ++i)
+        path += "p" + QByteArray::number(i) + ",";
+    TCamCategory other;
+    Recorder recorder;
+    EXPECT_EQ(TCamExchange::ImportBytes(
+                  CamFile("<Url>u</Url><Name>n</Name><Category>" + path + "</Category>"), other,
+                  recorder.Callbacks()),
+              TImportResult::Nothing);
+    EXPECT_EQ(other.Categories.Count(), 0);
+}
+
+TEST_F(Exchange, EntityBombImportsOnlyWhatCameBefore)
+{
+    QByteArray bytes = "<?xml version=\"1.0\"?>\n<!DOCTYPE Category [\n"
+                       " <!ENTITY a \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\">\n";
+    const char* names = "abcdefghij";
+    for (int level = 1; level < 10; ++level) {
+        bytes += QByteArray(" <!ENTITY ") + names[level] + " \"";
+        for (int i = 0; i < 10; ++i)
+            bytes += QByteArray("&") + names[level - 1] + ";";
+        bytes += "\">\n";
+    }
+    bytes += "]>\n<Category Name=\"Top\"><Webcam Url=\"before\"/>"
+             "<Webcam Url=\"&j;\" Name=\"&j;\"/><Webcam Url=\"after\"/></Category>";
+    QElapsedTimer timer;
+    timer.start();
+    const TImportResult result = Import(bytes);
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_EQ(result, TImportResult::Partial);
+    EXPECT_NE(root_.FindWebcam("before"), nullptr);
+    EXPECT_EQ(root_.FindWebcam("after"), nullptr);
+    ASSERT_NE(root_.FindCategory("Top"), nullptr);
+    EXPECT_EQ(root_.FindCategory("Top")->Webcams.Count(), 1);
+}

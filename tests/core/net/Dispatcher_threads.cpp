@@ -1,0 +1,161 @@
+// The hand-over of calls to the UI thread, and the exit sequence.
+#include "TestHttpServer.h"
+#include "ThreadTestUtil.h"
+#include "core/net/ClassDispatcher.h"
+#include "core/net/ClassHttp.h"
+#include "core/net/ClassHttpClient.h"
+#include "core/net/ClassWorker.h"
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(DispatcherTest, CallRunsOnTheUiThreadAndPublishesBothWays)
+{
+    TDispatcher dispatcher;
+    const std::thread::id ui = std::this_thread::get_id();
+    int sharedValue = 0; // plain memory: the hand-over must order the accesses
+    std::thread::id ranOn;
+    std::atomic<bool> returned{false};
+    bool callResult = false;
+    std::thread worker([&] {
+        sharedValue = 1;
+        callResult = dispatcher.Call([&] {
+            ranOn = std::this_thread::get_id();
+            sharedValue = sharedValue * 10 + 2;
+        });
+        sharedValue = sharedValue * 10 + 3;
+        returned = true;
+    });
+    ASSERT_TRUE(PumpUntil([&] { return returned.load(); }));
+    worker.join();
+    EXPECT_TRUE(callResult);
+    EXPECT_EQ(ranOn, ui);
+    EXPECT_EQ(sharedValue, 123);
+}
+
+TEST(DispatcherTest, CallOnTheUiThreadRunsAtOnceAndExceptionsAreSwallowed)
+{
+    TDispatcher dispatcher;
+    int runs = 0;
+    EXPECT_TRUE(dispatcher.Call([&] { ++runs; }));
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(dispatcher.Call([] { throw std::runtime_error("handler failed"); }));
+
+    std::atomic<bool> done{false};
+    bool result = false;
+    std::thread worker([&] {
+        result = dispatcher.Call([] { throw 42; });
+        done = true;
+    });
+    ASSERT_TRUE(PumpUntil([&] { return done.load(); }));
+    worker.join();
+    EXPECT_TRUE(result);
+}
+
+TEST(DispatcherTest, CloseReleasesWaitingCallsAndRefusesLaterOnes)
+{
+    TDispatcher dispatcher;
+    std::atomic<bool> ran{false};
+    // The UI thread does not pump: the worker waits until Close lets it go.
+    auto waiting =
+        std::async(std::launch::async, [&] { return dispatcher.Call([&] { ran = true; }); });
+    EXPECT_EQ(waiting.wait_for(100ms), std::future_status::timeout);
+    dispatcher.Close();
+    ASSERT_EQ(waiting.wait_for(5s), std::future_status::ready);
+    EXPECT_FALSE(waiting.get());
+    PumpFor(20);
+    EXPECT_FALSE(ran.load());
+
+    auto later =
+        std::async(std::launch::async, [&] { return dispatcher.Call([&] { ran = true; }); });
+    ASSERT_EQ(later.wait_for(5s), std::future_status::ready);
+    EXPECT_FALSE(later.get());
+    EXPECT_FALSE(dispatcher.Call([&] { ran = true; })); // on the UI thread too
+    EXPECT_FALSE(ran.load());
+    EXPECT_TRUE(dispatcher.IsClosed());
+}
+
+TEST(DispatcherTest, ManyWorkersInterleave)
+{
+    TDispatcher dispatcher;
+    int total = 0; // touched on the UI thread only
+    std::atomic<int> finished{0};
+    std::vector<std::thread> workers;
+    for (int w = 0; w < 4; ++w)
+        workers.emplace_back([&] {
+            for (int i = 0; i < 200; ++i)
+                dispatcher.Call([&] { ++total; });
+            ++finished;
+        });
+    ASSERT_TRUE(PumpUntil([&] { return finished.load() == 4; }));
+    for (std::thread& t : workers)
+        t.join();
+    EXPECT_EQ(total, 800);
+}
+
+// The exit sequence ends every worker quickly, wherever it is: in a transfer that would take 20 s
+// to time out, in a hand-over the UI thread never serves, or in its countdown.
+TEST(ShutdownTest, EndsWorkersInTransferHandOverAndWait)
+{
+    TTestHttpServer stalling([](const TTestRequest&) {
+        TTestResponse r;
+        r.Body = MakeBody(10000);
+        r.Mode = TTestResponse::StallAfterHeaders;
+        r.StallAfter = 10;
+        return r;
+    });
+    TTestHttpServer normal([](const TTestRequest& request) {
+        TTestResponse r;
+        r.Body = MakeBody(1000);
+        r.Headers = {{"Last-Modified", HttpDate(1700000000 + request.Number)}};
+        return r;
+    });
+    auto dispatcher = std::make_shared<TDispatcher>();
+    int events = 0;
+
+    auto inTransfer = THttpThread::Create(dispatcher);
+    inTransfer->Url = stalling.Url();
+    inTransfer->ReadTimeoutMs = 20000;
+    inTransfer->Interval = 0;
+
+    auto inWait = THttpThread::Create(dispatcher);
+    inWait->Url = normal.Url();
+    inWait->Interval = 3600;
+    inWait->OnImage = [&](THttpThread&) { ++events; };
+    inWait->OnTick = [&](THttpThread&) { ++events; };
+
+    auto inHandOver = THttpThread::Create(dispatcher);
+    inHandOver->Url = normal.Url();
+    inHandOver->Interval = 0;
+    inHandOver->OnImage = [&](THttpThread&) { ++events; };
+
+    inTransfer->Start();
+    inWait->Start();
+    ASSERT_TRUE(PumpUntil([&] { return events >= 2 && stalling.Requests() >= 1; }));
+    inHandOver->Start(); // its first hand-over finds the UI thread busy below
+    PumpFor(0);
+    ASSERT_TRUE(PumpUntil([&] { return normal.Requests() >= 2; }));
+    inTransfer.reset();
+    inWait.reset();
+    inHandOver.reset();
+    EXPECT_EQ(RunningWorkers(), 3);
+
+    const int eventsBefore = events;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(ShutdownWorkers(dispatcher.get(), 10s));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_EQ(RunningWorkers(), 0);
+    PumpFor(50);
+    EXPECT_LE(events, eventsBefore + 1);
+
+    THttpClient::ResetAbort();
+}
+
+} // namespace

@@ -1,0 +1,70 @@
+// Pure rules of the fetch layer: the countdown step and Last-Modified dates.
+#include "core/net/ClassHttp.h"
+#include "core/net/ClassHttpClient.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(CountdownTest, OneSecondLater)
+{
+    struct TRow
+    {
+        int Countdown, Interval, Expected;
+    };
+    const TRow rows[] = {
+        {5, 5, 4},    // plain step
+        {1, 5, 0},    // last step
+        {58, 60, 57}, // interval unchanged
+        {58, 5, 4},   // lowered: the wait shortens at once
+        {4, 60, 3},   // raised: this wait is not lengthened
+        {10, 0, -1},  // lowered to 0: ends with -1
+        {10, -1, -2}, // lowered below 0
+        {3, 3, 2},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.Countdown << " " << row.Interval);
+        EXPECT_EQ(CountdownAfterSecond(row.Countdown, row.Interval), row.Expected);
+    }
+}
+
+TEST(HttpDateTest, ParsesTheThreeHttpFormsAsLocalTime)
+{
+    const QDateTime expected = QDateTime(QDate(1994, 11, 6), QTime(8, 49, 37), Qt::UTC);
+    for (const char* text : {"Sun, 06 Nov 1994 08:49:37 GMT", "Sunday, 06-Nov-94 08:49:37 GMT",
+                             "Sun Nov  6 08:49:37 1994", "  Sun, 06 Nov 1994 08:49:37 GMT  "}) {
+        SCOPED_TRACE(text);
+        const QDateTime parsed = ParseHttpDate(text);
+        ASSERT_TRUE(parsed.isValid());
+        EXPECT_EQ(parsed.timeSpec(), Qt::LocalTime);
+        EXPECT_EQ(parsed.toSecsSinceEpoch(), expected.toSecsSinceEpoch());
+    }
+    for (const char* text : {"", "   ", "yesterday", "not a date at all", "Sun, 99 Foo"}) {
+        SCOPED_TRACE(text);
+        EXPECT_FALSE(ParseHttpDate(text).isValid());
+    }
+}
+
+TEST(HttpDateTest, AbsentDatesEqualOnlyEachOther)
+{
+    const QDateTime absent;
+    const QDateTime a = QDateTime::fromSecsSinceEpoch(1700000000);
+    const QDateTime sameInstantUtc = QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC);
+    const QDateTime b = QDateTime::fromSecsSinceEpoch(1700000001);
+    const QDateTime epoch = QDateTime::fromSecsSinceEpoch(0);
+    struct TRow
+    {
+        QDateTime Left, Right;
+        bool Same;
+    };
+    const TRow rows[] = {
+        {absent, absent, true},    {absent, a, false}, {a, absent, false},     {a, a, true},
+        {a, sameInstantUtc, true}, {a, b, false},      {absent, epoch, false},
+    };
+    for (const TRow& row : rows) {
+        EXPECT_EQ(SameHttpDate(row.Left, row.Right), row.Same)
+            << row.Left.toString().toStdString() << " / " << row.Right.toString().toStdString();
+    }
+}
+
+} // namespace

@@ -1,0 +1,417 @@
+// The viewer's fetch thread against servers on 127.0.0.1 that count connections, requests and
+// body bytes.
+#include "TestHttpServer.h"
+#include "ThreadTestUtil.h"
+#include "core/net/ClassHttp.h"
+#include "core/catalog/ProxySettings.h"
+
+#include <atomic>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A webcam whose image changes with every request: new Last-Modified each time.
+TTestResponse ChangingImage(const TTestRequest& request)
+{
+    TTestResponse r;
+    r.Body = MakeBody(3000, char('a' + request.Number % 5));
+    r.Headers = {{"Last-Modified", HttpDate(1700000000LL + request.Number)}};
+    return r;
+}
+
+// What the viewer would see, in order. Recorded on the UI thread only.
+struct TRecorder
+{
+    std::vector<std::string> Events;
+    std::vector<int> Ticks;
+    std::vector<QByteArray> Images;
+    std::vector<QDateTime> ImageDates;
+    std::vector<qint64> ImageLengths;
+    int ProgressCalls = 0;
+    qint64 LastReceived = 0;
+
+    void Attach(THttpThread& t)
+    {
+        t.OnTick = [this](THttpThread& th) {
+            Ticks.push_back(th.Countdown);
+            Events.push_back("tick " + std::to_string(th.Countdown));
+        };
+        t.OnProgress = [this](THttpThread& th) {
+            ++ProgressCalls;
+            LastReceived = th.Received;
+        };
+        t.OnImage = [this](THttpThread& th) {
+            Images.push_back(th.Body);
+            ImageDates.push_back(th.LastModified);
+            ImageLengths.push_back(th.ContentLength);
+            Events.push_back("image");
+        };
+    }
+    // Ticks between the first and the second image.
+    std::vector<int> TicksOfFirstWait() const
+    {
+        std::vector<int> result;
+        bool inWait = false;
+        for (const std::string& e : Events) {
+            if (e == "image") {
+                if (inWait)
+                    break;
+                inWait = true;
+            } else if (inWait) {
+                result.push_back(std::stoi(e.substr(5)));
+            }
+        }
+        return result;
+    }
+};
+
+class HttpThreadTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { Dispatcher = std::make_shared<TDispatcher>(); }
+    void TearDown() override
+    {
+        if (Thread) {
+            Thread->ClearEvents();
+            Thread->Terminate();
+            Thread.reset();
+        }
+        EXPECT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }, 15000));
+        PublishProxySettings({});
+    }
+
+    // The owner's way to stop: clear the slots, ask to terminate, forget. Then wait for the end so
+    // that the next case starts clean.
+    void Stop()
+    {
+        if (Thread) {
+            Thread->ClearEvents();
+            Thread->Terminate();
+            Thread.reset();
+        }
+        ASSERT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }));
+    }
+
+    std::shared_ptr<THttpThread> Make(const QString& url, int interval, int tickMs = 2)
+    {
+        Thread = THttpThread::Create(Dispatcher);
+        Thread->Url = url;
+        Thread->Interval = interval;
+        Thread->Tick = std::chrono::milliseconds(tickMs);
+        Recorder.Attach(*Thread);
+        return Thread;
+    }
+
+    std::shared_ptr<TDispatcher> Dispatcher;
+    std::shared_ptr<THttpThread> Thread;
+    TRecorder Recorder;
+};
+
+TEST_F(HttpThreadTest, TicksCountDownTheIntervalBetweenFetches)
+{
+    struct TRow
+    {
+        int Interval;
+        std::vector<int> Ticks;
+    };
+    const std::vector<TRow> rows = {
+        {5, {5, 4, 3, 2, 1, 0}},
+        {0, {0}},
+        {-1, {10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}}, // a negative interval at the start means 10
+        {1, {1, 0}},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.Interval);
+        TTestHttpServer server(ChangingImage);
+        Recorder = TRecorder();
+        Make(server.Url(), row.Interval);
+        Thread->Start();
+        ASSERT_TRUE(PumpUntil([&] { return Recorder.Images.size() >= 2; }));
+        EXPECT_EQ(Recorder.TicksOfFirstWait(), row.Ticks);
+        EXPECT_EQ(Recorder.Events.front(), "image"); // the first fetch comes before any tick
+        Stop();
+    }
+}
+
+TEST_F(HttpThreadTest, IntervalChangedDuringTheWait)
+{
+    // Lowered from 60 to 5 at the tick of 58: the wait goes on from 4 at once.
+    {
+        TTestHttpServer server(ChangingImage);
+        Make(server.Url(), 60);
+        Thread->OnTick = [this](THttpThread& t) {
+            Recorder.Events.push_back("tick " + std::to_string(t.Countdown));
+            if (t.Countdown == 58)
+                t.Interval = 5;
+        };
+        Thread->Start();
+        ASSERT_TRUE(PumpUntil([&] { return Recorder.Images.size() >= 2; }));
+        EXPECT_EQ(Recorder.TicksOfFirstWait(), (std::vector<int>{60, 59, 58, 4, 3, 2, 1, 0}));
+        Stop();
+    }
+    // Raised from 5 to 60 at the tick of 4: this wait is not lengthened, the next one is.
+    {
+        Recorder = TRecorder();
+        TTestHttpServer server(ChangingImage);
+        Make(server.Url(), 5);
+        Thread->OnTick = [this](THttpThread& t) {
+            Recorder.Events.push_back("tick " + std::to_string(t.Countdown));
+            if (t.Countdown == 4)
+                t.Interval = 60;
+        };
+        Thread->Start();
+        ASSERT_TRUE(PumpUntil([&] { return Recorder.Events.size() >= 9; }));
+        const std::vector<std::string> expected = {"image",  "tick 5", "tick 4", "tick 3", "tick 2",
+                                                   "tick 1", "tick 0", "image",  "tick 60"};
+        EXPECT_EQ(std::vector<std::string>(Recorder.Events.begin(), Recorder.Events.begin() + 9),
+                  expected);
+        Stop();
+    }
+    // Lowered below zero during the wait: the final tick carries the negative count.
+    {
+        Recorder = TRecorder();
+        TTestHttpServer server(ChangingImage);
+        Make(server.Url(), 3);
+        Thread->OnTick = [this](THttpThread& t) {
+            Recorder.Events.push_back("tick " + std::to_string(t.Countdown));
+            if (t.Countdown == 3)
+                t.Interval = -1;
+        };
+        Thread->Start();
+        ASSERT_TRUE(PumpUntil([&] { return Recorder.Events.size() >= 4; }));
+        EXPECT_EQ(Recorder.Events[1], "tick 3");
+        EXPECT_EQ(Recorder.Events[2], "tick -2");
+        EXPECT_EQ(Recorder.Events[3], "image");
+    }
+}
+
+TEST_F(HttpThreadTest, TerminationDuringTheWaitRaisesNoFurtherTick)
+{
+    TTestHttpServer server(ChangingImage);
+    Make(server.Url(), 5, 20);
+    Thread->OnTick = [this](THttpThread& t) {
+        Recorder.Ticks.push_back(t.Countdown);
+        if (t.Countdown == 3)
+            t.Terminate();
+    };
+    Thread->Start();
+    Thread.reset(); // the owner forgets it; it ends by itself
+    ASSERT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }));
+    PumpFor(100);
+    EXPECT_EQ(Recorder.Ticks, (std::vector<int>{5, 4, 3}));
+    EXPECT_EQ(Recorder.Images.size(), 1u);
+    EXPECT_EQ(server.Requests(), 1);
+}
+
+TEST_F(HttpThreadTest, TerminationDuringADownloadStillDeliversTheImageOnce)
+{
+    const std::string body = MakeBody(4096);
+    TTestHttpServer server([&](const TTestRequest&) {
+        TTestResponse r;
+        r.Body = body;
+        r.Mode = TTestResponse::Trickle;
+        r.TrickleChunk = 512;
+        r.TrickleDelayMs = 10;
+        r.Headers = {{"Last-Modified", HttpDate(1700000000)}};
+        return r;
+    });
+    Make(server.Url(), 0);
+    std::vector<qint64> received;
+    Thread->OnProgress = [&](THttpThread& t) {
+        received.push_back(t.Received);
+        t.Terminate();
+    };
+    Thread->Start();
+    ASSERT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }));
+    ASSERT_EQ(Recorder.Images.size(), 1u);
+    EXPECT_EQ(Recorder.Images[0], QByteArray::fromStdString(body));
+    EXPECT_EQ(Recorder.ImageLengths[0], 4096);
+    EXPECT_TRUE(Recorder.Ticks.empty());
+    ASSERT_GE(received.size(), 2u);
+    // Progress in pieces of at most 1024 bytes, then once more with the whole length.
+    for (size_t i = 1; i < received.size(); ++i)
+        EXPECT_LE(received[i] - received[i - 1], 1024);
+    EXPECT_EQ(received.back(), 4096);
+    EXPECT_EQ(server.Requests(), 1);
+}
+
+TEST_F(HttpThreadTest, ConnectionKeptUpToTwentySecondsAndClosedAbove)
+{
+    struct TRow
+    {
+        int Interval;
+        bool Kept;
+    };
+    for (const TRow row : {TRow{20, true}, TRow{21, false}, TRow{0, true}}) {
+        SCOPED_TRACE(row.Interval);
+        TTestHttpServer server(ChangingImage);
+        Recorder = TRecorder();
+        Make(server.Url(), row.Interval, 1);
+        Thread->Start();
+        ASSERT_TRUE(PumpUntil([&] { return Recorder.Images.size() >= 3; }));
+        Stop();
+        EXPECT_GE(server.Requests(), 3);
+        EXPECT_EQ(server.Connections(), row.Kept ? 1 : server.Requests());
+    }
+}
+
+TEST_F(HttpThreadTest, UnchangedImageIsNotDownloadedAgainAndPausesASecond)
+{
+    const std::string body = MakeBody(5000);
+    std::mutex mutex;
+    std::vector<std::chrono::steady_clock::time_point> arrivals;
+    TTestHttpServer server([&](const TTestRequest&) {
+        {
+            std::lock_guard lock(mutex);
+            arrivals.push_back(std::chrono::steady_clock::now());
+        }
+        TTestResponse r;
+        r.Body = body;
+        r.Headers = {{"Last-Modified", HttpDate(1700000000)}};
+        r.HeaderGapMs = 400; // the body follows only if the client keeps listening
+        return r;
+    });
+    const int tickMs = 150;
+    Make(server.Url(), 0, tickMs);
+    Thread->Start();
+    ASSERT_TRUE(PumpUntil([&] { return server.Requests() >= 4; }));
+    Stop();
+
+    EXPECT_EQ(Recorder.Images.size(), 1u);
+    EXPECT_EQ(server.BodyBytes(), (long long)body.size()); // one body, however often it polled
+    EXPECT_GE(server.Withheld(), 2);
+    std::lock_guard lock(mutex);
+    // After an unchanged answer the thread pauses one (shortened) second before the next request.
+    for (size_t i = 2; i < arrivals.size(); ++i)
+        EXPECT_GE(arrivals[i] - arrivals[i - 1], std::chrono::milliseconds(tickMs - 5));
+}
+
+TEST_F(HttpThreadTest, ResponseWithoutDateAndLengthIsReadOnceThenTakenAsUnchanged)
+{
+    const std::string body = MakeBody(2000);
+    TTestHttpServer server([&](const TTestRequest&) {
+        TTestResponse r;
+        r.Body = body;
+        r.Mode = TTestResponse::Close; // neither Last-Modified nor Content-Length
+        r.HeaderGapMs = 400;
+        return r;
+    });
+    Make(server.Url(), 0, 5);
+    Thread->Start();
+    ASSERT_TRUE(PumpUntil([&] { return server.Requests() >= 3; }));
+    Stop();
+    ASSERT_EQ(Recorder.Images.size(), 1u);
+    EXPECT_EQ(Recorder.Images[0], QByteArray::fromStdString(body));
+    EXPECT_FALSE(Recorder.ImageDates[0].isValid());
+    EXPECT_EQ(Recorder.ImageLengths[0], -1);
+    EXPECT_EQ(server.BodyBytes(), (long long)body.size());
+}
+
+TEST_F(HttpThreadTest, FailedFetchesReportNothingAndTheCountdownGoesOn)
+{
+    struct TRow
+    {
+        const char* Name;
+        int Status;
+        std::vector<std::pair<std::string, std::string>> Headers;
+    };
+    const std::vector<TRow> rows = {
+        {"not found", 404, {}},
+        {"redirect", 302, {{"Location", "/other.jpg"}}},
+        {"ok with a Location", 200, {{"Location", "/other.jpg"}}},
+        {"not modified", 304, {}},
+        {"server error", 500, {}},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.Name);
+        TTestHttpServer server([&](const TTestRequest&) {
+            TTestResponse r;
+            r.Status = row.Status;
+            r.Headers = row.Headers;
+            if (row.Status != 304)
+                r.Body = "<html>nothing here</html>";
+            return r;
+        });
+        Recorder = TRecorder();
+        Make(server.Url(), 1);
+        Thread->Start();
+        ASSERT_TRUE(PumpUntil([&] { return server.Requests() >= 3; }));
+        Stop();
+        EXPECT_TRUE(Recorder.Images.empty());
+        EXPECT_EQ(Recorder.ProgressCalls, 0);
+        EXPECT_GE(Recorder.Ticks.size(), 4u); // 1, 0 after each attempt
+        // Each failure drops the connection.
+        EXPECT_EQ(server.Connections(), server.Requests());
+    }
+}
+
+TEST_F(HttpThreadTest, ServerThatStallsAfterTheHeadersTimesOut)
+{
+    std::atomic<int> served{0};
+    TTestHttpServer server([&](const TTestRequest&) {
+        TTestResponse r;
+        r.Body = MakeBody(3000);
+        r.Headers = {{"Last-Modified", HttpDate(1700000000 + ++served)}};
+        if (served == 1) {
+            r.Mode = TTestResponse::StallAfterHeaders;
+            r.StallAfter = 100;
+        }
+        return r;
+    });
+    Make(server.Url(), 0);
+    Thread->ReadTimeoutMs = 1000;
+    Thread->Start();
+    // The stalled fetch fails after the read time-out; the next one brings an image.
+    ASSERT_TRUE(PumpUntil([&] { return Recorder.Images.size() >= 1; }, 15000));
+    EXPECT_GE(server.Requests(), 2);
+    EXPECT_EQ(Recorder.Images[0].size(), 3000);
+    EXPECT_GE(server.Connections(), 2); // the stalled connection was dropped
+}
+
+TEST_F(HttpThreadTest, ProxyReceivesAbsoluteRequestsWithItsCredentials)
+{
+    const std::string body = MakeBody(1500);
+    TTestHttpServer proxy([&](const TTestRequest&) {
+        TTestResponse r;
+        r.Body = body;
+        return r;
+    });
+    PublishProxySettings({QStringLiteral("127.0.0.1"), proxy.Port(), QStringLiteral("viewer"),
+                          QStringLiteral("s3cret:x")});
+    // Nothing listens at the webcam's own address: only the proxy can answer.
+    Make(QStringLiteral("http://127.0.0.1:9/cams/one.jpg"), 0);
+    Thread->Referer = QStringLiteral("http://example.invalid/page.html");
+    Thread->Start();
+    ASSERT_TRUE(PumpUntil([&] { return Recorder.Images.size() >= 1; }));
+    EXPECT_EQ(Recorder.Images[0], QByteArray::fromStdString(body));
+    const std::vector<TTestRequest> log = proxy.Log();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log[0].Method, "GET");
+    EXPECT_EQ(log[0].Target, "http://127.0.0.1:9/cams/one.jpg");
+    EXPECT_EQ(log[0].Headers.at("proxy-authorization"),
+              "Basic " + QByteArray("viewer:s3cret:x").toBase64().toStdString());
+    EXPECT_EQ(log[0].Headers.at("referer"), "http://example.invalid/page.html");
+
+    // Switched off in the options: the next fetch goes direct (and here finds nobody).
+    PublishProxySettings({});
+    const int before = proxy.Requests();
+    PumpFor(200);
+    EXPECT_LE(proxy.Requests(), before + 1);
+}
+
+TEST_F(HttpThreadTest, RefererOnlyWhenSet)
+{
+    TTestHttpServer server(ChangingImage);
+    Make(server.Url(), 0);
+    Thread->Start();
+    ASSERT_TRUE(PumpUntil([&] { return Recorder.Images.size() >= 1; }));
+    EXPECT_EQ(server.Log()[0].Headers.count("referer"), 0u);
+}
+
+} // namespace

@@ -1,0 +1,251 @@
+// The thumbnail thread as the mosaic and the chooser drive it, against servers on 127.0.0.1.
+#include "TestHttpServer.h"
+#include "ThreadTestUtil.h"
+#include "core/net/ClassMire.h"
+
+#include <gtest/gtest.h>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// An owner in the mosaic's manner: a list of TCamInfo walked round and round; each answer is
+// stored back so that the next round's unchanged-image test can use it.
+struct TMosaicOwner
+{
+    std::vector<TCamInfo> Cams;
+    std::vector<std::pair<int, int>> Results; // (Index, Data size) per OnImage
+    std::vector<std::string> Calls;
+    int Rounds = 0;
+    int StopAfterAttempts = -1; // OnNext stops the thread after this many attempts
+
+    void Attach(TMireThread& t)
+    {
+        t.Index = -1;
+        t.OnImage = [this](TMireThread& th) { Image(th); };
+        t.OnNext = [this](TMireThread& th) { Next(th); };
+        Next(t);
+    }
+    void Image(TMireThread& t)
+    {
+        Calls.push_back("image");
+        Results.emplace_back(t.Index, int(t.Data.size()));
+        TCamInfo& cam = Cams[size_t(t.Index)];
+        if (!t.Data.isEmpty()) {
+            cam.Online = true;
+            cam.Image = TBitmap(1, 1);
+        }
+        cam.LastModified = t.LastModified;
+        cam.ContentLength = t.ContentLength;
+    }
+    void Next(TMireThread& t)
+    {
+        Calls.push_back("next");
+        if (StopAfterAttempts >= 0 && int(Results.size()) >= StopAfterAttempts) {
+            t.Terminate();
+            return;
+        }
+        t.Index = (t.Index + 1) % int(Cams.size());
+        if (t.Index == 0)
+            ++Rounds;
+        const TCamInfo& cam = Cams[size_t(t.Index)];
+        t.Url = cam.Url;
+        t.Referer = cam.Referer;
+        t.LastModified = cam.LastModified;
+        t.ContentLength = cam.ContentLength;
+    }
+};
+
+class MireThreadTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { Dispatcher = std::make_shared<TDispatcher>(); }
+    void TearDown() override
+    {
+        if (Thread) {
+            Thread->ClearEvents();
+            Thread->Terminate();
+            Thread.reset();
+        }
+        EXPECT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }, 15000));
+    }
+    void Start(TMosaicOwner& owner)
+    {
+        Thread = TMireThread::Create(Dispatcher);
+        Thread->ReadTimeoutMs = 1000;
+        Thread->Tick = 1h; // the thumbnail thread never waits: a tick used anywhere would hang
+        owner.Attach(*Thread);
+        Thread->Start();
+    }
+    static TCamInfo Cam(const QString& url)
+    {
+        TCamWebcam entry;
+        entry.Name = QStringLiteral("cam");
+        entry.Url = url;
+        return TCamInfo(entry);
+    }
+
+    std::shared_ptr<TDispatcher> Dispatcher;
+    std::shared_ptr<TMireThread> Thread;
+};
+
+// Paths: /a.jpg and /b.jpg fixed images with date and length, /missing 404, /stall stalls.
+TTestResponse Cams(const TTestRequest& request)
+{
+    TTestResponse r;
+    if (request.Target == "/a.jpg") {
+        r.Body = MakeBody(1000, 'a');
+        r.Headers = {{"Last-Modified", HttpDate(1700000000)}};
+    } else if (request.Target == "/b.jpg") {
+        r.Body = MakeBody(2000, 'b');
+        r.Headers = {{"Last-Modified", HttpDate(1700000100)}};
+    } else if (request.Target == "/stall.jpg") {
+        r.Body = MakeBody(3000, 's');
+        r.Mode = TTestResponse::StallAfterHeaders;
+        r.StallAfter = 10;
+    } else {
+        r.Status = 404;
+        r.Body = "no";
+    }
+    r.HeaderGapMs = 400;
+    return r;
+}
+
+TEST_F(MireThreadTest, EveryAttemptGivesBothCallbacksAndUnchangedImagesAreSkipped)
+{
+    TTestHttpServer server(Cams);
+    TMosaicOwner owner;
+    owner.Cams = {Cam(server.Url("/a.jpg")), Cam(server.Url("/missing")),
+                  Cam(server.Url("/b.jpg"))};
+    owner.StopAfterAttempts = 9; // three rounds
+    Start(owner);
+    Thread.reset(); // OnNext ends it
+    ASSERT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }));
+
+    const std::vector<std::pair<int, int>> expected = {
+        {0, 1000}, {1, 0}, {2, 2000}, // first round: both images read, the 404 empty
+        {0, 0},    {1, 0}, {2, 0},    // later rounds: unchanged, not downloaded
+        {0, 0},    {1, 0}, {2, 0},
+    };
+    EXPECT_EQ(owner.Results, expected);
+    ASSERT_EQ(owner.Calls.size(), 1u + 2u * 9u);
+    for (size_t i = 1; i < owner.Calls.size(); i += 2) {
+        EXPECT_EQ(owner.Calls[i], "image");
+        EXPECT_EQ(owner.Calls[i + 1], "next");
+    }
+    // One body per image; the 404 page and the unchanged images were dropped after the headers.
+    EXPECT_EQ(server.BodyBytes(), 3000);
+    EXPECT_EQ(server.Requests(), 9);
+    // A failed attempt leaves the owner's values as they were; a read one brings the response's.
+    EXPECT_EQ(owner.Cams[0].ContentLength, 1000);
+    EXPECT_EQ(owner.Cams[0].LastModified.toSecsSinceEpoch(), 1700000000);
+    EXPECT_EQ(owner.Cams[1].ContentLength, 0);
+    EXPECT_FALSE(owner.Cams[1].LastModified.isValid());
+    EXPECT_FALSE(owner.Cams[1].Online);
+    EXPECT_TRUE(owner.Cams[2].Online);
+}
+
+TEST_F(MireThreadTest, ChooserValuesAbandonOnlyAnUndatedEmptyResponse)
+{
+    // The chooser passes "no date" and 0: every real image is downloaded.
+    struct TRow
+    {
+        const char* Name;
+        std::vector<std::pair<std::string, std::string>> Headers;
+        std::string Body;
+        TTestResponse::TMode Mode;
+        int Expected;
+    };
+    const std::vector<TRow> rows = {
+        {"dated",
+         {{"Last-Modified", HttpDate(1700000000)}},
+         MakeBody(500),
+         TTestResponse::Normal,
+         500},
+        {"undated with length", {}, MakeBody(700), TTestResponse::Normal, 700},
+        {"undated without length", {}, MakeBody(300), TTestResponse::Close, 300},
+        {"undated, length 0", {}, "", TTestResponse::Normal, -1},
+        {"unreadable date, length 0",
+         {{"Last-Modified", "garbage"}},
+         "",
+         TTestResponse::Normal,
+         -1},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.Name);
+        TTestHttpServer server([&](const TTestRequest&) {
+            TTestResponse r;
+            r.Headers = row.Headers;
+            r.Body = row.Body;
+            r.Mode = row.Mode;
+            return r;
+        });
+        TMosaicOwner owner;
+        owner.Cams = {Cam(server.Url())};
+        owner.StopAfterAttempts = 1;
+        std::vector<QByteArray> data;
+        bool completed = false;
+        Thread = TMireThread::Create(Dispatcher);
+        owner.Attach(*Thread);
+        Thread->OnImage = [&](TMireThread& t) {
+            owner.Image(t);
+            data.push_back(t.Data);
+            completed = t.ContentLength != 0 || t.LastModified.isValid();
+        };
+        Thread->Start();
+        Thread.reset();
+        ASSERT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }));
+        ASSERT_EQ(data.size(), 1u);
+        if (row.Expected < 0) {
+            EXPECT_TRUE(data[0].isEmpty());
+            EXPECT_FALSE(completed);
+        } else {
+            EXPECT_EQ(data[0].size(), row.Expected);
+            EXPECT_TRUE(completed);
+        }
+    }
+}
+
+TEST_F(MireThreadTest, FailuresStillGiveBothCallbacksAndTheLoopGoesOn)
+{
+    TTestHttpServer server(Cams);
+    TMosaicOwner owner;
+    // A webcam that stalls (read time-out), one at a closed port, one that answers.
+    owner.Cams = {Cam(server.Url("/stall.jpg")), Cam(QStringLiteral("http://127.0.0.1:9/x.jpg")),
+                  Cam(QStringLiteral("ftp://127.0.0.1/x.jpg")), Cam(server.Url("/a.jpg"))};
+    owner.StopAfterAttempts = 4;
+    Start(owner);
+    Thread.reset();
+    ASSERT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }, 15000));
+    const std::vector<std::pair<int, int>> expected = {{0, 0}, {1, 0}, {2, 0}, {3, 1000}};
+    EXPECT_EQ(owner.Results, expected);
+}
+
+TEST_F(MireThreadTest, StopDuringARequestFindsNoCallbacks)
+{
+    TTestHttpServer server([](const TTestRequest&) {
+        TTestResponse r;
+        r.Body = MakeBody(4000);
+        r.Mode = TTestResponse::Trickle;
+        r.TrickleChunk = 200;
+        r.TrickleDelayMs = 10;
+        return r;
+    });
+    TMosaicOwner owner;
+    owner.Cams = {Cam(server.Url())};
+    Start(owner);
+    ASSERT_TRUE(PumpUntil([&] { return server.Requests() >= 1; }));
+    // The owner closes: clears the callbacks, asks to stop, forgets the thread.
+    Thread->ClearEvents();
+    Thread->Terminate();
+    Thread.reset();
+    ASSERT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }));
+    EXPECT_TRUE(owner.Results.empty());
+    EXPECT_EQ(owner.Calls, std::vector<std::string>{"next"}); // only the owner's own first call
+    EXPECT_EQ(server.Requests(), 1);
+}
+
+} // namespace

@@ -1,0 +1,218 @@
+#include "core/rules/ViewerGeometry.h"
+
+#include <gtest/gtest.h>
+
+using namespace ViewerGeometry;
+
+TEST(ViewerGeometry, RoundsHalvesToEven)
+{
+    struct Row { double in; int out; };
+    for (const Row& r : {Row{150.5, 150}, Row{151.5, 152}, Row{270.67, 271}, Row{-2.5, -2},
+                         Row{0.49, 0}, Row{1e12, INT_MAX}, Row{-1e12, INT_MIN}})
+        EXPECT_EQ(RoundHalfEven(r.in), r.out) << r.in;
+}
+
+TEST(ViewerGeometry, ZoomRectFitsAndCentresTheBitmap)
+{
+    struct Row { QSize control; QSize bitmap; QRect rect; };
+    const Row rows[] = {
+        // sy < sx: the height fills, centred horizontally
+        {{300, 203}, {640, 480}, {14, 0, 271, 203}},
+        // exactly twice the size
+        {{640, 480}, {320, 240}, {0, 0, 640, 480}},
+        // odd width: (301 - 150) div 2 = 75
+        {{301, 150}, {100, 100}, {75, 0, 150, 150}},
+        // sx < sy: the width fills, centred vertically
+        {{800, 800}, {1920, 1080}, {0, 175, 800, 450}},
+        // bw x s = 150.5 rounds to 150 (half to even), 151.5 to 152
+        {{301, 1000}, {2, 1}, {0, 425, 301, 150}},
+        {{303, 1000}, {2, 1}, {0, 424, 303, 152}},
+        // empty bitmap: scale 1, empty rectangle in the middle
+        {{300, 200}, {0, 0}, {150, 100, 0, 0}},
+        // empty control
+        {{0, 0}, {640, 480}, {0, 0, 0, 0}},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(ZoomRect(r.control, r.bitmap), r.rect) << r.control.width() << "x"
+                                                         << r.control.height();
+}
+
+TEST(ViewerGeometry, CanResizeAppliesMinimumAndProportion)
+{
+    const QSize screen(1920, 1080);
+    struct Row
+    {
+        const char* what;
+        QSize proposed;
+        ResizeContext context;
+        QSize size;
+        bool record;
+    };
+    const Row rows[] = {
+        {"minimum only", {100, 120}, {{640, 480}, screen, false, false, true, true}, {150, 150},
+         true},
+        {"free resize keeps the size", {500, 300}, {{640, 480}, screen, false}, {500, 300}, true},
+        // pw = 78.125, ph = 281 * 100 / 480 = 58.54: p = pw, 500 x 375 + 19
+        {"proportional, status shown", {500, 300}, {{640, 480}, screen, true, false, true, true},
+         {500, 394}, true},
+        {"proportional, no status bar", {500, 300}, {{640, 480}, screen, true, false, true, false},
+         {500, 375}, true},
+        {"already proportional", {640, 499}, {{640, 480}, screen, true, false, true, true},
+         {640, 499}, true},
+        {"taller drag wins", {200, 400}, {{400, 200}, screen, true, false, true, false},
+         {800, 400}, true},
+        {"larger than the screen gives the screen", {1900, 300},
+         {{1000, 1000}, screen, true, false, true, true}, {1920, 1080}, false},
+        {"while resizing by program only the minimum", {500, 300},
+         {{640, 480}, screen, true, true, true, true}, {500, 300}, true},
+        {"maximised: only the minimum", {1920, 1080}, {{640, 480}, screen, true, false, false, true},
+         {1920, 1080}, true},
+        {"no image yet: no proportion", {500, 300}, {{0, 0}, screen, true, false, true, true},
+         {500, 300}, true},
+        {"half-way rounding to even", {151, 150}, {{2, 1}, screen, true, false, true, false},
+         {300, 150}, true},
+    };
+    for (const Row& r : rows) {
+        const ResizeResult got = CanResize(r.proposed, r.context);
+        EXPECT_EQ(got.Size, r.size) << r.what;
+        EXPECT_EQ(got.Record, r.record) << r.what;
+    }
+}
+
+TEST(ViewerGeometry, SizeCommandsAskForTheirClientSizes)
+{
+    struct Row { SizeCommand command; QSize image; QSize size; };
+    const Row rows[] = {
+        {SizeCommand::S300x200, {640, 480}, {300, 200}},
+        {SizeCommand::S600x400, {0, 0}, {600, 400}},
+        {SizeCommand::Half, {641, 481}, {320, 240}},
+        {SizeCommand::Full, {641, 481}, {641, 481}},
+        // 101 x 1.5 = 151.5 -> 152, 99 x 1.5 = 148.5 -> 148
+        {SizeCommand::OneAndHalf, {101, 99}, {152, 148}},
+        {SizeCommand::OneAndHalf, {640, 480}, {960, 720}},
+        {SizeCommand::Double, {320, 241}, {640, 482}},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(SizeCommandClient(r.command, r.image), r.size) << int(r.command);
+}
+
+TEST(ViewerGeometry, SizeCaptionShowsZoomAndOuterSize)
+{
+    struct Row { QSize area; QSize image; QSize outer; const char* caption; };
+    const Row rows[] = {
+        {{300, 203}, {600, 400}, {308, 253}, "50% (308*253)"},
+        {{640, 461}, {640, 480}, {640, 480}, "96% (640*480)"},
+        {{1280, 960}, {640, 480}, {1280, 979}, "200% (1280*979)"},
+        {{300, 200}, {0, 0}, {300, 219}, "0% (300*219)"},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(SizeCaption(r.area, r.image, r.outer), QString::fromLatin1(r.caption));
+}
+
+TEST(ViewerGeometry, CountdownTextPicksTheMessage)
+{
+    const QString many = QStringLiteral("%d seconds");
+    const QString one = QStringLiteral("1 second");
+    const QString zero = QStringLiteral("Checking...");
+    struct Row { int n; QString timeLeft; const char* text; };
+    const Row rows[] = {
+        {5, many, "5 seconds"},
+        {2, many, "2 seconds"},
+        {1, many, "1 second"},
+        {0, many, "Checking..."},
+        {-1, many, "-1 seconds"},
+        {-2, many, "-2 seconds"},
+        // a translated text: only the first %d is replaced, other percent signs stay
+        {3, QStringLiteral("noch %d s (%s) %d"), "noch 3 s (%s) %d"},
+        {4, QStringLiteral("bald"), "bald"},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(CountdownText(r.n, r.timeLeft, one, zero), QString::fromLatin1(r.text)) << r.n;
+}
+
+TEST(ViewerGeometry, CentresTruncatingTowardZero)
+{
+    EXPECT_EQ(CenteredPosition({1920, 1080}, {308, 253}), QPoint(806, 413));
+    EXPECT_EQ(CenteredPosition({1921, 1081}, {300, 200}), QPoint(810, 440));
+    // a window larger than the screen: -1.5 truncates to -1, not -2
+    EXPECT_EQ(CenteredPosition({800, 600}, {803, 603}), QPoint(-1, -1));
+}
+
+TEST(ViewerGeometry, MagnetSnapsEdgesWithin15Pixels)
+{
+    const QRect work(0, 30, 1920, 1050); // a panel of 30 pixels at the top
+    struct Row { QRect frame; QPoint pos; };
+    const Row rows[] = {
+        {{400, 400, 300, 200}, {400, 400}},        // far from every edge
+        {{15, 400, 300, 200}, {0, 400}},           // left edge 15 away snaps
+        {{16, 400, 300, 200}, {16, 400}},          // 16 away stays
+        {{-10, 400, 300, 200}, {0, 400}},          // beyond the edge snaps back
+        {{400, 44, 300, 200}, {400, 30}},          // top edge of the work area, not the screen
+        {{1610, 400, 300, 200}, {1620, 400}},      // right edge 10 away
+        {{400, 868, 300, 200}, {400, 880}},        // bottom edge 12 away
+        {{1625, 870, 300, 200}, {1620, 880}},      // corner
+        {{5, 400, 1925, 200}, {0, 400}},           // both edges close: the left one wins
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(MagnetPosition(r.frame, work), r.pos) << r.frame.x() << "," << r.frame.y();
+}
+
+TEST(ViewerGeometry, OpacityStepsStayInRange)
+{
+    EXPECT_EQ(AlphaStep(255, 5), 255);
+    EXPECT_EQ(AlphaStep(252, 5), 255);
+    EXPECT_EQ(AlphaStep(3, -5), 0);
+    int alpha = 255;
+    int presses = 0;
+    while (alpha > 0) {
+        alpha = AlphaStep(alpha, -5);
+        ++presses;
+    }
+    EXPECT_EQ(presses, 51);
+}
+
+TEST(ViewerGeometry, CustomIntervalKeepsTheCurrentOneUnlessAnInteger)
+{
+    struct Row { const char* text; int value; };
+    for (const Row& r : {Row{"15", 15}, Row{" 7 ", 7}, Row{"0", 0}, Row{"-3", -3},
+                         Row{"abc", 30}, Row{"", 30}, Row{"12s", 30}, Row{"1.5", 30},
+                         Row{"99999999999", 30}})
+        EXPECT_EQ(ParseInterval(QString::fromLatin1(r.text), 30), r.value) << r.text;
+}
+
+TEST(ViewerGeometry, EdgeResizeMovesOnlyTheDraggedEdges)
+{
+    const QSize size(300, 200);
+    struct EdgeRow { QPoint pos; int edges; };
+    for (const EdgeRow& r : {EdgeRow{{150, 100}, 0}, EdgeRow{{0, 100}, EdgeLeft},
+                             EdgeRow{{299, 100}, EdgeRight}, EdgeRow{{150, 0}, EdgeTop},
+                             EdgeRow{{296, 199}, EdgeRight | EdgeBottom},
+                             EdgeRow{{3, 3}, EdgeLeft | EdgeTop}, EdgeRow{{4, 4}, 0}})
+        EXPECT_EQ(EdgesAt(r.pos, size), r.edges) << r.pos.x() << "," << r.pos.y();
+
+    const QRect start(100, 100, 300, 200);
+    EXPECT_EQ(DragFrame(start, EdgeRight | EdgeBottom, {50, -20}), QRect(100, 100, 350, 180));
+    EXPECT_EQ(DragFrame(start, EdgeLeft | EdgeTop, {50, -20}), QRect(150, 80, 250, 220));
+    EXPECT_EQ(DragFrame(start, 0, {50, -20}), start);
+    // the size rule changed the size: the dragged edge moves, the opposite one stays put
+    EXPECT_EQ(AnchorFrame(start, EdgeLeft | EdgeTop, {150, 150}), QRect(250, 150, 150, 150));
+    EXPECT_EQ(AnchorFrame(start, EdgeRight | EdgeBottom, {150, 150}), QRect(100, 100, 150, 150));
+}
+
+TEST(ViewerGeometry, SiteAddressGetsAWebSchemeWhenItHasNone)
+{
+    struct Row { const char* in; const char* out; };
+    const Row rows[] = {
+        {"http://cam.example.org/", "http://cam.example.org/"},
+        {"HTTPS://cam.example.org", "HTTPS://cam.example.org"},
+        {"www.example.org", "http://www.example.org"},
+        {"  www.example.org/a b ", "http://www.example.org/a b"},
+        {"example.org:8080/cam", "http://example.org:8080/cam"},
+        // a scheme other than the web's stays as it is: the desktop layer refuses it
+        {"file:///etc/passwd", "file:///etc/passwd"},
+        {"javascript:alert(1)", "javascript:alert(1)"},
+        {"", ""},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(SiteAddress(QString::fromLatin1(r.in)), QString::fromLatin1(r.out)) << r.in;
+}
