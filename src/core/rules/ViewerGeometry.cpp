@@ -131,6 +131,58 @@ QPoint MagnetPosition(const QRect& frame, const QRect& workArea, int distance)
             snapAxis(frame.y(), frame.height(), workArea.y(), workArea.height(), distance)};
 }
 
+int AreaHoldingMost(const QRect& frame, const QList<QRect>& areas)
+{
+    int best = -1;
+    qint64 bestArea = 0;
+    for (int i = 0; i < areas.size(); ++i) {
+        const QRect common = frame.intersected(areas[i]);
+        const qint64 area = common.isEmpty() ? 0 : qint64(common.width()) * common.height();
+        if (area > bestArea) {
+            bestArea = area;
+            best = i;
+        }
+    }
+    if (best >= 0 || areas.isEmpty())
+        return best;
+    // Off every screen: the nearest one by the distance between the centres.
+    qint64 bestDistance = 0;
+    const QPoint centre = frame.center();
+    for (int i = 0; i < areas.size(); ++i) {
+        const QPoint d = areas[i].center() - centre;
+        const qint64 distance = qint64(d.x()) * d.x() + qint64(d.y()) * d.y();
+        if (best < 0 || distance < bestDistance) {
+            bestDistance = distance;
+            best = i;
+        }
+    }
+    return best;
+}
+
+namespace {
+// Start of a span of length inside [areaStart, areaStart + areaLength), moved as little as needed;
+// the span is no longer than the area.
+int insideAxis(int start, int length, int areaStart, int areaLength)
+{
+    const int areaEnd = areaStart + areaLength;
+    if (start + length > areaEnd)
+        start = areaEnd - length;
+    return std::max(start, areaStart);
+}
+} // namespace
+
+QRect KeepOnScreen(const QRect& frame, const QList<QRect>& areas)
+{
+    const int index = AreaHoldingMost(frame, areas);
+    if (index < 0)
+        return frame;
+    const QRect area = areas[index];
+    const int w = std::min(frame.width(), area.width());
+    const int h = std::min(frame.height(), area.height());
+    return {insideAxis(frame.x(), w, area.x(), area.width()),
+            insideAxis(frame.y(), h, area.y(), area.height()), w, h};
+}
+
 int AlphaStep(int alpha, int delta)
 {
     return std::clamp(alpha + delta, 0, 255);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -29,11 +30,11 @@ QRect ZoomRect(QSize controlSize, QSize bitmapSize);
 // What the size rule needs to know about the window besides the proposed size.
 struct ResizeContext
 {
-    QSize Image;          // the bitmap shown; 0 x 0 before the first image
-    QSize Screen;         // the screen the window is on
+    QSize Image;  // the bitmap shown; 0 x 0 before the first image
+    QSize Screen; // the screen the window is on
     bool Proportional = false;
-    bool Resizing = false;     // the program itself is changing the size or state
-    bool StateNormal = true;   // not maximised
+    bool Resizing = false;   // the program itself is changing the size or state
+    bool StateNormal = true; // not maximised
     bool StatusShown = true;
 };
 
@@ -51,7 +52,15 @@ struct ResizeResult
 ResizeResult CanResize(QSize proposed, const ResizeContext& context);
 
 // The size commands of the viewer and the client size each asks for.
-enum class SizeCommand { S300x200, S600x400, Half, Full, OneAndHalf, Double };
+enum class SizeCommand
+{
+    S300x200,
+    S600x400,
+    Half,
+    Full,
+    OneAndHalf,
+    Double
+};
 QSize SizeCommandClient(SizeCommand command, QSize image);
 
 // Caption of the size button after the user resized the window: the zoom in percent (the smaller
@@ -73,6 +82,16 @@ QPoint CenteredPosition(QSize screenSize, QSize windowSize);
 // (left, top) wins when both are close.
 QPoint MagnetPosition(const QRect& frame, const QRect& workArea, int distance = MagnetDistance);
 
+// Of the screens' work areas, the index of the one that holds the largest part of frame; when
+// none holds any of it, the one whose centre lies nearest to the frame's centre. -1 without areas.
+int AreaHoldingMost(const QRect& frame, const QList<QRect>& areas);
+
+// Where a window of frame goes so that it lies wholly on a screen: inside the work area that holds
+// most of it (AreaHoldingMost), its width and height first reduced to the area's when larger, then
+// moved by the least distance that brings it inside. A frame already inside is returned as it
+// stands; without areas too.
+QRect KeepOnScreen(const QRect& frame, const QList<QRect>& areas);
+
 // Window opacity after one step of Ctrl+Up (+5) or Ctrl+Down (-5), kept within 0..255.
 int AlphaStep(int alpha, int delta);
 
@@ -81,7 +100,13 @@ int AlphaStep(int alpha, int delta);
 int ParseInterval(const QString& text, int current);
 
 // Edges of the window's border under a point; a combination of these flags, 0 for the inside.
-enum Edge { EdgeLeft = 1, EdgeTop = 2, EdgeRight = 4, EdgeBottom = 8 };
+enum Edge
+{
+    EdgeLeft = 1,
+    EdgeTop = 2,
+    EdgeRight = 4,
+    EdgeBottom = 8
+};
 int EdgesAt(QPoint pos, QSize size, int border = ResizeBorder);
 
 // The frame proposed while the user drags the given edges by delta from the frame start.

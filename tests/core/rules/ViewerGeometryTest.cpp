@@ -216,3 +216,31 @@ TEST(ViewerGeometry, SiteAddressGetsAWebSchemeWhenItHasNone)
     for (const Row& r : rows)
         EXPECT_EQ(SiteAddress(QString::fromLatin1(r.in)), QString::fromLatin1(r.out)) << r.in;
 }
+
+TEST(ViewerGeometry, KeepOnScreenMovesIntoTheScreenHoldingMostAndShrinksWhatDoesNotFit)
+{
+    // A laptop panel with a larger monitor to its right, its work area under a 30-pixel top bar.
+    const QList<QRect> areas = {QRect(0, 0, 1280, 800), QRect(1280, 30, 1920, 1050)};
+    struct Row
+    {
+        const char* what;
+        QRect frame;
+        QRect placed;
+    };
+    const Row rows[] = {
+        {"inside stays", {100, 100, 320, 240}, {100, 100, 320, 240}},
+        {"over the corner, mostly the monitor", {1100, 700, 320, 240}, {1280, 700, 320, 240}},
+        // 1920 x 1080 at 100% with its status bar, opened on the panel: reduced to the panel
+        {"larger than the panel", {0, 0, 1920, 1099}, {0, 0, 1280, 800}},
+        {"larger, mostly on the monitor", {200, 100, 1920, 1099}, {1280, 30, 1920, 1050}},
+        {"mostly on the panel, over its bottom", {100, 700, 320, 240}, {100, 560, 320, 240}},
+        {"across both, mostly the monitor", {1200, 100, 320, 240}, {1280, 100, 320, 240}},
+        {"above the monitor's work area", {2000, 0, 320, 240}, {2000, 30, 320, 240}},
+        {"screen gone: nearest one", {5000, 2000, 320, 240}, {2880, 840, 320, 240}},
+        {"left of everything", {-900, 10, 320, 240}, {0, 10, 320, 240}},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(KeepOnScreen(r.frame, areas), r.placed) << r.what;
+    EXPECT_EQ(KeepOnScreen(QRect(-50, -50, 10, 10), {}), QRect(-50, -50, 10, 10));
+    EXPECT_EQ(AreaHoldingMost(QRect(0, 0, 10, 10), {}), -1);
+}
