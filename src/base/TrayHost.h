@@ -18,6 +18,10 @@ public:
     virtual void RebuildTrayMenu(bool refreshChooser = true) = 0;
     // Opens the catalogue editor (the chooser's Edit command).
     virtual void EditList() = 0;
+    // The one road to Options.xml: writes the settings. A failure is logged and reported to the
+    // user, once until a save succeeds again. True when the file was written (or, inside a
+    // command over all viewers, when the save was put off to the command's end).
+    virtual bool SaveOptions() = 0;
 };
 
 // The tray window of this process; null before it exists and after it is gone.

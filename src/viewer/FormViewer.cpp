@@ -1,12 +1,14 @@
 #include "viewer/FormViewer.h"
 
 #include "base/ActionLink.h"
-#include "core/image/ClassArchive.h"
+#include "base/TrayHost.h"
+#include "core/Log.h"
 #include "core/catalog/ClassCategories.h"
-#include "core/net/ClassHttp.h"
 #include "core/catalog/ClassViewer.h"
-#include "core/image/JpegCodec.h"
 #include "core/catalog/Strings.h"
+#include "core/image/ClassArchive.h"
+#include "core/image/JpegCodec.h"
+#include "core/net/ClassHttp.h"
 #include "core/rules/ViewerGeometry.h"
 #include "platform/Desktop.h"
 #include "viewer/PvImage.h"
@@ -15,7 +17,9 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QLabel>
@@ -26,6 +30,7 @@
 #include <QProgressBar>
 #include <QSaveFile>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QToolButton>
 #include <QWindow>
 #include <chrono>
@@ -189,8 +194,7 @@ void TfoViewer::CreateStatusBar()
     SpeedButton2->setGeometry(PanelWidth0 + PanelWidth1 + 17, 1, 16, StatusBarHeight - 2);
 }
 
-QAction* TfoViewer::AddAction(const QString& name, const QString& caption,
-                              const QKeySequence& key)
+QAction* TfoViewer::AddAction(const QString& name, const QString& caption, const QKeySequence& key)
 {
     auto* action = new QAction(caption, this);
     action->setObjectName(name);
@@ -210,8 +214,8 @@ void TfoViewer::CreateActions()
     // The commands carry their own names; the context menu's items (actHide1 runs actHide) are
     // linked to them, so a language file may translate either.
     actHide = AddAction(QStringLiteral("actHide"), tr("&Hide"), QKeySequence(Qt::Key_Escape));
-    actSnooze = AddAction(QStringLiteral("actSnooze"), tr("&Snooze"),
-                          QKeySequence(shift | Qt::Key_Escape));
+    actSnooze =
+        AddAction(QStringLiteral("actSnooze"), tr("&Snooze"), QKeySequence(shift | Qt::Key_Escape));
     actRefresh = AddAction(QStringLiteral("actRefresh"), tr("&Refresh"), QKeySequence(Qt::Key_F5));
     actStopRefresh = AddAction(QStringLiteral("actStopRefresh"), tr("&Stop Refreshing"),
                                QKeySequence(ctrl | Qt::Key_Escape));
@@ -221,8 +225,8 @@ void TfoViewer::CreateActions()
     actProportional = AddAction(QStringLiteral("actProportional"), tr("Proportional Resize"),
                                 QKeySequence(ctrl | Qt::Key_R));
     actProportional->setCheckable(true);
-    actStatus = AddAction(QStringLiteral("actStatus"), tr("Show Status"),
-                          QKeySequence(ctrl | Qt::Key_U));
+    actStatus =
+        AddAction(QStringLiteral("actStatus"), tr("Show Status"), QKeySequence(ctrl | Qt::Key_U));
     actStatus->setCheckable(true);
     actStatus->setChecked(true);
     actClose = AddAction(QStringLiteral("actClose"), tr("&Close"), QKeySequence(ctrl | Qt::Key_F4));
@@ -260,8 +264,8 @@ void TfoViewer::CreateActions()
     SizePopup->setObjectName(QStringLiteral("SizePopup"));
     QList<QAction*> sizeActions;
     for (const SizeItem& item : sizeItems) {
-        QAction* a = AddAction(QString::fromLatin1(item.Name), QString::fromLatin1(item.Caption),
-                               item.Key);
+        QAction* a =
+            AddAction(QString::fromLatin1(item.Name), QString::fromLatin1(item.Caption), item.Key);
         connect(a, &QAction::triggered, this, item.Slot);
         sizeActions.append(a);
     }
@@ -277,10 +281,10 @@ void TfoViewer::CreateActions()
     fillSizeMenu(SizePopup);
 
     // Commands without a menu item.
-    QAction* actSave = AddAction(QStringLiteral("actSave"), tr("Save"),
-                                 QKeySequence(ctrl | Qt::Key_S));
-    QAction* actAlphaUp = AddAction(QStringLiteral("actAlphaUp"), tr("Opacity Up"),
-                                    QKeySequence(ctrl | Qt::Key_Up));
+    QAction* actSave =
+        AddAction(QStringLiteral("actSave"), tr("Save"), QKeySequence(ctrl | Qt::Key_S));
+    QAction* actAlphaUp =
+        AddAction(QStringLiteral("actAlphaUp"), tr("Opacity Up"), QKeySequence(ctrl | Qt::Key_Up));
     QAction* actAlphaDown = AddAction(QStringLiteral("actAlphaDown"), tr("Opacity Down"),
                                       QKeySequence(ctrl | Qt::Key_Down));
     actSite = AddAction(QStringLiteral("actSite"), tr("Surf to Website"), {});
@@ -327,8 +331,8 @@ void TfoViewer::CreateActions()
             intervalMenu->addSeparator();
             continue;
         }
-        QAction* a = AddAction(QString::fromLatin1(item.Name), QString::fromLatin1(item.Caption),
-                               item.Key);
+        QAction* a =
+            AddAction(QString::fromLatin1(item.Name), QString::fromLatin1(item.Caption), item.Key);
         a->setProperty("Interval", item.Value);
         // Items that do not take the mark leave the current mark where it is.
         a->setCheckable(item.Marks);
@@ -393,8 +397,10 @@ void TfoViewer::SetupWebcam(const TCamWebcam& cam, bool applySavedState)
         g.setWidth(std::max(c.UserWidth, MinimumSize));
     if (c.UserHeight != -1)
         g.setHeight(std::max(c.UserHeight, MinimumSize));
-    if (c.UserTop != -1 || c.UserLeft != -1 || c.UserWidth != -1 || c.UserHeight != -1)
+    if (c.UserTop != -1 || c.UserLeft != -1 || c.UserWidth != -1 || c.UserHeight != -1) {
         FImageCount = 1;
+        Sized = true;
+    }
     if (c.UserTop == -1 && c.UserLeft == -1) {
         const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
         const QRect sg = s ? s->geometry() : QRect(0, 0, 1024, 768);
@@ -403,6 +409,8 @@ void TfoViewer::SetupWebcam(const TCamWebcam& cam, bool applySavedState)
     Resizing = true;
     setGeometry(g);
     Resizing = false;
+    // The saved place may be on a screen that is gone, or larger than the screen it is on now.
+    KeepOnScreen();
 
     if (c.UserRefresh >= 0)
         ViewerCam->Refresh = c.UserRefresh;
@@ -452,18 +460,18 @@ std::vector<TCamWebcam> TfoViewer::OpenWebcams()
 
 void TfoViewer::ShowAgain()
 {
-    ViewerCam->UserState = CamStateShown;
-    show();
-    raise();
-    activateWindow();
+    RestoreWindow();
 }
 
 void TfoViewer::RestoreWindow()
 {
+    // Shown from now on, also for the next start: a window left hidden in the record would come
+    // back hidden although it was on screen at Exit.
+    ViewerCam->UserState = CamStateShown;
+    FSnoozed = false;
     show();
     raise();
     activateWindow();
-    FSnoozed = false;
 }
 
 void TfoViewer::SetTickMilliseconds(int ms)
@@ -537,9 +545,9 @@ void TfoViewer::actRefreshCustomExecute()
 {
     bool ok = false;
     QPointer<TfoViewer> self(this);
-    const QString text = QInputDialog::getText(this, RefreshTitle, RefreshCaption,
-                                               QLineEdit::Normal,
-                                               QString::number(ViewerCam->Refresh), &ok);
+    const QString text =
+        QInputDialog::getText(this, RefreshTitle, RefreshCaption, QLineEdit::Normal,
+                              QString::number(ViewerCam->Refresh), &ok);
     // The window may have gone while the box was open.
     if (!self || !ok)
         return;
@@ -559,8 +567,8 @@ QString TfoViewer::CountdownText() const
 
 void TfoViewer::ShowCountdown(int countdown)
 {
-    Panel0->setText(ViewerGeometry::CountdownText(countdown, TimeLeft, TimeLeftOne,
-                                                  TestingRefresh));
+    Panel0->setText(
+        ViewerGeometry::CountdownText(countdown, TimeLeft, TimeLeftOne, TestingRefresh));
 }
 
 void TfoViewer::ShowProgress(int received, int contentLength)
@@ -587,22 +595,31 @@ void TfoViewer::ImageArrived(const QByteArray& body)
         ViewerCam->UserState = CamStateShown;
     }
     ProgressBar->hide();
+    bool decodedOk = false;
     if (!body.isEmpty()) {
         TBitmap decoded;
-        if (JpegCodec::Decode(body, decoded)) {
+        decodedOk = JpegCodec::Decode(body, decoded);
+        if (decodedOk) {
             std::swap(CamImage->Bitmap(), decoded);
             CamImage->BitmapChanged();
             if (CamViewer && CamViewer->SaveImages)
-                Archive::ArchiveImage(body, ViewerCam->Name, ViewerCam->LastId,
-                                      CamViewer->SavePath, CamViewer->SubDirectory);
+                Archive::ArchiveImage(body, ViewerCam->Name, ViewerCam->LastId, CamViewer->SavePath,
+                                      CamViewer->SubDirectory);
+        } else {
+            qCInfo(lcImage) << "viewer" << ViewerCam->Url << "received" << body.size()
+                            << "bytes that do not decode as JPEG";
         }
     }
     update();
     if (CamViewer && CamViewer->Beep)
         Beep();
     ++FImageCount;
-    if (FImageCount == 1)
+    // The first picture that decodes gives a new window its size; a body that does not decode
+    // has no size to give.
+    if (decodedOk && !Sized) {
+        Sized = true;
         act100Execute();
+    }
 }
 
 // --- Sizes ---------------------------------------------------------------------------------------
@@ -639,7 +656,7 @@ QSize TfoViewer::FormCanResize(int newWidth, int newHeight)
     context.StateNormal = !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen));
     context.StatusShown = StatusShown();
     const ResizeResult result = CanResize({newWidth, newHeight}, context);
-    if (result.Record && FImageCount >= 1) {
+    if (result.Record && Sized) {
         ViewerCam->UserWidth = result.Size.width();
         ViewerCam->UserHeight = result.Size.height();
         ViewerCam->UserTop = y();
@@ -657,6 +674,7 @@ void TfoViewer::SetClientSize(int width, int height, const QString& caption)
     // The change itself goes through the rule once more (only the minimum applies now).
     resize(FormCanResize(asked.width(), asked.height()));
     Resizing = false;
+    KeepOnScreen();
     SizeButton->setText(caption);
     LayoutChildren();
     CamImage->update();
@@ -666,6 +684,57 @@ void TfoViewer::SetClientSize(int width, int height, const QString& caption)
 void TfoViewer::ApplyResize(const QRect& geometry)
 {
     setGeometry(geometry);
+}
+
+QList<QRect> TfoViewer::WorkAreas()
+{
+    QList<QRect> areas;
+    for (const QScreen* s : QGuiApplication::screens())
+        areas.append(s->availableGeometry());
+    return areas;
+}
+
+void TfoViewer::KeepOnScreen()
+{
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        return;
+    const QRect placed = ViewerGeometry::KeepOnScreen(geometry(), WorkAreas());
+    if (placed != geometry()) {
+        qCInfo(lcUi) << "viewer" << objectName() << "moved from" << geometry() << "to" << placed
+                     << "to lie on a screen";
+        Resizing = true;
+        setGeometry(placed);
+        Resizing = false;
+    }
+    RecordGeometry();
+}
+
+void TfoViewer::RecordGeometry()
+{
+    // Nothing is recorded before the window has a size of its own (saved or from its first
+    // picture): a reopened window would keep the default size instead of taking the picture's.
+    if (!Sized || !ViewerCam)
+        return;
+    const QRect g = geometry();
+    ViewerCam->UserLeft = g.x();
+    ViewerCam->UserTop = g.y();
+    ViewerCam->UserWidth = g.width();
+    ViewerCam->UserHeight = g.height();
+}
+
+void TfoViewer::ExternalResize()
+{
+    // Sizes set by the program and by its own edge drag have been through the rule already.
+    if (Resizing || DragEdges != 0 || Destroyed)
+        return;
+    const QSize allowed = FormCanResize(width(), height());
+    if (allowed != size()) {
+        Resizing = true;
+        resize(allowed);
+        Resizing = false;
+    }
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        RecordGeometry();
 }
 
 void TfoViewer::FormResize()
@@ -732,6 +801,12 @@ void TfoViewer::actFullScreenExecute()
     // the maximised size is recorded.
     const QRect area = AvailableGeometry();
     FormCanResize(area.width(), area.height());
+    // The maximised window covers the work area: its place is recorded with its size, so that a
+    // window reopened at this size lies on the screen.
+    if (Sized) {
+        ViewerCam->UserLeft = area.x();
+        ViewerCam->UserTop = area.y();
+    }
     SizeButton->setText(captionOf(this, "actFullScreen"));
     Resizing = false;
 }
@@ -751,10 +826,12 @@ void TfoViewer::actAlwaysOnTopExecute()
     // Changing the flags recreates the native window: keep place, size and visibility.
     const QRect g = geometry();
     const bool visible = isVisible();
+    Resizing = true;
     setWindowFlag(Qt::WindowStaysOnTopHint, on);
     setGeometry(g);
     if (visible)
         show();
+    Resizing = false;
     ApplyOpacity();
 }
 
@@ -822,12 +899,16 @@ bool TfoViewer::SaveImage(const QString& path) const
     if (bitmap.IsEmpty() || path.isEmpty())
         return false;
     const QByteArray jpeg = JpegCodec::Encode(bitmap, 90);
-    if (jpeg.isEmpty())
+    if (jpeg.isEmpty()) {
+        qCInfo(lcImage) << "the picture could not be encoded for" << path;
         return false;
+    }
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size())
+    if (!file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size() || !file.commit()) {
+        qCInfo(lcImage) << "the picture could not be saved to" << path << ":" << file.errorString();
         return false;
-    return file.commit();
+    }
+    return true;
 }
 
 void TfoViewer::actSaveExecute()
@@ -838,6 +919,7 @@ void TfoViewer::actSaveExecute()
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setDefaultSuffix(QStringLiteral("jpg"));
     dialog->setNameFilter(QStringLiteral("JPEG File (*.jpg)"));
+    dialog->setDirectory(SaveFolder());
     QString name = ViewerCam->Name;
     name.replace(QLatin1Char('/'), QLatin1Char(' '));
     dialog->selectFile(name);
@@ -852,6 +934,18 @@ void TfoViewer::actSaveExecute()
     SaveImage(files.constFirst());
 }
 
+QString TfoViewer::SaveFolder()
+{
+    // The archive folder when there is one, else the user's pictures; never the working folder
+    // of the process.
+    if (CamViewer && !CamViewer->SavePath.isEmpty() && QFileInfo(CamViewer->SavePath).isDir())
+        return CamViewer->SavePath;
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!pictures.isEmpty() && QFileInfo(pictures).isDir())
+        return pictures;
+    return QDir::homePath();
+}
+
 void TfoViewer::actSiteExecute()
 {
     OpenUrl(SiteAddress(ViewerCam->Homepage));
@@ -864,8 +958,13 @@ void TfoViewer::actEmailExecute()
 
 void TfoViewer::SaveSettings()
 {
-    if (CamViewer)
-        CamViewer->SaveOptions();
+    // The tray window's save path reports a failure to the user; without it (a viewer on its
+    // own) the failure is logged.
+    if (ITrayHost* host = TrayHost()) {
+        host->SaveOptions();
+    } else if (CamViewer && !CamViewer->SaveOptions()) {
+        qCInfo(lcSettings) << "the settings could not be saved to" << CamViewer->OptionsPath;
+    }
 }
 
 // --- Layout, moving and resizing ----------------------------------------------------------------
@@ -888,6 +987,7 @@ void TfoViewer::LayoutChildren()
 void TfoViewer::resizeEvent(QResizeEvent* event)
 {
     TSForm::resizeEvent(event);
+    ExternalResize();
     LayoutChildren();
     FormResize();
 }
@@ -1001,6 +1101,8 @@ bool TfoViewer::HandleMouse(QWidget* source, QEvent* event)
             const QRect proposed = ViewerGeometry::DragFrame(DragFrame, DragEdges, delta);
             const QSize allowed = FormCanResize(proposed.width(), proposed.height());
             ApplyResize(AnchorFrame(DragFrame, DragEdges, allowed));
+            // The rule recorded the size at the old place; a dragged left or top edge moved it.
+            RecordGeometry();
         }
         return true;
     }
@@ -1009,5 +1111,6 @@ bool TfoViewer::HandleMouse(QWidget* source, QEvent* event)
         return false;
     Dragging = false;
     DragEdges = 0;
+    RecordGeometry();
     return true;
 }

@@ -55,10 +55,10 @@ public:
     // open webcams (TCamViewer::OnOpenViewers).
     static std::vector<TCamWebcam> OpenWebcams();
 
-    // The tray opened this webcam again: UserState 0, shown and brought to the front.
+    // The tray opened this webcam again (its menu item, Last viewed): as RestoreWindow.
     void ShowAgain();
-    // Restore All and the tray's window items: shown, brought to the front, no longer snoozed;
-    // UserState stays as it is.
+    // Restore All and the tray's window items: shown, brought to the front, no longer snoozed,
+    // and recorded as shown (UserState 0).
     void RestoreWindow();
 
     // Events of the fetch thread, run on the user-interface thread. Public so that the thread's
@@ -134,6 +134,17 @@ private:
     void LayoutChildren();
     void ApplyOpacity();
     void ApplyResize(const QRect& geometry);
+    // Moves the window (reduced where it does not fit) inside the work area of the screen that
+    // holds most of it, and records the result.
+    void KeepOnScreen();
+    static QList<QRect> WorkAreas();
+    // Records the window's place and size in the viewer's webcam once it has a size of its own.
+    void RecordGeometry();
+    // A size change from outside (window manager, keyboard, compositor) goes through the size
+    // rule and is recorded.
+    void ExternalResize();
+    // Where the save dialog starts.
+    static QString SaveFolder();
     QSize ImageSize() const;
     QRect AvailableGeometry() const;
     // Frame handling of the frameless window: moving by dragging the image, resizing at the edges.
@@ -142,6 +153,8 @@ private:
     std::unique_ptr<TCamWebcam> ViewerCam;
     std::shared_ptr<THttpThread> FetchThread;
     int FImageCount = 0;
+    // The window has a size of its own: a saved one, or that of its first decoded picture.
+    bool Sized = false;
     bool Resizing = false;
     bool FSnoozed = false;
     int FAlpha = 255;

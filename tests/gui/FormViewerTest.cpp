@@ -10,6 +10,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QTimer>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QProgressBar>
+#include <QStandardPaths>
 #include <QScreen>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -273,6 +275,114 @@ TEST_F(ViewerTest, FirstImageSizesTheWindowOnce)
     EXPECT_EQ(v->findChild<TPvImage*>("CamImage")->Bitmap().Width, 400);
 }
 
+TEST_F(ViewerTest, OnlyAPictureThatDecodesSizesANewWindow)
+{
+    TfoViewer* v = open();
+    v->ImageArrived(QByteArray("<html>503 Service Unavailable</html>"));
+    v->ImageArrived(QByteArray());
+    EXPECT_EQ(v->size(), QSize(308, 253)) << "no picture, no size";
+    EXPECT_EQ(v->Webcam().UserWidth, -1) << "nothing recorded yet";
+    v->ImageArrived(jpegOf(320, 240));
+    EXPECT_EQ(v->size(), QSize(320, 240));
+    EXPECT_EQ(v->Webcam().UserWidth, 320);
+}
+
+TEST_F(ViewerTest, WindowStaysOnTheScreenAfterSizeCommandsAndAtOpen)
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize big = area.size() * 2;
+    auto inside = [&](TfoViewer* v) { return area.contains(v->geometry()); };
+    auto recorded = [](TfoViewer* v) {
+        const TCamWebcam& c = v->Webcam();
+        return QRect(c.UserLeft, c.UserTop, c.UserWidth, c.UserHeight);
+    };
+
+    // A picture twice the screen's size at 100%, and at 200% from the far corner.
+    TfoViewer* v = open();
+    v->move(area.right() - 200, area.bottom() - 200);
+    v->ImageArrived(jpegOf(big.width(), big.height()));
+    EXPECT_TRUE(inside(v)) << "after the first picture";
+    EXPECT_EQ(recorded(v), v->geometry());
+    v->findChild<QAction*>("act300x200")->trigger();
+    v->move(area.right() - 100, area.top() + 10);
+    v->findChild<QAction*>("act200")->trigger();
+    EXPECT_TRUE(inside(v)) << "after 200%";
+    EXPECT_EQ(v->size(), area.size());
+    EXPECT_EQ(recorded(v), v->geometry());
+
+    // Saved on a screen that is gone, or larger than this one.
+    struct Row
+    {
+        QRect saved;
+    };
+    for (const Row& r : {Row{QRect(area.right() + 2000, area.bottom() + 900, 400, 300)},
+                         Row{QRect(-3000, area.top(), 400, 300)},
+                         Row{QRect(area.left(), area.top(), big.width(), big.height())}}) {
+        TCamWebcam cam;
+        cam.UserLeft = r.saved.x();
+        cam.UserTop = r.saved.y();
+        cam.UserWidth = r.saved.width();
+        cam.UserHeight = r.saved.height();
+        TfoViewer* w = open(cam);
+        EXPECT_TRUE(inside(w)) << r.saved.x() << "," << r.saved.y();
+        EXPECT_EQ(w->size(), r.saved.size().boundedTo(area.size()));
+        EXPECT_EQ(recorded(w), w->geometry());
+    }
+
+    // FullScreen records the work area itself, so the window reopens on the screen.
+    TfoViewer* full = open();
+    full->ImageArrived(jpegOf(320, 240));
+    full->move(area.right() - 100, area.bottom() - 100);
+    full->findChild<QAction*>("actFullScreen")->trigger();
+    EXPECT_EQ(recorded(full), area);
+    TCamWebcam again = full->Webcam();
+    again.Url += QStringLiteral("?again");
+    EXPECT_TRUE(inside(open(again)));
+}
+
+TEST_F(ViewerTest, SizeChangesFromOutsideGoThroughTheSizeRuleAndAreRecorded)
+{
+    TfoViewer* v = open();
+    v->ImageArrived(jpegOf(640, 480));
+    v->findChild<QAction*>("ProportionalResize1")->trigger();
+    // The window manager or the keyboard resizes the window: the picture keeps its proportion.
+    v->resize(500, 300);
+    EXPECT_EQ(v->size(), QSize(500, 394));
+    EXPECT_EQ(v->Webcam().UserWidth, 500);
+    EXPECT_EQ(v->Webcam().UserHeight, 394);
+    v->findChild<QAction*>("ProportionalResize1")->trigger();
+    v->resize(420, 200);
+    EXPECT_EQ(v->size(), QSize(420, 200));
+    EXPECT_EQ(QSize(v->Webcam().UserWidth, v->Webcam().UserHeight), QSize(420, 200));
+}
+
+TEST_F(ViewerTest, SaveDialogStartsInTheArchiveFolderOrThePictures)
+{
+    auto startFolder = [&](TfoViewer* v) {
+        QString folder;
+        QTimer::singleShot(0, v, [&folder] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                folder = dialog->directory().absolutePath();
+                dialog->reject();
+            }
+        });
+        v->actSaveExecute();
+        return folder;
+    };
+    TfoViewer* v = open();
+    v->ImageArrived(jpegOf(320, 240));
+    QDir(dir.path()).mkdir("archive");
+    settings.SavePath = dir.filePath("archive");
+    EXPECT_EQ(startFolder(v), QFileInfo(dir.filePath("archive")).absoluteFilePath());
+
+    // No archive folder: the pictures folder (made for the test), never the process's folder.
+    settings.SavePath = dir.filePath("missing");
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    ASSERT_TRUE(QDir().mkpath(pictures));
+    EXPECT_EQ(startFolder(v), QFileInfo(pictures).absoluteFilePath());
+    EXPECT_NE(startFolder(v), QDir::currentPath());
+}
+
 TEST_F(ViewerTest, SavedGeometryIsAppliedAndNotOverriddenByTheFirstImage)
 {
     TCamWebcam cam;
@@ -368,17 +478,20 @@ TEST_F(ViewerTest, ResizeCaptionAndStatusBar)
     TfoViewer* v = open();
     v->ImageArrived(jpegOf(600, 400));
     v->findChild<QAction*>("ProportionalResize1")->trigger();
+    v->resize(300, 219);
+    // image area 300 x 200 showing 600 x 400
+    EXPECT_EQ(v->SizeCaption(), "50% (300*219)");
+    // 308 x 222 is not in proportion: the rule makes it 308 x (205 + 19), image area 308 x 205
     v->resize(308, 222);
-    // image area 308 x 203 showing 600 x 400: min(51, 50)
-    EXPECT_EQ(v->SizeCaption(), "50% (308*222)");
+    EXPECT_EQ(v->SizeCaption(), "51% (308*224)");
 
     auto* image = v->findChild<TPvImage*>("CamImage");
     v->findChild<QAction*>("ShowStatus1")->trigger();
     EXPECT_FALSE(v->StatusShown());
-    EXPECT_EQ(v->size(), QSize(308, 222));
-    EXPECT_EQ(image->height(), 222);
+    EXPECT_EQ(v->size(), QSize(308, 224));
+    EXPECT_EQ(image->height(), 224);
     v->findChild<QAction*>("ShowStatus1")->trigger();
-    EXPECT_EQ(image->height(), 203);
+    EXPECT_EQ(image->height(), 205);
 }
 
 TEST_F(ViewerTest, SettingsAtCreationApplyTheirCommands)
@@ -410,7 +523,7 @@ TEST_F(ViewerTest, HideAndSnoozeSaveAndANewImageWakes)
 
     v->RestoreWindow();
     EXPECT_TRUE(v->isVisible());
-    EXPECT_EQ(v->Webcam().UserState, 2) << "Restore leaves the stored state";
+    EXPECT_EQ(v->Webcam().UserState, 0) << "a restored window is on screen at the next start too";
 
     v->actSnoozeExecute();
     EXPECT_FALSE(v->isVisible());
@@ -574,6 +687,8 @@ TEST_F(ViewerTest, DraggingMovesWithTheMagnetAndEdgesResize)
     EXPECT_EQ(v->x(), work.left() + 16);
     sendMouse(image, QEvent::MouseButtonRelease, near, Qt::LeftButton, Qt::NoButton);
     EXPECT_EQ(v->size(), QSize(300, 250));
+    EXPECT_EQ(QPoint(v->Webcam().UserLeft, v->Webcam().UserTop), v->pos())
+        << "the end of a move records the place";
 
     // The bottom-right corner resizes; the top-left corner stays.
     const QPoint topLeft = v->pos();
@@ -593,6 +708,8 @@ TEST_F(ViewerTest, DraggingMovesWithTheMagnetAndEdgesResize)
     sendMouse(image, QEvent::MouseMove, edge + QPoint(300, 0), Qt::NoButton, Qt::LeftButton);
     EXPECT_EQ(v->width(), 150);
     EXPECT_EQ(v->x() + v->width(), right);
+    EXPECT_EQ(v->Webcam().UserLeft, v->x()) << "the place after the step, not before";
+    EXPECT_EQ(v->Webcam().UserWidth, 150);
     sendMouse(image, QEvent::MouseButtonRelease, edge + QPoint(300, 0), Qt::LeftButton,
               Qt::NoButton);
 }
