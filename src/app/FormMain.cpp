@@ -2,22 +2,28 @@
 
 #include "base/ActionLink.h"
 #include "base/ClassForm.h"
+#include "core/Log.h"
 #include "core/catalog/ClassCategories.h"
 #include "core/catalog/ClassExchange.h"
 #include "core/catalog/ClassViewer.h"
-#include "core/rules/MenuColumns.h"
 #include "core/catalog/Product.h"
+#include "core/rules/MenuColumns.h"
 #include "platform/Desktop.h"
 #include "viewer/FormViewer.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QFont>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleOptionMenuItem>
 #include <QTimer>
+#include <climits>
 
 // Resources of the static gui library are registered by name, outside any namespace.
 static void initResources()
@@ -236,6 +242,7 @@ void TfoCamMain::RegisterFileTypes()
     const QString error = ::RegisterFileTypes(QCoreApplication::applicationFilePath());
     if (error.isEmpty())
         return;
+    qCInfo(lcSettings) << "file types not registered:" << error;
     // Not modal: the start (and the import of a file named on the command line) goes on.
     auto* box = new QMessageBox(QMessageBox::Warning, ProductName, error, QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -337,17 +344,60 @@ void TfoCamMain::RebuildTrayMenu(bool refreshChooser)
     if (!CamViewer)
         return;
     // 2. Top-level categories as sub-menus, 3. then the top-level webcams, without columns.
+    // A catalogue taller than the screen would push the menu into columns off its right edge:
+    // the entries past what fits go into nested "More" sub-menus.
     const TCamCategory& root = CamViewer->Root;
-    for (int i = 0; i < root.Categories.Count(); ++i) {
-        const TCamCategory* category = root.Categories.Items(i);
-        auto* sub = new QMenu(category->Name, TrayPopup);
-        TrayPopup->insertMenu(AfterItems, sub);
-        FillCategoryMenu(sub, *category);
+    const int categories = root.Categories.Count();
+    const int entries = categories + root.Webcams.Count();
+    const int fixedLines = int(TrayPopup->actions().size());
+    const std::vector<int> levels =
+        MenuLevels(entries, MenuLines(TrayPopup) - fixedLines, MenuLines(TrayPopup));
+    QMenu* menu = TrayPopup;
+    QAction* before = AfterItems;
+    int entry = 0;
+    for (size_t level = 0; level < levels.size(); ++level) {
+        if (level > 0) {
+            auto* more = new QMenu(tr("More"), menu);
+            more->setObjectName(QLatin1String(MoreMenuName));
+            menu->insertMenu(before, more);
+            menu = more;
+            before = nullptr;
+        }
+        for (int n = 0; n < levels[level]; ++n, ++entry) {
+            if (entry < categories) {
+                const TCamCategory* category = root.Categories.Items(entry);
+                auto* sub = new QMenu(category->Name, menu);
+                menu->insertMenu(before, sub);
+                FillCategoryMenu(sub, *category);
+            } else {
+                AddWebcamItem(menu, root.Webcams.Items(entry - categories), before);
+            }
+        }
     }
-    for (int i = 0; i < root.Webcams.Count(); ++i)
-        AddWebcamItem(TrayPopup, root.Webcams.Items(i), AfterItems);
     // 4. An open chooser reloads its tree (the chooser window is not part of the program yet).
     Q_UNUSED(refreshChooser);
+}
+
+int TfoCamMain::MenuLines(const QMenu* menu) const
+{
+    // The height of an item as the menu's style lays it out, against the work area of the screen
+    // the menu opens on, less the menu's frame and margins.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return INT_MAX;
+    QStyleOptionMenuItem option;
+    option.initFrom(menu);
+    option.menuItemType = QStyleOptionMenuItem::Normal;
+    option.text = QStringLiteral("Xg");
+    option.font = menu->font();
+    const QFontMetrics metrics(menu->font());
+    const QSize content(metrics.horizontalAdvance(option.text), metrics.height());
+    QStyle* style = menu->style();
+    const int itemHeight =
+        std::max(1, style->sizeFromContents(QStyle::CT_MenuItem, &option, content, menu).height());
+    const int frame = 2 * (style->pixelMetric(QStyle::PM_MenuPanelWidth, nullptr, menu) +
+                           style->pixelMetric(QStyle::PM_MenuVMargin, nullptr, menu));
+    return std::max(0, (screen->availableGeometry().height() - frame) / itemHeight);
 }
 
 void TfoCamMain::FillCategoryMenu(QMenu* menu, const TCamCategory& category)
@@ -396,7 +446,57 @@ void TfoCamMain::OpenViewer(TCamWebcam* webcam, bool applySavedState)
     }
     auto* viewer = new TfoViewer;
     viewer->SetupWebcam(*webcam, applySavedState);
-    CamViewer->SaveOptions();
+    SaveOptions();
+}
+
+bool TfoCamMain::SaveOptions()
+{
+    if (!CamViewer)
+        return false;
+    if (SaveBatch > 0) {
+        SavePending = true;
+        return true;
+    }
+    if (CamViewer->SaveOptions()) {
+        SaveFailureReported = false;
+        return true;
+    }
+    qCInfo(lcSettings) << "the settings could not be saved to" << CamViewer->OptionsPath;
+    if (!SaveFailureReported) {
+        SaveFailureReported = true;
+        ReportSaveFailure();
+    }
+    return false;
+}
+
+void TfoCamMain::ReportSaveFailure()
+{
+    const QString text =
+        tr("The settings could not be saved to %1. Changes made from now on may be lost.")
+            .arg(QDir::toNativeSeparators(CamViewer->OptionsPath));
+    if (TrayIcon && TrayIcon->isVisible() && QSystemTrayIcon::isSystemTrayAvailable() &&
+        TrayIcon->supportsMessages()) {
+        TrayIcon->showMessage(ProductName, text, QSystemTrayIcon::Warning, 10000);
+        return;
+    }
+    // Not modal: a save happens inside commands that must not wait for the user.
+    auto* box = new QMessageBox(QMessageBox::Warning, ProductName, text, QMessageBox::Ok);
+    box->setObjectName(QStringLiteral("SaveFailureBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
+template <typename Command> void TfoCamMain::OverAllViewers(Command command)
+{
+    ++SaveBatch;
+    for (const QPointer<TfoViewer>& viewer : openViewers())
+        if (viewer)
+            command(viewer.data());
+    if (--SaveBatch == 0 && SavePending) {
+        SavePending = false;
+        SaveOptions();
+    }
 }
 
 // --- Sub-menus rebuilt as they open -----------------------------------------------------------
@@ -459,38 +559,29 @@ void TfoCamMain::WindowItemClick(QAction* item)
 
 void TfoCamMain::actRestoreAllExecute()
 {
-    for (const QPointer<TfoViewer>& viewer : openViewers())
-        if (viewer)
-            viewer->RestoreWindow();
+    OverAllViewers([](TfoViewer* viewer) { viewer->RestoreWindow(); });
 }
 
 void TfoCamMain::actHideAllExecute()
 {
-    for (const QPointer<TfoViewer>& viewer : openViewers())
-        if (viewer)
-            viewer->actHideExecute();
+    OverAllViewers([](TfoViewer* viewer) { viewer->actHideExecute(); });
 }
 
 void TfoCamMain::actSnoozeAllExecute()
 {
-    for (const QPointer<TfoViewer>& viewer : openViewers())
-        if (viewer)
-            viewer->actSnoozeExecute();
+    OverAllViewers([](TfoViewer* viewer) { viewer->actSnoozeExecute(); });
 }
 
 void TfoCamMain::actCloseAllExecute()
 {
-    for (const QPointer<TfoViewer>& viewer : openViewers())
-        if (viewer)
-            viewer->actCloseExecute();
+    OverAllViewers([](TfoViewer* viewer) { viewer->actCloseExecute(); });
 }
 
 // --- Other commands ---------------------------------------------------------------------------
 
 void TfoCamMain::actExitExecute()
 {
-    if (CamViewer)
-        CamViewer->SaveOptions();
+    SaveOptions();
     // From here on no window saves the settings again. exit(), unlike quit(), does not close the
     // windows first: closing viewers would save and drop themselves from OpenedCams.
     TSForm::SetShuttingDown(true);

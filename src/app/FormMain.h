@@ -38,6 +38,7 @@ public:
     void OpenViewer(TCamWebcam* webcam, bool applySavedState) override;
     void RebuildTrayMenu(bool refreshChooser = true) override;
     void EditList() override;
+    bool SaveOptions() override;
 
     // A path handed over by a second start: imports an existing .cam or .cal file (letter case
     // of the extension ignored); anything else is ignored.
@@ -74,6 +75,8 @@ public:
     static constexpr const char* WindowProperty = "pvWindow";
     // Set (true) on the item that starts a new menu column.
     static constexpr const char* ColumnBreakProperty = "columnBreak";
+    // Object name of the sub-menus that hold the catalogue entries past what fits on the screen.
+    static constexpr const char* MoreMenuName = "More1";
 
 public slots:
     void actExitExecute();
@@ -111,9 +114,19 @@ private:
     void TrayIconClick();
     QAction* NewAction(const char* name, const QString& caption, void (TfoCamMain::*handler)());
     QAction* NewSeparator(QMenu* menu, const char* name);
+    // Lines of menu items that a menu of the tray may take on the screen of the tray icon.
+    int MenuLines(const QMenu* menu) const;
+    void ReportSaveFailure();
+    // Runs a command over all viewers with their saves put off and made once at its end.
+    template <typename Command> void OverAllViewers(Command command);
 
     TStartup Startup;
     bool ShutDownDone = false;
+    // Saves put off while a command over all viewers runs, and whether one was asked for.
+    int SaveBatch = 0;
+    bool SavePending = false;
+    // A failed save has been reported and no save has succeeded since.
+    bool SaveFailureReported = false;
 
     QAction* actCloseMenu = nullptr;
     QAction* actAviCreator = nullptr;

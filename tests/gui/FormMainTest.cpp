@@ -3,6 +3,7 @@
 #include "base/ClassForm.h"
 #include "core/catalog/ClassCategories.h"
 #include "core/catalog/ClassViewer.h"
+#include "core/image/JpegCodec.h"
 #include "viewer/FormViewer.h"
 
 #include <QAction>
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -326,7 +328,7 @@ TEST_F(TrayWindow, CommandsOverAllViewers)
     run("actRestoreAll");
     for (TfoViewer* v : viewers()) {
         EXPECT_TRUE(v->isVisible());
-        EXPECT_EQ(v->Webcam().UserState, CamStateHidden) << "Restore All keeps the stored state";
+        EXPECT_EQ(v->Webcam().UserState, CamStateShown) << "Restore All records the shown state";
     }
     run("actSnoozeAll");
     for (TfoViewer* v : viewers()) {
@@ -519,4 +521,152 @@ TEST(TrayWindowStart, ReopeningViewersKeepsTheLastViewedListOfTheFile)
     main.reset();
     drainDeletes();
     QFile::remove(path);
+}
+
+TEST_F(TrayWindow, EveryWayOfShowingAViewerAgainRecordsItAsShownAndHideAllSavesOnce)
+{
+    QList<TCamWebcam*> cams;
+    for (int i = 0; i < 6; ++i)
+        cams << addWebcam(CamViewer->Root.Webcams, QStringLiteral("Cam%1").arg(i));
+    Main->RebuildTrayMenu();
+    for (TCamWebcam* cam : cams)
+        Main->OpenViewer(cam, false);
+    const QList<TfoViewer*> open = viewers();
+    ASSERT_EQ(open.size(), 6);
+    int saves = 0;
+    const auto listViewers = CamViewer->OnOpenViewers;
+    CamViewer->OnOpenViewers = [&] {
+        ++saves;
+        return listViewers();
+    };
+    auto run = [&](const char* name) { Main->findChild<QAction*>(name)->trigger(); };
+
+    run("actHideAll");
+    EXPECT_EQ(saves, 1) << "one save for the whole command";
+    // Each of the ways back: Restore All; the Windows sub-menu's item; the catalogue item; Last
+    // viewed.
+    run("actRestoreAll");
+    run("actSnoozeAll");
+    EXPECT_EQ(saves, 2);
+    run("actWindow");
+    Main->Windows1->actions().at(6)->trigger();
+    catalogueRegion(*Main).at(1)->trigger();
+    Main->Lastviewed1Click();
+    for (QAction* item : Main->Lastviewed1->actions())
+        if (item->text() == "Cam2")
+            item->trigger();
+    for (int i : {0, 1, 2}) {
+        EXPECT_TRUE(open[i]->isVisible()) << i;
+        EXPECT_FALSE(open[i]->Snoozed()) << i;
+        EXPECT_EQ(open[i]->Webcam().UserState, CamStateShown) << i;
+    }
+    // A snoozed viewer woken by a new picture.
+    open[3]->ImageArrived(JpegCodec::Encode(TBitmap(16, 16), 90));
+    EXPECT_TRUE(open[3]->isVisible());
+    EXPECT_EQ(open[3]->Webcam().UserState, CamStateShown);
+
+    // What Exit writes.
+    ASSERT_TRUE(Main->SaveOptions());
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(cams[i]->UserState, i < 4 ? CamStateShown : CamStateSnoozed) << i;
+}
+
+TEST_F(TrayWindow, AFailedSaveIsReportedOnceUntilASaveSucceeds)
+{
+    auto reports = [] {
+        int n = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == "SaveFailureBox" && w->isVisible())
+                ++n;
+        return n;
+    };
+    auto closeReports = [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == "SaveFailureBox")
+                w->close();
+        drainDeletes();
+    };
+    TCamWebcam* a = addWebcam(CamViewer->Root.Webcams, "Alpha");
+    TCamWebcam* b = addWebcam(CamViewer->Root.Webcams, "Beta");
+    // The settings folder is a plain file: nothing can be written below it.
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath("config-is-a-file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString goodPath = CamViewer->OptionsPath;
+    CamViewer->OptionsPath = blocker.fileName() + "/Options.xml";
+
+    Main->OpenViewer(a, false);
+    Main->OpenViewer(b, false);
+    Main->findChild<QAction*>("actHideAll")->trigger();
+    viewers().first()->actSnoozeExecute();
+    EXPECT_EQ(reports(), 1);
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        if (box && box->objectName() == "SaveFailureBox") {
+            EXPECT_TRUE(box->text().contains("config-is-a-file")) << box->text().toStdString();
+        }
+    }
+    closeReports();
+
+    // Saved again, then failing again: a new report.
+    CamViewer->OptionsPath = goodPath;
+    EXPECT_TRUE(Main->SaveOptions());
+    CamViewer->OptionsPath = blocker.fileName() + "/Options.xml";
+    EXPECT_FALSE(Main->SaveOptions());
+    EXPECT_FALSE(Main->SaveOptions());
+    EXPECT_EQ(reports(), 1);
+    closeReports();
+    CamViewer->OptionsPath = goodPath;
+}
+
+TEST_F(TrayWindow, ACatalogueTallerThanTheScreenKeepsEveryItemReachable)
+{
+    for (int i = 0; i < 500; ++i) {
+        TCamCategory* category = CamViewer->Root.Categories.Add();
+        category->Name = QStringLiteral("Category %1").arg(i);
+        addWebcam(category->Webcams, QStringLiteral("InCategory%1").arg(i));
+    }
+    for (int i = 0; i < 40; ++i)
+        addWebcam(CamViewer->Root.Webcams, QStringLiteral("TopLevel%1").arg(i));
+    Main->RebuildTrayMenu();
+
+    // Every level of the menu fits on the screen in one column; the last one of each level but
+    // the deepest opens the next.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QStringList reached;
+    QMenu* menu = Main->TrayPopup;
+    int levels = 0;
+    while (menu) {
+        ++levels;
+        const QSize size = menu->sizeHint();
+        EXPECT_LE(size.height(), screen.height()) << "level " << levels;
+        EXPECT_LE(size.width(), screen.width() / 2) << "level " << levels << " runs in columns";
+        QMenu* next = nullptr;
+        const QList<QAction*> items =
+            menu == Main->TrayPopup ? catalogueRegion(*Main) : menu->actions();
+        for (QAction* item : items) {
+            if (item->menu() && item->menu()->objectName() == TfoCamMain::MoreMenuName)
+                next = item->menu();
+            else
+                reached << item->text();
+        }
+        menu = next;
+    }
+    EXPECT_GT(levels, 2);
+    ASSERT_EQ(reached.size(), 540);
+    EXPECT_EQ(reached.first(), "Category 0");
+    EXPECT_EQ(reached[499], "Category 499");
+    EXPECT_EQ(reached.last(), "TopLevel39");
+    // Exit stays on the top level, after the catalogue.
+    EXPECT_EQ(Main->TrayPopup->actions().last()->objectName(), "Exit1");
+
+    // A catalogue item deep down still opens its viewer.
+    QMenu* last = Main->TrayPopup;
+    while (QMenu* more =
+               last->findChild<QMenu*>(TfoCamMain::MoreMenuName, Qt::FindDirectChildrenOnly))
+        last = more;
+    last->actions().last()->trigger();
+    ASSERT_EQ(viewers().size(), 1);
+    EXPECT_EQ(viewers().first()->Webcam().Name, "TopLevel39");
 }
