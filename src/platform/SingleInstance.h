@@ -27,6 +27,7 @@ public:
     bool HeldByAnother() const;
 
 private:
+    QString LockPath;
     QLockFile Lock;
 };
 

@@ -1,3 +1,4 @@
+#include "core/Log.h"
 #include "core/rules/HandOver.h"
 #include "platform/SingleInstance.h"
 
@@ -9,6 +10,7 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
+#include <exception>
 #include <unistd.h>
 
 QString RuntimeFolder()
@@ -26,7 +28,7 @@ QString RuntimeFolder()
 }
 
 TInstanceLock::TInstanceLock(const QString& runtimeFolder)
-    : Lock(runtimeFolder + QStringLiteral("/CAMVIEWER.lock"))
+    : LockPath(runtimeFolder + QStringLiteral("/CAMVIEWER.lock")), Lock(LockPath)
 {
     // No age limit: a lock is stale only when the process that wrote it is gone.
     Lock.setStaleLockTime(0);
@@ -36,10 +38,12 @@ bool TInstanceLock::TryLock()
 {
     if (Lock.isLocked())
         return true;
+    // tryLock takes over the lock of a process that has died by itself. Removing a "stale" file
+    // here as well would be wrong: a file that another start has just created and not yet
+    // written looks stale, and both starts would end up holding the lock.
     if (Lock.tryLock(0))
         return true;
-    if (Lock.error() == QLockFile::LockFailedError && Lock.removeStaleLockFile())
-        return Lock.tryLock(0);
+    qCInfo(lcInstance) << "instance lock" << LockPath << "not taken, error" << int(Lock.error());
     return false;
 }
 
@@ -108,10 +112,14 @@ void THandOverServer::ReadFrom(QLocalSocket* socket)
     socket->setProperty("pvDone", true);
     socket->setProperty("pvBuffer", QVariant());
     if (!read.Path.isEmpty() && OnPath) {
+        const QString path = QFile::decodeName(read.Path);
         try {
-            OnPath(QFile::decodeName(read.Path));
+            OnPath(path);
+        } catch (const std::exception& e) {
+            // The sender is still answered; the running instance goes on.
+            qCInfo(lcInstance) << "handed-over file" << path << "failed:" << e.what();
         } catch (...) {
-            // Whatever goes wrong with a handed-over file is dropped; the sender is still answered.
+            qCInfo(lcInstance) << "handed-over file" << path << "failed with an unknown error";
         }
     }
     socket->write("\x01", 1);
