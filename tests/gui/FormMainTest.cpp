@@ -573,21 +573,20 @@ TEST_F(TrayWindow, EveryWayOfShowingAViewerAgainRecordsItAsShownAndHideAllSavesO
 
 TEST_F(TrayWindow, AFailedSaveIsReportedOnceUntilASaveSucceeds)
 {
-    auto reports = [] {
-        int n = 0;
+    // Shown reports; each call closes them.
+    auto takeReports = [] {
+        QStringList texts;
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->objectName() == "SaveFailureBox" && w->isVisible())
-                ++n;
-        return n;
-    };
-    auto closeReports = [] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->objectName() == "SaveFailureBox")
-                w->close();
+            if (auto* box = qobject_cast<QMessageBox*>(w);
+                box && box->objectName() == "SaveFailureBox" && box->isVisible()) {
+                texts << box->text();
+                box->close();
+            }
         drainDeletes();
+        return texts;
     };
-    TCamWebcam* a = addWebcam(CamViewer->Root.Webcams, "Alpha");
-    TCamWebcam* b = addWebcam(CamViewer->Root.Webcams, "Beta");
+    Main->OpenViewer(addWebcam(CamViewer->Root.Webcams, "Alpha"), false);
+    Main->OpenViewer(addWebcam(CamViewer->Root.Webcams, "Beta"), false);
     // The settings folder is a plain file: nothing can be written below it.
     QTemporaryDir dir;
     QFile blocker(dir.filePath("config-is-a-file"));
@@ -596,18 +595,11 @@ TEST_F(TrayWindow, AFailedSaveIsReportedOnceUntilASaveSucceeds)
     const QString goodPath = CamViewer->OptionsPath;
     CamViewer->OptionsPath = blocker.fileName() + "/Options.xml";
 
-    Main->OpenViewer(a, false);
-    Main->OpenViewer(b, false);
     Main->findChild<QAction*>("actHideAll")->trigger();
     viewers().first()->actSnoozeExecute();
-    EXPECT_EQ(reports(), 1);
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        if (box && box->objectName() == "SaveFailureBox") {
-            EXPECT_TRUE(box->text().contains("config-is-a-file")) << box->text().toStdString();
-        }
-    }
-    closeReports();
+    const QStringList first = takeReports();
+    ASSERT_EQ(first.size(), 1);
+    EXPECT_TRUE(first[0].contains("config-is-a-file")) << first[0].toStdString();
 
     // Saved again, then failing again: a new report.
     CamViewer->OptionsPath = goodPath;
@@ -615,8 +607,7 @@ TEST_F(TrayWindow, AFailedSaveIsReportedOnceUntilASaveSucceeds)
     CamViewer->OptionsPath = blocker.fileName() + "/Options.xml";
     EXPECT_FALSE(Main->SaveOptions());
     EXPECT_FALSE(Main->SaveOptions());
-    EXPECT_EQ(reports(), 1);
-    closeReports();
+    EXPECT_EQ(takeReports().size(), 1);
     CamViewer->OptionsPath = goodPath;
 }
 
