@@ -60,6 +60,16 @@ TEST(InstanceLock, OnePerRuntimeFolderAndStaleLocksAreTakenOver)
     TInstanceLock heir(c);
     EXPECT_TRUE(heir.TryLock());
 
+    // A lock file that another start has created and not yet written belongs to that start: a
+    // second start must not take it as stale, or both would run.
+    const QString d = privateFolder(dir, "d");
+    QFile fresh(d + "/CAMVIEWER.lock");
+    ASSERT_TRUE(fresh.open(QIODevice::WriteOnly));
+    fresh.close();
+    TInstanceLock late(d);
+    EXPECT_FALSE(late.TryLock());
+    EXPECT_TRUE(late.HeldByAnother());
+
     // A runtime folder that cannot hold the lock is not mistaken for a running instance.
     TInstanceLock nowhere(dir.filePath("missing/folder"));
     EXPECT_FALSE(nowhere.TryLock());
