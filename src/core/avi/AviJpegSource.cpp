@@ -84,6 +84,7 @@ const TBitmap* TAviJpegSource::Frame(int index)
         ++FNextIndex;
     } else {
         DropLookahead();
+        FCurrent = TDecoded(); // the previous frame's memory goes before the next is decoded
         FCurrent = Decode(FFiles[index]);
         FNextIndex = index + 1;
     }
