@@ -216,29 +216,6 @@ TEST_F(Settings, CatalogueNeverNestsDeeperThanTheFileReadsBack)
     EXPECT_NE(loaded.Root.FindWebcam(QStringLiteral("u%1").arg(MaxCategoryDepth - 1)), nullptr);
     EXPECT_EQ(loaded.Root.FindWebcam(QStringLiteral("u%1").arg(MaxCategoryDepth)), nullptr);
     EXPECT_EQ(loaded.LastUsed, QStringList({"u0"})) << "what follows the catalogue is read";
-
-    // ForcePath creates nothing beyond the limit.
-    TCamCategory root;
-    QStringList path;
-    for (int i = 0; i <= MaxCategoryDepth; ++i)
-        path << QStringLiteral("p%1").arg(i);
-    EXPECT_EQ(root.ForcePath(path.join(QLatin1Char(','))), nullptr);
-    EXPECT_EQ(root.Categories.Count(), 0);
-    path.removeLast();
-    EXPECT_NE(root.ForcePath(path.join(QLatin1Char(','))), nullptr);
-    EXPECT_EQ(root.SubtreeDepth(), MaxCategoryDepth);
-}
-
-TEST_F(Settings, WindowsBytesInNamesReadAsWindows1252)
-{
-    WriteAll(viewer_.OptionsPath,
-             Wrap("<Category><Categories><Category Name=\"Caf\xe9 \x80 \x96 \x93"
-                  "A\x94\"/>"
-                  "</Categories></Category>"));
-    EXPECT_EQ(viewer_.LoadOptions(), TLoadResult::Loaded);
-    ASSERT_EQ(viewer_.Root.Categories.Count(), 1);
-    EXPECT_EQ(viewer_.Root.Categories.Items(0)->Name,
-              QStringLiteral("Caf\u00e9 \u20ac \u2013 \u201cA\u201d"));
 }
 
 TEST_F(Settings, PasswordIsEncodedInTheFile)
