@@ -835,13 +835,18 @@ void TAviWriter::SetWavFileName(const QString& value)
 
 void TAviWriter::Write()
 {
-    if (Bitmaps.empty())
-        Fail(MsgNoBitmaps);
-    for (std::size_t i = 0; i < Bitmaps.size(); ++i)
-        if (!Bitmaps[i])
-            Fail("Bitmaps[" + std::to_string(i) + "] is not a TBitmap");
-    TBitmapListSource source(Bitmaps);
-    Write(source);
+    try {
+        if (Bitmaps.empty())
+            Fail(MsgNoBitmaps);
+        for (std::size_t i = 0; i < Bitmaps.size(); ++i)
+            if (!Bitmaps[i])
+                Fail("Bitmaps[" + std::to_string(i) + "] is not a TBitmap");
+        TBitmapListSource source(Bitmaps);
+        WriteFrom(source);
+    } catch (const std::exception& e) {
+        qCInfo(lcAvi) << "no AVI written to" << FileName << ":" << e.what();
+        throw;
+    }
 }
 
 void TAviWriter::Write(TAviFrameSource& source)
