@@ -38,8 +38,9 @@ const char* const Usage =
     "The frame size is that of the first file that can be read; files that cannot be read are\n"
     "skipped with a warning.\n"
     "\n"
-    "  -o, --output FILE  the AVI file to write (written as FILE.part, renamed when complete)\n"
-    "  --pause MS         milliseconds each frame is shown, 0 to 10000000 (default 500)\n"
+    "  -o, --output FILE  the AVI file to write (written beside it as FILE.XXXXXX.part, renamed\n"
+    "                     when complete)\n"
+    "  --pause MS         milliseconds each frame is shown, 1 to 10000000 (default 500)\n"
     "  --wav FILE         a PCM WAV file (.wav) whose sound becomes the video's sound track\n"
     "  --stretch          stretch pictures of another size to the frame; without it they are\n"
     "                     drawn unscaled at the top left, cut or padded with their corner colour\n"
@@ -60,7 +61,9 @@ bool ParsePause(const char* text, std::uint32_t& pause)
     char* end = nullptr;
     errno = 0;
     const long long v = std::strtoll(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || v < 0 || v > 10000000)
+    // Every frame lasts at least a millisecond: a pause of 0 gives a video that no player can
+    // time.
+    if (errno != 0 || end == text || *end != '\0' || v < 1 || v > 10000000)
         return false;
     pause = static_cast<std::uint32_t>(v);
     return true;
@@ -106,7 +109,7 @@ int main(int argc, char** argv)
             if (!v)
                 return 2;
             if (!ParsePause(v, pause))
-                return UsageError("the pause must be a whole number of milliseconds from 0 to "
+                return UsageError("the pause must be a whole number of milliseconds from 1 to "
                                   "10000000",
                                   v);
         } else if (arg == "--wav") {
@@ -137,26 +140,28 @@ int main(int argc, char** argv)
         writer.FileName = output;
         writer.FrameTime = pause;
         writer.Stretch = stretch;
-        if (!wav.isEmpty())
-            writer.SetWavFileName(wav);
+        writer.SetWavFileName(wav); // empty: no sound track
 
         // The frame size is that of the first file that can be read; the files before it give no
-        // frame and need not be read again.
+        // frame and need not be read again, and the first frame is not decoded twice.
         qsizetype first = 0;
+        TBitmap firstFrame;
         for (; first < files.size(); ++first) {
-            TBitmap bitmap;
             QString error;
-            if (TAviJpegSource::ReadFile(files[first], bitmap, &error)) {
-                writer.Width = bitmap.Width;
-                writer.Height = bitmap.Height;
+            if (TAviJpegSource::ReadFile(files[first], firstFrame, &error)) {
+                writer.Width = firstFrame.Width;
+                writer.Height = firstFrame.Height;
                 break;
             }
             warn(files[first], error);
         }
-        // Decoding runs ahead on the other cores, up to three files, while this thread writes.
+        // Decoding runs ahead on the other cores, up to three files, while this thread writes;
+        // the source takes fewer when the frames are big.
         const int cores = static_cast<int>(std::thread::hardware_concurrency());
         TAviJpegSource source(files.mid(first), std::clamp(cores - 1, 1, 3));
         source.OnSkip = warn;
+        if (first < files.size())
+            source.Prime(0, std::move(firstFrame));
         writer.OnProgress = [&](int done, int total) {
             if (StopSignal != 0)
                 throw TAviError("interrupted");

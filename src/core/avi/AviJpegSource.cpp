@@ -1,5 +1,6 @@
 #include "core/avi/AviJpegSource.h"
 
+#include "core/catalog/AtomicFile.h"
 #include "core/image/JpegCodec.h"
 
 #include <QFile>
@@ -31,12 +32,9 @@ int TAviJpegSource::Count() const
 bool TAviJpegSource::ReadFile(const QString& path, TBitmap& out, QString* error)
 {
     out = TBitmap();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
+    QFile file;
+    if (!OpenRegularFile(file, path, error))
         return false;
-    }
     if (file.size() > MaxFileBytes) {
         if (error)
             *error = QStringLiteral("file too large");
@@ -64,22 +62,40 @@ TAviJpegSource::TDecoded TAviJpegSource::Decode(const QString& path)
     return d;
 }
 
+void TAviJpegSource::Prime(int index, TBitmap bitmap)
+{
+    FPrimedIndex = index;
+    FPrimed = std::move(bitmap);
+}
+
 const TBitmap* TAviJpegSource::Frame(int index)
 {
     if (index < 0 || index >= Count())
         return nullptr;
-    if (!FNext.empty() && FNextIndex == index) {
+    if (index == FPrimedIndex) {
+        DropLookahead();
+        FCurrent = TDecoded{std::move(FPrimed), true, QString()};
+        FPrimed = TBitmap();
+        FPrimedIndex = -1;
+        FNextIndex = index + 1;
+    } else if (!FNext.empty() && FNextIndex == index) {
         FCurrent = FNext.front().get();
         FNext.pop_front();
         ++FNextIndex;
     } else {
         DropLookahead();
+        FCurrent = TDecoded(); // the previous frame's memory goes before the next is decoded
         FCurrent = Decode(FFiles[index]);
         FNextIndex = index + 1;
     }
-    // Keep the next FLookahead files decoding.
+    // Keep the next files decoding, as many as the memory allows at this frame size.
+    if (FCurrent.Ok)
+        FFrameBytes = static_cast<qint64>(FCurrent.Bitmap.Pixels.size());
+    int depth = FLookahead;
+    if (FFrameBytes > 0)
+        depth = static_cast<int>(std::min<qint64>(depth, MaxAheadBytes / FFrameBytes));
     for (int next = FNextIndex + static_cast<int>(FNext.size());
-         static_cast<int>(FNext.size()) < FLookahead && next < Count(); ++next)
+         static_cast<int>(FNext.size()) < depth && next < Count(); ++next)
         FNext.push_back(std::async(std::launch::async, &TAviJpegSource::Decode, FFiles[next]));
     if (!FCurrent.Ok) {
         if (OnSkip)

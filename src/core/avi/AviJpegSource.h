@@ -10,7 +10,9 @@
 
 // Frames from JPEG files: each file is read and decoded when its frame is asked for, so that
 // memory holds a few frames whatever the number of files. The next lookahead files are decoded on
-// other threads while the current frame is written (0: every file on the caller's thread).
+// other threads while the current frame is written (0: every file on the caller's thread), as many
+// as fit in MaxAheadBytes at the size of the frame just decoded, so that big pictures are decoded
+// one at a time instead of taking gigabytes.
 class TAviJpegSource : public TAviFrameSource
 {
 public:
@@ -28,7 +30,18 @@ public:
     // Files larger than this are not read (no JPEG picture the decoder accepts comes near it).
     static constexpr qint64 MaxFileBytes = qint64(256) << 20;
 
-    // Reads and decodes one file. False with a message when it cannot be read or decoded.
+    // Pixel memory that the frames decoded ahead may take together.
+    qint64 MaxAheadBytes = qint64(192) << 20;
+
+    // Gives the frame of index as already decoded (by a caller that read the file to learn the
+    // frame size): Frame(index) returns it without reading the file again.
+    void Prime(int index, TBitmap bitmap);
+
+    // Decodes under way or done ahead of the current frame.
+    int Ahead() const { return static_cast<int>(FNext.size()); }
+
+    // Reads and decodes one file. False with a message when it cannot be read or decoded, or when
+    // it is not a regular file (a pipe or a device would block).
     static bool ReadFile(const QString& path, TBitmap& out, QString* error);
 
 private:
@@ -46,6 +59,9 @@ private:
     // Decodes under way for the files after the current one, in order, the first for FNextIndex.
     std::deque<std::future<TDecoded>> FNext;
     int FNextIndex = -1;
+    int FPrimedIndex = -1;
+    TBitmap FPrimed;
+    qint64 FFrameBytes = 0; // pixel bytes of the last frame decoded
 
     void DropLookahead();
 };

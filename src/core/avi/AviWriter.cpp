@@ -1,6 +1,10 @@
 #include "core/avi/AviWriter.h"
 
+#include "core/Log.h"
+#include "core/catalog/AtomicFile.h"
+
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -38,6 +42,7 @@ const char* const MsgWavFormat =
 const char* const MsgWavRead = "A disk error occurred while reading the audio file.";
 const char* const MsgWavOpen = "A disk error occurred while opening the audio file.";
 const char* const MsgWavNoStream = "Unable to get audio stream";
+const char* const MsgWavNotFile = "The audio file is not a regular file.";
 
 [[noreturn]] void Fail(const std::string& message)
 {
@@ -115,9 +120,12 @@ public:
 
     void Open(const QString& path)
     {
-        FFile.setFileName(path);
-        if (!FFile.open(QIODevice::ReadOnly))
-            Fail(MsgWavOpen);
+        QString reason;
+        if (!OpenRegularFile(FFile, path, &reason)) {
+            qCInfo(lcAvi) << "cannot open the audio file" << path << ":" << reason;
+            // A pipe or a device would block the writing or never end.
+            Fail(QFileInfo::exists(path) && !QFileInfo(path).isFile() ? MsgWavNotFile : MsgWavOpen);
+        }
         std::uint8_t head[12];
         ReadExact(head, 12, MsgWavFormat);
         if (std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0)
@@ -227,8 +235,9 @@ struct TStream
     std::uint32_t MaxChunk = 0;
 };
 
-// Writes one file. The descriptor belongs to this object; unless the file has been renamed into
-// place, the destructor removes the .part file.
+// Writes one file, under a unique temporary name beside the target ("<target>.XXXXXX.part"),
+// created exclusively. The descriptor belongs to this object; unless the file has been renamed
+// into place, the destructor removes the temporary file.
 class TAviFileWriter
 {
 public:
@@ -251,11 +260,13 @@ public:
         const int count = source.Count();
         if (S.FileName.isEmpty())
             Fail(MsgWriteOutput);
-        PartPath = S.FileName + QStringLiteral(".part");
-        Fd = ::open(QFile::encodeName(PartPath).constData(),
-                    O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        // Two writers of one target each write their own file; the last to finish wins, whole.
+        QString reason;
+        Fd = CreateUniqueFile(S.FileName + QLatin1Char('.'), QStringLiteral(".part"), &PartPath,
+                              &reason);
         if (Fd < 0) {
-            PartPath.clear(); // not ours to remove
+            PartPath.clear(); // nothing of ours to remove
+            qCInfo(lcAvi) << "cannot create a file beside" << S.FileName << ":" << reason;
             Fail(MsgWriteOutput);
         }
 
@@ -663,13 +674,23 @@ private:
             if (Part > 0)
                 PatchSuperIndex(*s);
         }
+        // On the disk before the name: a crash after the rename cannot leave a cut file there.
+        if (::fsync(Fd) != 0) {
+            qCInfo(lcAvi) << "cannot sync" << PartPath << ":" << qt_error_string(errno);
+            Fail(MsgWriteOutput);
+        }
         const int fd = Fd;
         Fd = -1;
-        if (::close(fd) != 0)
+        if (::close(fd) != 0) {
+            qCInfo(lcAvi) << "cannot close" << PartPath << ":" << qt_error_string(errno);
             Fail(MsgWriteOutput);
+        }
         if (std::rename(QFile::encodeName(PartPath).constData(),
-                        QFile::encodeName(S.FileName).constData()) != 0)
+                        QFile::encodeName(S.FileName).constData()) != 0) {
+            qCInfo(lcAvi) << "cannot rename" << PartPath << "to" << S.FileName << ":"
+                          << qt_error_string(errno);
             Fail(MsgWriteOutput);
+        }
         Committed = true;
     }
 };
@@ -802,6 +823,11 @@ void TAviWriter::SetWavFileName(const QString& value)
 {
     if (value.toLower() == FWavFileName.toLower())
         return;
+    // An empty value takes the sound track away.
+    if (value.isEmpty()) {
+        FWavFileName.clear();
+        return;
+    }
     if (AviRules::FileExtension(value).toLower() != QLatin1String(".wav"))
         Fail(MsgWavExtension);
     FWavFileName = value;
@@ -809,16 +835,31 @@ void TAviWriter::SetWavFileName(const QString& value)
 
 void TAviWriter::Write()
 {
-    if (Bitmaps.empty())
-        Fail(MsgNoBitmaps);
-    for (std::size_t i = 0; i < Bitmaps.size(); ++i)
-        if (!Bitmaps[i])
-            Fail("Bitmaps[" + std::to_string(i) + "] is not a TBitmap");
-    TBitmapListSource source(Bitmaps);
-    Write(source);
+    try {
+        if (Bitmaps.empty())
+            Fail(MsgNoBitmaps);
+        for (std::size_t i = 0; i < Bitmaps.size(); ++i)
+            if (!Bitmaps[i])
+                Fail("Bitmaps[" + std::to_string(i) + "] is not a TBitmap");
+        TBitmapListSource source(Bitmaps);
+        WriteFrom(source);
+    } catch (const std::exception& e) {
+        qCInfo(lcAvi) << "no AVI written to" << FileName << ":" << e.what();
+        throw;
+    }
 }
 
 void TAviWriter::Write(TAviFrameSource& source)
+{
+    try {
+        WriteFrom(source);
+    } catch (const std::exception& e) {
+        qCInfo(lcAvi) << "no AVI written to" << FileName << ":" << e.what();
+        throw;
+    }
+}
+
+void TAviWriter::WriteFrom(TAviFrameSource& source)
 {
     if (source.Count() <= 0)
         Fail(MsgNoBitmaps);

@@ -64,10 +64,12 @@ std::int64_t AudioBytesUntil(std::int64_t frames, std::uint32_t frameTime,
 } // namespace AviRules
 
 // Writes an uncompressed 24-bit AVI video with one key frame per bitmap and, optionally, the sound
-// of a PCM WAV file as a second stream interleaved with the frames. The file is written as
-// "<FileName>.part" and renamed to FileName when complete; on any failure the .part file is
-// removed and FileName is left as it was. A file that grows past PartLimit bytes continues in
-// OpenDML "AVIX" parts with super and standard indexes, so a video of any length plays.
+// of a PCM WAV file as a second stream interleaved with the frames. The file is written under a
+// unique name "<FileName>.XXXXXX.part", created exclusively beside it, synced and renamed to
+// FileName when complete; on any failure that file is removed and FileName is left as it was.
+// A WAV file that is not a regular file (a pipe, a device) is refused. A file that grows past
+// PartLimit bytes continues in OpenDML "AVIX" parts with super and standard indexes, so a video of
+// any length plays.
 class TAviWriter
 {
 public:
@@ -85,6 +87,7 @@ public:
 
     const QString& WavFileName() const { return FWavFileName; }
     // Throws TAviError when the name does not end in .wav (any case); the old value stays then.
+    // An empty value clears it (no sound track).
     void SetWavFileName(const QString& value);
 
     // The frames of Write(): not owned. A null entry fails the writing with
@@ -105,4 +108,6 @@ public:
 
 private:
     QString FWavFileName;
+
+    void WriteFrom(TAviFrameSource& source);
 };

@@ -1,5 +1,6 @@
 #include "core/catalog/ClassCategories.h"
 
+#include "core/Log.h"
 #include "core/catalog/CommaText.h"
 #include "core/catalog/XmlDocument.h"
 
@@ -178,9 +179,14 @@ void TCamCategories::LoadFromXml(const TXmlElement* element)
 
 std::unique_ptr<TXmlElement> TCamCategories::SaveToXml() const
 {
+    return SaveToXml(MaxCategoryDepth);
+}
+
+std::unique_ptr<TXmlElement> TCamCategories::SaveToXml(int levelsLeft) const
+{
     auto element = std::make_unique<TXmlElement>(QStringLiteral("Categories"));
     for (const auto& category : items_)
-        element->AddChild(category->SaveToXml());
+        element->AddChild(category->SaveToXml(levelsLeft - 1));
     return element;
 }
 
@@ -223,7 +229,7 @@ TCamCategory* TCamCategory::ForcePath(const QString& path)
     // Splitting the rest of the path again at each level gives the same items as splitting once,
     // since joining and splitting by the comma-text rules are inverse: walk the items in a loop.
     const QStringList items = SplitCommaText(path);
-    if (items.isEmpty())
+    if (items.isEmpty() || items.size() > MaxCategoryDepth)
         return nullptr;
     TCamCategory* level = this;
     for (const QString& item : items) {
@@ -268,12 +274,30 @@ void TCamCategory::LoadFromXml(const TXmlElement& element)
     Webcams.LoadFromXml(element.FindChild(u"Cams"));
 }
 
+int TCamCategory::SubtreeDepth() const
+{
+    int deepest = 0;
+    for (int i = 0; i < Categories.Count(); ++i)
+        deepest = std::max(deepest, 1 + Categories.Items(i)->SubtreeDepth());
+    return deepest;
+}
+
 std::unique_ptr<TXmlElement> TCamCategory::SaveToXml() const
+{
+    return SaveToXml(MaxCategoryDepth);
+}
+
+std::unique_ptr<TXmlElement> TCamCategory::SaveToXml(int levelsLeft) const
 {
     auto element = std::make_unique<TXmlElement>(QStringLiteral("Category"));
     element->AddAttribute(QStringLiteral("Name"), Name);
-    if (Categories.Count() > 0)
-        element->AddChild(Categories.SaveToXml());
+    if (Categories.Count() > 0) {
+        if (levelsLeft > 0)
+            element->AddChild(Categories.SaveToXml(levelsLeft));
+        else
+            qCInfo(lcSettings) << "categories below" << Name << "are deeper than"
+                               << MaxCategoryDepth << "levels and are not written";
+    }
     if (Webcams.Count() > 0)
         element->AddChild(Webcams.SaveToXml());
     return element;

@@ -10,6 +10,12 @@
 class TXmlElement;
 class TCamWebcam;
 
+// The deepest a category may stand below the root (a top-level category is at depth 1).
+// Options.xml nests two elements per level (Category, Categories) plus Options, Cams and Cam, so
+// at this depth it stays far inside the reader's nesting limit and always reads back whole.
+// ForcePath creates nothing deeper, imports stop there, and the editor must not nest deeper.
+inline constexpr int MaxCategoryDepth = 100;
+
 // Values of TCamWebcam::UserState (and StartState).
 inline constexpr int CamStateUnset = -1;
 inline constexpr int CamStateShown = 0;
@@ -104,6 +110,8 @@ public:
     // Appends the Category children (exact name) of a Categories element; null does nothing.
     void LoadFromXml(const TXmlElement* element);
     std::unique_ptr<TXmlElement> SaveToXml() const;
+    // The same, writing the categories down to levelsLeft levels (1: only these, no children).
+    std::unique_ptr<TXmlElement> SaveToXml(int levelsLeft) const;
 
 private:
     std::vector<std::unique_ptr<TCamCategory>> items_;
@@ -129,7 +137,8 @@ public:
     // First direct sub-category with exactly this name.
     TCamCategory* FindCategory(const QString& name) const;
     // Finds or creates the chain of sub-categories named by a path in comma text and returns the
-    // last one; null (and nothing created) when the path has no items.
+    // last one; null (and nothing created) when the path has no items or more than
+    // MaxCategoryDepth of them.
     TCamCategory* ForcePath(const QString& path);
     // Depth-first search by exact Url; calls openViewer(webcam, true) for the first match and
     // returns true; false when nothing matches.
@@ -140,6 +149,14 @@ public:
 
     // Reads a Category element into this node, appending to its lists.
     void LoadFromXml(const TXmlElement& element);
-    // A new Category element for this node and everything below it.
+    // Levels of categories below this node: 0 without sub-categories. With it the editor can tell
+    // whether a move keeps the catalogue within MaxCategoryDepth.
+    int SubtreeDepth() const;
+
+    // A new Category element for this node and everything below it, down to MaxCategoryDepth
+    // levels below it: a deeper category (only a faulty caller can make one) is left out, so the
+    // file can always be read back whole.
     std::unique_ptr<TXmlElement> SaveToXml() const;
+    // The same, writing sub-categories down to levelsLeft levels below this node.
+    std::unique_ptr<TXmlElement> SaveToXml(int levelsLeft) const;
 };

@@ -1,5 +1,6 @@
 #include "core/catalog/ClassExchange.h"
 
+#include "core/Log.h"
 #include "core/catalog/AtomicFile.h"
 #include "core/catalog/CommaText.h"
 #include "core/catalog/Strings.h"
@@ -26,20 +27,31 @@ TImportResult ImportWebcam(const TXmlElement& element, TCamCategory& root,
                            const TImportCallbacks& callbacks)
 {
     const QString url = ReadXmlText(element, u"Url", QString());
-    if (url.isEmpty())
+    if (url.isEmpty()) {
+        qCInfo(lcExchange) << "webcam file without Url: nothing imported";
         return TImportResult::Nothing;
+    }
     const QString name = ReadXmlText(element, u"Name", QString());
-    if (name.isEmpty())
+    if (name.isEmpty()) {
+        qCInfo(lcExchange) << "webcam file without Name: nothing imported";
         return TImportResult::Nothing;
-    // The exporter writes the path as "Cagegory", so its files land in the import category;
-    // only a file that names a Category lands in that path.
-    const TXmlElement* pathElement = element.FindChild(u"Category");
-    const QString path = pathElement ? pathElement->Text : ImportedCat;
-    if (SplitCommaText(path).size() > MaxImportCategoryDepth)
-        return TImportResult::Nothing;
+    }
+    // A Category element names the path, even when empty. Exported files spell it "Cagegory"
+    // (other installations read that spelling): it gives the path too, and when it is empty (a
+    // webcam of the top level) the webcam goes to the import category.
+    QString path = ImportedCat;
+    if (const TXmlElement* category = element.FindChild(u"Category")) {
+        path = category->Text;
+    } else if (const TXmlElement* exported = element.FindChild(u"Cagegory")) {
+        if (!SplitCommaText(exported->Text).isEmpty())
+            path = exported->Text;
+    }
     TCamCategory* target = root.ForcePath(path);
-    if (!target)
+    if (!target) {
+        qCInfo(lcExchange) << "webcam file whose category path" << path << "is empty or deeper than"
+                           << MaxCategoryDepth << "levels: nothing imported";
         return TImportResult::Nothing;
+    }
 
     TCamWebcam* webcam = target->Webcams.Add();
     webcam->Url = url;
@@ -101,6 +113,9 @@ void ImportCategory(const TXmlElement& element, std::vector<TImportLevel>& level
         if (child->Name == u"Category") {
             if (depth < MaxImportCategoryDepth)
                 ImportCategory(*child, levels);
+            else
+                qCInfo(lcExchange) << "category list nested deeper than" << MaxCategoryDepth
+                                   << "levels: the deeper categories are not imported";
         } else if (child->Name == u"Webcam") {
             TImportLevel& level = levels.back();
             if (!level.Urls) {
@@ -177,7 +192,13 @@ QByteArray TCamExchange::BuildCalDocument(const QStringList& ancestorNames,
 bool TCamExchange::WriteDocument(const QString& path, const QByteArray& document,
                                  QString* errorText)
 {
-    return WriteFileAtomically(path, document, {}, errorText);
+    QString error;
+    if (WriteFileAtomically(path, document, {}, &error))
+        return true;
+    qCInfo(lcExchange) << "cannot write" << path << ":" << error;
+    if (errorText)
+        *errorText = error;
+    return false;
 }
 
 namespace {
@@ -185,6 +206,8 @@ namespace {
 TImportResult ImportDocument(const TXmlDocument& document, TCamCategory& root,
                              const TImportCallbacks& callbacks)
 {
+    if (!document.IsOk())
+        qCInfo(lcExchange) << "import of a damaged file:" << document.ErrorString;
     if (!document.Root)
         return TImportResult::Nothing;
     const TXmlElement& element = *document.Root;
@@ -200,6 +223,7 @@ TImportResult ImportDocument(const TXmlDocument& document, TCamCategory& root,
     // A single webcam is one record: from a damaged file nothing is taken.
     if (element.Name == u"Webcam" && document.IsOk())
         return ImportWebcam(element, root, callbacks);
+    qCInfo(lcExchange) << "nothing imported from a document whose root is" << element.Name;
     return TImportResult::Nothing;
 }
 

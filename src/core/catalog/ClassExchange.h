@@ -32,7 +32,9 @@ class TCamExchange
 {
 public:
     // The .cam document of a webcam; categoryPath are the names of the categories from the top
-    // level down to the webcam's own (empty for a webcam at the top level).
+    // level down to the webcam's own (empty for a webcam at the top level). The path goes in an
+    // element spelled "Cagegory", as every installation writes and reads it; the import takes
+    // "Category" first and "Cagegory" otherwise.
     static QByteArray BuildCamDocument(const TCamWebcam& webcam, const QStringList& categoryPath);
 
     // The .cal document: a chain of Category elements for ancestorNames (top level first), the
@@ -62,4 +64,4 @@ public:
 
 // Categories deeper than this below the root are not created by an import: the settings file
 // written afterwards must stay within the reader's nesting limit.
-inline constexpr int MaxImportCategoryDepth = 100;
+inline constexpr int MaxImportCategoryDepth = MaxCategoryDepth;

@@ -1,9 +1,10 @@
 #include "core/catalog/ClassViewer.h"
 
+#include "core/Log.h"
 #include "core/catalog/AtomicFile.h"
 #include "core/catalog/ClassUtils.h"
-#include "core/rules/DesktopEntry.h"
 #include "core/catalog/XmlDocument.h"
+#include "core/rules/DesktopEntry.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,6 +17,10 @@ TCamViewer* CamViewer = nullptr;
 namespace {
 
 constexpr QFileDevice::Permissions OwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// Options > Category (root) > Categories > Category ... > Cams > Cam: two elements per level.
+static_assert(4 + 2 * MaxCategoryDepth <= MaxXmlDepth,
+              "a catalogue of the deepest allowed nesting must read back whole");
 
 // The entries of the recently viewed list kept behind a newly added one.
 constexpr int LastUsedKept = 10;
@@ -85,16 +90,19 @@ TLoadResult TCamViewer::LoadOptions()
         return TLoadResult::NoFile;
     TXmlDocument document = ReadXmlFile(OptionsPath);
     const bool complete = document.IsOk();
+    if (!complete)
+        qCInfo(lcSettings) << "Options.xml" << OptionsPath
+                           << "could be read only in part:" << document.ErrorString;
     if (!complete && info.size() > 0) {
         // Keep the damaged file: the next save replaces Options.xml with what could be read.
         const QString copy = OptionsPath + QStringLiteral(".damaged");
         QFile::remove(copy);
         if (QFile::copy(OptionsPath, copy))
             QFile::setPermissions(copy, OwnerOnly);
-        else if (info.isFile())
+        else if (info.isFile() && !QFile::rename(OptionsPath, copy))
             // A file that cannot even be read is moved aside whole, or the next save would
             // replace it while nothing of it is in memory.
-            QFile::rename(OptionsPath, copy);
+            qCInfo(lcSettings) << "cannot move the unreadable settings file aside to" << copy;
     }
     if (document.Root)
         LoadFromXml(*document.Root, complete);
@@ -134,6 +142,13 @@ void TCamViewer::LoadFromXml(const TXmlElement& root, bool complete)
     readBool(u"AlwaysOnTop", AlwaysOnTop);
     readBool(u"SaveImages", SaveImages);
     readText(u"SavePath", SavePath, DefaultSavePath());
+    // A folder copied from a Windows installation ("C:\\Webcams") or any other relative path
+    // would archive into whatever the current folder is: it takes the default folder instead.
+    if (!SavePath.isEmpty() && !QDir::isAbsolutePath(SavePath)) {
+        qCInfo(lcSettings) << "SavePath" << SavePath << "is not an absolute path; using"
+                           << DefaultSavePath();
+        SavePath = DefaultSavePath();
+    }
     readBool(u"Beep", Beep);
     readBool(u"PropResize", PropResize);
     readBool(u"Status", Status);
@@ -221,7 +236,11 @@ QByteArray TCamViewer::SaveToBytes()
 
 bool TCamViewer::SaveOptions()
 {
-    return WriteFileAtomically(OptionsPath, SaveToBytes(), OwnerOnly);
+    QString error;
+    if (WriteFileAtomically(OptionsPath, SaveToBytes(), OwnerOnly, &error))
+        return true;
+    qCInfo(lcSettings) << "cannot save" << OptionsPath << ":" << error;
+    return false;
 }
 
 QString AutostartEntry(const QString& programPath)
@@ -240,11 +259,15 @@ void TCamViewer::SetLaunchWindows(bool value)
 {
     LaunchWindows = value;
     const QString path = AutostartPath();
-    if (value)
-        WriteFileAtomically(path, AutostartEntry(ProgramPath).toUtf8(),
-                            OwnerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    else
-        QFile::remove(path);
+    QString error;
+    if (value) {
+        if (!WriteFileAtomically(path, AutostartEntry(ProgramPath).toUtf8(),
+                                 OwnerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther,
+                                 &error))
+            qCInfo(lcSettings) << "cannot write the autostart entry" << path << ":" << error;
+    } else if (QFileInfo(path).exists() && !QFile::remove(path)) {
+        qCInfo(lcSettings) << "cannot remove the autostart entry" << path;
+    }
 }
 
 void TCamViewer::AddLastUsed(const TCamWebcam& webcam)

@@ -11,36 +11,9 @@ struct TMessageDefault
     const char* Text;
 };
 
-const char* const CamHintDefault = "Name: %name%\r\n"
-                                   "Url: %url%\r\n"
-                                   "Email: %email%\r\n"
-                                   "Homepage: %home%\r\n"
-                                   "Last Updated: %date%";
-
-} // namespace
-
-QString EmptyCat = QStringLiteral("Empty Category");
-QString TimeLeft = QStringLiteral("%d seconds");
-QString TimeLeftOne = QStringLiteral("1 second");
-QString TestingRefresh = QStringLiteral("Checking...");
-QString RefreshTitle = QStringLiteral("Refresh");
-QString RefreshCaption = QStringLiteral("Enter value for refresh interval, in seconds");
-QString NoWindow = QStringLiteral("No Window");
-QString AviGenerated = QStringLiteral("AVI Generation Complete");
-QString StartText =
-    QStringLiteral("Right click on this icon and select a webcam you want to watch.");
-QString StartTitle = QStringLiteral("First Launch of ");
-QString Refreshing = QStringLiteral("Refreshing ");
-QString NewCat = QStringLiteral("New Category");
-QString NewCam = QStringLiteral("New Webcam");
-QString ImportedCat = QStringLiteral("Imported");
-QString CamHint = QString::fromLatin1(CamHintDefault);
-QString Unknow = QStringLiteral("Unknown");
-QString OnlineText = QStringLiteral(" (online)");
-
-namespace {
-
-const TMessageDefault MessageDefaults[] = {
+// The message variables, their keys and English defaults, in the order of registration. The
+// table is constant-initialised, so the variables below take their defaults from it.
+constexpr TMessageDefault MessageDefaults[] = {
     {"EmptyCat", &EmptyCat, "Empty Category"},
     {"TimeLeft", &TimeLeft, "%d seconds"},
     {"TimeLeftOne", &TimeLeftOne, "1 second"},
@@ -55,12 +28,44 @@ const TMessageDefault MessageDefaults[] = {
     {"NewCat", &NewCat, "New Category"},
     {"NewCam", &NewCam, "New Webcam"},
     {"ImportedCat", &ImportedCat, "Imported"},
-    {"CamHint", &CamHint, CamHintDefault},
+    {"CamHint", &CamHint,
+     "Name: %name%\r\n"
+     "Url: %url%\r\n"
+     "Email: %email%\r\n"
+     "Homepage: %home%\r\n"
+     "Last Updated: %date%"},
     {"Unknow", &Unknow, "Unknown"},
     {"OnlineText", &OnlineText, " (online)"},
 };
 
+QString DefaultOf(const QString* variable)
+{
+    for (const TMessageDefault& message : MessageDefaults) {
+        if (message.Variable == variable)
+            return QString::fromLatin1(message.Text);
+    }
+    return QString();
+}
+
 } // namespace
+
+QString EmptyCat = DefaultOf(&EmptyCat);
+QString TimeLeft = DefaultOf(&TimeLeft);
+QString TimeLeftOne = DefaultOf(&TimeLeftOne);
+QString TestingRefresh = DefaultOf(&TestingRefresh);
+QString RefreshTitle = DefaultOf(&RefreshTitle);
+QString RefreshCaption = DefaultOf(&RefreshCaption);
+QString NoWindow = DefaultOf(&NoWindow);
+QString AviGenerated = DefaultOf(&AviGenerated);
+QString StartText = DefaultOf(&StartText);
+QString StartTitle = DefaultOf(&StartTitle);
+QString Refreshing = DefaultOf(&Refreshing);
+QString NewCat = DefaultOf(&NewCat);
+QString NewCam = DefaultOf(&NewCam);
+QString ImportedCat = DefaultOf(&ImportedCat);
+QString CamHint = DefaultOf(&CamHint);
+QString Unknow = DefaultOf(&Unknow);
+QString OnlineText = DefaultOf(&OnlineText);
 
 void TVariables::RegisterVariable(const QString& key, QString* variable)
 {

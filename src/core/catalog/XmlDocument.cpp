@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QXmlStreamReader>
 #include <limits>
 
@@ -87,6 +88,134 @@ bool IsBlank(const QString& text)
     return true;
 }
 
+// Control characters have no place in a name, even where the stream reader lets them through: the
+// writer would drop them and turn two distinct names into one.
+bool IsValidName(QStringView name)
+{
+    for (QChar c : name) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+            return false;
+    }
+    return !name.isEmpty();
+}
+
+// What windows-1252 puts at 0x80..0x9F; the five unassigned bytes keep their C1 code points.
+constexpr char16_t Windows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+QString DecodeWindows1252(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        out[i] = (b >= 0x80 && b <= 0x9F) ? Windows1252High[b - 0x80] : char16_t(b);
+    }
+    return text;
+}
+
+bool HasByteIn(QByteArrayView bytes, unsigned char low, unsigned char high)
+{
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= low && b <= high)
+            return true;
+    }
+    return false;
+}
+
+bool IsLatin1Name(const QByteArray& name)
+{
+    static const char* const names[] = {"iso-8859-1",   "iso8859-1", "iso_8859-1", "latin1",
+                                        "latin-1",      "l1",        "cp819",      "ibm819",
+                                        "windows-1252", "cp1252",    "us-ascii",   "ascii"};
+    for (const char* known : names) {
+        if (name.compare(known, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The bytes as the stream reader should see them. Files written on Windows declare iso-8859-1 but
+// hold windows-1252 (euro sign, dashes, curly quotes at 0x80..0x9F); files whose bytes are not
+// valid in their declared encoding, or that declare an encoding we cannot decode, are read as
+// windows-1252 too. Those are handed over as UTF-8 with the declaration changed to say so; any
+// other document is returned unchanged.
+QByteArray ReadableXmlBytes(const QByteArray& bytes)
+{
+    // A UTF-16 or UTF-32 byte order mark: the reader knows what to do.
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") ||
+        bytes.startsWith(QByteArrayView("\x00\x00\xFE\xFF", 4)))
+        return bytes;
+    qsizetype start = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    const QByteArrayView body = QByteArrayView(bytes).sliced(start);
+
+    // The declared encoding: the value of encoding= inside a leading <?xml ... ?>.
+    QByteArray encoding = "UTF-8";
+    qsizetype valueStart = -1;
+    qsizetype valueEnd = -1;
+    if (body.startsWith("<?xml") && body.size() > 5 &&
+        QChar::isSpace(static_cast<unsigned char>(body[5]))) {
+        const qsizetype close = body.first(std::min<qsizetype>(body.size(), 512)).indexOf("?>");
+        if (close > 0) {
+            const QByteArrayView declaration = body.first(close);
+            qsizetype at = declaration.indexOf("encoding");
+            if (at > 0) {
+                at += 8;
+                while (at < close && QChar::isSpace(static_cast<unsigned char>(declaration[at])))
+                    ++at;
+                if (at < close && declaration[at] == '=') {
+                    ++at;
+                    while (at < close &&
+                           QChar::isSpace(static_cast<unsigned char>(declaration[at])))
+                        ++at;
+                    if (at < close && (declaration[at] == '"' || declaration[at] == '\'')) {
+                        const char quote = declaration[at];
+                        const qsizetype end = declaration.indexOf(quote, at + 1);
+                        if (end > at) {
+                            valueStart = at + 1;
+                            valueEnd = end;
+                            encoding = declaration.sliced(at + 1, end - at - 1).toByteArray();
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    bool readable = false;
+    {
+        QStringDecoder decoder(encoding.constData(), QStringDecoder::Flag::Stateless);
+        if (!decoder.isValid()) {
+            readable = false;
+        } else if (IsLatin1Name(encoding)) {
+            // Plain Latin-1 reads as declared; 0x80..0x9F are taken as windows-1252.
+            const bool ascii = encoding.compare("us-ascii", Qt::CaseInsensitive) == 0 ||
+                               encoding.compare("ascii", Qt::CaseInsensitive) == 0;
+            readable = !HasByteIn(body, 0x80, ascii ? 0xFF : 0x9F);
+        } else {
+            const QString text = decoder.decode(body); // the conversion runs here
+            readable = !decoder.hasError();
+        }
+    }
+    if (readable)
+        return bytes;
+
+    QByteArray result;
+    result.reserve(body.size() + body.size() / 8 + 16);
+    if (valueStart >= 0) {
+        result += body.first(valueStart);
+        result += "UTF-8";
+        result += DecodeWindows1252(body.sliced(valueEnd)).toUtf8();
+    } else {
+        result += DecodeWindows1252(body).toUtf8();
+    }
+    return result;
+}
+
 // Element and attribute names repeat all through a file: share one string per distinct name.
 class TNameTable
 {
@@ -118,7 +247,7 @@ TXmlDocument ReadXml(const QByteArray& bytes)
         return document;
     }
 
-    QXmlStreamReader reader(bytes);
+    QXmlStreamReader reader(ReadableXmlBytes(bytes));
     reader.setNamespaceProcessing(false);
     std::vector<TXmlElement*> open; // the elements whose end tag has not come yet
     TNameTable names;
@@ -136,8 +265,16 @@ TXmlDocument ReadXml(const QByteArray& bytes)
                 document.ErrorString = QStringLiteral("The elements are nested too deeply.");
                 break;
             }
-            auto element = std::make_unique<TXmlElement>(names.Intern(reader.qualifiedName()));
             const QXmlStreamAttributes attributes = reader.attributes();
+            bool namesValid = IsValidName(reader.qualifiedName());
+            for (const QXmlStreamAttribute& attribute : attributes)
+                namesValid = namesValid && IsValidName(attribute.qualifiedName());
+            if (!namesValid) {
+                document.Status = TXmlStatus::Malformed;
+                document.ErrorString = QStringLiteral("A name holds a control character.");
+                break;
+            }
+            auto element = std::make_unique<TXmlElement>(names.Intern(reader.qualifiedName()));
             element->ReserveAttributes(attributes.size());
             for (const QXmlStreamAttribute& attribute : attributes)
                 element->AddAttribute(names.Intern(attribute.qualifiedName()),
@@ -254,8 +391,8 @@ void AppendXmlEscaped(QByteArray& out, QStringView value)
         bool plain = true;
         for (qsizetype i = 0; i < size && plain; ++i) {
             const char16_t c = data[i];
-            plain =
-                c >= 0x20 && c <= 0xFF && c != '"' && c != '&' && c != '\'' && c != '<' && c != '>';
+            plain = c >= 0x20 && c <= 0xFF && (c < 0x80 || c > 0x9F) && c != '"' && c != '&' &&
+                    c != '\'' && c != '<' && c != '>';
         }
         if (plain) {
             const qsizetype start = out.size();
@@ -288,7 +425,8 @@ void AppendXmlEscaped(QByteArray& out, QStringView value)
             // Not representable in XML 1.0, not even as a reference: dropped.
             continue;
         }
-        if (c <= 0xFF) {
+        // 0x80..0x9F as bytes would read back as windows-1252 characters: written as references.
+        if (c <= 0xFF && (c < 0x80 || c > 0x9F)) {
             out += static_cast<char>(c);
             continue;
         }
@@ -359,15 +497,10 @@ QByteArray WriteXml(const TXmlElement& root)
 
 std::optional<qint64> ParseXmlInteger(QStringView text)
 {
-    text = text.trimmed();
     if (text.isEmpty())
         return std::nullopt;
-    bool negative = false;
-    qsizetype i = 0;
-    if (text[0] == u'-' || text[0] == u'+') {
-        negative = text[0] == u'-';
-        i = 1;
-    }
+    const bool negative = text[0] == u'-';
+    qsizetype i = negative ? 1 : 0;
     if (i >= text.size())
         return std::nullopt;
     // Accumulate as a negative number so that the most negative 64-bit value fits.

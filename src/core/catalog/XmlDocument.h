@@ -10,9 +10,13 @@
 // The XML conventions shared by Options.xml, the exchange files and the language files.
 //
 // Reading: bytes go through QXmlStreamReader (so the declared encoding is honoured and the
-// entity-expansion limit stays on) into a small tree of TXmlElement. Names that the program looks
-// up are matched without regard to case (FindChild, FindAttribute); repeated items that must carry
-// an exact name are picked out by iterating Children() and comparing Name exactly.
+// entity-expansion limit stays on) into a small tree of TXmlElement. Bytes 0x80..0x9F of a
+// document declared iso-8859-1 are read as windows-1252 (files written on Windows hold those), and
+// so is a whole document whose bytes are not valid in its declared encoding or that declares an
+// encoding we cannot decode. A name holding a control character makes the document malformed. Names
+// that the program looks up are matched without regard to case (FindChild, FindAttribute); repeated
+// items that must carry an exact name are picked out by iterating Children() and comparing Name
+// exactly.
 //
 // Writing: the fixed layout of our files: the header line, one element per line, one space of
 // indentation per level, CR LF line ends, attributes in the order they were added, the characters
@@ -101,7 +105,8 @@ QByteArray WriteXml(const TXmlElement& root);
 void AppendXmlEscaped(QByteArray& out, QStringView value);
 
 // Reading rules for values.
-// A decimal integer: optional blanks around, optional sign, digits; must fit in 64 bits.
+// A decimal integer: an optional "-", then digits, nothing else (no blanks, no "+"); must fit in
+// 64 bits.
 std::optional<qint64> ParseXmlInteger(QStringView text);
 // An integer as stored into a 32-bit field: -1 when the text is not a number (empty included),
 // otherwise the low 32 bits of the 64-bit value.

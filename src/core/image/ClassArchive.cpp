@@ -1,13 +1,14 @@
 #include "core/image/ClassArchive.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QTemporaryFile>
-#include <climits>
+#include "core/Log.h"
+#include "core/catalog/AtomicFile.h"
 
-#ifdef Q_OS_UNIX
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <climits>
 #include <unistd.h>
-#endif
 
 namespace Archive {
 namespace {
@@ -33,8 +34,28 @@ bool Taken(const QString& path)
 
 void SetError(QString* error, const QString& message)
 {
+    qCInfo(lcArchive) << "archive:" << message;
     if (error)
         *error = message;
+}
+
+// Writes all of data to fd and syncs it; false with errno set on failure.
+bool WriteAllAndSync(int fd, const QByteArray& data)
+{
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n =
+            ::write(fd, data.constData() + done, static_cast<size_t>(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        done += n;
+    }
+    return ::fdatasync(fd) == 0;
 }
 
 } // namespace
@@ -104,30 +125,31 @@ QString ArchiveImage(const QByteArray& data, const QString& camName, int& lastId
         }
 
         // Written under a hidden temporary name and renamed when complete: the numbered file
-        // never exists cut short.
-        QTemporaryFile part(folder + QStringLiteral("/.pictavo-XXXXXX.part"));
-        if (!part.open()) {
-            SetError(error,
-                     QStringLiteral("Cannot write in %1: %2").arg(folder, part.errorString()));
+        // never exists cut short. The file gets the umask's mode, like any file the user makes.
+        QString part;
+        QString reason;
+        const int fd = CreateUniqueFile(folder + QStringLiteral("/.pictavo-"),
+                                        QStringLiteral(".part"), &part, &reason);
+        if (fd < 0) {
+            SetError(error, QStringLiteral("Cannot write in %1: %2").arg(folder, reason));
             return {};
         }
-        if (part.write(data) != data.size() || !part.flush()) {
-            SetError(error, QStringLiteral("Cannot write %1: %2").arg(target, part.errorString()));
+        const bool written = WriteAllAndSync(fd, data);
+        const int writeError = errno;
+        if (::close(fd) != 0 || !written) {
+            QFile::remove(part);
+            SetError(error, QStringLiteral("Cannot write %1: %2")
+                                .arg(target, qt_error_string(written ? errno : writeError)));
             return {};
         }
-#ifdef Q_OS_UNIX
-        if (::fdatasync(part.handle()) != 0) {
-            SetError(error, QStringLiteral("Cannot write %1").arg(target));
-            return {};
-        }
-#endif
         // Renaming never replaces an existing file (QFile::rename refuses an existing target).
-        if (part.rename(target)) {
-            part.setAutoRemove(false); // the name it would remove is now the archived file's
+        QFile partFile(part);
+        if (partFile.rename(target))
             return target;
-        }
+        const QString renameError = partFile.errorString();
+        QFile::remove(part);
         if (!Taken(target)) {
-            SetError(error, QStringLiteral("Cannot write %1: %2").arg(target, part.errorString()));
+            SetError(error, QStringLiteral("Cannot write %1: %2").arg(target, renameError));
             return {};
         }
     }

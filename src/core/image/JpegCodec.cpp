@@ -110,9 +110,17 @@ bool RunDecode(DecodeJob& job)
     jpeg_mem_src(&info, job.Data, job.Size);
     jpeg_read_header(&info, TRUE);
 
-    if (static_cast<long long>(info.image_width) * info.image_height > MaxPixels) {
+    const long long pixels = static_cast<long long>(info.image_width) * info.image_height;
+    if (pixels > MaxPixels) {
         std::snprintf(job.Err.Message, sizeof job.Err.Message,
                       "JPEG image too large (%u x %u pixels)", info.image_width, info.image_height);
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    if (pixels > MaxPixelsPerByte * static_cast<long long>(job.Size)) {
+        std::snprintf(job.Err.Message, sizeof job.Err.Message,
+                      "JPEG image of %u x %u pixels in only %lu bytes", info.image_width,
+                      info.image_height, job.Size);
         jpeg_destroy_decompress(&info);
         return false;
     }

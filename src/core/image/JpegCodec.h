@@ -11,11 +11,15 @@ namespace JpegCodec {
 
 // Pictures with more pixels than this are refused before any pixel memory is allocated.
 inline constexpr long long MaxPixels = 100'000'000;
+// So are pictures that declare more pixels than this per byte of compressed data: a few hundred
+// bytes can declare a picture of hundreds of megabytes. Real photographs stay far below 1,000
+// (even a picture of one flat colour needs about a byte per 1,000 pixels).
+inline constexpr long long MaxPixelsPerByte = 10'000;
 
 // Decodes a complete JPEG image into a 24-bit bitmap. scaleDenom 1, 2, 4 or 8 decodes at 1/n of
 // the size with libjpeg's DCT scaling (fast thumbnails). A truncated or corrupt image, or one over
-// MaxPixels, is refused: false, and out is left empty. The pixel memory of out is reused when it
-// is large enough.
+// MaxPixels or MaxPixelsPerByte, is refused: false, and out is left empty. The pixel memory of out
+// is reused when it is large enough.
 bool Decode(const QByteArray& data, TBitmap& out, int scaleDenom = 1, QString* error = nullptr);
 
 // Reads only the header: the picture's size. False when the data is not a JPEG image.

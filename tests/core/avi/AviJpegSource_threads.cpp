@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -119,4 +120,52 @@ TEST_P(AviJpegSourceTest, DestroyedWithAPrefetchUnderWay)
     }
 }
 
+TEST_P(AviJpegSourceTest, PrimedFrameIsNotReadAgain)
+{
+    TAviJpegSource source(Files, GetParam());
+    // The file behind frame 0 is gone: only the primed bitmap can give the frame.
+    ASSERT_TRUE(QFile::remove(Files[0]));
+    source.Prime(0, Flat(24, 16, 77, 77, 77));
+    const TBitmap* frame = source.Frame(0);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->Row(3)[3], 77);
+    const TBitmap* next = source.Frame(2);
+    ASSERT_NE(next, nullptr);
+    EXPECT_TRUE(Near(next->Row(0)[0], 80));
+    EXPECT_EQ(source.Frame(0), nullptr) << "primed once, then read from its file";
+}
+
+TEST_P(AviJpegSourceTest, DecodesAheadOnlyWhatTheMemoryAllows)
+{
+    const qint64 frameBytes = qint64(TBitmap::StrideFor(24)) * 16;
+    for (const int frames : {0, 1, 2, 10}) {
+        TAviJpegSource source(Files, GetParam());
+        source.MaxAheadBytes = frames * frameBytes;
+        ASSERT_NE(source.Frame(0), nullptr);
+        EXPECT_EQ(source.Ahead(), std::min(GetParam(), frames)) << frames;
+        // The frames decoded ahead are right.
+        for (int i : {2, 3}) {
+            const TBitmap* frame = source.Frame(i);
+            ASSERT_NE(frame, nullptr) << i;
+            EXPECT_TRUE(Near(frame->Row(0)[0], 40 * i)) << i;
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Lookahead, AviJpegSourceTest, ::testing::Values(0, 1, 2, 5));
+
+TEST(AviJpegSource, FilesThatAreNotRegularAreRefusedWithoutBlocking)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString pipe = dir.filePath(QStringLiteral("pipe.jpg"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString& path : {pipe, dir.path(), QStringLiteral("/dev/zero")}) {
+        TBitmap out;
+        QString error;
+        EXPECT_FALSE(TAviJpegSource::ReadFile(path, out, &error)) << path.toStdString();
+        EXPECT_TRUE(error.contains(QStringLiteral("not a regular file")) ||
+                    error.contains(QStringLiteral("folder")))
+            << error.toStdString();
+    }
+}

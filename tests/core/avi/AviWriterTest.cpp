@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -110,6 +111,11 @@ class AviWriterTest : public ::testing::Test
 protected:
     QTemporaryDir Dir;
     QString Path(const QString& name) const { return Dir.filePath(name); }
+    // Temporary files the writer left in the folder.
+    QStringList PartFiles() const
+    {
+        return QDir(Dir.path()).entryList({QStringLiteral("*.part")}, QDir::Files | QDir::System);
+    }
 
     TAviWriter Writer(int w, int h, const QString& name = QStringLiteral("out.avi"))
     {
@@ -325,7 +331,7 @@ TEST_F(AviWriterTest, FrameTimeIsTheScaleAgainstARateOf1000)
         EXPECT_EQ(moviType + v.File.U32(e + 8) + 8, v.Chunks[i].DataAt);
         EXPECT_EQ(v.File.U32(e + 12), v.Chunks[i].Size);
     }
-    EXPECT_FALSE(QFile::exists(Path("out.avi.part")));
+    EXPECT_TRUE(PartFiles().isEmpty());
 }
 
 TEST_F(AviWriterTest, OddWidthFramesHavePaddedRows)
@@ -417,10 +423,11 @@ TEST_F(AviWriterTest, WavFileNameMustEndInWav)
         {"sound.mp3", false, ""},
         {"sound.WAV", true, "sound.WAV"},
         {"SOUND.wav", true, "sound.WAV"}, // equal without regard to case: ignored
-        {"", false, "sound.WAV"},         // no extension
         {"x.wav.mp3", false, "sound.WAV"},
         {"/a/b.Wav", true, "/a/b.Wav"},
         {"dir.wav/noext", false, "/a/b.Wav"},
+        {"", true, ""}, // clears the sound track
+        {"noext", false, ""},
     };
     TAviWriter w;
     for (const Step& s : steps) {
@@ -560,7 +567,7 @@ TEST_F(AviWriterTest, WavFilesThatCannotBeUsed)
         w.SetWavFileName(Path(r.name));
         EXPECT_EQ(ErrorOf([&] { w.Write(); }), r.message) << r.name;
         EXPECT_FALSE(QFile::exists(Path("out.avi"))) << r.name;
-        EXPECT_FALSE(QFile::exists(Path("out.avi.part"))) << r.name;
+        EXPECT_TRUE(PartFiles().isEmpty()) << r.name;
     }
 }
 
@@ -727,7 +734,7 @@ TEST_F(AviWriterTest, FailureHalfWayLeavesNoTargetFile)
         TFailingSource source(4);
         TAviWriter w = Writer(16, 16);
         EXPECT_EQ(ErrorOf([&] { w.Write(source); }), "read error");
-        EXPECT_FALSE(QFile::exists(Path("out.avi.part")));
+        EXPECT_TRUE(PartFiles().isEmpty());
         if (existing) {
             QFile f(Path("out.avi"));
             ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -756,7 +763,7 @@ TEST_F(AviWriterTest, DiskFullHalfWayLeavesNoTargetFile)
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(error, "Failed to add frame to AVI. Err=0000001B"); // EFBIG
     EXPECT_FALSE(QFile::exists(Path("out.avi")));
-    EXPECT_FALSE(QFile::exists(Path("out.avi.part")));
+    EXPECT_TRUE(PartFiles().isEmpty());
 }
 
 TEST_F(AviWriterTest, SkippedFramesGiveNoFrame)
@@ -777,5 +784,67 @@ TEST_F(AviWriterTest, SkippedFramesGiveNoFrame)
     TAviWriter w2 = Writer(8, 8, QStringLiteral("none.avi"));
     EXPECT_EQ(ErrorOf([&] { w2.Write(none); }), "No bitmaps on the Bitmaps list");
     EXPECT_FALSE(QFile::exists(Path("none.avi")));
-    EXPECT_FALSE(QFile::exists(Path("none.avi.part")));
+    EXPECT_TRUE(PartFiles().isEmpty());
+}
+
+TEST_F(AviWriterTest, TwoWritersOfOneTargetEachWriteAWholeFile)
+{
+    const TBitmap a = Solid(8, 8, 255, 0, 0);
+    const TBitmap b = Solid(8, 8, 0, 0, 255);
+    TAviWriter first = Writer(8, 8);
+    first.Bitmaps = {&a, &a, &a, &a};
+    bool secondDone = false;
+    // The second writer runs from start to end while the first is half-way.
+    first.OnProgress = [&](int done, int) {
+        if (done != 2 || secondDone)
+            return;
+        TAviWriter second = Writer(8, 8);
+        second.Bitmaps = {&b, &b};
+        second.Write();
+        secondDone = true;
+        TAviView v(Path("out.avi"));
+        ASSERT_TRUE(v.Ok()) << v.File.Error;
+        EXPECT_EQ(v.Chunks.size(), 2u);
+    };
+    EXPECT_EQ(ErrorOf([&] { first.Write(); }), "<no error>");
+    ASSERT_TRUE(secondDone);
+    TAviView v(Path("out.avi"));
+    ASSERT_TRUE(v.Ok()) << v.File.Error;
+    ASSERT_EQ(v.Chunks.size(), 4u);
+    const std::array<int, 3> red{255, 0, 0};
+    for (const auto& chunk : v.Chunks)
+        EXPECT_EQ(v.Pixel(chunk, 8, 8, 4, 4), red);
+    EXPECT_TRUE(PartFiles().isEmpty());
+}
+
+TEST_F(AviWriterTest, LinksBesideTheTargetAreNeverFollowed)
+{
+    // A link where an older version put its temporary file points at an unrelated file.
+    WriteFile(Path("unrelated"), "keep me");
+    ASSERT_TRUE(QFile::link(Path("unrelated"), Path("out.avi.part")));
+    const TBitmap frame = Solid(4, 4, 1, 2, 3);
+    TAviWriter w = Writer(4, 4);
+    w.Bitmaps = {&frame};
+    w.Write();
+    QFile f(Path("unrelated"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("keep me"));
+    EXPECT_TRUE(QFileInfo(Path("out.avi.part")).isSymLink());
+    EXPECT_TRUE(TAviView(Path("out.avi")).Ok());
+}
+
+TEST_F(AviWriterTest, WavThatIsNotARegularFileIsRefusedWithoutBlocking)
+{
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe.wav")).constData(), 0600), 0);
+    ASSERT_TRUE(QDir().mkdir(Path("folder.wav")));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), Path("device.wav")));
+    const TBitmap frame = Solid(4, 4, 1, 2, 3);
+    for (const char* name : {"pipe.wav", "folder.wav", "device.wav"}) {
+        TAviWriter w = Writer(4, 4);
+        w.Bitmaps = {&frame};
+        w.SetWavFileName(Path(name));
+        EXPECT_EQ(ErrorOf([&] { w.Write(); }), "The audio file is not a regular file.") << name;
+        EXPECT_FALSE(QFile::exists(Path("out.avi")));
+        EXPECT_TRUE(PartFiles().isEmpty());
+    }
 }

@@ -168,12 +168,12 @@ TEST_F(Exchange, WriteDocument)
 // ---------------------------------------------------------------------------------------------
 // Import of a single webcam
 
-TEST_F(Exchange, ExportedWebcamLandsInTheImportCategory)
+TEST_F(Exchange, ExportedWebcamImportsIntoItsExportedCategory)
 {
-    TCamWebcam* existing = root_.ForcePath("Imported")->Webcams.Add();
+    TCamWebcam* existing = root_.ForcePath("\"New Category\"")->Webcams.Add();
     existing->Url = "http://";
     EXPECT_EQ(Import(ExampleCam), TImportResult::Webcam);
-    EXPECT_EQ(ChildNames(root_), QStringList({"Imported"})) << "Cagegory is not Category";
+    EXPECT_EQ(ChildNames(root_), QStringList({"New Category"})) << "Cagegory gives the path";
     TCamCategory* imported = root_.Categories.Items(0);
     ASSERT_EQ(imported->Webcams.Count(), 2) << "no test for duplicates";
     TCamWebcam* webcam = imported->Webcams.Items(1);
@@ -186,6 +186,20 @@ TEST_F(Exchange, ExportedWebcamLandsInTheImportCategory)
     ASSERT_EQ(recorder_.Opened.size(), 1u);
     EXPECT_EQ(recorder_.Opened[0].first, webcam);
     EXPECT_FALSE(recorder_.Opened[0].second);
+}
+
+TEST_F(Exchange, ExportedPathRoundTrips)
+{
+    TCamWebcam webcam;
+    webcam.Url = "http://cam.example/i.jpg";
+    webcam.Name = "Cam";
+    const QStringList path{"Europe", "St. Moritz, \"East\"", "A B"};
+    EXPECT_EQ(Import(TCamExchange::BuildCamDocument(webcam, path)), TImportResult::Webcam);
+    TCamWebcam* found = root_.FindWebcam(webcam.Url);
+    ASSERT_NE(found, nullptr);
+    QStringList names;
+    ASSERT_TRUE(root_.PathOf(found, names));
+    EXPECT_EQ(names, path);
 }
 
 TEST_F(Exchange, SingleWebcamRules)
@@ -221,6 +235,16 @@ TEST_F(Exchange, SingleWebcamRules)
          -1},
         {"Refresh empty", "<Url>u</Url><Name>n</Name><Refresh/>", true, {"Imported"}, -1},
         {"Refresh set", "<url>u</url><NAME>n</NAME><refresh>45</refresh>", true, {"Imported"}, 45},
+        {"exported spelling, top level",
+         "<Url>u</Url><Name>n</Name><Cagegory/>",
+         true,
+         {"Imported"},
+         30},
+        {"Category before the exported spelling",
+         "<Url>u</Url><Name>n</Name><Cagegory>A</Cagegory><Category>C</Category>",
+         true,
+         {"C"},
+         30},
     };
     for (const Row& row : rows) {
         TCamCategory root;

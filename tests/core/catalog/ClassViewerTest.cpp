@@ -182,14 +182,40 @@ TEST_F(Settings, ExampleFileReadsBackAndIsWrittenAgainUnchanged)
                 viewer_.Status && viewer_.SubDirectory && viewer_.LaunchWindows &&
                 viewer_.ScrollMosaic);
     EXPECT_FALSE(viewer_.FirstLaunch);
-    EXPECT_EQ(viewer_.SavePath, QStringLiteral("C:\\Webcams"));
+    // A Windows folder is no folder here: the archive goes to the default one.
+    EXPECT_EQ(viewer_.SavePath, TCamViewer::DefaultSavePath());
     EXPECT_EQ(viewer_.ProxyPort(), 8000);
     ASSERT_EQ(viewer_.Root.Categories.Count(), 1);
     EXPECT_EQ(viewer_.LastUsed, QStringList({"http://"}));
     EXPECT_EQ(viewer_.LastUsedWebcam(0), viewer_.Root.Categories.Items(0)->Webcams.Items(0));
 
     ASSERT_TRUE(viewer_.SaveOptions());
-    EXPECT_EQ(ReadAll(viewer_.OptionsPath), ExampleOptions);
+    QByteArray expected = ExampleOptions;
+    expected.replace("C:\\Webcams", QFile::encodeName(TCamViewer::DefaultSavePath()));
+    EXPECT_EQ(ReadAll(viewer_.OptionsPath), expected);
+}
+
+TEST_F(Settings, CatalogueNeverNestsDeeperThanTheFileReadsBack)
+{
+    // However deep a caller nests categories, the file written reads back whole.
+    TCamCategory* level = &viewer_.Root;
+    for (int i = 0; i < MaxCategoryDepth + 30; ++i) {
+        level = level->Categories.Add();
+        level->Name = QStringLiteral("L%1").arg(i);
+        TCamWebcam* webcam = level->Webcams.Add();
+        webcam->Url = QStringLiteral("u%1").arg(i);
+    }
+    EXPECT_EQ(viewer_.Root.SubtreeDepth(), MaxCategoryDepth + 30);
+    viewer_.LastUsed = QStringList({"u0"});
+    ASSERT_TRUE(viewer_.SaveOptions());
+
+    TCamViewer loaded;
+    loaded.OptionsPath = viewer_.OptionsPath;
+    EXPECT_EQ(loaded.LoadOptions(), TLoadResult::Loaded);
+    EXPECT_EQ(loaded.Root.SubtreeDepth(), MaxCategoryDepth);
+    EXPECT_NE(loaded.Root.FindWebcam(QStringLiteral("u%1").arg(MaxCategoryDepth - 1)), nullptr);
+    EXPECT_EQ(loaded.Root.FindWebcam(QStringLiteral("u%1").arg(MaxCategoryDepth)), nullptr);
+    EXPECT_EQ(loaded.LastUsed, QStringList({"u0"})) << "what follows the catalogue is read";
 }
 
 TEST_F(Settings, PasswordIsEncodedInTheFile)
@@ -267,6 +293,9 @@ TEST_F(Settings, ValueRules)
         {"<Beep>2</Beep>", true, 8000, nullptr},
         {"<BEEP>False</BEEP><proxyport>1</proxyport><savepath>/y</savepath>", false, 1, "/y"},
         {"<Beep>TRUE</Beep>", true, 8000, nullptr},
+        {"<ProxyPort> 81</ProxyPort><SavePath>Webcams</SavePath>", true, -1, nullptr},
+        {"<ProxyPort>+81</ProxyPort><SavePath>D:\\Images\\Cams</SavePath>", true, -1, nullptr},
+        {"<SavePath>\\\\server\\share</SavePath>", true, 8000, nullptr},
     };
     for (const Row& row : rows) {
         TCamViewer viewer;
@@ -510,7 +539,7 @@ TEST_F(Settings, BadFilesLoadWhatTheyCanAndStayUntouched)
     WriteAll(viewer.OptionsPath, truncated);
     viewer.LoadOptions();
     EXPECT_TRUE(viewer.AlwaysOnTop && viewer.Beep && viewer.ScrollMosaic);
-    EXPECT_EQ(viewer.SavePath, "C:\\Webcams");
+    EXPECT_EQ(viewer.SavePath, TCamViewer::DefaultSavePath());
     EXPECT_EQ(viewer.ProxyPort(), 8000);
     ASSERT_EQ(viewer.Root.Categories.Count(), 1);
     EXPECT_EQ(viewer.Root.Categories.Items(0)->Name, "New Category");

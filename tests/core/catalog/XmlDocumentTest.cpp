@@ -128,6 +128,48 @@ TEST(XmlReader, DeclaredEncodingIsHonoured)
     EXPECT_EQ(ReadXml(utf8).Root->Text, QString(QChar(0xE9)));
 }
 
+TEST(XmlReader, WindowsBytesAndUndecodableDocumentsReadAsWindows1252)
+{
+    // Euro sign, en dash, curly quotes as a Windows program writes them under iso-8859-1.
+    const QByteArray windows = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>"
+                               "<a n=\"\x80 \x96\">\x93x\x94 \xe9</a>";
+    const TXmlDocument read = ReadXml(windows);
+    ASSERT_TRUE(read.IsOk()) << read.ErrorString.toStdString();
+    EXPECT_EQ(read.Root->Attribute(u"n"), QStringLiteral("\u20ac \u2013"));
+    EXPECT_EQ(read.Root->Text, QStringLiteral("\u201cx\u201d \u00e9"));
+
+    struct Row
+    {
+        const char* Name;
+        QByteArray Bytes;
+    };
+    const Row rows[] = {
+        {"invalid UTF-8, declared", "<?xml version='1.0' encoding='UTF-8'?><a>\xe9\x80</a>"},
+        {"invalid UTF-8, undeclared", "<a>\xe9\x80</a>"},
+        {"unknown encoding", "<?xml version=\"1.0\" encoding=\"x-nothing-such\"?><a>\xe9\x80</a>"},
+    };
+    for (const Row& row : rows) {
+        const TXmlDocument document = ReadXml(row.Bytes);
+        ASSERT_TRUE(document.IsOk()) << row.Name << ": " << document.ErrorString.toStdString();
+        EXPECT_EQ(document.Root->Text, QStringLiteral("\u00e9\u20ac")) << row.Name;
+    }
+}
+
+TEST(XmlReader, NamesWithControlCharactersAreMalformed)
+{
+    const QByteArray rows[] = {
+        QByteArray("<a b\x01=\"1\" b=\"2\"/>"),
+        QByteArray("<a b\x00=\"1\"/>", 13),
+        QByteArray("<a\x1f/>"),
+        QByteArray("<r><x v\x7f=\"1\"/></r>"),
+    };
+    for (const QByteArray& bytes : rows) {
+        const TXmlDocument document = ReadXml(bytes);
+        EXPECT_EQ(document.Status, TXmlStatus::Malformed) << bytes.toHex().toStdString();
+    }
+    EXPECT_TRUE(ReadXml("<a b=\"1\" c\xc3\xa9=\"2\"/>").IsOk());
+}
+
 TEST(XmlReader, FaultsKeepWhatCameBefore)
 {
     struct Row
@@ -242,8 +284,10 @@ TEST(XmlValues, Integers)
         {"30", 30},
         {"-1", -1},
         {"-2147483648", -2147483647 - 1},
-        {"+12", 12},
-        {" 42 ", 42},
+        {"+12", -1},
+        {" 42 ", -1},
+        {"42 ", -1},
+        {"- 5", -1},
         {"", -1},
         {" ", -1},
         {"abc", -1},

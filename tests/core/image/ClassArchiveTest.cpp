@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -217,4 +218,20 @@ TEST(Archive, LinksAreNeverWrittenThrough)
               Archive::FileName(prefix, 3));
     EXPECT_EQ(ReadAll(tmp.path() + "/elsewhere"), "old");
     EXPECT_FALSE(QFile::exists(tmp.path() + "/nothing"));
+}
+
+TEST(Archive, ImagesGetTheModeOfTheUmask)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    struct stat info = {};
+    for (const mode_t mask : {mode_t(022), mode_t(027), mode_t(077)}) {
+        const mode_t previous = ::umask(mask);
+        int lastId = 0;
+        const QString path = Archive::ArchiveImage("img", "Cam", lastId, tmp.path(), true);
+        ::umask(previous);
+        ASSERT_FALSE(path.isEmpty());
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask) << path.toStdString();
+    }
 }

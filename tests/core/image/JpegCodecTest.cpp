@@ -67,7 +67,8 @@ QByteArray HeaderAnnouncing(int width, int height)
 // A 32 x 16 picture of one colour in the given colour space, written straight with libjpeg
 // (our encoder writes RGB only).
 QByteArray EncodeRaw(J_COLOR_SPACE space, std::vector<JSAMPLE> colour, bool adobeMarker,
-                     bool progressive = false, int width = 32, int height = 16)
+                     bool progressive = false, int width = 32, int height = 16,
+                     bool arithmetic = false)
 {
     jpeg_compress_struct info;
     jpeg_error_mgr err;
@@ -87,6 +88,7 @@ QByteArray EncodeRaw(J_COLOR_SPACE space, std::vector<JSAMPLE> colour, bool adob
     jpeg_set_quality(&info, 95, TRUE);
     if (progressive)
         jpeg_simple_progression(&info);
+    info.arith_code = arithmetic ? TRUE : FALSE;
     jpeg_start_compress(&info, TRUE);
     std::vector<JSAMPLE> row;
     for (int x = 0; x < width; ++x)
@@ -240,12 +242,32 @@ TEST(JpegCodec, HugePicturesAreRefusedBeforeDecoding)
     EXPECT_FALSE(JpegCodec::Decode(huge, out, 8));
     EXPECT_TRUE(out.Pixels.empty());
 
-    // Just under the limit the header passes the size check; the missing data then fails the
-    // decode as a truncation instead.
+    // Under the pixel limit, a header that declares far more pixels than its few bytes can
+    // hold is refused as well, before any pixel memory.
     const QByteArray under = HeaderAnnouncing(10000, 10000);
     error.clear();
     EXPECT_FALSE(JpegCodec::Decode(under, out, 8, &error));
-    EXPECT_TRUE(error.contains("Truncated")) << error.toStdString();
+    EXPECT_TRUE(out.Pixels.empty());
+    EXPECT_TRUE(error.contains("only")) << error.toStdString();
+}
+
+TEST(JpegCodec, DataFarTooSmallForItsPictureIsRefused)
+{
+    // Arithmetic coding packs a flat picture into almost nothing: a few hundred bytes that would
+    // decode to tens of megabytes.
+    const QByteArray dense = EncodeRaw(JCS_YCbCr, {90, 120, 200}, false, false, 4096, 2048, true);
+    ASSERT_FALSE(dense.isEmpty());
+    ASSERT_LT(dense.size() * JpegCodec::MaxPixelsPerByte, 4096LL * 2048);
+    TBitmap out;
+    QString error;
+    EXPECT_FALSE(JpegCodec::Decode(dense, out, 1, &error));
+    EXPECT_TRUE(out.Pixels.empty());
+    EXPECT_FALSE(error.isEmpty());
+
+    // The same picture in Huffman coding, as cameras write it, has plenty of bytes and decodes.
+    const QByteArray flat = EncodeRaw(JCS_YCbCr, {90, 120, 200}, false, false, 2048, 1024);
+    ASSERT_TRUE(JpegCodec::Decode(flat, out, 1, &error)) << error.toStdString();
+    EXPECT_EQ(out.Width, 2048);
 }
 
 TEST(JpegCodec, ScaledDecodeRoundsUp)
