@@ -74,6 +74,8 @@ public:
     static constexpr const char* WindowProperty = "pvWindow";
     // Set (true) on the item that starts a new menu column.
     static constexpr const char* ColumnBreakProperty = "columnBreak";
+    // Items of the Language sub-menu carry the full path of their language file.
+    static constexpr const char* LanguageProperty = "pvLanguage";
 
 public slots:
     void actExitExecute();
@@ -111,6 +113,11 @@ private:
     void TrayIconClick();
     QAction* NewAction(const char* name, const QString& caption, void (TfoCamMain::*handler)());
     QAction* NewSeparator(QMenu* menu, const char* name);
+
+    // --- Language files ---
+    void ApplySavedLanguage();
+    void BuildLanguageMenu();
+    void LanguageItemClick(QAction* item);
 
     TStartup Startup;
     bool ShutDownDone = false;
