@@ -125,11 +125,11 @@ void TfoOptions::BuildLayout()
     PageControl1->addTab(proxyPage, QStringLiteral("Proxy"));
 
     auto* buttons = named(new QDialogButtonBox, "Panel1");
-    OkButton = named(buttons->addButton(QStringLiteral("&Ok"), QDialogButtonBox::AcceptRole),
-                     "OkButton");
-    CancelButton = named(
-        buttons->addButton(QStringLiteral("&Cancel"), QDialogButtonBox::RejectRole),
-        "CancelButton");
+    OkButton =
+        named(buttons->addButton(QStringLiteral("&Ok"), QDialogButtonBox::AcceptRole), "OkButton");
+    CancelButton =
+        named(buttons->addButton(QStringLiteral("&Cancel"), QDialogButtonBox::RejectRole),
+              "CancelButton");
     OkButton->setDefault(true);
     connect(OkButton, &QPushButton::clicked, this, &TfoOptions::OkButtonClick);
     connect(CancelButton, &QPushButton::clicked, this, &TfoOptions::CancelButtonClick);

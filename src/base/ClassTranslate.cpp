@@ -160,10 +160,15 @@ bool writeProperty(QObject* object, const QMetaProperty& property, const QString
 
 bool writeNamedProperty(QObject* object, QStringView name, const QString& value)
 {
+    // The exact name first, then any letter case, most derived class first, writable ones only
+    // (a panel's Width rather than QWidget's read-only width).
     const QMetaObject* meta = object->metaObject();
-    for (int i = 0; i < meta->propertyCount(); ++i) {
+    const int exact = meta->indexOfProperty(name.toLatin1().constData());
+    if (exact >= 0 && meta->property(exact).isWritable())
+        return writeProperty(object, meta->property(exact), value);
+    for (int i = meta->propertyCount() - 1; i >= 0; --i) {
         const QMetaProperty property = meta->property(i);
-        if (same(QLatin1String(property.name()), name))
+        if (property.isWritable() && same(QLatin1String(property.name()), name))
             return writeProperty(object, property, value);
     }
     return false;
@@ -362,7 +367,8 @@ bool applyTabs(QObject* object, const TXmlElement& element)
         return true;
     }
     if (auto* bar = qobject_cast<QTabBar*>(object)) {
-        applyLines(element, bar->count(), [bar](int i, const QString& v) { bar->setTabText(i, v); });
+        applyLines(element, bar->count(),
+                   [bar](int i, const QString& v) { bar->setTabText(i, v); });
         return true;
     }
     return false;
@@ -569,8 +575,8 @@ void TPvTranslator::TranslateComponent(QObject* object, const TXmlElement& eleme
                 }
             }
             if (!applied)
-                qCInfo(lcLanguage) << "nothing named" << child->Name << "in"
-                                   << object->objectName();
+                qCInfo(lcLanguage)
+                    << "nothing named" << child->Name << "in" << object->objectName();
         }
     } catch (const std::exception& error) {
         qCInfo(lcLanguage) << "translation of" << object->objectName()

@@ -67,10 +67,10 @@ struct TNamedColor
 };
 
 const TNamedColor namedColors[] = {
-    {u"black", 0x000000},  {u"maroon", 0x800000}, {u"green", 0x008000}, {u"olive", 0x808000},
-    {u"navy", 0x000080},   {u"purple", 0x800080}, {u"teal", 0x008080},  {u"gray", 0x808080},
-    {u"silver", 0xC0C0C0}, {u"red", 0xFF0000},    {u"lime", 0x00FF00},  {u"yellow", 0xFFFF00},
-    {u"blue", 0x0000FF},   {u"fuchsia", 0xFF00FF}, {u"aqua", 0x00FFFF}, {u"white", 0xFFFFFF},
+    {u"black", 0x000000},  {u"maroon", 0x800000},  {u"green", 0x008000}, {u"olive", 0x808000},
+    {u"navy", 0x000080},   {u"purple", 0x800080},  {u"teal", 0x008080},  {u"gray", 0x808080},
+    {u"silver", 0xC0C0C0}, {u"red", 0xFF0000},     {u"lime", 0x00FF00},  {u"yellow", 0xFFFF00},
+    {u"blue", 0x0000FF},   {u"fuchsia", 0xFF00FF}, {u"aqua", 0x00FFFF},  {u"white", 0xFFFFFF},
 };
 } // namespace
 
