@@ -505,21 +505,23 @@ void TPvTranslator::Apply() const
 {
     if (!FDocument)
         return;
-    QHash<QString, QWidget*> windows;
-    for (QWidget* window : QApplication::topLevelWidgets()) {
+    // Windows by kind: every open viewer takes the new language, not only the first.
+    QMultiHash<QString, QWidget*> windows;
+    const QWidgetList topLevel = QApplication::topLevelWidgets();
+    for (auto it = topLevel.crbegin(); it != topLevel.crend(); ++it) {
+        QWidget* window = *it;
         if (window->objectName().isEmpty() || window->property(UnownedProperty).toBool())
             continue;
-        const QString name = window->objectName().toLower();
-        if (!windows.contains(name))
-            windows.insert(name, window);
+        windows.insert(window->objectName().section(QLatin1Char('_'), 0, 0).toLower(), window);
     }
     // The document is kept alive while it is applied, whatever a property change runs.
     const std::shared_ptr<TXmlElement> document = FDocument;
     for (const auto& child : document->Children()) {
-        if (QWidget* window = windows.value(child->Name.toLower()))
-            TranslateComponent(window, *child);
-        else
+        const QList<QWidget*> matching = windows.values(child->Name.toLower());
+        if (matching.isEmpty())
             qCInfo(lcLanguage) << "no open window" << child->Name;
+        for (QWidget* window : matching)
+            TranslateComponent(window, *child);
     }
 }
 

@@ -31,8 +31,9 @@ public:
     bool Translate(const QString& path);
     // The same from bytes already read.
     bool TranslateBytes(const QByteArray& bytes);
-    // Applies each child of the document's root to the top-level window of that object name
-    // (a second window of a kind, "foViewer_1", is not reached; nor are windows marked unowned).
+    // Applies each child of the document's root to every open top-level window of that kind
+    // (object name up to its first underscore: "foViewer_1" is a foViewer), except windows
+    // marked unowned.
     void Apply() const;
 
     // Translates one window from the document: the window's element is the root's child named as

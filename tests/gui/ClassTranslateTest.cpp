@@ -147,13 +147,20 @@ TEST_F(Translator, LanguageBOverAKeepsWhatBLeavesOutAndABrokenFileChangesNothing
     EXPECT_EQ(later.Box->text(), "Always on top");
 }
 
-TEST_F(Translator, SecondWindowOfAKindIsTranslatedFromTheKindsElement)
+TEST_F(Translator, ALanguageReachesEveryOpenWindowOfAKindButNotAnUnownedOne)
 {
-    ASSERT_TRUE(T.TranslateBytes("<l><foOptions><OkButton Caption=\"Fine\"/></foOptions></l>"));
     TTestWindow second;
     second.Window->setObjectName("foOptions_1");
-    T.TranslateForm(second.Window.get());
+    TTestWindow unowned;
+    unowned.Window->setObjectName("foOptions_2");
+    unowned.Window->setProperty(TPvTranslator::UnownedProperty, true);
+    ASSERT_TRUE(T.TranslateBytes("<l><foOptions><OkButton Caption=\"Fine\"/></foOptions></l>"));
+    EXPECT_EQ(W.Ok->text(), "Fine");
     EXPECT_EQ(second.Ok->text(), "Fine");
+    EXPECT_EQ(unowned.Ok->text(), "&Ok");
+    // Created later, it is translated from the document of its kind.
+    T.TranslateForm(unowned.Window.get());
+    EXPECT_EQ(unowned.Ok->text(), "Fine");
 }
 
 TEST_F(Translator, LinkedItemKeepsItsOwnTranslatedCaptionWhenTheActionChangesLater)
