@@ -1,17 +1,9 @@
 #include "app/SiteAddresses.h"
 
+#include "SiteConfig.h"
+
 #include <QCoreApplication>
 #include <QUrl>
-
-#ifndef PICTAVO_SITE_MAKER
-#define PICTAVO_SITE_MAKER "manual/index.html"
-#endif
-#ifndef PICTAVO_SITE_PRODUCT
-#define PICTAVO_SITE_PRODUCT "manual/index.html#options"
-#endif
-#ifndef PICTAVO_SITE_SUPPORT
-#define PICTAVO_SITE_SUPPORT "manual/index.html#help"
-#endif
 
 QString SiteAddress(const QString& configured, const QString& programDir)
 {
