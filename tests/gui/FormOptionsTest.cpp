@@ -115,7 +115,8 @@ TEST_F(OptionsDialog, CancelLeavesTheAutostartEntryAndSettingsAloneOkWritesThemA
     Control<QCheckBox>(dialog, "LaunchWindows")->setChecked(true);
     Control<QCheckBox>(dialog, "BeepBox")->setChecked(true);
     Control<QLineEdit>(dialog, "ProxyHost")->setText("proxy.local");
-    Control<QPushButton>(dialog, "CancelButton")->click();
+    // Escape from any control is Cancel.
+    pressKey(Control<QCheckBox>(dialog, "BeepBox"), Qt::Key_Escape);
     EXPECT_FALSE(QFile::exists(TCamViewer::AutostartPath()));
     EXPECT_FALSE(CamViewer->Beep);
     EXPECT_EQ(CamViewer->ProxyHost(), "");
@@ -165,17 +166,6 @@ TEST_F(OptionsDialog, PortFieldBringsTypedTextIntoRange)
         EXPECT_EQ(CamViewer->ProxyPort(), stored) << text;
         drainDeletes();
     }
-}
-
-TEST_F(OptionsDialog, EscapeDiscardsTheChanges)
-{
-    TfoOptions* dialog = Open();
-    ASSERT_NE(dialog, nullptr);
-    Control<QCheckBox>(dialog, "AlwaysBox")->setChecked(true);
-    pressKey(Control<QCheckBox>(dialog, "AlwaysBox"), Qt::Key_Escape);
-    EXPECT_FALSE(CamViewer->AlwaysOnTop);
-    drainDeletes();
-    EXPECT_TRUE(openForms<TfoOptions>().isEmpty());
 }
 
 TEST_F(OptionsDialog, EachAboutCommandOpensOneMoreListedAboutBox)
