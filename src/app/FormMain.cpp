@@ -1,7 +1,15 @@
 #include "app/FormMain.h"
 
+// --- Language, options and about box ---
+#include "app/FormAbout.h"
+#include "app/FormOptions.h"
+#include "app/SiteAddresses.h"
+#include "base/ClassTranslate.h"
+// ---
+
 #include "base/ActionLink.h"
 #include "base/ClassForm.h"
+#include "core/catalog/ClassUtils.h"
 #include "core/Log.h"
 #include "core/catalog/ClassCategories.h"
 #include "core/catalog/ClassExchange.h"
@@ -32,11 +40,6 @@ static void initResources()
 }
 
 namespace {
-// The three addresses of the Help sub-menu.
-const QString makerAddress = QStringLiteral("https://norvane.example/");
-const QString productAddress = QStringLiteral("https://norvane.example/pictavo/");
-const QString supportAddress = QStringLiteral("https://norvane.example/support/");
-
 TfoViewer* asViewer(QObject* form)
 {
     return qobject_cast<TfoViewer*>(form);
@@ -128,12 +131,12 @@ void TfoCamMain::CreateActions()
     actCloseAll = NewAction("actCloseAll", tr("&Close All"), &TfoCamMain::actCloseAllExecute);
 
     // Each site action holds its address in its hint.
-    actSiteNorvane->setToolTip(makerAddress);
-    actSitePictavo->setToolTip(productAddress);
-    actSiteSupport->setToolTip(supportAddress);
+    actSiteNorvane->setToolTip(MakerAddress());
+    actSitePictavo->setToolTip(ProductAddress());
+    actSiteSupport->setToolTip(SupportAddress());
 
     // The windows behind these commands are not part of the program yet.
-    for (QAction* later : {actAviCreator, actEdit, actMire, actOptions, actAbout})
+    for (QAction* later : {actAviCreator, actEdit, actMire})
         later->setEnabled(false);
 }
 
@@ -221,7 +224,10 @@ void TfoCamMain::FormCreate()
     CamViewer->LoadOptions();
     // 3. The message variables that language files address.
     RegisterMessageVariables(Variables);
-    // 4. and 5. The saved language and the Language sub-menu come with the language files.
+    // 4. The saved language, 5. the Language sub-menu.
+    PvTranslator().SetVariables(this, &Variables);
+    ApplySavedLanguage();
+    BuildLanguageMenu();
     // 6. The catalogue in the menu.
     RebuildTrayMenu();
     // 7. The first-launch notice, until the settings have been saved once.
@@ -445,6 +451,7 @@ void TfoCamMain::OpenViewer(TCamWebcam* webcam, bool applySavedState)
         }
     }
     auto* viewer = new TfoViewer;
+    PvTranslator().TranslateForm(viewer);
     viewer->SetupWebcam(*webcam, applySavedState);
     SaveOptions();
 }
@@ -601,12 +608,56 @@ void TfoCamMain::actCloseMenuExecute() {}
 
 void TfoCamMain::actLanguageExecute() {}
 
+// --- Language, options and about box ----------------------------------------------------------
+
+void TfoCamMain::ApplySavedLanguage()
+{
+    // A value copied from another installation names its file in our language folders.
+    const QString path = CamViewer ? ResolveLanguageFile(CamViewer->Language, LanguageFolders()) : QString();
+    if (!path.isEmpty() && QFileInfo(path).isFile())
+        PvTranslator().Translate(path);
+}
+
+void TfoCamMain::BuildLanguageMenu()
+{
+    Language1->clear();
+    for (const QString& path : LanguageFiles(LanguageFolders())) {
+        QAction* item = Language1->addAction(QFileInfo(path).completeBaseName());
+        item->setProperty(LanguageProperty, path);
+        connect(item, &QAction::triggered, this, [this, item] { LanguageItemClick(item); });
+    }
+    Language1->menuAction()->setEnabled(!Language1->isEmpty());
+}
+
+void TfoCamMain::LanguageItemClick(QAction* item)
+{
+    const QString path = item->property(LanguageProperty).toString();
+    PvTranslator().Translate(path);
+    // Stored in memory; it reaches Options.xml at the next save.
+    if (CamViewer)
+        CamViewer->Language = path;
+}
+
 void TfoCamMain::actOptionsExecute()
 {
-    if (OptionsDialog) {
+    if (OptionsDialog && !OptionsDialog->isHidden()) {
         OptionsDialog->raise();
         OptionsDialog->activateWindow();
+        return;
     }
+    auto* options = new TfoOptions;
+    options->OnStored = [] {
+        if (CamViewer)
+            CamViewer->SaveOptions();
+    };
+    OptionsDialog = options;
+    options->LoadControls();
+    options->show();
+}
+
+void TfoCamMain::actAboutExecute()
+{
+    (new TfoAbout)->show();
 }
 
 void TfoCamMain::actEditExecute()
@@ -631,8 +682,6 @@ void TfoCamMain::actMireExecute()
 }
 
 void TfoCamMain::actAviCreatorExecute() {}
-
-void TfoCamMain::actAboutExecute() {}
 
 void TfoCamMain::actSiteSupportExecute()
 {

@@ -77,6 +77,8 @@ public:
     static constexpr const char* ColumnBreakProperty = "columnBreak";
     // Object name of the sub-menus that hold the catalogue entries past what fits on the screen.
     static constexpr const char* MoreMenuName = "More1";
+    // Items of the Language sub-menu carry the full path of their language file.
+    static constexpr const char* LanguageProperty = "pvLanguage";
 
 public slots:
     void actExitExecute();
@@ -119,6 +121,11 @@ private:
     void ReportSaveFailure();
     // Runs a command over all viewers with their saves put off and made once at its end.
     template <typename Command> void OverAllViewers(Command command);
+
+    // --- Language files ---
+    void ApplySavedLanguage();
+    void BuildLanguageMenu();
+    void LanguageItemClick(QAction* item);
 
     TStartup Startup;
     bool ShutDownDone = false;

@@ -1,5 +1,7 @@
 #include "base/ClassForm.h"
 
+#include "base/ClassTranslate.h"
+
 #include <QFont>
 
 namespace {
@@ -58,6 +60,16 @@ bool TSForm::ShuttingDown()
 void TSForm::SetShuttingDown(bool value)
 {
     shuttingDown = value;
+}
+
+void TSForm::Construct()
+{
+    if (Constructed)
+        return;
+    Constructed = true;
+    BuildLayout();
+    PvTranslator().TranslateForm(this);
+    FormCreate();
 }
 
 void TSForm::showEvent(QShowEvent* event)

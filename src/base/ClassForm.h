@@ -3,9 +3,17 @@
 #include <QList>
 #include <QWidget>
 
+#include <utility>
+
 // Base class of the program's windows (viewers, options, editor, mosaic, chooser, AVI creator,
 // about box). Every live instance is in the process-wide window list, in order of creation: the
 // tray window lists the open windows from it and the settings find the open viewers in it.
+//
+// Every window is made in one order, by CreateForm<T>(...) below: the constructor only stores its
+// arguments; Construct() then runs BuildLayout (the named components, no settings read), translates
+// the window from the current language document, and runs FormCreate (the set-up that reads the
+// settings and starts threads). So a language file reaches every component before the set-up
+// writes texts that depend on settings, and a window opened late is translated like the first.
 class TSForm : public QWidget
 {
     Q_OBJECT
@@ -25,6 +33,26 @@ public:
     static bool ShuttingDown();
     static void SetShuttingDown(bool value);
 
+    // BuildLayout, translation, FormCreate; once per window (a second call does nothing).
+    void Construct();
+
 protected:
+    // The window's named components; reads no settings.
+    virtual void BuildLayout() {}
+    // Set-up after translation: reads the settings, fills the controls, starts threads.
+    virtual void FormCreate() {}
+
     void showEvent(QShowEvent* event) override;
+
+private:
+    bool Constructed = false;
 };
+
+// Makes a window: new T(args...), then its Construct().
+template <class T, class... Args>
+T* CreateForm(Args&&... args)
+{
+    T* form = new T(std::forward<Args>(args)...);
+    form->Construct();
+    return form;
+}

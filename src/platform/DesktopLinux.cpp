@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -83,12 +84,58 @@ void Beep()
     QApplication::beep();
 }
 
+namespace {
+// A file:// address of a file inside the manual shipped beside the executable, links resolved.
+bool isShippedManual(const QUrl& url)
+{
+    if (!url.isLocalFile())
+        return false;
+    const QString manual =
+        QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/manual"))
+            .canonicalFilePath();
+    const QString file = QFileInfo(url.toLocalFile()).canonicalFilePath();
+    return !manual.isEmpty() && !file.isEmpty() && file.startsWith(manual + QLatin1Char('/'));
+}
+} // namespace
+
 bool OpenUrl(const QString& address)
 {
     const QUrl url(address.trimmed(), QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
-                           scheme != QLatin1String("mailto")))
+    if (!url.isValid())
+        return false;
+    if (scheme == QLatin1String("file")
+            ? !isShippedManual(url)
+            : scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
+                  scheme != QLatin1String("mailto"))
         return false;
     return QDesktopServices::openUrl(url);
+}
+
+QStringList LanguageFolders(const QString& executableDir, const QString& dataHome)
+{
+    const QString program =
+        executableDir.isEmpty() ? QCoreApplication::applicationDirPath() : executableDir;
+    return {QDir::cleanPath(program + QStringLiteral("/Languages")),
+            QDir::cleanPath(program + QStringLiteral("/../share/pictavo/Languages")),
+            QDir::cleanPath(dataHome + QStringLiteral("/Pictavo/Languages"))};
+}
+
+QStringList LanguageFiles(const QStringList& folders)
+{
+    QStringList files;
+    QStringList names;
+    for (const QString& folder : folders) {
+        const QDir dir(folder);
+        const QFileInfoList entries =
+            dir.entryInfoList({QStringLiteral("*.xml")}, QDir::Files | QDir::Readable, QDir::Name);
+        for (const QFileInfo& entry : entries) {
+            const QString name = entry.completeBaseName().toLower();
+            if (names.contains(name))
+                continue;
+            names.append(name);
+            files.append(entry.absoluteFilePath());
+        }
+    }
+    return files;
 }

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "core/catalog/XmlDocument.h"
+
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+class QObject;
+class QWidget;
+class TVariables;
+
+// The translator: replaces the texts of the program's windows with those of a language file.
+//
+// A language file names windows by object name (children of the root), their components by
+// object name (children of a window's element, whatever panel or page the component sits on) and
+// object-valued properties (Font, Items, Lines, Panels, Columns, Tabs). Attributes set properties:
+// the names of the layouts (Caption, Hint, ShortCut, Checked, Visible, Enabled, Font's Name, Size,
+// Style, Color) are mapped onto the matching Qt property of each kind of object, and Qt's own
+// property names work as well. Names are matched without regard to case; a name that matches
+// nothing changes nothing. The element Variables of the tray window sets the message texts.
+class TPvTranslator
+{
+public:
+    TPvTranslator();
+    ~TPvTranslator();
+
+    // Reads the language file and, when it parses, keeps it as the document that later windows
+    // are translated from and applies it to the open windows (Apply). A file that cannot be read
+    // or parsed changes nothing, not even the document: false.
+    bool Translate(const QString& path);
+    // The same from bytes already read.
+    bool TranslateBytes(const QByteArray& bytes);
+    // Applies each child of the document's root to every open top-level window of that kind
+    // (object name up to its first underscore: "foViewer_1" is a foViewer), except windows
+    // marked unowned.
+    void Apply() const;
+
+    // Translates one window from the document: the window's element is the root's child named as
+    // the window's object name up to its first underscore.
+    void TranslateForm(QWidget* window) const;
+    // Applies one element to one object: its attributes set properties, its children reach the
+    // object's components by name, else its object-valued properties.
+    void TranslateComponent(QObject* object, const TXmlElement& element) const;
+
+    // The message table that the element Variables of the window owner reaches.
+    void SetVariables(QObject* owner, TVariables* variables);
+
+    // The document applied last; null before the first language file.
+    const TXmlElement* Document() const { return FDocument.get(); }
+    void Clear() { FDocument.reset(); }
+
+    // Windows with this property set to true are not reached by Apply (the About box, which has
+    // no owner); TranslateForm still translates them when they are created.
+    static constexpr const char* UnownedProperty = "pvUnowned";
+
+private:
+    std::shared_ptr<TXmlElement> FDocument;
+    QPointer<QObject> VariablesOwner;
+    TVariables* Variables = nullptr;
+};
+
+// The translator of this process (the tray window's PvTranslator).
+TPvTranslator& PvTranslator();
+
+// Sets one property of an object from a language file's attribute: the layout names are mapped
+// onto the Qt property of the object's kind, then Qt's own names are tried (case ignored).
+// False when the name matches nothing or the value does not fit the property.
+bool SetLanguageProperty(QObject* object, const QString& name, const QString& value);

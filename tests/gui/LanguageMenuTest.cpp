@@ -1,0 +1,121 @@
+#include "app/FormMain.h"
+#include "app/SiteAddresses.h"
+#include "base/ClassForm.h"
+#include "base/ClassTranslate.h"
+#include "core/catalog/ClassViewer.h"
+#include "core/catalog/Strings.h"
+#include "platform/Desktop.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QStringList captions(const QMenu* menu)
+{
+    QStringList list;
+    for (const QAction* action : menu->actions())
+        list << action->text();
+    return list;
+}
+
+std::unique_ptr<TfoCamMain> startTray()
+{
+    TStartup startup;
+    startup.RegisterTypes = false;
+    return std::make_unique<TfoCamMain>(startup);
+}
+
+} // namespace
+
+TEST(LanguageFolders, BesideTheProgramThenThePrefixThenTheUsersDataFolder)
+{
+    EXPECT_EQ(LanguageFolders("/opt/pv/bin", "/home/u/.local/share"),
+              (QStringList{"/opt/pv/bin/Languages", "/opt/pv/share/pictavo/Languages",
+                           "/home/u/.local/share/Pictavo/Languages"}));
+
+    // Each folder's files by name; a name found in an earlier folder hides the later one; only
+    // .xml files, in any letter case.
+    QTemporaryDir dir;
+    const QString a = dir.filePath("a"), b = dir.filePath("b");
+    writeFile(a + "/German.xml", "<l/>");
+    writeFile(a + "/French.XML", "<l/>");
+    writeFile(a + "/notes.txt", "x");
+    writeFile(b + "/german.xml", "<l/>");
+    writeFile(b + "/Italian.xml", "<l/>");
+    QStringList names;
+    for (const QString& file : LanguageFiles({a, dir.filePath("missing"), b}))
+        names << QDir(dir.path()).relativeFilePath(file);
+    EXPECT_EQ(names, (QStringList{"a/French.XML", "a/German.xml", "b/Italian.xml"}));
+}
+
+TEST(SiteAddresses, RelativeSettingsOpenTheShippedManualOnly)
+{
+    EXPECT_EQ(SiteAddress("https://example.org/p", "/opt/bin"), "https://example.org/p");
+    EXPECT_EQ(SiteAddress("manual/index.html#help", "/opt/bin"),
+              "file:///opt/bin/manual/index.html#help");
+    // The build put the manual beside the test program; the default addresses lead to it.
+    EXPECT_TRUE(QFile::exists(QCoreApplication::applicationDirPath() + "/manual/index.html"));
+    EXPECT_TRUE(SupportAddress().startsWith("file://"));
+    // No other local file opens, nor a path that climbs out of the manual's folder.
+    EXPECT_FALSE(OpenUrl("file:///etc/passwd"));
+    EXPECT_FALSE(
+        OpenUrl(SiteAddress("manual/../test_gui", QCoreApplication::applicationDirPath())));
+    EXPECT_FALSE(OpenUrl("ftp://127.0.0.1/x"));
+}
+
+TEST(LanguageMenu, ListsTheShippedFilesAppliesTheChoiceAndAppliesItAgainAtStart)
+{
+    QFile::remove(TCamViewer::DefaultOptionsPath());
+    auto main = startTray();
+    const QStringList languages = captions(main->Language1);
+    ASSERT_TRUE(languages.contains("French") && languages.contains("German")) << languages.size();
+    QAction* frenchItem = main->Language1->actions().at(languages.indexOf("French"));
+    QAction* germanItem = main->Language1->actions().at(languages.indexOf("German"));
+    EXPECT_TRUE(main->Language1->menuAction()->isEnabled());
+    QAction* exit = main->TrayPopup->actions().last();
+    ASSERT_EQ(exit->text(), "&Exit");
+
+    germanItem->trigger();
+    EXPECT_EQ(exit->text(), "&Beenden");
+    EXPECT_EQ(NoWindow, "Kein Fenster");
+    EXPECT_TRUE(CamViewer->Language.endsWith("/Languages/German.xml"));
+    // French over German: what both name is French now.
+    frenchItem->trigger();
+    EXPECT_EQ(exit->text(), "&Quitter");
+    germanItem->trigger();
+    ASSERT_TRUE(CamViewer->SaveOptions());
+    main.reset();
+    RestoreMessageDefaults();
+    PvTranslator().Clear();
+
+    main = startTray();
+    EXPECT_EQ(main->TrayPopup->actions().last()->text(), "&Beenden");
+    EXPECT_EQ(EmptyCat, "Leere Kategorie");
+
+    // A saved language whose file is gone leaves the English texts.
+    CamViewer->Language = "/no/such/Klingon.xml";
+    ASSERT_TRUE(CamViewer->SaveOptions());
+    main.reset();
+    RestoreMessageDefaults();
+    PvTranslator().Clear();
+    main = startTray();
+    EXPECT_EQ(main->TrayPopup->actions().last()->text(), "&Exit");
+    main.reset();
+    QFile::remove(TCamViewer::DefaultOptionsPath());
+    EXPECT_TRUE(TSForm::Forms().isEmpty());
+}
