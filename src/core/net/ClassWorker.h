@@ -20,8 +20,11 @@ public:
     TWorkerThread(const TWorkerThread&) = delete;
     TWorkerThread& operator=(const TWorkerThread&) = delete;
 
-    // Runs Execute on a new thread. Only the first call does anything.
-    void Start();
+    // Runs Execute on a new thread. Only the first call does anything. False when this call did
+    // not start the thread: a later call, or a thread that could not be created (logged under
+    // lcWorker). A worker that could not start leaves nothing behind: it is not counted among the
+    // running workers and goes with its owner's last reference.
+    bool Start();
     // Any thread: asks the loop to end at its next check; wakes a sleeping worker.
     void Terminate();
     // Termination requested, or the dispatcher closed (the program is ending).
@@ -35,6 +38,9 @@ protected:
     explicit TWorkerThread(std::shared_ptr<TDispatcher> dispatcher);
 
     virtual void Execute() = 0;
+    // Creates the thread that runs body and lets it go; throws (std::system_error) when no thread
+    // can be created. Overridden by tests to make that happen.
+    virtual void Launch(std::function<void()> body);
 
     // Waits for the given time; returns early (false) when termination is requested.
     bool Sleep(std::chrono::milliseconds duration);
