@@ -84,6 +84,37 @@ bool TTestHttpServer::SendAll(int fd, const char* data, size_t length, bool body
     return true;
 }
 
+TBlackHoleListener::TBlackHoleListener()
+{
+    ListenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(ListenFd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(ListenFd, 0);
+    socklen_t length = sizeof address;
+    ::getsockname(ListenFd, reinterpret_cast<sockaddr*>(&address), &length);
+    ListenPort = ntohs(address.sin_port);
+    // Fill the accept queue; once it is full the kernel drops every further SYN.
+    for (int i = 0; i < 4; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        Fillers.push_back(fd);
+    }
+}
+
+TBlackHoleListener::~TBlackHoleListener()
+{
+    for (int fd : Fillers)
+        ::close(fd);
+    ::close(ListenFd);
+}
+
+QString TBlackHoleListener::Url() const
+{
+    return QStringLiteral("http://127.0.0.1:%1/cam.jpg").arg(ListenPort);
+}
+
 namespace {
 
 bool ClientDropped(int fd, int waitMs)

@@ -34,7 +34,7 @@ struct TTestResponse
         Close,             // no Content-Length: body, then the connection closes
     };
     int Status = 200;
-    std::vector<std::pair<std::string, std::string>> Headers; // besides Content-Length
+    std::vector<std::pair<std::string, std::string>> Headers;  // besides Content-Length
     std::vector<std::pair<std::string, std::string>> Trailers; // after a Chunked body
     std::string Body;
     TMode Mode = Normal;
@@ -81,6 +81,24 @@ private:
     std::vector<int> OpenFds;
     std::vector<std::thread> Threads;
     std::thread Acceptor;
+};
+
+// A port on 127.0.0.1 whose listener never accepts and whose queue is full: further connection
+// attempts get no answer at all, as from a host that drops packets.
+class TBlackHoleListener
+{
+public:
+    TBlackHoleListener();
+    ~TBlackHoleListener();
+    TBlackHoleListener(const TBlackHoleListener&) = delete;
+    TBlackHoleListener& operator=(const TBlackHoleListener&) = delete;
+
+    QString Url() const;
+
+private:
+    int ListenFd = -1;
+    int ListenPort = 0;
+    std::vector<int> Fillers;
 };
 
 // A JPEG-like body of the given size (content does not matter to the fetch layer).
