@@ -1,9 +1,10 @@
 // The viewer's fetch thread against servers on 127.0.0.1 that count connections, requests and
 // body bytes.
+#include "LogCapture.h"
 #include "TestHttpServer.h"
 #include "ThreadTestUtil.h"
-#include "core/net/ClassHttp.h"
 #include "core/catalog/ProxySettings.h"
+#include "core/net/ClassHttp.h"
 
 #include <atomic>
 #include <chrono>
@@ -292,25 +293,62 @@ TEST_F(HttpThreadTest, UnchangedImageIsNotDownloadedAgainAndPausesASecond)
         EXPECT_GE(arrivals[i] - arrivals[i - 1], std::chrono::milliseconds(tickMs - 5));
 }
 
-TEST_F(HttpThreadTest, ResponseWithoutDateAndLengthIsReadOnceThenTakenAsUnchanged)
+TEST_F(HttpThreadTest, ResponseWithoutDateAndLengthIsReadEveryTime)
 {
-    const std::string body = MakeBody(2000);
-    TTestHttpServer server([&](const TTestRequest&) {
+    // Such a webcam cannot say whether its image changed: taking it as unchanged would show its
+    // first image for ever.
+    TTestHttpServer server([&](const TTestRequest& request) {
         TTestResponse r;
-        r.Body = body;
+        r.Body = MakeBody(2000, char('a' + request.Number % 5));
         r.Mode = TTestResponse::Close; // neither Last-Modified nor Content-Length
         r.HeaderGapMs = 400;
         return r;
     });
     Make(server.Url(), 0, 5);
     Thread->Start();
-    ASSERT_TRUE(PumpUntil([&] { return server.Requests() >= 3; }));
+    ASSERT_TRUE(PumpUntil([&] { return Recorder.Images.size() >= 3; }));
     Stop();
-    ASSERT_EQ(Recorder.Images.size(), 1u);
-    EXPECT_EQ(Recorder.Images[0], QByteArray::fromStdString(body));
+    EXPECT_EQ(server.Withheld(), 0);
+    EXPECT_NE(Recorder.Images[0], Recorder.Images[1]);
     EXPECT_FALSE(Recorder.ImageDates[0].isValid());
     EXPECT_EQ(Recorder.ImageLengths[0], -1);
-    EXPECT_EQ(server.BodyBytes(), (long long)body.size());
+}
+
+TEST_F(HttpThreadTest, ProgressIsMeasuredAgainstTheCurrentResponsesLength)
+{
+    // 3000 bytes, then 5000, then 4000 without a Content-Length.
+    TTestHttpServer server([&](const TTestRequest& request) {
+        TTestResponse r;
+        r.Body = MakeBody(request.Number == 1 ? 3000 : request.Number == 2 ? 5000 : 4000);
+        r.Mode = request.Number >= 3 ? TTestResponse::Chunked : TTestResponse::Trickle;
+        r.TrickleChunk = 1000;
+        r.TrickleDelayMs = 2;
+        r.Headers = {{"Last-Modified", HttpDate(1700000000LL + request.Number)}};
+        return r;
+    });
+    Make(server.Url(), 0);
+    // (Received, ExpectedLength) of each report, one list per image.
+    std::vector<std::vector<std::pair<qint64, qint64>>> reports(1);
+    Thread->OnProgress = [&](THttpThread& t) {
+        reports.back().emplace_back(t.Received, t.ExpectedLength);
+    };
+    Thread->OnImage = [&](THttpThread&) { reports.emplace_back(); };
+    Thread->Start();
+    ASSERT_TRUE(PumpUntil([&] { return reports.size() >= 4; }));
+    Stop();
+    const qint64 sizes[] = {3000, 5000, 4000};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const auto& image = reports[size_t(i)];
+        ASSERT_GE(image.size(), 2u);
+        // The first download knows its length already; a response without one is measured
+        // against the last image's length until it is complete.
+        for (size_t k = 0; k + 1 < image.size(); ++k) {
+            EXPECT_EQ(image[k].second, i < 2 ? sizes[i] : sizes[1]);
+            EXPECT_LE(image[k].first, image[k].second);
+        }
+        EXPECT_EQ(image.back(), std::make_pair(sizes[i], sizes[i])); // the last report fills it
+    }
 }
 
 TEST_F(HttpThreadTest, FailedFetchesReportNothingAndTheCountdownGoesOn)
@@ -349,6 +387,73 @@ TEST_F(HttpThreadTest, FailedFetchesReportNothingAndTheCountdownGoesOn)
         // Each failure drops the connection.
         EXPECT_EQ(server.Connections(), server.Requests());
     }
+}
+
+TTestResponse FailingCams(const TTestRequest& request)
+{
+    TTestResponse r;
+    r.Body = "<html>nothing here</html>";
+    if (request.Target == "/moved.jpg") {
+        r.Status = 302;
+        r.Headers = {{"Location", "/other.jpg"}};
+    } else {
+        r.Status = 404;
+    }
+    return r;
+}
+
+TEST_F(HttpThreadTest, AFailedFetchWaitsATickBeforeTheNextWhateverTheInterval)
+{
+    TTestHttpServer server(FailingCams);
+    struct TRow
+    {
+        const char* Name;
+        QString Url;
+        int LowerTo; // Interval set at the first tick (0 at the start)
+        const char* Cause;
+    };
+    const std::vector<TRow> rows = {
+        {"refused", QStringLiteral("http://127.0.0.1:9/cam.jpg"), 0, "connect"},
+        {"not found", server.Url(QStringLiteral("/missing.jpg")), 0, "status 404"},
+        {"redirect, interval below 0", server.Url(QStringLiteral("/moved.jpg")), -3, "redirect"},
+    };
+    const int tickMs = 60;
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.Name);
+        TLogCapture log("pictavo.http");
+        Recorder = TRecorder();
+        std::vector<std::chrono::steady_clock::time_point> ticks;
+        Make(row.Url, 0, tickMs);
+        Thread->OnTick = [&](THttpThread& t) {
+            ticks.push_back(std::chrono::steady_clock::now());
+            Recorder.Ticks.push_back(t.Countdown);
+            if (ticks.size() == 1)
+                t.Interval = row.LowerTo;
+        };
+        Thread->Start();
+        ASSERT_TRUE(PumpUntil([&] { return ticks.size() >= 5; }));
+        Stop();
+        // One tick per attempt, and attempts (so hand-overs) a tick apart, not back to back.
+        EXPECT_EQ(Recorder.Ticks.back(), row.LowerTo);
+        for (size_t i = 1; i < ticks.size(); ++i)
+            EXPECT_GE(ticks[i] - ticks[i - 1], std::chrono::milliseconds(tickMs - 5)) << i;
+        // Each failure is logged with its cause.
+        EXPECT_GE(log.Count({row.Url, QStringLiteral("failed"), QString::fromLatin1(row.Cause)}), 4)
+            << log.Lines().join(QLatin1Char('\n')).toStdString();
+    }
+}
+
+TEST_F(HttpThreadTest, TerminationEndsTheWaitAfterAFailureAtOnce)
+{
+    TTestHttpServer server(FailingCams);
+    Make(server.Url(QStringLiteral("/missing.jpg")), 0, 3600 * 1000);
+    Thread->Start();
+    ASSERT_TRUE(PumpUntil([&] { return !Recorder.Ticks.empty(); })); // failed, now waiting
+    Thread->ClearEvents();
+    Thread->Terminate();
+    Thread.reset();
+    EXPECT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }, 5000));
+    EXPECT_EQ(server.Requests(), 1);
 }
 
 TEST_F(HttpThreadTest, ServerThatStallsAfterTheHeadersTimesOut)
