@@ -73,7 +73,7 @@ bool TWorkerThread::Start()
         if (--registry.Running == 0)
             registry.Empty.notify_all();
     };
-    self.reset(); // from here on only the thread's copy keeps the worker alive
+    self.reset(); // the thread's copy is the worker's hold on itself; none is left if it fails
     QString failure;
     try {
         Launch(std::move(body));
