@@ -30,8 +30,8 @@ public:
     // Termination requested, or the dispatcher closed (the program is ending).
     bool Terminated() const;
 
-    // Length of one second of waiting (the countdown's step, and the viewer thread's pause after an
-    // unchanged image); tests shorten it. Set before Start.
+    // Length of one second of waiting (the countdown's step, the pause after a failed fetch, the
+    // least time between two rounds of the thumbnail thread); tests shorten it. Set before Start.
     std::chrono::milliseconds Tick{1000};
 
 protected:
