@@ -86,33 +86,32 @@ bool TTestHttpServer::SendAll(int fd, const char* data, size_t length, bool body
 
 TBlackHoleListener::TBlackHoleListener()
 {
-    ListenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    Fds.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(ListenFd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(ListenFd, 0);
     socklen_t length = sizeof address;
-    ::getsockname(ListenFd, reinterpret_cast<sockaddr*>(&address), &length);
-    ListenPort = ntohs(address.sin_port);
-    // Fill the accept queue; once it is full the kernel drops every further SYN.
-    for (int i = 0; i < 4; ++i) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        Fillers.push_back(fd);
+    ::bind(Fds[0], reinterpret_cast<sockaddr*>(&address), length);
+    ::listen(Fds[0], 0);
+    ::getsockname(Fds[0], reinterpret_cast<sockaddr*>(&address), &length);
+    for (int i = 0; i < 4; ++i) { // once the queue is full the kernel drops every further SYN
+        Fds.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+        ::connect(Fds.back(), reinterpret_cast<sockaddr*>(&address), length);
     }
 }
 
 TBlackHoleListener::~TBlackHoleListener()
 {
-    for (int fd : Fillers)
+    for (int fd : Fds)
         ::close(fd);
-    ::close(ListenFd);
 }
 
 QString TBlackHoleListener::Url() const
 {
-    return QStringLiteral("http://127.0.0.1:%1/cam.jpg").arg(ListenPort);
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    ::getsockname(Fds[0], reinterpret_cast<sockaddr*>(&address), &length);
+    return QStringLiteral("http://127.0.0.1:%1/cam.jpg").arg(ntohs(address.sin_port));
 }
 
 namespace {

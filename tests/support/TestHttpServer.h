@@ -83,22 +83,14 @@ private:
     std::thread Acceptor;
 };
 
-// A port on 127.0.0.1 whose listener never accepts and whose queue is full: further connection
-// attempts get no answer at all, as from a host that drops packets.
-class TBlackHoleListener
+// A listener on 127.0.0.1 that never accepts, its queue full: connection attempts to Url() get no
+// answer at all, as from a host that drops packets.
+struct TBlackHoleListener
 {
-public:
     TBlackHoleListener();
     ~TBlackHoleListener();
-    TBlackHoleListener(const TBlackHoleListener&) = delete;
-    TBlackHoleListener& operator=(const TBlackHoleListener&) = delete;
-
     QString Url() const;
-
-private:
-    int ListenFd = -1;
-    int ListenPort = 0;
-    std::vector<int> Fillers;
+    std::vector<int> Fds; // the listener first, then the connections that fill its queue
 };
 
 // A JPEG-like body of the given size (content does not matter to the fetch layer).

@@ -1,5 +1,5 @@
-// Pure rules of the fetch layer: the countdown step, Last-Modified dates, the unchanged-image test
-// and the thumbnail thread's skipping of failing webcams.
+// Pure rules of the fetch layer: the countdown step, Last-Modified dates and the thumbnail thread's
+// skipping of failing webcams.
 #include "core/net/ClassHttp.h"
 #include "core/net/ClassHttpClient.h"
 #include "core/net/ClassMire.h"
@@ -71,74 +71,25 @@ TEST(HttpDateTest, AbsentDatesEqualOnlyEachOther)
     }
 }
 
-TEST(SameImageTest, AResponseWithoutDateOrLengthIsNeverUnchanged)
-{
-    const QDateTime absent;
-    const QDateTime date = QDateTime::fromSecsSinceEpoch(1700000000);
-    const auto headers = [](QDateTime lastModified, qint64 length) {
-        THttpHeaders h;
-        h.Status = 200;
-        h.LastModified = lastModified;
-        h.ContentLength = length;
-        return h;
-    };
-    // Nothing to compare: read in full, even against a last image that had nothing either.
-    EXPECT_FALSE(SameImage(headers(absent, -1), absent, -1));
-    EXPECT_FALSE(SameImage(headers(absent, -1), date, 500));
-    // One of the two is enough to compare; both must match.
-    EXPECT_TRUE(SameImage(headers(absent, 500), absent, 500));
-    EXPECT_TRUE(SameImage(headers(date, -1), date, -1));
-    EXPECT_TRUE(SameImage(headers(date, 500), date, 500));
-    EXPECT_FALSE(SameImage(headers(date, 501), date, 500));
-    EXPECT_FALSE(SameImage(headers(date, 500), absent, 500));
-    EXPECT_FALSE(SameImage(headers(absent, 500), date, 500));
-    // The chooser's values (no date, 0) only match an undated empty body.
-    EXPECT_TRUE(SameImage(headers(absent, 0), absent, 0));
-    EXPECT_FALSE(SameImage(headers(absent, -1), absent, 0));
-}
-
-TEST(MireBackoffTest, AFailingWebcamSitsOutDoublingRoundsUntilItAnswers)
+TEST(MireBackoffTest, FailingWebcamSitsOutDoublingRoundsButNeverLongerThanTheRetryTime)
 {
     TMireBackoff backoff;
     const auto t0 = TMireBackoff::TClock::now();
     const QString cam = QStringLiteral("http://127.0.0.1:9/a.jpg");
-    const QString other = QStringLiteral("http://127.0.0.1:9/b.jpg");
-    // Fail at every attempt and note the rounds in which an attempt is made (1 s apart).
+    // Rounds a second apart, every attempt fails: 1, 2, 4, ..., 32 rounds sat out; the next 64
+    // would be more than 60 s.
     std::vector<qint64> attempts;
-    for (qint64 round = 1; round <= 40; ++round) {
+    for (qint64 round = 1; round <= 140; ++round) {
         const auto now = t0 + std::chrono::seconds(round);
-        if (backoff.Skip(cam, round, now))
-            continue;
-        attempts.push_back(round);
-        backoff.Failed(cam, round, now);
+        if (!backoff.Skip(cam, round, now)) {
+            attempts.push_back(round);
+            backoff.Failed(cam, round, now);
+        }
     }
-    // Sits out 1, 2, 4, 8, 16 rounds after the failures in a row.
-    EXPECT_EQ(attempts, (std::vector<qint64>{1, 3, 6, 11, 20, 37}));
-    // Others are not affected.
-    EXPECT_FALSE(backoff.Skip(other, 38, t0 + 38s));
-    // An answer ends the skipping at once.
-    backoff.Succeeded(cam);
-    EXPECT_FALSE(backoff.Skip(cam, 38, t0 + 38s));
-    EXPECT_EQ(backoff.Failed(cam, 38, t0 + 38s), 1);
-}
-
-TEST(MireBackoffTest, LongRoundsOrManyFailuresNeverKeepAWebcamOutBeyondTheRetryTime)
-{
-    TMireBackoff backoff;
-    backoff.RetryAfter = 60s;
-    const auto t0 = TMireBackoff::TClock::now();
-    const QString cam = QStringLiteral("http://127.0.0.1:9/a.jpg");
-    for (int i = 0; i < 40; ++i) // far past any sensible number of rounds
-        backoff.Failed(cam, 100, t0);
-    EXPECT_TRUE(backoff.Skip(cam, 101, t0 + 59s));
-    EXPECT_FALSE(backoff.Skip(cam, 101, t0 + 60s));
-    // Rounds that take long (many webcams): still retried after 60 s, not after N rounds.
-    TMireBackoff slow;
-    slow.Failed(cam, 1, t0);
-    slow.Failed(cam, 2, t0);
-    slow.Failed(cam, 3, t0); // sits out 4 rounds
-    EXPECT_TRUE(slow.Skip(cam, 4, t0 + 30s));
-    EXPECT_FALSE(slow.Skip(cam, 5, t0 + 61s));
+    EXPECT_EQ(attempts, (std::vector<qint64>{1, 3, 6, 11, 20, 37, 70, 130}));
+    EXPECT_FALSE(backoff.Skip(QStringLiteral("http://127.0.0.1:9/b.jpg"), 141, t0 + 141s));
+    backoff.Succeeded(cam); // an answer ends the skipping at once
+    EXPECT_FALSE(backoff.Skip(cam, 141, t0 + 141s));
 }
 
 } // namespace
