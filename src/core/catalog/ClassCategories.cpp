@@ -28,6 +28,7 @@ TCamWebcam& TCamWebcam::AssignUserState(const TCamWebcam& source)
     UserWidth = source.UserWidth;
     UserHeight = source.UserHeight;
     UserRefresh = source.UserRefresh;
+    UserAuto = source.UserAuto;
     UserState = source.UserState;
     UserAlpha = source.UserAlpha;
     StartState = source.StartState;
@@ -48,6 +49,7 @@ void TCamWebcam::LoadFromXml(const TXmlElement& element)
     UserWidth = ReadXmlIntegerAttribute(element, u"UserWidth", -1);
     UserHeight = ReadXmlIntegerAttribute(element, u"UserHeight", -1);
     UserRefresh = ReadXmlIntegerAttribute(element, u"UserRefresh", -1);
+    UserAuto = ReadXmlIntegerAttribute(element, u"UserAuto", 0) == 1;
     UserState = ReadXmlIntegerAttribute(element, u"UserState", -1);
     UserAlpha = ReadXmlIntegerAttribute(element, u"UserAlpha", -1);
     StartState = UserState;
@@ -76,6 +78,8 @@ std::unique_ptr<TXmlElement> TCamWebcam::SaveToXml() const
     addUnlessUnset(QStringLiteral("UserWidth"), UserWidth);
     addUnlessUnset(QStringLiteral("UserHeight"), UserHeight);
     addUnlessUnset(QStringLiteral("UserRefresh"), UserRefresh);
+    if (UserAuto)
+        element->AddAttribute(QStringLiteral("UserAuto"), QStringLiteral("1"));
     addUnlessUnset(QStringLiteral("UserState"), UserState);
     addUnlessUnset(QStringLiteral("UserAlpha"), UserAlpha);
     return element;

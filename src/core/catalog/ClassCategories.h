@@ -45,6 +45,9 @@ public:
     int UserWidth = -1;
     int UserTop = -1;
     int UserRefresh = -1;
+    // The viewer's "Auto" choice: UserRefresh then holds the interval it learned last, which a
+    // program that knows no "Auto" takes as a plain interval.
+    bool UserAuto = false;
     int UserState = CamStateUnset;
     int StartState = CamStateUnset; // UserState as read from the file; never stored
     int UserAlpha = 0;              // 0..255, applied only when above 0

@@ -60,6 +60,7 @@ TEST(CamWebcam, AssignCopiesAllButLastUpdate)
     source.UserWidth = 3;
     source.UserHeight = 4;
     source.UserRefresh = 5;
+    source.UserAuto = true;
     source.UserState = 2;
     source.StartState = 1;
     source.UserAlpha = 200;
@@ -91,6 +92,7 @@ TEST(CamWebcam, AssignCopiesAllButLastUpdate)
     EXPECT_EQ(state.UserWidth, 3);
     EXPECT_EQ(state.StartState, 1);
     EXPECT_EQ(state.UserAlpha, 200);
+    EXPECT_TRUE(state.UserAuto);
 }
 
 TEST(CamWebcam, ReadingAttributes)
@@ -161,13 +163,15 @@ TEST(CamWebcam, WrittenAttributes)
     full.UserWidth = 3;
     full.UserHeight = 4;
     full.UserRefresh = 5;
+    full.UserAuto = true;
     full.UserState = 0;
     full.StartState = 2; // never stored
     full.UserAlpha = 255;
     EXPECT_EQ(Body(*full.SaveToXml()),
               "<Cam Name=\"N\" Url=\"http://h/a.jpg?x=1&#38;y=2\" Refresh=\"-3\" Homepage=\"H\" "
               "Email=\"E\" Referer=\"R\" LastId=\"9\" UserTop=\"1\" UserLeft=\"2\" UserWidth=\"3\" "
-              "UserHeight=\"4\" UserRefresh=\"5\" UserState=\"0\" UserAlpha=\"255\"/>\r\n");
+              "UserHeight=\"4\" UserRefresh=\"5\" UserAuto=\"1\" UserState=\"0\" "
+              "UserAlpha=\"255\"/>\r\n");
 
     // Written and read back, every stored field comes back.
     TCamWebcam back;
@@ -179,6 +183,10 @@ TEST(CamWebcam, WrittenAttributes)
     EXPECT_EQ(back.UserState, 0);
     EXPECT_EQ(back.StartState, 0);
     EXPECT_EQ(back.UserAlpha, 255);
+    EXPECT_TRUE(back.UserAuto);
+    back.LoadFromXml(*ParseElement("<Cam Url=\"u\" UserRefresh=\"20\"/>")); // no Auto choice
+    EXPECT_FALSE(back.UserAuto);
+    EXPECT_EQ(back.UserRefresh, 20);
 }
 
 TEST(CamCategory, ReadingLevels)
