@@ -2,12 +2,15 @@
 //  - BM_FetchHd / BM_FetchAndDecodeHd: one 1920 x 1080 image over a kept connection, without and
 //    with decoding (peer_curl.sh sets curl beside them);
 //  - BM_UnchangedPolls60: the viewer's fetch thread polling a still image 60 times; the body
-//    bytes democam sent in that time (target: one body). democam runs with a header gap, so a
-//    body is only sent to a client that is still listening after the headers.
+//    bytes, 304 answers and connections democam counted in that time (target: one body, one
+//    connection). democam runs with a header gap, so a body is only sent to a client that is
+//    still listening after the headers.
+//  - BM_PollUrl60: the same polling of PICTAVO_POLL_URL (peer_polls.sh points it at democam and at
+//    a real web server, and counts on the server's side); skipped when it is not set.
 // PICTAVO_DEMOCAM_URL names a running democam for the first two; otherwise one is started.
+#include "core/image/JpegCodec.h"
 #include "core/net/ClassHttp.h"
 #include "core/net/ClassHttpClient.h"
-#include "core/image/JpegCodec.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -79,6 +82,43 @@ qint64 Stat(const QString& base, const QByteArray& name)
     return -1;
 }
 
+struct TPolls
+{
+    int Fetches = 0;
+    int Images = 0;
+    qint64 ImageSize = 0;
+};
+
+// The viewer's fetch thread on url at interval 0 until it has fetched 60 times, the one-second
+// pause after an unchanged image shortened to a millisecond.
+TPolls Poll60(const QString& url)
+{
+    static auto dispatcher = std::make_shared<TDispatcher>();
+    TPolls polls;
+    auto thread = THttpThread::Create(dispatcher);
+    thread->Url = url;
+    thread->Interval = 0;
+    thread->Tick = std::chrono::milliseconds(1);
+    thread->OnTick = [&](THttpThread&) { ++polls.Fetches; }; // one tick after each fetch
+    thread->OnImage = [&](THttpThread& t) {
+        ++polls.Images;
+        polls.ImageSize = t.Body.size();
+    };
+    thread->Start();
+    QElapsedTimer timer;
+    timer.start();
+    while (polls.Fetches < 60 && timer.elapsed() < 60000) {
+        QCoreApplication::processEvents();
+        QThread::usleep(200);
+    }
+    thread->ClearEvents();
+    thread->Terminate();
+    thread.reset();
+    while (RunningWorkers() > 0)
+        QCoreApplication::processEvents();
+    return polls;
+}
+
 void BM_FetchHd(benchmark::State& state)
 {
     const QString url = Plain().Url + QStringLiteral("hd.jpg");
@@ -120,44 +160,50 @@ void BM_UnchangedPolls60(benchmark::State& state)
         state.SkipWithError("democam did not start");
         return;
     }
-    auto dispatcher = std::make_shared<TDispatcher>();
-    double bodies = 0;
     qint64 bodyBytes = 0;
     qint64 withheld = 0;
-    qint64 imageSize = 0;
+    qint64 notModified = 0;
+    qint64 connections = 0;
+    TPolls polls;
     for (auto _ : state) {
         const qint64 bytesBefore = Stat(cam.Url, "body_bytes");
         const qint64 withheldBefore = Stat(cam.Url, "withheld");
-        auto thread = THttpThread::Create(dispatcher);
-        thread->Url = cam.Url + QStringLiteral("still.jpg");
-        thread->Interval = 0;
-        thread->Tick = std::chrono::milliseconds(1); // the one-second pause, shortened
-        int fetches = 0;
-        thread->OnTick = [&](THttpThread&) { ++fetches; }; // one tick after each fetch
-        thread->OnImage = [&](THttpThread& t) { imageSize = t.Body.size(); };
-        thread->Start();
-        QElapsedTimer timer;
-        timer.start();
-        while (fetches < 60 && timer.elapsed() < 60000) {
-            QCoreApplication::processEvents();
-            QThread::usleep(200);
-        }
-        thread->ClearEvents();
-        thread->Terminate();
-        thread.reset();
-        while (RunningWorkers() > 0)
-            QCoreApplication::processEvents();
+        const qint64 notModifiedBefore = Stat(cam.Url, "not_modified");
+        const qint64 connectionsBefore = Stat(cam.Url, "connections");
+        polls = Poll60(cam.Url + QStringLiteral("still.jpg"));
         bodyBytes = Stat(cam.Url, "body_bytes") - bytesBefore;
         withheld = Stat(cam.Url, "withheld") - withheldBefore;
-        bodies = imageSize > 0 ? double(bodyBytes) / double(imageSize) : -1;
+        notModified = Stat(cam.Url, "not_modified") - notModifiedBefore;
+        // Each Stat opens a connection of its own: the four after the first one above.
+        connections = Stat(cam.Url, "connections") - connectionsBefore - 4;
     }
-    state.counters["polls"] = 60;
+    state.counters["polls"] = polls.Fetches;
+    state.counters["images"] = polls.Images;
     state.counters["body_bytes"] = double(bodyBytes);
-    state.counters["image_bytes"] = double(imageSize);
-    state.counters["bodies_sent"] = bodies;
+    state.counters["image_bytes"] = double(polls.ImageSize);
+    state.counters["bodies_sent"] =
+        polls.ImageSize > 0 ? double(bodyBytes) / double(polls.ImageSize) : -1;
     state.counters["bodies_withheld"] = double(withheld);
+    state.counters["not_modified"] = double(notModified);
+    state.counters["connections"] = double(connections);
 }
 BENCHMARK(BM_UnchangedPolls60)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+void BM_PollUrl60(benchmark::State& state)
+{
+    const QString url = qEnvironmentVariable("PICTAVO_POLL_URL");
+    if (url.isEmpty()) {
+        state.SkipWithError("PICTAVO_POLL_URL not set (peer_polls.sh sets it)");
+        return;
+    }
+    TPolls polls;
+    for (auto _ : state)
+        polls = Poll60(url);
+    state.counters["polls"] = polls.Fetches;
+    state.counters["images"] = polls.Images;
+    state.counters["image_bytes"] = double(polls.ImageSize);
+}
+BENCHMARK(BM_PollUrl60)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 } // namespace
 

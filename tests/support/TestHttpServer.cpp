@@ -180,7 +180,7 @@ void TTestHttpServer::Serve(int fd, int connection)
         }
 
         const TTestResponse r = Handler(request);
-        std::string head = "HTTP/1.1 " + std::to_string(r.Status) + " X\r\n";
+        std::string head = "HTTP/1.1 " + std::to_string(r.Status) + " " + r.Reason + "\r\n";
         for (const auto& [name, value] : r.Headers)
             head += name + ": " + value + "\r\n";
         const bool chunked = r.Mode == TTestResponse::Chunked || r.Mode == TTestResponse::Endless;

@@ -34,6 +34,7 @@ struct TTestResponse
         Close,             // no Content-Length: body, then the connection closes
     };
     int Status = 200;
+    std::string Reason = "X";                                  // the words after the status code
     std::vector<std::pair<std::string, std::string>> Headers;  // besides Content-Length
     std::vector<std::pair<std::string, std::string>> Trailers; // after a Chunked body
     std::string Body;

@@ -119,13 +119,19 @@ void TDemoServer::Read(QTcpSocket* socket)
         const QList<QByteArray> lines = head.split('\n');
         const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
         bool keepAlive = lines.value(0).trimmed().endsWith("HTTP/1.1");
+        TValidators validators;
         for (const QByteArray& line : lines) {
             const QByteArray l = line.trimmed().toLower();
+            const QByteArray value = line.mid(line.indexOf(':') + 1).trimmed();
             if (l.startsWith("connection:"))
                 keepAlive = !l.contains("close") && (keepAlive || l.contains("keep-alive"));
+            else if (l.startsWith("if-modified-since:"))
+                validators.ModifiedSince = value;
+            else if (l.startsWith("if-none-match:"))
+                validators.NoneMatch = value;
         }
         ++Requests;
-        Answer(socket, first.value(0), first.value(1), keepAlive);
+        Answer(socket, first.value(0), first.value(1), keepAlive, validators);
     }
 }
 
@@ -142,7 +148,7 @@ QByteArray TDemoServer::Frame(const TDemoCam& cam, const QDateTime& second)
 }
 
 void TDemoServer::Answer(QTcpSocket* socket, const QByteArray& method, const QByteArray& target,
-                         bool keepAlive)
+                         bool keepAlive, const TValidators& validators)
 {
     const QDateTime now =
         QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch(), Qt::UTC);
@@ -166,7 +172,8 @@ void TDemoServer::Answer(QTcpSocket* socket, const QByteArray& method, const QBy
     } else if (path == QLatin1String("/stats")) {
         body = "connections " + QByteArray::number(Connections) + "\nrequests " +
                QByteArray::number(Requests) + "\nbody_bytes " + QByteArray::number(BodyBytes) +
-               "\nwithheld " + QByteArray::number(Withheld) + "\n";
+               "\nwithheld " + QByteArray::number(Withheld) + "\nnot_modified " +
+               QByteArray::number(NotModified) + "\n";
         headers += "Content-Type: text/plain\r\n";
     } else if (path == QLatin1String("/") || path == QLatin1String("/webcams.cal")) {
         body = CalFile();
@@ -185,7 +192,8 @@ void TDemoServer::Answer(QTcpSocket* socket, const QByteArray& method, const QBy
         switch (cam->Kind) {
         case TDemoCam::Still:
             body = StillJpeg;
-            headers += "Last-Modified: " + HttpDate(Started) + "\r\n";
+            headers += "Last-Modified: " + HttpDate(Started) + "\r\nETag: \"still-" +
+                       QByteArray::number(Started.toSecsSinceEpoch()) + "\"\r\n";
             break;
         case TDemoCam::Bare:
             body = Frame(*cam, now);
@@ -198,6 +206,34 @@ void TDemoServer::Answer(QTcpSocket* socket, const QByteArray& method, const QBy
             body = Frame(*cam, now);
             headers += "Last-Modified: " + HttpDate(now) + "\r\n";
             break;
+        }
+    }
+    // A conditional request for the image the client holds: 304, no body. The ETag decides when
+    // the client sent one; otherwise the date, which only the same text matches.
+    if (image && status == "200 OK" &&
+        (!validators.NoneMatch.isEmpty() || !validators.ModifiedSince.isEmpty())) {
+        const qsizetype tag = headers.indexOf("ETag: ");
+        const QByteArray etag =
+            tag < 0 ? QByteArray() : headers.mid(tag + 6, headers.indexOf('\r', tag) - tag - 6);
+        const qsizetype date = headers.indexOf("Last-Modified: ");
+        const QByteArray lastModified =
+            date < 0 ? QByteArray()
+                     : headers.mid(date + 15, headers.indexOf('\r', date) - date - 15);
+        const bool current =
+            !validators.NoneMatch.isEmpty()
+                ? validators.NoneMatch == etag && !etag.isEmpty()
+                : validators.ModifiedSince == lastModified && !lastModified.isEmpty();
+        if (current) {
+            ++NotModified;
+            QByteArray response = "HTTP/1.1 304 Not Modified\r\nServer: democam\r\nDate: " +
+                                  HttpDate(QDateTime::currentDateTimeUtc()) + "\r\n";
+            if (!etag.isEmpty())
+                response += "ETag: " + etag + "\r\n";
+            response += keepAlive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
+            socket->write(response);
+            if (!keepAlive)
+                socket->disconnectFromHost();
+            return;
         }
     }
     if (!lengthKnown)

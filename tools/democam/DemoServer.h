@@ -31,7 +31,9 @@ struct TDemoCam
 };
 
 // HTTP/1.1 with keep-alive on 127.0.0.1 only. GET and HEAD; /stats gives counters as text
-// (connections, requests, image body bytes sent, image bodies withheld after the header gap).
+// (connections, requests, image body bytes sent, image bodies withheld after the header gap, 304
+// answers). Images with a Last-Modified (and the still one with its ETag) answer conditional
+// requests for the current image with 304.
 class TDemoServer : public QObject
 {
     Q_OBJECT
@@ -55,11 +57,17 @@ public:
 
 private:
     struct TConnection;
+    // What a conditional request names: the client's copy of the image.
+    struct TValidators
+    {
+        QByteArray ModifiedSince;
+        QByteArray NoneMatch;
+    };
 
     void Accept();
     void Read(QTcpSocket* socket);
     void Answer(QTcpSocket* socket, const QByteArray& method, const QByteArray& target,
-                bool keepAlive);
+                bool keepAlive, const TValidators& validators);
     void SendBody(QTcpSocket* socket, const QByteArray& body, bool trickle, bool closeAfter,
                   bool counted);
     QByteArray Frame(const TDemoCam& cam, const QDateTime& second);
@@ -75,4 +83,5 @@ private:
     qint64 Requests = 0;
     qint64 BodyBytes = 0;
     qint64 Withheld = 0;
+    qint64 NotModified = 0; // 304 answers
 };

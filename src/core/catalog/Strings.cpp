@@ -36,6 +36,14 @@ constexpr TMessageDefault MessageDefaults[] = {
      "Last Updated: %date%"},
     {"Unknow", &Unknow, "Unknown"},
     {"OnlineText", &OnlineText, " (online)"},
+    {"FailureHint", &FailureHint, "Last failure at %time%: %cause%"},
+    {"FailNameNotFound", &FailNameNotFound, "name not found"},
+    {"FailRefused", &FailRefused, "connection refused"},
+    {"FailTimedOut", &FailTimedOut, "time-out"},
+    {"FailRedirect", &FailRedirect, "redirected elsewhere, not followed"},
+    {"FailTooLarge", &FailTooLarge, "image too large"},
+    {"FailBroken", &FailBroken, "connection broken"},
+    {"FailNotJpeg", &FailNotJpeg, "not a JPEG image"},
 };
 
 QString DefaultOf(const QString* variable)
@@ -66,6 +74,14 @@ QString ImportedCat = DefaultOf(&ImportedCat);
 QString CamHint = DefaultOf(&CamHint);
 QString Unknow = DefaultOf(&Unknow);
 QString OnlineText = DefaultOf(&OnlineText);
+QString FailureHint = DefaultOf(&FailureHint);
+QString FailNameNotFound = DefaultOf(&FailNameNotFound);
+QString FailRefused = DefaultOf(&FailRefused);
+QString FailTimedOut = DefaultOf(&FailTimedOut);
+QString FailRedirect = DefaultOf(&FailRedirect);
+QString FailTooLarge = DefaultOf(&FailTooLarge);
+QString FailBroken = DefaultOf(&FailBroken);
+QString FailNotJpeg = DefaultOf(&FailNotJpeg);
 
 void TVariables::RegisterVariable(const QString& key, QString* variable)
 {

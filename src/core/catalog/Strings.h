@@ -26,6 +26,15 @@ extern QString ImportedCat;
 extern QString CamHint; // markers %name% %url% %email% %home% %date%
 extern QString Unknow;
 extern QString OnlineText;
+// Why a fetch failed, for the hints of the viewer and the chooser.
+extern QString FailureHint; // markers %cause% %time%
+extern QString FailNameNotFound;
+extern QString FailRefused;
+extern QString FailTimedOut;
+extern QString FailRedirect;
+extern QString FailTooLarge;
+extern QString FailBroken;
+extern QString FailNotJpeg;
 
 // The line break of message texts (CamHint's lines, backslash-n of a language file).
 inline const QString MessageLineBreak = QStringLiteral("\r\n");
@@ -57,7 +66,8 @@ private:
     std::vector<TEntry> entries_;
 };
 
-// Registers the seventeen message variables, in their fixed order.
+// Registers the message variables, in their fixed order: the seventeen first ones, then the
+// failure texts.
 void RegisterMessageVariables(TVariables& variables);
 // Puts every message variable back to its English default (used by tests and a fresh start).
 void RestoreMessageDefaults();

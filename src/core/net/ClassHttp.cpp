@@ -57,6 +57,8 @@ bool THttpThread::Fetch(THttpClient& http)
         http.ConnectTimeoutMs = ConnectTimeoutMs;
         http.ReceiveBuffer = 1024;
         http.Referer = Referer;
+        // Until an image was read a 304 would mean nothing: the first request is plain.
+        http.Validators = HaveResponse ? Validators : THttpValidators();
         // The unchanged-image test: the same Last-Modified and Content-Length as the last image
         // read in full means the same image; its body is not read.
         http.OnHeaders = [this](const THttpHeaders& headers) {
@@ -87,6 +89,7 @@ bool THttpThread::Fetch(THttpClient& http)
         ContentLength = result.Headers.ContentLength;
         LastModified = result.Headers.LastModified;
         HaveResponse = true;
+        Validators = THttpValidators::Of(result.Headers);
         // The last report fills the bar, whether or not the response announced its length.
         Received = ContentLength >= 0 ? ContentLength : Body.size();
         ExpectedLength = Received;
@@ -95,8 +98,16 @@ bool THttpThread::Fetch(THttpClient& http)
         Raise(TEventKind::Image);
         return true;
     }
+    if (result.Outcome == THttpOutcome::NotModified) {
+        // The image shown is current; the connection stays for the next poll.
+        qCInfo(lcHttp).noquote() << Url << "not modified";
+        return false;
+    }
     http.Close();
     qCInfo(lcHttp).noquote() << "fetch of" << Url << "failed:" << result.Cause();
+    const TFetchFailure failure = FailureOf(result, QDateTime::currentDateTime());
+    if (failure.Kind != TFailureKind::None)
+        LastFailure = failure;
     return false;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "core/net/ClassHttpClient.h"
 #include "core/net/ClassWorker.h"
+#include "core/net/FetchFailure.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -8,8 +10,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-
-class THttpClient;
 
 // Countdown of the wait between fetches after one second has passed: a lowered Interval shortens
 // the wait at once, a raised one never lengthens it.
@@ -29,9 +29,14 @@ int CountdownAfterSecond(int countdown, int interval);
 // LastModified and ContentLength (image), Countdown (tick). The worker waits while a slot runs, so
 // these reads are safe there and only there.
 //
+// After the first image every request is conditional (If-Modified-Since, If-None-Match): a 304 is
+// an unchanged image that cost no body and keeps the connection. A server that ignores them gets
+// the unchanged-image test on its headers.
+//
 // A failed fetch (no connection, time-out, a status other than 2xx, a redirect, an unchanged image
-// whose body was not read) is logged under lcHttp and reported to nobody; the next attempt comes
-// after the interval, but never sooner than one Tick after the failure, whatever the interval.
+// whose body was not read, a 304) is logged under lcHttp and reported to nobody but LastFailure;
+// the next attempt comes after the interval, but never sooner than one Tick after the failure,
+// whatever the interval.
 class THttpThread final : public TWorkerThread
 {
 public:
@@ -63,7 +68,10 @@ public:
     qint64 ExpectedLength = 0;
     qint64 ContentLength = 0; // of the last response read in full; -1 when it had none
     int Countdown = 0;        // seconds left before the next fetch
-    QByteArray Body;          // body of the last response read in full
+    // The last fetch that failed, and when (Kind None until one does); read it in OnTick, which
+    // follows every fetch. An unchanged image is no failure.
+    TFetchFailure LastFailure;
+    QByteArray Body; // body of the last response read in full
 
 protected:
     void Execute() override;
@@ -81,5 +89,6 @@ private:
     // One GET of Url; true when an image was delivered.
     bool Fetch(THttpClient& http);
 
-    bool HaveResponse = false; // a response was read in full: the unchanged test applies
+    bool HaveResponse = false;  // a response was read in full: the unchanged test applies
+    THttpValidators Validators; // of that response, for the conditional requests
 };

@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 
+#include <QLocale>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -22,6 +23,7 @@ struct TTransfer
     THttpClient* Client = nullptr;
     THttpHeaders Headers;
     bool HeadersDone = false;
+    bool Conditional = false;             // the request carried validators: a 304 is an answer
     THttpOutcome Stop = THttpOutcome::Ok; // why a callback ended the transfer
     bool Stopped = false;
     // The read time-out: the time since the connection last brought something.
@@ -30,6 +32,7 @@ struct TTransfer
     std::chrono::steady_clock::time_point LastActivity;
     std::chrono::milliseconds Silence{0};
     QString Error; // why a callback failed the transfer, when libcurl's code would not say
+    bool SilenceExpired = false; // the read time-out ended it
 
     void Activity() { LastActivity = std::chrono::steady_clock::now(); }
 };
@@ -59,17 +62,23 @@ size_t HeaderCallback(char* data, size_t size, size_t count, void* user)
         // A new response begins (an interim 1xx may come first): forget the previous headers.
         t->Headers = THttpHeaders();
         const qsizetype space = line.indexOf(' ');
-        if (space > 0)
+        if (space > 0) {
             t->Headers.Status = line.mid(space + 1, 3).toLong();
+            t->Headers.Reason = line.mid(space + 4).trimmed();
+        }
         return length;
     }
     if (!line.isEmpty()) {
-        if (StartsWithName(line, "Last-Modified"))
-            t->Headers.LastModified = ParseHttpDate(line.mid(line.indexOf(':') + 1).trimmed());
+        const QByteArray value = line.mid(line.indexOf(':') + 1).trimmed();
+        if (StartsWithName(line, "Last-Modified")) {
+            t->Headers.LastModified = ParseHttpDate(value);
+            t->Headers.LastModifiedText = t->Headers.LastModified.isValid() ? value : QByteArray();
+        } else if (StartsWithName(line, "ETag"))
+            t->Headers.ETag = value;
         else if (StartsWithName(line, "Content-Length")) {
             bool ok = false;
-            const qint64 value = line.mid(line.indexOf(':') + 1).trimmed().toLongLong(&ok);
-            t->Headers.ContentLength = ok && value >= 0 ? value : -1;
+            const qint64 length = value.toLongLong(&ok);
+            t->Headers.ContentLength = ok && length >= 0 ? length : -1;
         } else if (StartsWithName(line, "Location"))
             t->Headers.HasLocation = true;
         return length;
@@ -78,6 +87,9 @@ size_t HeaderCallback(char* data, size_t size, size_t count, void* user)
     if (t->Headers.Status >= 100 && t->Headers.Status < 200)
         return length; // interim response; the real one follows
     t->HeadersDone = true;
+    // Not modified: no body follows, and libcurl ends the transfer with the connection kept.
+    if (t->Headers.Status == 304 && t->Conditional && !t->Headers.HasLocation)
+        return length;
     if (t->Headers.Status < 200 || t->Headers.Status > 299 || t->Headers.HasLocation) {
         t->Stop = THttpOutcome::BadStatus;
         t->Stopped = true;
@@ -157,6 +169,7 @@ int ProgressCallback(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
             t->Error = QStringLiteral("nothing received for %1 ms").arg(t->Silence.count());
             t->Stop = THttpOutcome::Failed;
             t->Stopped = true;
+            t->SilenceExpired = true;
             return 1;
         }
     }
@@ -188,6 +201,8 @@ QString THttpResult::Cause() const
         return QStringLiteral("status %1").arg(Headers.Status);
     case THttpOutcome::Abandoned:
         return QStringLiteral("unchanged image, body not read");
+    case THttpOutcome::NotModified:
+        return QStringLiteral("not modified (304)");
     case THttpOutcome::TooLarge:
         return Error.isEmpty() ? QStringLiteral("body too large") : Error;
     case THttpOutcome::Aborted:
@@ -213,6 +228,15 @@ QDateTime ParseHttpDate(const QByteArray& text)
     if (seconds == -1)
         return {};
     return QDateTime::fromSecsSinceEpoch(qint64(seconds)).toLocalTime();
+}
+
+QByteArray FormatHttpDate(const QDateTime& date)
+{
+    if (!date.isValid())
+        return {};
+    return QLocale::c()
+        .toString(date.toUTC(), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"))
+        .toLatin1();
 }
 
 void THttpClient::GlobalInit()
@@ -298,6 +322,7 @@ THttpResult THttpClient::Get(const QString& url, QByteArray& body)
     transfer.Curl = curl;
     transfer.Silence = std::chrono::milliseconds(ReadTimeoutMs > 0 ? ReadTimeoutMs : 0);
     transfer.Activity();
+    transfer.Conditional = !Validators.Empty();
 
     // Settings that fail to apply are ignored: the request is still made.
     const QByteArray urlBytes = url.toUtf8();
@@ -335,6 +360,14 @@ THttpResult THttpClient::Get(const QString& url, QByteArray& body)
     }
     curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
 
+    curl_slist* extra = nullptr;
+    if (!Validators.LastModified.isEmpty())
+        extra =
+            curl_slist_append(extra, ("If-Modified-Since: " + Validators.LastModified).constData());
+    if (!Validators.ETag.isEmpty())
+        extra = curl_slist_append(extra, ("If-None-Match: " + Validators.ETag).constData());
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, extra);
+
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &HeaderCallback);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteCallback);
@@ -349,6 +382,8 @@ THttpResult THttpClient::Get(const QString& url, QByteArray& body)
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, nullptr);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, nullptr);
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
+    curl_slist_free_all(extra);
 
     result.Headers = transfer.Headers;
     if (transfer.Stopped) {
@@ -357,11 +392,30 @@ THttpResult THttpClient::Get(const QString& url, QByteArray& body)
     } else if (code != CURLE_OK) {
         result.Outcome = THttpOutcome::Failed;
         result.Error = QString::fromUtf8(curl_easy_strerror(code));
+    } else if (transfer.HeadersDone && transfer.Headers.Status == 304 && transfer.Conditional &&
+               !transfer.Headers.HasLocation) {
+        result.Outcome = THttpOutcome::NotModified;
     } else if (!transfer.HeadersDone || transfer.Headers.Status < 200 ||
                transfer.Headers.Status > 299) {
         result.Outcome = THttpOutcome::BadStatus; // e.g. a proxy's own error page
     } else {
         result.Outcome = THttpOutcome::Ok;
+    }
+    if (result.Outcome == THttpOutcome::Failed) {
+        switch (code) {
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            result.Net = TNetError::NameNotFound;
+            break;
+        case CURLE_COULDNT_CONNECT:
+            result.Net = TNetError::Refused;
+            break;
+        case CURLE_OPERATION_TIMEDOUT:
+            result.Net = TNetError::TimedOut;
+            break;
+        default:
+            result.Net = transfer.SilenceExpired ? TNetError::TimedOut : TNetError::Other;
+        }
     }
     if (!result.Ok())
         body.clear();

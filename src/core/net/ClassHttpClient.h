@@ -20,6 +20,22 @@ struct THttpHeaders
     // Content-Length; -1 when the header is missing or unreadable.
     qint64 ContentLength = -1;
     bool HasLocation = false;
+    QByteArray Reason;           // the status line's words after the code ("Not Found")
+    QByteArray LastModifiedText; // Last-Modified as sent, to be sent back in If-Modified-Since
+    QByteArray ETag;             // as sent, quotes included; empty when there was none
+};
+
+// What a conditional request sends back: the Last-Modified and ETag of the image the client
+// already holds. Empty fields are not sent; with both empty the request is a plain GET.
+struct THttpValidators
+{
+    QByteArray LastModified;
+    QByteArray ETag;
+    bool Empty() const { return LastModified.isEmpty() && ETag.isEmpty(); }
+    static THttpValidators Of(const THttpHeaders& headers)
+    {
+        return {headers.LastModifiedText, headers.ETag};
+    }
 };
 
 // Two Last-Modified values are the same when both are absent or both name the same instant. An
@@ -35,6 +51,8 @@ bool SameImage(const THttpHeaders& headers, const QDateTime& lastModified, qint6
 // Reads an HTTP date (RFC 1123, RFC 850 or asctime form) as a local date-time; invalid when the
 // text is not such a date.
 QDateTime ParseHttpDate(const QByteArray& text);
+// The HTTP form (RFC 1123, GMT) of a date-time; empty for an invalid one.
+QByteArray FormatHttpDate(const QDateTime& date);
 
 enum class THttpOutcome
 {
@@ -42,15 +60,29 @@ enum class THttpOutcome
     Failed,    // no connection, time-out, broken connection, bad URL or protocol
     BadStatus, // a status other than 2xx, or a redirect (3xx or a Location header)
     Abandoned, // the headers hook declared the image unchanged; the body was not read
-    TooLarge,  // the body grew past MaxBodySize
-    Aborted,   // the process is shutting down (AbortAll)
+    // 304 to a conditional request: the image held is still current. No body; the connection is
+    // kept. A 304 to a plain GET is a BadStatus.
+    NotModified,
+    TooLarge, // the body grew past MaxBodySize
+    Aborted,  // the process is shutting down (AbortAll)
+};
+
+// Why a transfer failed on the network side, as far as the transport tells.
+enum class TNetError
+{
+    None,
+    NameNotFound, // the host (or the proxy) has no address
+    Refused,      // nobody accepted the connection
+    TimedOut,     // connecting, or waiting for the next byte, took too long
+    Other,        // broken connection, protocol error, bad URL, ...
 };
 
 struct THttpResult
 {
     THttpOutcome Outcome = THttpOutcome::Failed;
-    THttpHeaders Headers; // of the final response, as far as they arrived
-    QString Error;        // what went wrong, for Failed
+    THttpHeaders Headers;            // of the final response, as far as they arrived
+    QString Error;                   // what went wrong, for Failed
+    TNetError Net = TNetError::None; // for Failed
     bool Ok() const { return Outcome == THttpOutcome::Ok; }
     // The cause of a failure in a few words, for the log.
     QString Cause() const;
@@ -74,6 +106,8 @@ public:
     int ConnectTimeoutMs = 10000;
     int ReceiveBuffer = 1024; // bytes per read, so per progress report
     QString Referer;          // sent only when not empty
+    // Sent as If-Modified-Since and If-None-Match; a 304 then gives NotModified.
+    THttpValidators Validators;
     qint64 MaxBodySize = DefaultMaxBody;
     // Runs once the final response's headers are in, before any body byte is read, for a 2xx
     // response without Location. Returning true abandons the request: the connection is dropped

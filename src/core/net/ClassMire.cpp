@@ -46,6 +46,8 @@ THttpResult TMireThread::Attempt()
         http.ConnectTimeoutMs = ConnectTimeoutMs;
         http.ReceiveBuffer = 1024;
         http.Referer = Referer;
+        // With a date from an earlier image the request is conditional; a 304 is that image.
+        http.Validators.LastModified = FormatHttpDate(LastModified);
         // The unchanged-image test against the values the owner gave; no pause afterwards.
         http.OnHeaders = [this](const THttpHeaders& headers) {
             return SameImage(headers, LastModified, ContentLength);
@@ -88,7 +90,8 @@ void TMireThread::Execute()
             if (!Backoff.Skip(Url, round, Clock::now())) {
                 const THttpResult result = Attempt();
                 // An unchanged image is no failure: the webcam answered.
-                if (result.Ok() || result.Outcome == THttpOutcome::Abandoned) {
+                if (result.Ok() || result.Outcome == THttpOutcome::Abandoned ||
+                    result.Outcome == THttpOutcome::NotModified) {
                     Backoff.Succeeded(Url);
                 } else {
                     const int rounds = Backoff.Failed(Url, round, Clock::now());

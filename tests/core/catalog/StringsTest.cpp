@@ -24,7 +24,8 @@ TEST_F(MessageTexts, SeventeenKeysInOrderWithTheirDefaults)
                               "StartText",    "StartTitle",     "Refreshing",  "NewCat",
                               "NewCam",       "ImportedCat",    "CamHint",     "Unknow",
                               "OnlineText"};
-    EXPECT_EQ(variables.Keys(), keys);
+    // The failure texts come after the seventeen.
+    EXPECT_EQ(variables.Keys().mid(0, 17), keys);
 
     const std::pair<QString*, const char*> defaults[] = {
         {&EmptyCat, "Empty Category"},
@@ -74,7 +75,7 @@ TEST_F(MessageTexts, SettingThroughTheTable)
     variables.RegisterVariable(QStringLiteral("Own"), &own);
     EXPECT_TRUE(variables.SetValue(QStringLiteral("OWN"), QStringLiteral("changed")));
     EXPECT_EQ(own, QStringLiteral("changed"));
-    EXPECT_EQ(variables.Count(), 18);
+    EXPECT_EQ(variables.Count(), 18 + 8);
 }
 
 TEST_F(MessageTexts, VariablesElementOfALanguageFile)

@@ -1,6 +1,6 @@
 // democam serves what the demo and the benchmarks rely on.
-#include "core/net/ClassHttpClient.h"
 #include "core/image/JpegCodec.h"
+#include "core/net/ClassHttpClient.h"
 
 #include <QFile>
 #include <QProcess>
@@ -96,6 +96,17 @@ TEST_F(DemoCamTest, ClockChangesEverySecondStillNever)
     EXPECT_GT(b.Headers.LastModified, a.Headers.LastModified);
     EXPECT_TRUE(SameHttpDate(s1.Headers.LastModified, s2.Headers.LastModified));
     EXPECT_EQ(s1.Headers.ContentLength, s2.Headers.ContentLength);
+
+    // Asked for the image it holds, a client gets 304 without a body, by date or by tag; the
+    // clock's date of a second ago is no longer current.
+    for (const THttpValidators& validators :
+         {THttpValidators::Of(s2.Headers), THttpValidators{s2.Headers.LastModifiedText, {}},
+          THttpValidators{{}, s2.Headers.ETag}}) {
+        Http.Validators = validators;
+        EXPECT_EQ(Get(QStringLiteral("still.jpg"), second).Outcome, THttpOutcome::NotModified);
+    }
+    Http.Validators = THttpValidators::Of(a.Headers);
+    EXPECT_TRUE(Get(QStringLiteral("clock.jpg"), second).Ok());
 }
 
 TEST_F(DemoCamTest, SlowWebcamTricklesItsBody)

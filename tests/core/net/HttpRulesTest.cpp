@@ -47,6 +47,9 @@ TEST(HttpDateTest, ParsesTheThreeHttpFormsAsLocalTime)
         SCOPED_TRACE(text);
         EXPECT_FALSE(ParseHttpDate(text).isValid());
     }
+    // What we send back in If-Modified-Since reads as the same instant, whatever its time zone.
+    EXPECT_EQ(FormatHttpDate(expected.toLocalTime()), "Sun, 06 Nov 1994 08:49:37 GMT");
+    EXPECT_TRUE(FormatHttpDate({}).isEmpty());
 }
 
 TEST(HttpDateTest, AbsentDatesEqualOnlyEachOther)

@@ -286,10 +286,72 @@ TEST_F(HttpThreadTest, UnchangedImageIsNotDownloadedAgainAndPausesASecond)
     EXPECT_EQ(Recorder.Images.size(), 1u);
     EXPECT_EQ(server.BodyBytes(), (long long)body.size()); // one body, however often it polled
     EXPECT_GE(server.Withheld(), 2);
+    // The server was asked conditionally and ignored it; the headers told the same all the same.
+    EXPECT_EQ(server.Log()[1].Headers.at("if-modified-since"), HttpDate(1700000000));
     std::lock_guard lock(mutex);
     // After an unchanged answer the thread pauses one (shortened) second before the next request.
     for (size_t i = 2; i < arrivals.size(); ++i)
         EXPECT_GE(arrivals[i] - arrivals[i - 1], std::chrono::milliseconds(tickMs - 5));
+}
+
+TEST_F(HttpThreadTest, StillWebcamAnswersNotModifiedOverOneConnection)
+{
+    // Version 1 for five requests, then version 2: two bodies in all, one connection, and a pause
+    // of one (shortened) second after each 304.
+    std::atomic<int> version{1};
+    TTestHttpServer server([&](const TTestRequest& request) {
+        if (request.Number == 6)
+            version = 2;
+        TTestResponse r;
+        const std::string etag = "\"v" + std::to_string(version.load()) + "\"";
+        r.Headers = {{"Last-Modified", HttpDate(1700000000LL + version)}, {"ETag", etag}};
+        const auto match = request.Headers.find("if-none-match");
+        if (match != request.Headers.end() && match->second == etag)
+            r.Status = 304;
+        else
+            r.Body = MakeBody(4000, char('a' + version));
+        return r;
+    });
+    const int tickMs = 40;
+    Make(server.Url(), 0, tickMs);
+    std::vector<TFailureKind> failures;
+    Thread->OnTick = [&](THttpThread& t) { failures.push_back(t.LastFailure.Kind); };
+    const auto start = std::chrono::steady_clock::now();
+    Thread->Start();
+    ASSERT_TRUE(PumpUntil([&] { return Recorder.Images.size() >= 2; }));
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    Stop();
+    EXPECT_GE(server.Requests(), 6); // one more may have gone out before the stop
+    EXPECT_EQ(server.Connections(), 1);
+    EXPECT_EQ(server.BodyBytes(), 8000);
+    EXPECT_NE(Recorder.Images[0], Recorder.Images[1]);
+    EXPECT_GE(elapsed, std::chrono::milliseconds(4 * tickMs)); // four 304s, a pause after each
+    for (const TFailureKind kind : failures)
+        EXPECT_EQ(kind, TFailureKind::None); // an unchanged image is no failure
+}
+
+TEST_F(HttpThreadTest, LastFailureIsKeptForTheViewer)
+{
+    std::atomic<int> status{404};
+    TTestHttpServer server([&](const TTestRequest& request) {
+        TTestResponse r = ChangingImage(request);
+        r.Status = status;
+        r.Reason = status == 404 ? "Not Found" : "OK";
+        return r;
+    });
+    Make(server.Url(), 0, 5);
+    std::vector<QString> hints;
+    Thread->OnTick = [&](THttpThread& t) {
+        hints.push_back(FailureText(t.LastFailure));
+        if (hints.size() == 2)
+            status = 200;
+    };
+    Thread->Start();
+    ASSERT_TRUE(PumpUntil([&] { return Recorder.Images.size() >= 1 && hints.size() >= 4; }));
+    Stop();
+    EXPECT_EQ(hints[0], QStringLiteral("404 Not Found"));
+    // The webcam answers again; the hint still tells what went wrong last, with its time.
+    EXPECT_EQ(hints.back(), QStringLiteral("404 Not Found"));
 }
 
 TEST_F(HttpThreadTest, ResponseWithoutDateAndLengthIsReadEveryTime)

@@ -153,6 +153,32 @@ TEST_F(MireThreadTest, EveryAttemptGivesBothCallbacksAndUnchangedImagesAreSkippe
     EXPECT_TRUE(owner.Cams[2].Online);
 }
 
+TEST_F(MireThreadTest, NotModifiedIsTheKnownImage)
+{
+    TTestHttpServer server([](const TTestRequest& request) {
+        TTestResponse r;
+        r.Headers = {{"Last-Modified", HttpDate(1700000000)}};
+        const auto since = request.Headers.find("if-modified-since");
+        if (since != request.Headers.end() && since->second == HttpDate(1700000000))
+            r.Status = 304;
+        else
+            r.Body = MakeBody(1000);
+        return r;
+    });
+    TMosaicOwner owner;
+    owner.Cams = {Cam(server.Url())};
+    owner.StopAfterAttempts = 3;
+    Start(owner);
+    Thread.reset();
+    ASSERT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }));
+    // Answered every time (no round sat out), one body, and the owner's memory kept.
+    EXPECT_EQ(owner.Results, (std::vector<std::pair<int, int>>{{0, 1000}, {0, 0}, {0, 0}}));
+    EXPECT_EQ(server.BodyBytes(), 1000);
+    EXPECT_EQ(server.Log()[0].Headers.count("if-modified-since"), 0u);
+    EXPECT_EQ(owner.Cams[0].LastModified.toSecsSinceEpoch(), 1700000000);
+    EXPECT_EQ(owner.Cams[0].ContentLength, 1000);
+}
+
 TEST_F(MireThreadTest, RoundsATickApartAndAFailingWebcamSitsOutMoreAndMoreRounds)
 {
     std::mutex mutex;

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+struct THttpResult;
+
+// Why a webcam's last fetch failed, in a form the windows can put into words.
+enum class TFailureKind
+{
+    None,         // nothing failed (or only an unchanged image, which is no failure)
+    NameNotFound, // the host name has no address
+    Refused,      // nobody accepted the connection
+    TimedOut,     // no connection, or no byte, within the time-out
+    Status,       // an HTTP status other than 2xx: Status and Reason say which
+    Redirect,     // a 2xx answer that points elsewhere (Location), not followed
+    TooLarge,     // the body passed the size limit
+    Broken,       // the connection broke, or the answer was not HTTP
+    NotJpeg,      // the body arrived but is no JPEG image
+};
+
+struct TFetchFailure
+{
+    TFailureKind Kind = TFailureKind::None;
+    int Status = 0; // for Status
+    QString Reason; // for Status: the server's words after the code
+    QDateTime At;   // when it failed
+};
+
+// The failure a fetch result stands for, at time at; Kind None for a success, an unchanged image
+// (abandoned or 304 to a conditional request) and a transfer cut short by the exit.
+TFetchFailure FailureOf(const THttpResult& result, const QDateTime& at);
+
+// The failure in words, from the message texts: "connection refused", "404 Not Found", ...; empty
+// for Kind None.
+QString FailureText(const TFetchFailure& failure);
+
+// The line for a hint: the message FailureHint with %cause% and %time% replaced (the time as
+// hh:mm:ss, the date in front when it is not the day of now); empty for Kind None.
+QString FailureHintLine(const TFetchFailure& failure, const QDateTime& now);
