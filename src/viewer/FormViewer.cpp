@@ -341,6 +341,11 @@ void TfoViewer::CreateActions()
         const int value = item.Value;
         connect(a, &QAction::triggered, this, [this, value] { actRefresh0Execute(value); });
     }
+    actRefreshAuto = AddAction(QStringLiteral("Auto1"), tr("Auto"), {});
+    actRefreshAuto->setCheckable(true);
+    RefreshGroup->addAction(actRefreshAuto);
+    intervalMenu->insertAction(intervalMenu->actions().value(6), actRefreshAuto);
+    connect(actRefreshAuto, &QAction::triggered, this, &TfoViewer::actRefreshAutoExecute);
     QAction* custom = AddAction(QStringLiteral("Custom1"), tr("&Custom..."),
                                 QKeySequence(ctrl | alt | Qt::Key_Minus));
     custom->setCheckable(true);
@@ -414,6 +419,8 @@ void TfoViewer::SetupWebcam(const TCamWebcam& cam, bool applySavedState)
 
     if (c.UserRefresh >= 0)
         ViewerCam->Refresh = c.UserRefresh;
+    if (c.UserAuto)
+        actRefreshAuto->setChecked(true); // the interval learned last goes on until relearned
     if (c.UserAlpha > 0) {
         FAlpha = std::min(c.UserAlpha, 255);
         Translucent = true;
@@ -488,8 +495,11 @@ void TfoViewer::StartFetch()
     // guarded pointer, and the destructor clears them before the thread is let go.
     QPointer<TfoViewer> self(this);
     thread->OnImage = [self](THttpThread& t) {
-        if (self)
-            self->ImageArrived(t.Body);
+        if (!self)
+            return;
+        self->Learner.Delivered(t.LastModified, size_t(qHash(t.Body)),
+                                QDateTime::currentSecsSinceEpoch());
+        self->ImageArrived(t.Body);
     };
     thread->OnProgress = [self](THttpThread& t) {
         if (self)
@@ -497,8 +507,12 @@ void TfoViewer::StartFetch()
                                static_cast<int>(std::clamp<qint64>(t.ExpectedLength, -1, INT_MAX)));
     };
     thread->OnTick = [self](THttpThread& t) {
-        if (self)
-            self->ShowCountdown(t.Countdown);
+        if (!self)
+            return;
+        self->ShowCountdown(t.Countdown);
+        if (t.LastFailure.Kind != TFailureKind::None)
+            self->ShowFailure(t.LastFailure);
+        self->ApplyAutoInterval();
     };
     thread->Url = ViewerCam->Url;
     thread->Referer = ViewerCam->Referer;
@@ -533,6 +547,10 @@ void TfoViewer::actStopRefreshExecute()
 
 void TfoViewer::actRefresh0Execute(int value)
 {
+    // Items that leave the mark in place still end the Auto choice, whose mark goes.
+    if (ViewerCam->UserAuto && actRefreshAuto->isChecked())
+        actRefreshAuto->setChecked(false);
+    ViewerCam->UserAuto = false;
     ViewerCam->Refresh = value;
     if (FetchThread)
         FetchThread->Interval = value;
@@ -552,10 +570,33 @@ void TfoViewer::actRefreshCustomExecute()
     if (!self || !ok)
         return;
     const int value = ParseInterval(text, ViewerCam->Refresh);
+    ViewerCam->UserAuto = false;
     ViewerCam->Refresh = value;
     if (FetchThread)
         FetchThread->Interval = value;
     ViewerCam->UserRefresh = value;
+}
+
+void TfoViewer::actRefreshAutoExecute()
+{
+    ViewerCam->UserAuto = true;
+    ApplyAutoInterval();
+    if (!FetchThread)
+        actRefreshExecute();
+}
+
+void TfoViewer::ApplyAutoInterval()
+{
+    if (!ViewerCam->UserAuto)
+        return;
+    // Until the webcam has shown its pace, the interval it had goes on (within the Auto bounds).
+    const int fallback =
+        std::clamp(ViewerCam->Refresh, AutoRefresh::MinInterval, AutoRefresh::MaxInterval);
+    const int interval = Learner.Interval(QDateTime::currentSecsSinceEpoch(), fallback);
+    ViewerCam->Refresh = interval;
+    ViewerCam->UserRefresh = interval;
+    if (FetchThread && FetchThread->Interval.load() != interval)
+        FetchThread->Interval = interval;
 }
 
 // --- Events of the fetch thread -----------------------------------------------------------------
@@ -569,6 +610,16 @@ void TfoViewer::ShowCountdown(int countdown)
 {
     Panel0->setText(
         ViewerGeometry::CountdownText(countdown, TimeLeft, TimeLeftOne, TestingRefresh));
+}
+
+void TfoViewer::ShowFailure(const TFetchFailure& failure)
+{
+    Panel0->setToolTip(FailureHintLine(failure, QDateTime::currentDateTime()));
+}
+
+QString TfoViewer::FailureHint() const
+{
+    return Panel0->toolTip();
 }
 
 void TfoViewer::ShowProgress(int received, int contentLength)
@@ -610,6 +661,8 @@ void TfoViewer::ImageArrived(const QByteArray& body)
                             << "bytes that do not decode as JPEG";
         }
     }
+    if (!decodedOk)
+        ShowFailure({TFailureKind::NotJpeg, 0, {}, QDateTime::currentDateTime()});
     update();
     if (CamViewer && CamViewer->Beep)
         Beep();

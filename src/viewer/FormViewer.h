@@ -2,6 +2,8 @@
 
 #include "base/ClassForm.h"
 #include "core/catalog/ClassCategories.h"
+#include "core/net/FetchFailure.h"
+#include "core/rules/AutoRefresh.h"
 
 #include <QByteArray>
 #include <QPoint>
@@ -66,6 +68,9 @@ public:
     void ShowCountdown(int countdown);
     void ShowProgress(int received, int contentLength);
     void ImageArrived(const QByteArray& body);
+    // A fetch failed (or its body was no picture): the first panel's hint says why and when.
+    void ShowFailure(const TFetchFailure& failure);
+    QString FailureHint() const;
 
     // Size rules applied to every proposed window size (outer size; the window has no frame).
     QSize FormCanResize(int newWidth, int newHeight);
@@ -128,6 +133,9 @@ private:
     void CreateStatusBar();
     QAction* AddAction(const QString& name, const QString& caption, const QKeySequence& key);
     void actRefresh0Execute(int value);
+    void actRefreshAutoExecute();
+    // With the Auto choice: the interval learned so far goes to the thread and the webcam.
+    void ApplyAutoInterval();
     void StartFetch();
     void StopFetch(bool detach);
     void SaveSettings();
@@ -152,6 +160,8 @@ private:
 
     std::unique_ptr<TCamWebcam> ViewerCam;
     std::shared_ptr<THttpThread> FetchThread;
+    AutoRefresh::TLearner Learner;
+    QAction* actRefreshAuto = nullptr;
     int FImageCount = 0;
     // The window has a size of its own: a saved one, or that of its first decoded picture.
     bool Sized = false;

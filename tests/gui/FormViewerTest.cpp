@@ -180,8 +180,8 @@ TEST_F(ViewerTest, ContextMenuHasEveryItemShortcutAndRadioGroup)
     ASSERT_TRUE(intervals);
     EXPECT_EQ(itemNames(intervals),
               QStringList({"N1second1", "N2seconds1", "N5seconds1", "N10seconds1",
-                           "N20seconds1", "N60seconds1", "-", "Alwaysrefresh1", "BruteRefresh1",
-                           "Custom1"}));
+                           "N20seconds1", "N60seconds1", "Auto1", "-", "Alwaysrefresh1",
+                           "BruteRefresh1", "Custom1"}));
     QActionGroup* group = intervals->actions().first()->actionGroup();
     ASSERT_TRUE(group);
     EXPECT_TRUE(group->isExclusive());
@@ -214,6 +214,91 @@ TEST_F(ViewerTest, IntervalItemsSetTheIntervalAndMoveTheMark)
         EXPECT_EQ(v->Webcam().Refresh, s.refresh) << s.item;
         EXPECT_EQ(v->Webcam().UserRefresh, s.refresh) << s.item;
         EXPECT_EQ(a->actionGroup()->checkedAction()->objectName(), s.marked) << s.item;
+    }
+}
+
+TEST_F(ViewerTest, AutoChoiceLearnsTheIntervalAndIsStored)
+{
+    // Images dated 30 s apart: after a few, the viewer polls every 10 s.
+    std::atomic<int> served{0};
+    TTestHttpServer server([&](const TTestRequest&) {
+        TTestResponse r;
+        r.Body = jpegOf(40, 30).toStdString();
+        r.Headers.push_back({"Last-Modified", HttpDate(1'700'000'000 + 30 * ++served)});
+        return r;
+    });
+    TfoViewer::SetTickMilliseconds(1);
+    TCamWebcam cam;
+    cam.Url = server.Url();
+    cam.Refresh = 3600;
+    auto* v = new TfoViewer;
+    v->SetupWebcam(cam, false);
+    auto* automatic = v->findChild<QAction*>("Auto1");
+    automatic->trigger();
+    EXPECT_TRUE(v->Webcam().UserAuto);
+    EXPECT_EQ(v->Webcam().Refresh, 60) << "before learning: the interval it had, within bounds";
+    QElapsedTimer clock;
+    clock.start();
+    while (v->ImageCount() < 3 && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ASSERT_GE(v->ImageCount(), 3);
+    EXPECT_EQ(v->Webcam().Refresh, 10);
+    EXPECT_EQ(v->Webcam().UserRefresh, 10);
+    EXPECT_TRUE(automatic->isChecked());
+
+    // A fixed item ends the choice, even one that leaves the mark where it is.
+    v->findChild<QAction*>("N1second1")->trigger();
+    EXPECT_FALSE(v->Webcam().UserAuto);
+    EXPECT_FALSE(automatic->isChecked());
+    EXPECT_EQ(v->Webcam().Refresh, 1);
+
+    // Reopened with the choice stored: Auto is marked and goes on from the interval stored.
+    TCamWebcam stored = cam;
+    stored.UserAuto = true;
+    stored.UserRefresh = 10;
+    TfoViewer* again = open(stored);
+    EXPECT_TRUE(again->findChild<QAction*>("Auto1")->isChecked());
+    EXPECT_EQ(again->Webcam().Refresh, 10);
+}
+
+TEST_F(ViewerTest, FirstPanelHintTellsWhyTheWebcamFails)
+{
+    TTestHttpServer missing([](const TTestRequest&) {
+        TTestResponse r;
+        r.Status = 404;
+        r.Reason = "Not Found";
+        return r;
+    });
+    TTestHttpServer notAPicture([](const TTestRequest&) {
+        TTestResponse r;
+        r.Body = "<html>login first</html>";
+        return r;
+    });
+    struct TRow
+    {
+        QString Url;
+        const char* Cause;
+    };
+    const TRow rows[] = {
+        {QStringLiteral("http://127.0.0.1:9/cam.jpg"), "connection refused"},
+        {missing.Url(), "404 Not Found"},
+        {notAPicture.Url(), "not a JPEG image"},
+    };
+    for (const TRow& row : rows) {
+        TCamWebcam cam;
+        cam.Url = row.Url;
+        TfoViewer* v = open(cam);
+        QElapsedTimer clock;
+        clock.start();
+        while ((v->FailureHint().isEmpty() || v->CountdownText().isEmpty()) &&
+               clock.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const QString hint = v->FailureHint();
+        EXPECT_TRUE(hint.startsWith(QStringLiteral("Last failure at "))) << hint.toStdString();
+        EXPECT_TRUE(hint.endsWith(QStringLiteral(": ") + QLatin1String(row.Cause)))
+            << hint.toStdString();
+        // The panel's own text is still the countdown.
+        EXPECT_EQ(v->CountdownText(), QStringLiteral("3600 seconds")) << row.Cause;
     }
 }
 
