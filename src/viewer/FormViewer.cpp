@@ -160,6 +160,8 @@ void TfoViewer::CreateStatusBar()
         return label;
     };
     Panel0 = panel("Panel0");
+    // Its hint tells why the webcam fails, also while the viewer is not the active window.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     auto* panel1 = panel("Panel1");
     auto* panel2 = panel("Panel2");
     Panel3 = panel("Panel3");
