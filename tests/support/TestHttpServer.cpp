@@ -188,6 +188,9 @@ void TTestHttpServer::Serve(int fd, int connection)
             head += "Transfer-Encoding: chunked\r\n";
         else if (r.Mode == TTestResponse::Close)
             head += "Connection: close\r\n";
+        else if (r.Mode == TTestResponse::Stream)
+            head += "Content-Type: multipart/x-mixed-replace; boundary=frame\r\n"
+                    "Connection: close\r\n";
         else
             head += "Content-Length: " + std::to_string(r.Body.size()) + "\r\n";
         head += "\r\n";
@@ -229,6 +232,29 @@ void TTestHttpServer::Serve(int fd, int connection)
             while (!Stopping.load() && !ClientDropped(fd, 50)) {
             }
             ok = false;
+            break;
+        case TTestResponse::Stream:
+            for (size_t i = 0; ok && i < r.Parts.size(); ++i) {
+                if (i > 0 && r.PartDelayMs > 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(r.PartDelayMs));
+                std::string part = "--frame\r\nContent-Type: image/jpeg\r\n";
+                if (r.PartLengths)
+                    part += "Content-Length: " + std::to_string(r.Parts[i].size()) + "\r\n";
+                part += "\r\n";
+                const bool stall = r.StallAfter > 0 && int(i) == r.StallAfter;
+                const size_t sent = stall ? r.Parts[i].size() / 2 : r.Parts[i].size();
+                ok = SendAll(fd, part.data(), part.size(), false) &&
+                     SendAll(fd, r.Parts[i].data(), sent, true) &&
+                     (stall || SendAll(fd, "\r\n", 2, false));
+                if (stall) {
+                    while (!Stopping.load() && !ClientDropped(fd, 50)) {
+                    }
+                    ok = false;
+                }
+            }
+            if (ok)
+                SendAll(fd, "--frame--\r\n", 11, false);
+            ok = false; // the end of the stream is the end of the connection
             break;
         case TTestResponse::Trickle:
             for (size_t pos = 0; ok && pos < r.Body.size(); pos += size_t(r.TrickleChunk)) {

@@ -32,6 +32,10 @@ struct TTestResponse
         StallAfterHeaders, // headers and StallAfter bytes of body, then silence
         Trickle,           // body in TrickleChunk-byte pieces, TrickleDelayMs apart
         Close,             // no Content-Length: body, then the connection closes
+        // multipart/x-mixed-replace, boundary "frame": Parts one after another, PartDelayMs
+        // apart, each with a Content-Length when PartLengths; then the closing delimiter and the
+        // connection closes. With StallAfter > 0, half of part StallAfter + 1 and then silence.
+        Stream,
     };
     int Status = 200;
     std::string Reason = "X";                                  // the words after the status code
@@ -40,6 +44,9 @@ struct TTestResponse
     std::string Body;
     TMode Mode = Normal;
     int StallAfter = 0;
+    std::vector<std::string> Parts;
+    bool PartLengths = true;
+    int PartDelayMs = 0;
     int TrickleChunk = 256;
     int TrickleDelayMs = 10;
     // After the headers, wait this long for the client to drop the connection; if it does, the

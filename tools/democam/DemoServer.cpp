@@ -54,6 +54,8 @@ TDemoServer::TDemoServer(QObject* parent)
          0},
         {QStringLiteral("Moved (302)"), QStringLiteral("/moved.jpg"), TDemoCam::Moved, 0, 0, 0},
         {QStringLiteral("Full HD"), QStringLiteral("/hd.jpg"), TDemoCam::Clock, 1920, 1080, 180},
+        {QStringLiteral("Stream"), QStringLiteral("/stream.mjpg"), TDemoCam::Stream, 1280, 720,
+         240},
     };
     StillJpeg = JpegCodec::Encode(DrawStillFrame(640, 480), 90);
     connect(&Server, &QTcpServer::newConnection, this, &TDemoServer::Accept);
@@ -173,7 +175,8 @@ void TDemoServer::Answer(QTcpSocket* socket, const QByteArray& method, const QBy
         body = "connections " + QByteArray::number(Connections) + "\nrequests " +
                QByteArray::number(Requests) + "\nbody_bytes " + QByteArray::number(BodyBytes) +
                "\nwithheld " + QByteArray::number(Withheld) + "\nnot_modified " +
-               QByteArray::number(NotModified) + "\n";
+               QByteArray::number(NotModified) + "\nstream_parts " +
+               QByteArray::number(StreamParts) + "\n";
         headers += "Content-Type: text/plain\r\n";
     } else if (path == QLatin1String("/") || path == QLatin1String("/webcams.cal")) {
         body = CalFile();
@@ -186,6 +189,9 @@ void TDemoServer::Answer(QTcpSocket* socket, const QByteArray& method, const QBy
         status = "302 Found";
         body = "Moved to /still.jpg\n";
         headers += "Location: /still.jpg\r\nContent-Type: text/plain\r\n";
+    } else if (cam->Kind == TDemoCam::Stream && method == "GET") {
+        StartStream(socket, *cam);
+        return;
     } else {
         headers += "Content-Type: image/jpeg\r\n";
         image = true;
@@ -263,6 +269,27 @@ void TDemoServer::Answer(QTcpSocket* socket, const QByteArray& method, const QBy
         return;
     }
     SendBody(socket, body, trickle, !keepAlive, image);
+}
+
+void TDemoServer::StartStream(QTcpSocket* socket, const TDemoCam& cam)
+{
+    Busy[socket] = true; // the stream is the last answer on this connection
+    socket->write("HTTP/1.1 200 OK\r\nServer: democam\r\nContent-Type: multipart/x-mixed-replace; "
+                  "boundary=democam\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n");
+    auto* timer = new QTimer(socket);
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->setInterval(1000 / std::max(1, StreamFps));
+    connect(timer, &QTimer::timeout, socket, [this, socket, cam] {
+        // A client that does not keep up loses frames rather than piling them up here.
+        if (socket->bytesToWrite() > 4 * 1024 * 1024)
+            return;
+        const QByteArray jpeg = Frame(cam, QDateTime::currentDateTimeUtc());
+        socket->write("--democam\r\nContent-Type: image/jpeg\r\nContent-Length: " +
+                      QByteArray::number(jpeg.size()) + "\r\n\r\n" + jpeg + "\r\n");
+        BodyBytes += jpeg.size();
+        ++StreamParts;
+    });
+    timer->start();
 }
 
 void TDemoServer::SendBody(QTcpSocket* socket, const QByteArray& body, bool trickle,

@@ -21,6 +21,7 @@ struct TDemoCam
         Bare,    // the clock without Last-Modified and Content-Length
         Missing, // 404
         Moved,   // 302 to the still image
+        Stream,  // multipart/x-mixed-replace: the clock's frames, StreamFps a second, endless
     };
     QString Name;
     QString Path;
@@ -51,6 +52,8 @@ public:
     int HeaderGapMs = 0;
     // The slow webcam sends its body in thirty pieces spread over this time.
     int SlowMs = 3000;
+    // Parts a second of the stream webcam.
+    int StreamFps = 25;
 
     // The .cal file that lists the webcams (CR LF line ends, ISO-8859-1).
     QByteArray CalFile() const;
@@ -68,6 +71,7 @@ private:
     void Read(QTcpSocket* socket);
     void Answer(QTcpSocket* socket, const QByteArray& method, const QByteArray& target,
                 bool keepAlive, const TValidators& validators);
+    void StartStream(QTcpSocket* socket, const TDemoCam& cam);
     void SendBody(QTcpSocket* socket, const QByteArray& body, bool trickle, bool closeAfter,
                   bool counted);
     QByteArray Frame(const TDemoCam& cam, const QDateTime& second);
@@ -84,4 +88,5 @@ private:
     qint64 BodyBytes = 0;
     qint64 Withheld = 0;
     qint64 NotModified = 0; // 304 answers
+    qint64 StreamParts = 0;
 };

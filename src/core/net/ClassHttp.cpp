@@ -67,6 +67,21 @@ bool THttpThread::Fetch(THttpClient& http)
             ExpectedLength = headers.ContentLength >= 0 ? headers.ContentLength : ContentLength;
             return false;
         };
+        http.OnPart = [this](const QByteArray& part) {
+            const auto now = std::chrono::steady_clock::now();
+            PartTimes.push_back(now);
+            while (now - PartTimes.front() >= std::chrono::seconds(1))
+                PartTimes.pop_front();
+            FramesPerSecond = int(PartTimes.size());
+            Streaming = true;
+            Body = part;
+            ContentLength = part.size();
+            LastModified = QDateTime();
+            Received = ExpectedLength = part.size();
+            Raise(TEventKind::Image);
+            return !Terminated();
+        };
+        http.Cancelled = [this] { return Terminated(); };
         http.OnProgress = [this](qint64 received) {
             Received = received;
             if (!Raise(TEventKind::Progress))
@@ -84,7 +99,20 @@ bool THttpThread::Fetch(THttpClient& http)
     // The hooks reach into this fetch only.
     http.OnHeaders = nullptr;
     http.OnProgress = nullptr;
-    if (result.Ok()) {
+    http.OnPart = nullptr;
+    http.Cancelled = nullptr;
+    if (result.Parts >= 0) {
+        // A stream: its parts were delivered as they came. Over now, one way or another.
+        Streaming = false;
+        PartTimes.clear();
+        FramesPerSecond = 0;
+        http.Close();
+        if (result.Ok()) {
+            qCInfo(lcHttp).noquote()
+                << "stream of" << Url << "ended after" << result.Parts << "part(s)";
+            return result.Parts > 0;
+        }
+    } else if (result.Ok()) {
         Body = std::move(body);
         ContentLength = result.Headers.ContentLength;
         LastModified = result.Headers.LastModified;

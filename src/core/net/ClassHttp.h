@@ -8,6 +8,8 @@
 #include <QDateTime>
 #include <QString>
 #include <atomic>
+#include <chrono>
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -71,6 +73,12 @@ public:
     // The last fetch that failed, and when (Kind None until one does); read it in OnTick, which
     // follows every fetch. An unchanged image is no failure.
     TFetchFailure LastFailure;
+    // The webcam answers with a stream of JPEG parts (multipart/x-mixed-replace): OnImage comes
+    // for each part as it arrives, with Body the part, and the connection stays until the stream
+    // ends; then the wait of Interval and a new connection. FramesPerSecond: parts in the last
+    // second.
+    bool Streaming = false;
+    int FramesPerSecond = 0;
     QByteArray Body; // body of the last response read in full
 
 protected:
@@ -91,4 +99,5 @@ private:
 
     bool HaveResponse = false;  // a response was read in full: the unchanged test applies
     THttpValidators Validators; // of that response, for the conditional requests
+    std::deque<std::chrono::steady_clock::time_point> PartTimes; // of the last second
 };

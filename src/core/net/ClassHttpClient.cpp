@@ -1,6 +1,7 @@
 #include "core/net/ClassHttpClient.h"
 
 #include "core/Log.h"
+#include "core/net/Multipart.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <chrono>
 #include <curl/curl.h>
 #include <exception>
+#include <memory>
 #include <mutex>
 
 namespace {
@@ -32,7 +34,8 @@ struct TTransfer
     std::chrono::steady_clock::time_point LastActivity;
     std::chrono::milliseconds Silence{0};
     QString Error; // why a callback failed the transfer, when libcurl's code would not say
-    bool SilenceExpired = false; // the read time-out ended it
+    bool SilenceExpired = false;              // the read time-out ended it
+    std::unique_ptr<TMultipartReader> Stream; // the answer is a stream of parts
 
     void Activity() { LastActivity = std::chrono::steady_clock::now(); }
 };
@@ -75,6 +78,8 @@ size_t HeaderCallback(char* data, size_t size, size_t count, void* user)
             t->Headers.LastModifiedText = t->Headers.LastModified.isValid() ? value : QByteArray();
         } else if (StartsWithName(line, "ETag"))
             t->Headers.ETag = value;
+        else if (StartsWithName(line, "Content-Type"))
+            t->Headers.ContentType = value;
         else if (StartsWithName(line, "Content-Length")) {
             bool ok = false;
             const qint64 length = value.toLongLong(&ok);
@@ -112,6 +117,13 @@ size_t HeaderCallback(char* data, size_t size, size_t count, void* user)
         t->Stopped = true;
         return 0;
     }
+    if (t->Client->OnPart) {
+        const QByteArray delimiter = StreamDelimiter(t->Headers.ContentType);
+        if (!delimiter.isEmpty()) {
+            t->Stream = std::make_unique<TMultipartReader>(delimiter, t->Client->MaxBodySize);
+            return length;
+        }
+    }
     // Room for the announced body, within reason: the header is the server's word only.
     if (t->Headers.ContentLength > 0 && t->Headers.ContentLength <= t->Client->MaxBodySize)
         t->Body->reserve(qsizetype(std::min<qint64>(t->Headers.ContentLength, 8 << 20)));
@@ -123,6 +135,34 @@ size_t WriteCallback(char* data, size_t size, size_t count, void* user)
     auto* t = static_cast<TTransfer*>(user);
     const size_t length = size * count;
     t->Activity();
+    if (t->Stream) {
+        const auto onPart = [t](const QByteArray& part) {
+            try {
+                return t->Client->OnPart(part);
+            } catch (const std::exception& e) {
+                qCInfo(lcHttp) << "stream part hook failed:" << e.what();
+            } catch (...) {
+                qCInfo(lcHttp) << "stream part hook failed";
+            }
+            return true; // a failed delivery does not end the stream
+        };
+        if (!t->Stream->Feed(data, qsizetype(length), onPart) || abortAll.load()) {
+            const QByteArray why = t->Stream->Error();
+            t->Error = QStringLiteral("stream: %1").arg(QString::fromLatin1(why));
+            t->Stop = abortAll.load()       ? THttpOutcome::Aborted
+                      : why == "stopped"    ? THttpOutcome::Ok
+                      : why.contains("cap") ? THttpOutcome::TooLarge
+                                            : THttpOutcome::Failed;
+            t->Stopped = true;
+            return 0;
+        }
+        if (t->Stream->Ended()) {
+            t->Stop = THttpOutcome::Ok;
+            t->Stopped = true;
+            return 0;
+        }
+        return length;
+    }
     if (t->Body->size() + qint64(length) > t->Client->MaxBodySize) {
         t->Error = QStringLiteral("body larger than %1 bytes").arg(t->Client->MaxBodySize);
         t->Stop = THttpOutcome::TooLarge;
@@ -153,6 +193,11 @@ int ProgressCallback(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     auto* t = static_cast<TTransfer*>(user);
     if (abortAll.load()) {
         t->Stop = THttpOutcome::Aborted;
+        t->Stopped = true;
+        return 1;
+    }
+    if (t->Stream && t->Client->Cancelled && t->Client->Cancelled()) {
+        t->Stop = THttpOutcome::Ok; // the owner is done with the stream
         t->Stopped = true;
         return 1;
     }
@@ -386,6 +431,8 @@ THttpResult THttpClient::Get(const QString& url, QByteArray& body)
     curl_slist_free_all(extra);
 
     result.Headers = transfer.Headers;
+    if (transfer.Stream)
+        result.Parts = transfer.Stream->Parts();
     if (transfer.Stopped) {
         result.Outcome = transfer.Stop;
         result.Error = transfer.Error;

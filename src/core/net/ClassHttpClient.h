@@ -23,6 +23,7 @@ struct THttpHeaders
     QByteArray Reason;           // the status line's words after the code ("Not Found")
     QByteArray LastModifiedText; // Last-Modified as sent, to be sent back in If-Modified-Since
     QByteArray ETag;             // as sent, quotes included; empty when there was none
+    QByteArray ContentType;
 };
 
 // What a conditional request sends back: the Last-Modified and ETag of the image the client
@@ -83,6 +84,9 @@ struct THttpResult
     THttpHeaders Headers;            // of the final response, as far as they arrived
     QString Error;                   // what went wrong, for Failed
     TNetError Net = TNetError::None; // for Failed
+    // For a stream (OnPart set, multipart/x-mixed-replace answer): the parts handed on; -1 for a
+    // plain response. A stream that the server ends is Ok with an empty body.
+    int Parts = -1;
     bool Ok() const { return Outcome == THttpOutcome::Ok; }
     // The cause of a failure in a few words, for the log.
     QString Cause() const;
@@ -115,6 +119,11 @@ public:
     std::function<bool(const THttpHeaders&)> OnHeaders;
     // Runs after each piece of body with the number of body bytes received so far.
     std::function<void(qint64 received)> OnProgress;
+    // When set, a multipart/x-mixed-replace answer is read as a stream: each part's body is handed
+    // here as soon as it is complete (MaxBodySize then caps each part, not the stream), and the
+    // transfer goes on until the server ends it, a part returns false, or Cancelled says so.
+    std::function<bool(const QByteArray& part)> OnPart;
+    std::function<bool()> Cancelled; // asked now and then during a stream
 
     // GET url; body is emptied first and receives the response body.
     THttpResult Get(const QString& url, QByteArray& body);

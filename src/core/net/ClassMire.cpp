@@ -52,6 +52,11 @@ THttpResult TMireThread::Attempt()
         http.OnHeaders = [this](const THttpHeaders& headers) {
             return SameImage(headers, LastModified, ContentLength);
         };
+        // A stream's first part is the webcam's image; the stream is closed after it.
+        http.OnPart = [this](const QByteArray& part) {
+            Data = part;
+            return false;
+        };
     } catch (const std::exception& e) {
         qCInfo(lcHttp) << "thumbnail set-up failed, fetching anyway:" << e.what();
     } catch (...) {

@@ -109,6 +109,27 @@ TEST_F(DemoCamTest, ClockChangesEverySecondStillNever)
     EXPECT_TRUE(Get(QStringLiteral("clock.jpg"), second).Ok());
 }
 
+TEST_F(DemoCamTest, StreamWebcamSendsJpegPartsUntilTheClientStops)
+{
+    THttpClient http;
+    std::vector<QByteArray> parts;
+    http.OnPart = [&](const QByteArray& part) {
+        parts.push_back(part);
+        return parts.size() < 3;
+    };
+    QByteArray body;
+    const THttpResult result = http.Get(Base + QStringLiteral("stream.mjpg"), body);
+    ASSERT_TRUE(result.Ok()) << result.Cause().toStdString();
+    EXPECT_EQ(result.Parts, 3);
+    ASSERT_EQ(parts.size(), 3u);
+    for (const QByteArray& part : parts) {
+        TBitmap bitmap;
+        ASSERT_TRUE(JpegCodec::Decode(part, bitmap));
+        EXPECT_EQ(bitmap.Width, 1280);
+        EXPECT_EQ(bitmap.Height, 720);
+    }
+}
+
 TEST_F(DemoCamTest, SlowWebcamTricklesItsBody)
 {
     THttpClient http;
@@ -136,7 +157,7 @@ TEST_F(DemoCamTest, WritesACalFileListingEveryWebcam)
                              "clock.jpg\" Referer=\"\" Refresh=\"5\" Homepage=\"\" Email=\"\"/>\r";
     EXPECT_EQ(lines[2], clock);
     EXPECT_TRUE(text.endsWith("</Category>\r\n"));
-    EXPECT_EQ(text.count("<Webcam "), 7);
+    EXPECT_EQ(text.count("<Webcam "), 8);
     EXPECT_EQ(text.count("\r\n"), text.count('\n')); // CR LF throughout
 }
 

@@ -354,6 +354,60 @@ TEST_F(HttpThreadTest, LastFailureIsKeptForTheViewer)
     EXPECT_EQ(hints.back(), QStringLiteral("404 Not Found"));
 }
 
+TEST_F(HttpThreadTest, StreamPartsAreDeliveredAsTheyComeThenItReconnects)
+{
+    for (const bool lengths : {true, false}) {
+        SCOPED_TRACE(lengths);
+        TTestHttpServer server([&](const TTestRequest&) {
+            TTestResponse r;
+            r.Mode = TTestResponse::Stream;
+            for (char c = 'a'; c < 'f'; ++c)
+                r.Parts.push_back(MakeBody(3000, c));
+            r.PartLengths = lengths;
+            r.PartDelayMs = 5;
+            return r;
+        });
+        Recorder = TRecorder();
+        Make(server.Url(), 1);
+        std::vector<bool> streaming;
+        int fps = 0;
+        Thread->OnImage = [&](THttpThread& t) {
+            Recorder.Images.push_back(t.Body);
+            streaming.push_back(t.Streaming);
+            fps = t.FramesPerSecond;
+        };
+        Thread->Start();
+        ASSERT_TRUE(PumpUntil([&] { return Recorder.Images.size() >= 7; }));
+        Stop();
+        for (size_t i = 0; i < 7; ++i)
+            EXPECT_EQ(Recorder.Images[i],
+                      QByteArray::fromStdString(MakeBody(3000, char('a' + i % 5))));
+        EXPECT_EQ(streaming, std::vector<bool>(streaming.size(), true));
+        EXPECT_GE(fps, 1);
+        EXPECT_GE(server.Connections(), 2);   // after its end, the stream is asked for again
+        EXPECT_EQ(Recorder.Ticks.front(), 1); // the interval between the two
+    }
+}
+
+TEST_F(HttpThreadTest, StreamThatStallsMidPartTimesOut)
+{
+    TTestHttpServer server([&](const TTestRequest&) {
+        TTestResponse r;
+        r.Mode = TTestResponse::Stream;
+        r.Parts = {MakeBody(2000, 'a'), MakeBody(2000, 'b'), MakeBody(2000, 'c')};
+        r.StallAfter = 2;
+        return r;
+    });
+    Make(server.Url(), 3600);
+    Thread->ReadTimeoutMs = 300;
+    TFetchFailure failure;
+    Thread->OnTick = [&](THttpThread& t) { failure = t.LastFailure; };
+    Thread->Start();
+    ASSERT_TRUE(PumpUntil([&] { return failure.Kind != TFailureKind::None; }, 10000));
+    EXPECT_EQ(failure.Kind, TFailureKind::TimedOut);
+    EXPECT_EQ(Recorder.Images.size(), 2u); // the half part is never shown
+}
+
 TEST_F(HttpThreadTest, ResponseWithoutDateAndLengthIsReadEveryTime)
 {
     // Such a webcam cannot say whether its image changed: taking it as unchanged would show its

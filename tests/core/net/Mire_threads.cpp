@@ -179,6 +179,25 @@ TEST_F(MireThreadTest, NotModifiedIsTheKnownImage)
     EXPECT_EQ(owner.Cams[0].ContentLength, 1000);
 }
 
+TEST_F(MireThreadTest, AStreamGivesItsFirstPartAndIsClosed)
+{
+    TTestHttpServer server([](const TTestRequest&) {
+        TTestResponse r;
+        r.Mode = TTestResponse::Stream;
+        r.Parts = {MakeBody(1500, 'a'), MakeBody(1500, 'b')};
+        r.PartDelayMs = 3000; // the second part would come long after the test
+        return r;
+    });
+    TMosaicOwner owner;
+    owner.Cams = {Cam(server.Url())};
+    owner.StopAfterAttempts = 1;
+    Start(owner);
+    Thread.reset();
+    ASSERT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }, 2500));
+    EXPECT_EQ(owner.Results, (std::vector<std::pair<int, int>>{{0, 1500}}));
+    EXPECT_TRUE(owner.Cams[0].Online);
+}
+
 TEST_F(MireThreadTest, RoundsATickApartAndAFailingWebcamSitsOutMoreAndMoreRounds)
 {
     std::mutex mutex;

@@ -1,0 +1,148 @@
+#include "core/net/Multipart.h"
+
+#include <QList>
+
+namespace {
+
+// Lines of headers of one part, or the junk before a delimiter, are never this long.
+constexpr qsizetype MaxHeaderBytes = 16 * 1024;
+
+} // namespace
+
+QByteArray StreamDelimiter(const QByteArray& contentType)
+{
+    const QList<QByteArray> fields = contentType.split(';');
+    if (fields.value(0).trimmed().toLower() != "multipart/x-mixed-replace")
+        return {};
+    for (qsizetype i = 1; i < fields.size(); ++i) {
+        const QByteArray field = fields[i].trimmed();
+        if (!field.toLower().startsWith("boundary="))
+            continue;
+        QByteArray boundary = field.mid(9).trimmed();
+        if (boundary.size() >= 2 && boundary.startsWith('"') && boundary.endsWith('"'))
+            boundary = boundary.mid(1, boundary.size() - 2);
+        if (boundary.isEmpty())
+            return {};
+        // Some cameras put the dashes into the parameter already.
+        return boundary.startsWith("--") ? boundary : "--" + boundary;
+    }
+    return {};
+}
+
+TMultipartReader::TMultipartReader(QByteArray delimiter, qint64 maxPart)
+    : Delim(std::move(delimiter)), MaxPart(maxPart)
+{
+}
+
+bool TMultipartReader::Feed(const char* data, qsizetype length, const TPart& onPart)
+{
+    if (!Problem.isEmpty())
+        return false;
+    Buffer.append(data, length);
+    bool progress = true;
+    while (progress && State != TState::End) {
+        progress = false;
+        if (!Step(onPart, progress))
+            return false;
+    }
+    return true;
+}
+
+bool TMultipartReader::Step(const TPart& onPart, bool& progress)
+{
+    switch (State) {
+    case TState::Delimiter: {
+        const qsizetype at = Buffer.indexOf(Delim);
+        if (at < 0) {
+            if (Buffer.size() > MaxHeaderBytes) {
+                Problem = "no delimiter";
+                return false;
+            }
+            return true;
+        }
+        const qsizetype after = at + Delim.size();
+        if (Buffer.size() < after + 2)
+            return true; // "--" or the line end still to come
+        if (Buffer.mid(after, 2) == "--") {
+            State = TState::End;
+            Buffer.clear();
+            progress = true;
+            return true;
+        }
+        const qsizetype lineEnd = Buffer.indexOf('\n', after);
+        if (lineEnd < 0)
+            return true;
+        Buffer.remove(0, lineEnd + 1);
+        State = TState::Headers;
+        PartLength = -1;
+        progress = true;
+        return true;
+    }
+    case TState::Headers: {
+        // Header lines up to an empty one; a part may have no header at all.
+        for (;;) {
+            const qsizetype lineEnd = Buffer.indexOf('\n');
+            if (lineEnd < 0) {
+                if (Buffer.size() > MaxHeaderBytes) {
+                    Problem = "part headers too long";
+                    return false;
+                }
+                return true;
+            }
+            const QByteArray line = Buffer.left(lineEnd).trimmed();
+            Buffer.remove(0, lineEnd + 1);
+            if (line.isEmpty())
+                break;
+            const qsizetype colon = line.indexOf(':');
+            if (colon > 0 && line.left(colon).trimmed().toLower() == "content-length") {
+                bool ok = false;
+                PartLength = line.mid(colon + 1).trimmed().toLongLong(&ok);
+                if (!ok || PartLength < 0) {
+                    Problem = "bad part length";
+                    return false;
+                }
+            }
+        }
+        if (PartLength > MaxPart) {
+            Problem = "part larger than the cap";
+            return false;
+        }
+        State = TState::Body;
+        progress = true;
+        return true;
+    }
+    case TState::Body: {
+        QByteArray body;
+        if (PartLength >= 0) {
+            if (Buffer.size() < PartLength)
+                return true;
+            body = Buffer.left(PartLength);
+            Buffer.remove(0, PartLength);
+        } else {
+            // The line end before the delimiter belongs to it: CR LF, or a bare LF.
+            const qsizetype at = Buffer.indexOf("\n" + Delim);
+            if (at < 0) {
+                if (Buffer.size() > MaxPart + Delim.size() + 2) {
+                    Problem = "part larger than the cap";
+                    return false;
+                }
+                return true;
+            }
+            const qsizetype end = at > 0 && Buffer[at - 1] == '\r' ? at - 1 : at;
+            body = Buffer.left(end);
+            Buffer.remove(0, end);
+        }
+        State = TState::Delimiter;
+        ++Count;
+        progress = true;
+        if (!onPart(body)) {
+            Problem = "stopped";
+            return false;
+        }
+        return true;
+    }
+    case TState::End:
+        return true;
+    }
+    return true;
+}

@@ -1,0 +1,85 @@
+// Cutting a webcam's multipart/x-mixed-replace stream into its JPEG parts.
+#include "core/net/Multipart.h"
+
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+TEST(MultipartTest, DelimiterFromTheContentType)
+{
+    struct TRow
+    {
+        const char* Type;
+        const char* Delimiter;
+    };
+    const TRow rows[] = {
+        {"multipart/x-mixed-replace; boundary=frame", "--frame"},
+        {"Multipart/X-Mixed-Replace;Boundary=\"my frame\"", "--my frame"},
+        {"multipart/x-mixed-replace; boundary=--myboundary", "--myboundary"},
+        {"multipart/x-mixed-replace; charset=x; boundary=b", "--b"},
+        {"multipart/x-mixed-replace", ""},
+        {"multipart/x-mixed-replace; boundary=", ""},
+        {"image/jpeg", ""},
+        {"multipart/mixed; boundary=frame", ""},
+    };
+    for (const TRow& row : rows)
+        EXPECT_EQ(StreamDelimiter(row.Type), QByteArray(row.Delimiter)) << row.Type;
+}
+
+TEST(MultipartTest, PartsWithAndWithoutLengthInAnyPieces)
+{
+    // Junk before the first delimiter, a part with a length whose body holds what looks like a
+    // delimiter, a part without a length, bare LF line ends, a part without headers, the end.
+    const QByteArray stream = "preamble\r\n"
+                              "--frame\r\nContent-Type: image/jpeg\r\nContent-Length: 14\r\n\r\n"
+                              "ab\r\n--frame\r\nc\r\n"
+                              "--frame\r\ncontent-length:3\r\n\r\nxyz\r\n"
+                              "--frame\nContent-Type: image/jpeg\n\nno length here\n"
+                              "--frame\r\n\r\nlast\r\n"
+                              "--frame--\r\n"
+                              "ignored";
+    const std::vector<QByteArray> expected = {"ab\r\n--frame\r\nc", "xyz", "no length here",
+                                              "last"};
+    for (const qsizetype piece : {qsizetype(1), qsizetype(7), stream.size()}) {
+        TMultipartReader reader("--frame", 1000);
+        std::vector<QByteArray> parts;
+        for (qsizetype at = 0; at < stream.size(); at += piece) {
+            ASSERT_TRUE(reader.Feed(stream.constData() + at, std::min(piece, stream.size() - at),
+                                    [&](const QByteArray& part) {
+                                        parts.push_back(part);
+                                        return true;
+                                    }))
+                << piece << " " << reader.Error().toStdString();
+        }
+        EXPECT_EQ(parts, expected) << piece;
+        EXPECT_TRUE(reader.Ended());
+    }
+}
+
+TEST(MultipartTest, CapAppliesToEachPartAndTheOwnerMayStop)
+{
+    const auto keep = [](const QByteArray&) { return true; };
+    const QByteArray part = "--f\r\nContent-Length: 5\r\n\r\n12345\r\n";
+    TMultipartReader stream("--f", 5);
+    for (int i = 0; i < 50; ++i) // many parts: the stream as a whole is far beyond the cap
+        ASSERT_TRUE(stream.Feed(part.constData(), part.size(), keep));
+    EXPECT_EQ(stream.Parts(), 50);
+
+    TMultipartReader announced("--f", 4); // the announced length alone passes the cap
+    EXPECT_FALSE(announced.Feed(part.constData(), part.size(), keep));
+    TMultipartReader unannounced("--f", 4); // no length: the bytes without a delimiter do
+    const QByteArray endless = "--f\r\n\r\n" + QByteArray(100, 'x');
+    EXPECT_FALSE(unannounced.Feed(endless.constData(), endless.size(), keep));
+    TMultipartReader noDelimiter("--f", 4);
+    const QByteArray junk(20000, 'j');
+    EXPECT_FALSE(noDelimiter.Feed(junk.constData(), junk.size(), keep));
+
+    TMultipartReader stopped("--f", 5);
+    const QByteArray two = part + part;
+    EXPECT_FALSE(
+        stopped.Feed(two.constData(), two.size(), [](const QByteArray&) { return false; }));
+    EXPECT_EQ(stopped.Parts(), 1);
+}
+
+} // namespace
