@@ -501,7 +501,10 @@ void TfoViewer::StartFetch()
             return;
         self->Learner.Delivered(t.LastModified, size_t(qHash(t.Body)),
                                 QDateTime::currentSecsSinceEpoch());
+        if (t.Streaming)
+            self->StreamPartArrived(t.FramesPerSecond);
         self->ImageArrived(t.Body);
+        self->StreamPart = false;
     };
     thread->OnProgress = [self](THttpThread& t) {
         if (self)
@@ -614,6 +617,13 @@ void TfoViewer::ShowCountdown(int countdown)
         ViewerGeometry::CountdownText(countdown, TimeLeft, TimeLeftOne, TestingRefresh));
 }
 
+void TfoViewer::StreamPartArrived(int framesPerSecond)
+{
+    StreamPart = true;
+    Panel0->setText(QString(StreamLive).replace(QStringLiteral("%d"),
+                                                QString::number(framesPerSecond)));
+}
+
 void TfoViewer::ShowFailure(const TFetchFailure& failure)
 {
     Panel0->setToolTip(FailureHintLine(failure, QDateTime::currentDateTime()));
@@ -648,6 +658,11 @@ void TfoViewer::ImageArrived(const QByteArray& body)
         ViewerCam->UserState = CamStateShown;
     }
     ProgressBar->hide();
+    // A still image is kept (archived, beeped) each time; a stream's parts once per interval.
+    const bool keep = !StreamPart || !LastStreamKept.isValid() ||
+                      LastStreamKept.elapsed() >= 1000LL * std::max(1, ViewerCam->Refresh);
+    if (StreamPart && keep)
+        LastStreamKept.start();
     bool decodedOk = false;
     if (!body.isEmpty()) {
         TBitmap decoded;
@@ -655,7 +670,7 @@ void TfoViewer::ImageArrived(const QByteArray& body)
         if (decodedOk) {
             std::swap(CamImage->Bitmap(), decoded);
             CamImage->BitmapChanged();
-            if (CamViewer && CamViewer->SaveImages)
+            if (CamViewer && CamViewer->SaveImages && keep)
                 Archive::ArchiveImage(body, ViewerCam->Name, ViewerCam->LastId, CamViewer->SavePath,
                                       CamViewer->SubDirectory);
         } else {
@@ -666,7 +681,7 @@ void TfoViewer::ImageArrived(const QByteArray& body)
     if (!decodedOk)
         ShowFailure({TFailureKind::NotJpeg, 0, {}, QDateTime::currentDateTime()});
     update();
-    if (CamViewer && CamViewer->Beep)
+    if (CamViewer && CamViewer->Beep && keep)
         Beep();
     ++FImageCount;
     // The first picture that decodes gives a new window its size; a body that does not decode

@@ -6,6 +6,7 @@
 #include "core/rules/AutoRefresh.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QPoint>
 #include <QRect>
 #include <QString>
@@ -71,6 +72,9 @@ public:
     // A fetch failed (or its body was no picture): the first panel's hint says why and when.
     void ShowFailure(const TFetchFailure& failure);
     QString FailureHint() const;
+    // A part of a stream arrived (before ImageArrived): the first panel says "live" and the frame
+    // rate; the part is archived, and beeped, only once per refresh interval.
+    void StreamPartArrived(int framesPerSecond);
 
     // Size rules applied to every proposed window size (outer size; the window has no frame).
     QSize FormCanResize(int newWidth, int newHeight);
@@ -162,6 +166,8 @@ private:
     std::shared_ptr<THttpThread> FetchThread;
     AutoRefresh::TLearner Learner;
     QAction* actRefreshAuto = nullptr;
+    bool StreamPart = false;    // the image being delivered is a part of a stream
+    QElapsedTimer LastStreamKept; // since a stream part was last archived (or beeped)
     int FImageCount = 0;
     // The window has a size of its own: a saved one, or that of its first decoded picture.
     bool Sized = false;

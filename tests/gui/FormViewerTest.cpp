@@ -20,7 +20,9 @@
 #include <QProgressBar>
 #include <QStandardPaths>
 #include <QScreen>
+#include <QDirIterator>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QToolButton>
@@ -300,6 +302,42 @@ TEST_F(ViewerTest, FirstPanelHintTellsWhyTheWebcamFails)
         // The panel's own text is still the countdown.
         EXPECT_EQ(v->CountdownText(), QStringLiteral("3600 seconds")) << row.Cause;
     }
+}
+
+TEST_F(ViewerTest, StreamShowsEveryPartLiveAndArchivesOncePerInterval)
+{
+    const QByteArray jpeg = jpegOf(64, 48);
+    TTestHttpServer server([&](const TTestRequest&) {
+        TTestResponse r;
+        r.Mode = TTestResponse::Stream;
+        r.Parts.assign(6, jpeg.toStdString());
+        r.PartDelayMs = 20;
+        return r;
+    });
+    QDir(dir.path()).mkdir("archive");
+    settings.SavePath = dir.filePath("archive");
+    settings.SaveImages = true;
+    TCamWebcam cam;
+    cam.Url = server.Url();
+    TfoViewer* v = open(cam); // interval 3600 s
+    QStringList texts;
+    QElapsedTimer clock;
+    clock.start();
+    while (v->ImageCount() < 6 && clock.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (texts.isEmpty() || texts.last() != v->CountdownText())
+            texts << v->CountdownText();
+    }
+    EXPECT_EQ(v->ImageCount(), 6);
+    EXPECT_TRUE(texts.filter(QRegularExpression("^live, [1-9][0-9]* fps$")).size() >= 1)
+        << texts.join('|').toStdString();
+    QDirIterator files(dir.filePath("archive"), QDir::Files, QDirIterator::Subdirectories);
+    int archived = 0;
+    while (files.hasNext()) {
+        files.next();
+        ++archived;
+    }
+    EXPECT_EQ(archived, 1);
 }
 
 TEST_F(ViewerTest, CountdownAndProgressInTheStatusBar)

@@ -44,6 +44,7 @@ constexpr TMessageDefault MessageDefaults[] = {
     {"FailTooLarge", &FailTooLarge, "image too large"},
     {"FailBroken", &FailBroken, "connection broken"},
     {"FailNotJpeg", &FailNotJpeg, "not a JPEG image"},
+    {"StreamLive", &StreamLive, "live, %d fps"},
 };
 
 QString DefaultOf(const QString* variable)
@@ -82,6 +83,7 @@ QString FailRedirect = DefaultOf(&FailRedirect);
 QString FailTooLarge = DefaultOf(&FailTooLarge);
 QString FailBroken = DefaultOf(&FailBroken);
 QString FailNotJpeg = DefaultOf(&FailNotJpeg);
+QString StreamLive = DefaultOf(&StreamLive);
 
 void TVariables::RegisterVariable(const QString& key, QString* variable)
 {

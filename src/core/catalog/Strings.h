@@ -35,6 +35,7 @@ extern QString FailRedirect;
 extern QString FailTooLarge;
 extern QString FailBroken;
 extern QString FailNotJpeg;
+extern QString StreamLive; // a format: "%d" stands for the frames per second
 
 // The line break of message texts (CamHint's lines, backslash-n of a language file).
 inline const QString MessageLineBreak = QStringLiteral("\r\n");
