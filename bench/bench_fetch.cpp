@@ -7,6 +7,9 @@
 //    still listening after the headers.
 //  - BM_PollUrl60: the same polling of PICTAVO_POLL_URL (peer_polls.sh points it at democam and at
 //    a real web server, and counts on the server's side); skipped when it is not set.
+//  - BM_Stream25: democam's 1280 x 720 stream at 25 parts a second through the viewer's fetch
+//    thread, each part decoded as the viewer does: parts shown a second and the CPU time of this
+//    process per part (target: every part, under 10 % of one core).
 // PICTAVO_DEMOCAM_URL names a running democam for the first two; otherwise one is started.
 #include "core/image/JpegCodec.h"
 #include "core/net/ClassHttp.h"
@@ -17,6 +20,7 @@
 #include <QProcess>
 #include <QThread>
 #include <benchmark/benchmark.h>
+#include <ctime>
 #include <memory>
 
 namespace {
@@ -204,6 +208,67 @@ void BM_PollUrl60(benchmark::State& state)
     state.counters["image_bytes"] = double(polls.ImageSize);
 }
 BENCHMARK(BM_PollUrl60)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+void BM_Stream25(benchmark::State& state)
+{
+    TDemoCam& cam = Plain();
+    if (cam.Url.isEmpty()) {
+        state.SkipWithError("democam did not start");
+        return;
+    }
+    const auto cpuNow = [] {
+        timespec t{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+    };
+    static auto dispatcher = std::make_shared<TDispatcher>();
+    int shown = 0;
+    int undecoded = 0;
+    double seconds = 0;
+    double cpu = 0;
+    for (auto _ : state) {
+        auto thread = THttpThread::Create(dispatcher);
+        thread->Url = cam.Url + QStringLiteral("stream.mjpg");
+        thread->Interval = 1;
+        TBitmap bitmap;
+        int parts = 0;
+        thread->OnImage = [&](THttpThread& t) {
+            ++parts;
+            if (!JpegCodec::Decode(t.Body, bitmap))
+                ++undecoded;
+        };
+        thread->Start();
+        // The first part opens the measure: connecting is not what is measured.
+        QElapsedTimer wait;
+        wait.start();
+        while (parts == 0 && wait.elapsed() < 10000) {
+            QCoreApplication::processEvents();
+            QThread::usleep(200);
+        }
+        const int first = parts;
+        const double cpuStart = cpuNow();
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            QThread::usleep(500);
+        }
+        seconds = timer.elapsed() / 1000.0;
+        cpu = cpuNow() - cpuStart;
+        shown = parts - first;
+        thread->ClearEvents();
+        thread->Terminate();
+        thread.reset();
+        while (RunningWorkers() > 0)
+            QCoreApplication::processEvents();
+    }
+    state.counters["parts_per_second_sent"] = 25;
+    state.counters["parts_shown_per_second"] = seconds > 0 ? shown / seconds : 0;
+    state.counters["cpu_ms_per_part"] = shown > 0 ? 1000 * cpu / shown : -1;
+    state.counters["cpu_share_of_one_core"] = seconds > 0 ? cpu / seconds : -1;
+    state.counters["undecoded"] = undecoded;
+}
+BENCHMARK(BM_Stream25)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 } // namespace
 
