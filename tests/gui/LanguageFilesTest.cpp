@@ -123,7 +123,7 @@ TEST(LanguageFiles, EachShippedFileTranslatesEveryWindowAndNamesNothingTheProgra
         startup.RegisterTypes = false;
         auto main = std::make_unique<TfoCamMain>(startup);
         // Every window of the program, one of each kind.
-        QList<QWidget*> windows{main.get(), new TfoViewer, new TfoOptions, new TfoAbout};
+        QList<QWidget*> windows{main.get(), CreateForm<TfoViewer>(), new TfoOptions, new TfoAbout};
 
         QList<TShownText> before;
         for (QWidget* window : windows)
