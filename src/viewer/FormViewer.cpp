@@ -479,7 +479,7 @@ void TfoViewer::SetClientSize(int width, int height, const QString& caption)
     resize(FormCanResize(asked.width(), asked.height()));
     Resizing = false;
     KeepOnScreen();
-    SizeButton->setText(caption);
+    SetSizeCaption(caption);
     LayoutChildren();
     CamImage->update();
     update();
@@ -545,7 +545,7 @@ void TfoViewer::FormResize()
     const bool dragging =
         Frame->ResizingEdges() || (QGuiApplication::mouseButtons() & Qt::LeftButton);
     if (!maximised && (dragging || Actions->Proportional()->isChecked()))
-        SizeButton->setText(ViewerGeometry::SizeCaption(CamImage->size(), ImageSize(), size()));
+        SetSizeCaption(ViewerGeometry::SizeCaption(CamImage->size(), ImageSize(), size()));
     Resizing = false;
 }
 
@@ -570,8 +570,25 @@ void TfoViewer::actFullScreenExecute()
         ViewerCam->UserLeft = area.x();
         ViewerCam->UserTop = area.y();
     }
-    SizeButton->setText(Actions->FullScreen()->text());
+    SetSizeCaption(Actions->FullScreen()->text());
     Resizing = false;
+}
+
+void TfoViewer::SetSizeCaption(const QString& caption)
+{
+    // "100% (1920*1080)" is wider than its panel in the larger fonts of some desktops: the button
+    // then takes a smaller font, so that no digit is cut off. A caption that fits keeps the
+    // window's font.
+    const int room = SizeButton->width() - 6;
+    QFont f = font();
+    if (QFontMetrics(f).horizontalAdvance(caption) <= room || f.pointSizeF() <= 0) {
+        SizeButton->setFont(QFont());
+    } else {
+        while (f.pointSizeF() > 5 && QFontMetrics(f).horizontalAdvance(caption) > room)
+            f.setPointSizeF(f.pointSizeF() - 0.5);
+        SizeButton->setFont(f);
+    }
+    SizeButton->setText(caption);
 }
 
 void TfoViewer::SizeButtonClick()

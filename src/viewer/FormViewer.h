@@ -73,6 +73,8 @@ public:
     // Size rules applied to every proposed window size (outer size; the window has no frame).
     QSize FormCanResize(int newWidth, int newHeight);
     void SetClientSize(int width, int height, const QString& caption);
+    // The size button's caption, in a smaller font when it is wider than the button.
+    void SetSizeCaption(const QString& caption);
 
     // Tick length of the countdown of the fetch threads this viewer starts (tests shorten it).
     static void SetTickMilliseconds(int ms);

@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
@@ -514,6 +515,22 @@ TEST_F(ViewerTest, SizeButtonShowsTheTranslatedCaptionOfEachSizeCommand)
         command->trigger();
         EXPECT_EQ(v->SizeCaption(), translated) << name;
     }
+}
+
+TEST_F(ViewerTest, SizeCaptionsFitTheirButton)
+{
+    TfoViewer* v = open();
+    v->show();
+    auto* button = v->findChild<QToolButton*>("SizeButton");
+    for (const char* caption : {"100% (1920*1080)", "400% (3840*2160)", "Plein écran"}) {
+        v->SetSizeCaption(QString::fromUtf8(caption));
+        EXPECT_LE(QFontMetrics(button->font()).horizontalAdvance(QString::fromUtf8(caption)),
+                  button->width() - 4)
+            << caption;
+    }
+    // A caption that fits takes the window's font again.
+    v->SetSizeCaption("100%");
+    EXPECT_EQ(button->font(), v->font());
 }
 
 TEST_F(ViewerTest, ClosingTheViewerWhileItsSaveDialogIsOpenEndsTheDialog)
