@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QWidget>
-
 #include <utility>
 
 // Base class of the program's windows (viewers, options, editor, mosaic, chooser, AVI creator,
@@ -24,7 +23,8 @@ public:
     explicit TSForm(const QString& kind, QWidget* parent = nullptr, Qt::WindowFlags flags = {});
     ~TSForm() override;
 
-    // The live windows in order of creation. The list does not own them.
+    // The live windows in order of creation. The list does not own them. The dialogs (TSDialog)
+    // are not in it; TFormList (base/FormList.h) holds both kinds in one list.
     static const QList<TSForm*>& Forms();
     // Takes a window out of the list without destroying it (a closing viewer leaves the list
     // before the rest of its destruction runs). Removing twice is harmless.
@@ -49,8 +49,7 @@ private:
 };
 
 // Makes a window: new T(args...), then its Construct().
-template <class T, class... Args>
-T* CreateForm(Args&&... args)
+template <class T, class... Args> T* CreateForm(Args&&... args)
 {
     T* form = new T(std::forward<Args>(args)...);
     form->Construct();
