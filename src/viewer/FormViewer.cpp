@@ -494,7 +494,7 @@ void TfoViewer::StartFetch()
     thread->OnProgress = [self](THttpThread& t) {
         if (self)
             self->ShowProgress(static_cast<int>(std::clamp<qint64>(t.Received, -1, INT_MAX)),
-                               static_cast<int>(std::clamp<qint64>(t.ContentLength, -1, INT_MAX)));
+                               static_cast<int>(std::clamp<qint64>(t.ExpectedLength, -1, INT_MAX)));
     };
     thread->OnTick = [self](THttpThread& t) {
         if (self)

@@ -84,6 +84,36 @@ bool TTestHttpServer::SendAll(int fd, const char* data, size_t length, bool body
     return true;
 }
 
+TBlackHoleListener::TBlackHoleListener()
+{
+    Fds.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(Fds[0], reinterpret_cast<sockaddr*>(&address), length);
+    ::listen(Fds[0], 0);
+    ::getsockname(Fds[0], reinterpret_cast<sockaddr*>(&address), &length);
+    for (int i = 0; i < 4; ++i) { // once the queue is full the kernel drops every further SYN
+        Fds.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+        ::connect(Fds.back(), reinterpret_cast<sockaddr*>(&address), length);
+    }
+}
+
+TBlackHoleListener::~TBlackHoleListener()
+{
+    for (int fd : Fds)
+        ::close(fd);
+}
+
+QString TBlackHoleListener::Url() const
+{
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    ::getsockname(Fds[0], reinterpret_cast<sockaddr*>(&address), &length);
+    return QStringLiteral("http://127.0.0.1:%1/cam.jpg").arg(ntohs(address.sin_port));
+}
+
 namespace {
 
 bool ClientDropped(int fd, int waitMs)

@@ -34,7 +34,7 @@ struct TTestResponse
         Close,             // no Content-Length: body, then the connection closes
     };
     int Status = 200;
-    std::vector<std::pair<std::string, std::string>> Headers; // besides Content-Length
+    std::vector<std::pair<std::string, std::string>> Headers;  // besides Content-Length
     std::vector<std::pair<std::string, std::string>> Trailers; // after a Chunked body
     std::string Body;
     TMode Mode = Normal;
@@ -81,6 +81,16 @@ private:
     std::vector<int> OpenFds;
     std::vector<std::thread> Threads;
     std::thread Acceptor;
+};
+
+// A listener on 127.0.0.1 that never accepts, its queue full: connection attempts to Url() get no
+// answer at all, as from a host that drops packets.
+struct TBlackHoleListener
+{
+    TBlackHoleListener();
+    ~TBlackHoleListener();
+    QString Url() const;
+    std::vector<int> Fds; // the listener first, then the connections that fill its queue
 };
 
 // A JPEG-like body of the given size (content does not matter to the fetch layer).

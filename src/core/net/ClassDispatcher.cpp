@@ -1,27 +1,49 @@
 #include "core/net/ClassDispatcher.h"
 
+#include "core/Log.h"
+
 #include <QSocketNotifier>
 #include <atomic>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
+#include <cstring>
+#include <exception>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace {
+
 std::atomic<bool> mainCreated{false};
+
+// Runs a handed-over call; what it throws ends here, with a log line.
+void RunCall(const std::function<void()>& fn)
+{
+    try {
+        fn();
+    } catch (const std::exception& e) {
+        qCInfo(lcWorker) << "a handed-over call failed:" << e.what();
+    } catch (...) {
+        qCInfo(lcWorker) << "a handed-over call failed";
+    }
 }
+
+} // namespace
 
 TDispatcher::TDispatcher() : UiThread(std::this_thread::get_id())
 {
     // The UI thread learns of new calls through an eventfd watched by its event loop. Nothing of a
     // call travels through Qt's event queue: the queue and its locks stay out of the hand-over.
     WakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (WakeFd >= 0) {
-        Notifier = std::make_unique<QSocketNotifier>(WakeFd, QSocketNotifier::Read);
-        QObject::connect(Notifier.get(), &QSocketNotifier::activated, Notifier.get(),
-                         [this] { RunPending(); });
+    if (WakeFd < 0) {
+        // Nothing could ever be handed over: the dispatcher starts closed, so workers end.
+        qCWarning(lcWorker) << "no eventfd for the dispatcher:" << strerror(errno);
+        Closed = true;
+        return;
     }
+    Notifier = std::make_unique<QSocketNotifier>(WakeFd, QSocketNotifier::Read);
+    QObject::connect(Notifier.get(), &QSocketNotifier::activated, Notifier.get(),
+                     [this] { RunPending(); });
 }
 
 TDispatcher::~TDispatcher()
@@ -55,10 +77,7 @@ bool TDispatcher::Call(std::function<void()> fn)
             if (Closed)
                 return false;
         }
-        try {
-            fn();
-        } catch (...) {
-        }
+        RunCall(fn);
         return true;
     }
     auto job = std::make_shared<TJob>();
@@ -100,10 +119,7 @@ void TDispatcher::RunPending()
             Queue.pop_front();
             fn = std::move(job->Fn);
         }
-        try {
-            fn();
-        } catch (...) {
-        }
+        RunCall(fn);
         {
             std::lock_guard lock(Mutex);
             job->Done = true;

@@ -1,7 +1,12 @@
 #include "core/net/ClassHttp.h"
 
-#include "core/net/ClassHttpClient.h"
+#include "core/Log.h"
 #include "core/catalog/ProxySettings.h"
+#include "core/net/ClassHttpClient.h"
+
+#include <chrono>
+#include <exception>
+#include <optional>
 
 int CountdownAfterSecond(int countdown, int interval)
 {
@@ -44,59 +49,76 @@ bool THttpThread::Raise(TEventKind kind)
     });
 }
 
-void THttpThread::Fetch(THttpClient& http, bool& haveResponse)
+bool THttpThread::Fetch(THttpClient& http)
 {
-    bool abandoned = false;
     try {
         http.Proxy = CurrentProxySettings();
         http.ReadTimeoutMs = ReadTimeoutMs;
+        http.ConnectTimeoutMs = ConnectTimeoutMs;
         http.ReceiveBuffer = 1024;
         http.Referer = Referer;
         // The unchanged-image test: the same Last-Modified and Content-Length as the last image
         // read in full means the same image; its body is not read.
-        http.OnHeaders = [this, &haveResponse, &abandoned](const THttpHeaders& headers) {
-            abandoned = haveResponse && SameHttpDate(headers.LastModified, LastModified) &&
-                        headers.ContentLength == ContentLength;
-            return abandoned;
+        http.OnHeaders = [this](const THttpHeaders& headers) {
+            if (HaveResponse && SameImage(headers, LastModified, ContentLength))
+                return true;
+            ExpectedLength = headers.ContentLength >= 0 ? headers.ContentLength : ContentLength;
+            return false;
         };
         http.OnProgress = [this](qint64 received) {
             Received = received;
             if (!Raise(TEventKind::Progress))
                 Terminate();
         };
+    } catch (const std::exception& e) {
+        qCInfo(lcHttp) << "fetch set-up failed, fetching anyway:" << e.what();
     } catch (...) {
-        // The fetch is made with whatever was configured.
+        qCInfo(lcHttp) << "fetch set-up failed, fetching anyway";
     }
 
     Received = 0;
     QByteArray body;
     const THttpResult result = http.Get(Url, body);
+    // The hooks reach into this fetch only.
+    http.OnHeaders = nullptr;
+    http.OnProgress = nullptr;
     if (result.Ok()) {
         Body = std::move(body);
         ContentLength = result.Headers.ContentLength;
         LastModified = result.Headers.LastModified;
-        haveResponse = true;
-        Received = ContentLength;
+        HaveResponse = true;
+        // The last report fills the bar, whether or not the response announced its length.
+        Received = ContentLength >= 0 ? ContentLength : Body.size();
+        ExpectedLength = Received;
         // Delivered even when termination was requested during the download.
         Raise(TEventKind::Progress);
         Raise(TEventKind::Image);
-        return;
+        return true;
     }
     http.Close();
-    if (abandoned) {
-        // An unchanged webcam is not polled faster than about once a second.
-        Sleep(Tick);
-    }
+    qCInfo(lcHttp).noquote() << "fetch of" << Url << "failed:" << result.Cause();
+    return false;
 }
 
 void THttpThread::Execute()
 {
+    using Clock = std::chrono::steady_clock;
     if (Interval.load() < 0)
         Interval.store(10);
     auto http = std::make_unique<THttpClient>();
-    bool haveResponse = false;
+    // After a failed fetch the next one waits at least a Tick, even at an interval of 0 or below:
+    // a failing webcam is not hammered, nor the UI thread with a tick per attempt.
+    std::optional<Clock::time_point> retryAt;
     while (!Terminated()) {
-        Fetch(*http, haveResponse);
+        if (retryAt) {
+            const auto now = Clock::now();
+            if (now < *retryAt &&
+                !Sleep(std::chrono::ceil<std::chrono::milliseconds>(*retryAt - now)))
+                continue; // termination requested
+            retryAt.reset();
+        }
+        if (!Fetch(*http))
+            retryAt = Clock::now() + Tick;
 
         if (Interval.load() > 20 && http->Connected())
             http->Close();

@@ -24,10 +24,14 @@ int CountdownAfterSecond(int countdown, int interval);
 // Terminate(), and drop the pointer; the thread finishes the fetch under way and frees itself.
 //
 // The event slots run on the UI thread with the thread as argument and are only ever touched
-// there; an empty slot is skipped, an exception from a slot is swallowed. Inside a slot the
-// receiver reads the fields below: Received and ContentLength (progress), Body, LastModified and
-// ContentLength (image), Countdown (tick). The worker waits while a slot runs, so these reads are
-// safe there and only there.
+// there; an empty slot is skipped, an exception from a slot is swallowed (and logged). Inside a
+// slot the receiver reads the fields below: Received and ExpectedLength (progress), Body,
+// LastModified and ContentLength (image), Countdown (tick). The worker waits while a slot runs, so
+// these reads are safe there and only there.
+//
+// A failed fetch (no connection, time-out, a status other than 2xx, a redirect, an unchanged image
+// whose body was not read) is logged under lcHttp and reported to nobody; the next attempt comes
+// after the interval, but never sooner than one Tick after the failure, whatever the interval.
 class THttpThread final : public TWorkerThread
 {
 public:
@@ -40,6 +44,7 @@ public:
     QString Url;
     QString Referer;
     int ReadTimeoutMs = 10000;
+    int ConnectTimeoutMs = 10000;
 
     // Seconds between fetches; -1 (any negative value) at the start means 10. Any thread, any time.
     std::atomic<int> Interval{-1};
@@ -51,8 +56,11 @@ public:
     void ClearEvents();
 
     // Read inside the slots.
-    QDateTime LastModified;   // of the last response read in full; invalid when it had none
-    qint64 Received = 0;      // body bytes of the current fetch
+    QDateTime LastModified; // of the last response read in full; invalid when it had none
+    qint64 Received = 0;    // body bytes of the current fetch
+    // The length the current fetch is heading for: its response's Content-Length, or, when it
+    // has none, ContentLength. Once the body is complete, both it and Received are its size.
+    qint64 ExpectedLength = 0;
     qint64 ContentLength = 0; // of the last response read in full; -1 when it had none
     int Countdown = 0;        // seconds left before the next fetch
     QByteArray Body;          // body of the last response read in full
@@ -70,5 +78,8 @@ private:
         Tick
     };
     bool Raise(TEventKind kind);
-    void Fetch(THttpClient& http, bool& haveResponse);
+    // One GET of Url; true when an image was delivered.
+    bool Fetch(THttpClient& http);
+
+    bool HaveResponse = false; // a response was read in full: the unchanged test applies
 };

@@ -1,9 +1,12 @@
 #include "core/net/ClassHttpClient.h"
 
+#include "core/Log.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <curl/curl.h>
+#include <exception>
 #include <mutex>
 
 namespace {
@@ -26,6 +29,7 @@ struct TTransfer
     bool RequestSent = false;
     std::chrono::steady_clock::time_point LastActivity;
     std::chrono::milliseconds Silence{0};
+    QString Error; // why a callback failed the transfer, when libcurl's code would not say
 
     void Activity() { LastActivity = std::chrono::steady_clock::now(); }
 };
@@ -83,8 +87,12 @@ size_t HeaderCallback(char* data, size_t size, size_t count, void* user)
     if (t->Client->OnHeaders) {
         try {
             abandon = t->Client->OnHeaders(t->Headers);
-        } catch (...) {
+        } catch (const std::exception& e) {
+            qCInfo(lcHttp) << "headers hook failed, the body is read:" << e.what();
             abandon = false; // a failing test counts as "changed"
+        } catch (...) {
+            qCInfo(lcHttp) << "headers hook failed, the body is read";
+            abandon = false;
         }
     }
     if (abandon) {
@@ -104,16 +112,20 @@ size_t WriteCallback(char* data, size_t size, size_t count, void* user)
     const size_t length = size * count;
     t->Activity();
     if (t->Body->size() + qint64(length) > t->Client->MaxBodySize) {
+        t->Error = QStringLiteral("body larger than %1 bytes").arg(t->Client->MaxBodySize);
         t->Stop = THttpOutcome::TooLarge;
         t->Stopped = true;
         return 0;
     }
     t->Body->append(data, qsizetype(length));
     if (t->Client->OnProgress) {
+        // Nothing may leave a libcurl callback; a failed report does not fail the fetch.
         try {
             t->Client->OnProgress(t->Body->size());
+        } catch (const std::exception& e) {
+            qCInfo(lcHttp) << "progress hook failed:" << e.what();
         } catch (...) {
-            // Nothing may leave a libcurl callback; a failed report does not fail the fetch.
+            qCInfo(lcHttp) << "progress hook failed";
         }
     }
     if (abortAll.load()) {
@@ -142,6 +154,7 @@ int ProgressCallback(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
                 t->Activity();
             }
         } else if (std::chrono::steady_clock::now() - t->LastActivity > t->Silence) {
+            t->Error = QStringLiteral("nothing received for %1 ms").arg(t->Silence.count());
             t->Stop = THttpOutcome::Failed;
             t->Stopped = true;
             return 1;
@@ -151,6 +164,37 @@ int ProgressCallback(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 }
 
 } // namespace
+
+bool SameImage(const THttpHeaders& headers, const QDateTime& lastModified, qint64 contentLength)
+{
+    if (!headers.LastModified.isValid() && headers.ContentLength < 0)
+        return false;
+    return SameHttpDate(headers.LastModified, lastModified) &&
+           headers.ContentLength == contentLength;
+}
+
+QString THttpResult::Cause() const
+{
+    switch (Outcome) {
+    case THttpOutcome::Ok:
+        return QStringLiteral("none");
+    case THttpOutcome::Failed:
+        return Error.isEmpty() ? QStringLiteral("transfer failed") : Error;
+    case THttpOutcome::BadStatus:
+        if (Headers.Status == 0)
+            return QStringLiteral("no HTTP response");
+        if (Headers.HasLocation || (Headers.Status >= 300 && Headers.Status < 400))
+            return QStringLiteral("redirect (status %1), not followed").arg(Headers.Status);
+        return QStringLiteral("status %1").arg(Headers.Status);
+    case THttpOutcome::Abandoned:
+        return QStringLiteral("unchanged image, body not read");
+    case THttpOutcome::TooLarge:
+        return Error.isEmpty() ? QStringLiteral("body too large") : Error;
+    case THttpOutcome::Aborted:
+        return QStringLiteral("aborted at exit");
+    }
+    return QStringLiteral("unknown");
+}
 
 bool SameHttpDate(const QDateTime& a, const QDateTime& b)
 {
@@ -265,6 +309,8 @@ THttpResult THttpClient::Get(const QString& url, QByteArray& body)
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, long(ReceiveBuffer));
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
+                     long(ConnectTimeoutMs > 0 ? ConnectTimeoutMs : 0));
     // The read time-out is kept by the progress callback (below); libcurl's low-speed limit
     // averages over several seconds and would notice a silence late.
 
@@ -307,6 +353,7 @@ THttpResult THttpClient::Get(const QString& url, QByteArray& body)
     result.Headers = transfer.Headers;
     if (transfer.Stopped) {
         result.Outcome = transfer.Stop;
+        result.Error = transfer.Error;
     } else if (code != CURLE_OK) {
         result.Outcome = THttpOutcome::Failed;
         result.Error = QString::fromUtf8(curl_easy_strerror(code));

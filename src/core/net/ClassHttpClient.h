@@ -26,6 +26,12 @@ struct THttpHeaders
 // absent date never equals a present one.
 bool SameHttpDate(const QDateTime& a, const QDateTime& b);
 
+// The unchanged-image test: whether a response whose headers are `headers` brings the same image as
+// the last one, known by its Last-Modified (invalid = none) and Content-Length (-1 = none). Both
+// must be equal. A response that carries neither a readable date nor a length tells nothing about
+// its image, so it is never taken as unchanged.
+bool SameImage(const THttpHeaders& headers, const QDateTime& lastModified, qint64 contentLength);
+
 // Reads an HTTP date (RFC 1123, RFC 850 or asctime form) as a local date-time; invalid when the
 // text is not such a date.
 QDateTime ParseHttpDate(const QByteArray& text);
@@ -44,8 +50,10 @@ struct THttpResult
 {
     THttpOutcome Outcome = THttpOutcome::Failed;
     THttpHeaders Headers; // of the final response, as far as they arrived
-    QString Error;        // libcurl's text for Failed
+    QString Error;        // what went wrong, for Failed
     bool Ok() const { return Outcome == THttpOutcome::Ok; }
+    // The cause of a failure in a few words, for the log.
+    QString Cause() const;
 };
 
 class THttpClient
@@ -61,8 +69,11 @@ public:
     // Configuration, applied at each Get.
     TProxySettings Proxy;      // empty Host: direct connection
     int ReadTimeoutMs = 10000; // this long without a byte, once the request is sent, fails it
-    int ReceiveBuffer = 1024;  // bytes per read, so per progress report
-    QString Referer;           // sent only when not empty
+    // Name lookup and connection together may take this long; a host that drops packets would
+    // otherwise hold a fetch for minutes.
+    int ConnectTimeoutMs = 10000;
+    int ReceiveBuffer = 1024; // bytes per read, so per progress report
+    QString Referer;          // sent only when not empty
     qint64 MaxBodySize = DefaultMaxBody;
     // Runs once the final response's headers are in, before any body byte is read, for a 2xx
     // response without Location. Returning true abandons the request: the connection is dropped

@@ -1,7 +1,11 @@
 #include "core/net/ClassMire.h"
 
-#include "core/net/ClassHttpClient.h"
+#include "core/Log.h"
 #include "core/catalog/ProxySettings.h"
+#include "core/net/ClassHttpClient.h"
+
+#include <algorithm>
+#include <exception>
 
 std::shared_ptr<TMireThread> TMireThread::Create(std::shared_ptr<TDispatcher> dispatcher)
 {
@@ -32,48 +36,103 @@ bool TMireThread::Raise(bool next)
     });
 }
 
-void TMireThread::Attempt()
+THttpResult TMireThread::Attempt()
 {
     // A fresh client for every attempt: no connection is kept between webcams.
     THttpClient http;
     try {
         http.Proxy = CurrentProxySettings();
         http.ReadTimeoutMs = ReadTimeoutMs;
+        http.ConnectTimeoutMs = ConnectTimeoutMs;
         http.ReceiveBuffer = 1024;
         http.Referer = Referer;
         // The unchanged-image test against the values the owner gave; no pause afterwards.
         http.OnHeaders = [this](const THttpHeaders& headers) {
-            return SameHttpDate(headers.LastModified, LastModified) &&
-                   headers.ContentLength == ContentLength;
+            return SameImage(headers, LastModified, ContentLength);
         };
+    } catch (const std::exception& e) {
+        qCInfo(lcHttp) << "thumbnail set-up failed, fetching anyway:" << e.what();
     } catch (...) {
+        qCInfo(lcHttp) << "thumbnail set-up failed, fetching anyway";
     }
-    const THttpResult result = http.Get(Url, Data);
+    THttpResult result = http.Get(Url, Data);
     if (result.Ok()) {
         ContentLength = result.Headers.ContentLength;
         LastModified = result.Headers.LastModified;
     } else {
         Data.clear();
     }
+    return result;
 }
 
 void TMireThread::Execute()
 {
+    using Clock = std::chrono::steady_clock;
+    Backoff.RetryAfter = 60 * Tick;
+    qint64 round = 0;
+    Clock::time_point roundStart;
+    int previousIndex = 0;
     while (!Terminated()) {
         try {
+            if (round == 0 || Index <= previousIndex) {
+                const auto now = Clock::now();
+                const auto due = roundStart + Tick;
+                if (round > 0 && now < due &&
+                    !Sleep(std::chrono::ceil<std::chrono::milliseconds>(due - now)))
+                    continue; // termination requested
+                roundStart = Clock::now();
+                ++round;
+            }
+            previousIndex = Index;
             Data.clear();
-            Attempt();
-            Raise(false);
+            if (!Backoff.Skip(Url, round, Clock::now())) {
+                const THttpResult result = Attempt();
+                // An unchanged image is no failure: the webcam answered.
+                if (result.Ok() || result.Outcome == THttpOutcome::Abandoned) {
+                    Backoff.Succeeded(Url);
+                } else {
+                    const int rounds = Backoff.Failed(Url, round, Clock::now());
+                    qCInfo(lcHttp).noquote() << "thumbnail of" << Url << "failed:" << result.Cause()
+                                             << "- sits out up to" << rounds << "round(s)";
+                }
+                Raise(false);
+            }
+        } catch (const std::exception& e) {
+            qCWarning(lcWorker) << "thumbnail round failed:" << e.what();
+            Data.clear();
         } catch (...) {
+            qCWarning(lcWorker) << "thumbnail round failed";
             Data.clear();
         }
         Raise(true);
     }
 }
 
-TCamInfo::TCamInfo(const TCamWebcam& entry)
-    : Referer(entry.Referer)
-    , Url(entry.Url)
+bool TMireBackoff::Skip(const QString& url, qint64 round, TClock::time_point now) const
+{
+    const auto found = Entries.constFind(url);
+    if (found == Entries.cend())
+        return false;
+    const TEntry& entry = found.value();
+    const qint64 sitOut = qint64(1) << std::min(entry.Failures - 1, 30);
+    return round - entry.Round <= sitOut && now - entry.At < RetryAfter;
+}
+
+int TMireBackoff::Failed(const QString& url, qint64 round, TClock::time_point now)
+{
+    TEntry& entry = Entries[url];
+    entry.Failures = std::min(entry.Failures + 1, 31);
+    entry.Round = round;
+    entry.At = now;
+    return 1 << (entry.Failures - 1);
+}
+
+void TMireBackoff::Succeeded(const QString& url)
+{
+    Entries.remove(url);
+}
+
+TCamInfo::TCamInfo(const TCamWebcam& entry) : Referer(entry.Referer), Url(entry.Url)
 {
     Webcam.Assign(entry);
 }

@@ -1,15 +1,47 @@
 #pragma once
 
-#include "core/image/Bitmap.h"
 #include "core/catalog/ClassCategories.h"
+#include "core/image/Bitmap.h"
 #include "core/net/ClassWorker.h"
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
+
+struct THttpResult;
+
+// Which webcams the thumbnail thread leaves out of a round. A webcam whose fetch failed is skipped
+// for the next 1, 2, 4, 8, ... rounds after each failure in a row, but never for longer than
+// RetryAfter since that failure, so that an offline webcam is still tried now and then. A fetch
+// that reaches the webcam ends its skipping. Webcams are known by their URL.
+class TMireBackoff
+{
+public:
+    using TClock = std::chrono::steady_clock;
+
+    std::chrono::milliseconds RetryAfter{60000};
+
+    // Whether the webcam at url sits out round `round`, at time now.
+    bool Skip(const QString& url, qint64 round, TClock::time_point now) const;
+    // A fetch of url failed in round `round` at time now; returns the rounds it will sit out.
+    int Failed(const QString& url, qint64 round, TClock::time_point now);
+    // A fetch of url reached the webcam.
+    void Succeeded(const QString& url);
+
+private:
+    struct TEntry
+    {
+        int Failures = 0; // failures in a row
+        qint64 Round = 0; // round of the last failure
+        TClock::time_point At;
+    };
+    QHash<QString, TEntry> Entries;
+};
 
 // The worker of the mosaic and the chooser: fetches one image after another, one URL at a time.
 // Its owner decides, in OnNext, which webcam comes next, and takes each result in OnImage.
@@ -18,6 +50,13 @@
 // owner's own next-webcam handler once with *t (so Url, Referer, LastModified and ContentLength
 // describe the first webcam); t->Start(). To stop: ClearEvents(), Terminate(), drop the pointer.
 // OnNext may itself call Terminate() after the last webcam.
+//
+// A round is one walk through the owner's list: it begins whenever Index does not move forward
+// (the owner wrapped around, or has a single webcam). A round begins at least one Tick after the
+// previous one began, so a mosaic with one webcam, or with every webcam offline, does not spin. A
+// webcam whose fetch failed sits out some rounds (TMireBackoff, retried at least every 60 Ticks):
+// for it the thread makes no attempt and raises no OnImage, only OnNext. Failures are logged under
+// lcHttp.
 //
 // The owner writes Url, Referer, Index, LastModified and ContentLength only before Start and
 // inside OnNext; it reads Data, Index, LastModified and ContentLength inside OnImage. The worker
@@ -42,6 +81,7 @@ public:
     QByteArray Data;
 
     int ReadTimeoutMs = 20000; // set before Start
+    int ConnectTimeoutMs = 10000;
 
     // UI thread only.
     TEvent OnImage; // after every attempt, successful or not
@@ -53,8 +93,11 @@ protected:
 
 private:
     explicit TMireThread(std::shared_ptr<TDispatcher> dispatcher);
-    void Attempt();
+    // One GET of Url into Data; on success LastModified and ContentLength are the response's.
+    THttpResult Attempt();
     bool Raise(bool next);
+
+    TMireBackoff Backoff;
 };
 
 // What the mosaic keeps for each webcam it shows; LastModified and ContentLength are the memory of

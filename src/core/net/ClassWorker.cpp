@@ -1,7 +1,9 @@
 #include "core/net/ClassWorker.h"
 
+#include "core/Log.h"
 #include "core/net/ClassHttpClient.h"
 
+#include <exception>
 #include <set>
 #include <thread>
 
@@ -34,22 +36,33 @@ TWorkerThread::TWorkerThread(std::shared_ptr<TDispatcher> dispatcher)
 
 TWorkerThread::~TWorkerThread() = default;
 
-void TWorkerThread::Start()
+void TWorkerThread::Launch(std::function<void()> body)
+{
+    std::thread(std::move(body)).detach();
+}
+
+bool TWorkerThread::Start()
 {
     if (Started.exchange(true))
-        return;
-    std::shared_ptr<TWorkerThread> self = shared_from_this();
+        return false;
+    std::shared_ptr<TWorkerThread> self = weak_from_this().lock();
+    if (!self) {
+        qCWarning(lcWorker) << "worker not started: it must be held by a shared_ptr";
+        return false;
+    }
     TRegistry& registry = Registry();
     {
         std::lock_guard lock(registry.Mutex);
         registry.Workers.insert(this);
         ++registry.Running;
     }
-    std::thread([self = std::move(self), &registry]() mutable {
+    auto body = [self, &registry]() mutable {
         try {
             self->Execute();
+        } catch (const std::exception& e) {
+            qCWarning(lcWorker) << "worker ended by an unexpected failure:" << e.what();
         } catch (...) {
-            // An unexpected failure ends the thread without a report.
+            qCWarning(lcWorker) << "worker ended by an unexpected failure";
         }
         {
             std::lock_guard lock(registry.Mutex);
@@ -59,7 +72,26 @@ void TWorkerThread::Start()
         std::lock_guard lock(registry.Mutex);
         if (--registry.Running == 0)
             registry.Empty.notify_all();
-    }).detach();
+    };
+    self.reset(); // the thread's copy is the worker's hold on itself; none is left if it fails
+    QString failure;
+    try {
+        Launch(std::move(body));
+        return true;
+    } catch (const std::exception& e) {
+        failure = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        failure = QStringLiteral("unknown error");
+    }
+    // No thread: undo the registration, so that nobody waits for a worker that never ran.
+    {
+        std::lock_guard lock(registry.Mutex);
+        registry.Workers.erase(this);
+        if (--registry.Running == 0)
+            registry.Empty.notify_all();
+    }
+    qCWarning(lcWorker) << "worker thread could not be created:" << failure;
+    return false;
 }
 
 void TWorkerThread::Terminate()

@@ -20,21 +20,27 @@ public:
     TWorkerThread(const TWorkerThread&) = delete;
     TWorkerThread& operator=(const TWorkerThread&) = delete;
 
-    // Runs Execute on a new thread. Only the first call does anything.
-    void Start();
+    // Runs Execute on a new thread. Only the first call does anything. False when this call did
+    // not start the thread: a later call, or a thread that could not be created (logged under
+    // lcWorker). A worker that could not start leaves nothing behind: it is not counted among the
+    // running workers and goes with its owner's last reference.
+    bool Start();
     // Any thread: asks the loop to end at its next check; wakes a sleeping worker.
     void Terminate();
     // Termination requested, or the dispatcher closed (the program is ending).
     bool Terminated() const;
 
-    // Length of one second of waiting (the countdown's step, and the viewer thread's pause after an
-    // unchanged image); tests shorten it. Set before Start.
+    // Length of one second of waiting (the countdown's step, the pause after a failed fetch, the
+    // least time between two rounds of the thumbnail thread); tests shorten it. Set before Start.
     std::chrono::milliseconds Tick{1000};
 
 protected:
     explicit TWorkerThread(std::shared_ptr<TDispatcher> dispatcher);
 
     virtual void Execute() = 0;
+    // Creates the thread that runs body and lets it go; throws (std::system_error) when no thread
+    // can be created. Overridden by tests to make that happen.
+    virtual void Launch(std::function<void()> body);
 
     // Waits for the given time; returns early (false) when termination is requested.
     bool Sleep(std::chrono::milliseconds duration);

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <future>
 #include <gtest/gtest.h>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -98,6 +99,31 @@ TEST(DispatcherTest, ManyWorkersInterleave)
     for (std::thread& t : workers)
         t.join();
     EXPECT_EQ(total, 800);
+}
+
+// A worker whose thread cannot be created.
+class TUnstartableWorker final : public TWorkerThread
+{
+public:
+    explicit TUnstartableWorker(std::shared_ptr<TDispatcher> d) : TWorkerThread(std::move(d)) {}
+
+protected:
+    void Execute() override { ADD_FAILURE() << "ran without a thread"; }
+    void Launch(std::function<void()>) override
+    {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    }
+};
+
+TEST(WorkerTest, AThreadThatCannotBeCreatedIsReportedAndLeavesNothingBehind)
+{
+    auto worker = std::make_shared<TUnstartableWorker>(std::make_shared<TDispatcher>());
+    std::weak_ptr<TUnstartableWorker> watch = worker;
+    EXPECT_FALSE(worker->Start());
+    EXPECT_EQ(RunningWorkers(), 0);
+    EXPECT_TRUE(WaitForWorkers(0ms)); // the exit sequence does not wait for it
+    worker.reset();
+    EXPECT_TRUE(watch.expired()); // nothing holds it any more
 }
 
 // The exit sequence ends every worker quickly, wherever it is: in a transfer that would take 20 s

@@ -112,6 +112,23 @@ TEST(HttpClientTest, ConnectionKeptUntilClosed)
     EXPECT_EQ(server.Requests(), 3);
 }
 
+TEST(HttpClientTest, AHostThatNeverAnswersFailsAfterTheConnectTimeOut)
+{
+    TBlackHoleListener silent;
+    THttpClient http;
+    http.ConnectTimeoutMs = 300;
+    QByteArray body;
+    auto get = std::async(std::launch::async, [&] { return http.Get(silent.Url(), body); });
+    const bool ended = get.wait_for(8s) == std::future_status::ready;
+    if (!ended)
+        THttpClient::AbortAll(); // let the transfer go so that the case can end
+    const THttpResult result = get.get();
+    THttpClient::ResetAbort();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(result.Outcome, THttpOutcome::Failed);
+    EXPECT_FALSE(result.Cause().isEmpty());
+}
+
 TEST(HttpClientTest, SilenceOnAKeptConnectionEndsTheRead)
 {
     // The read time-out also holds for a request sent on a connection kept from the last fetch.

@@ -1,10 +1,14 @@
-// Pure rules of the fetch layer: the countdown step and Last-Modified dates.
+// Pure rules of the fetch layer: the countdown step, Last-Modified dates and the thumbnail thread's
+// skipping of failing webcams.
 #include "core/net/ClassHttp.h"
 #include "core/net/ClassHttpClient.h"
+#include "core/net/ClassMire.h"
 
 #include <gtest/gtest.h>
 
 namespace {
+
+using namespace std::chrono_literals;
 
 TEST(CountdownTest, OneSecondLater)
 {
@@ -65,6 +69,27 @@ TEST(HttpDateTest, AbsentDatesEqualOnlyEachOther)
         EXPECT_EQ(SameHttpDate(row.Left, row.Right), row.Same)
             << row.Left.toString().toStdString() << " / " << row.Right.toString().toStdString();
     }
+}
+
+TEST(MireBackoffTest, FailingWebcamSitsOutDoublingRoundsButNeverLongerThanTheRetryTime)
+{
+    TMireBackoff backoff;
+    const auto t0 = TMireBackoff::TClock::now();
+    const QString cam = QStringLiteral("http://127.0.0.1:9/a.jpg");
+    // Rounds a second apart, every attempt fails: 1, 2, 4, ..., 32 rounds sat out; the next 64
+    // would be more than 60 s.
+    std::vector<qint64> attempts;
+    for (qint64 round = 1; round <= 140; ++round) {
+        const auto now = t0 + std::chrono::seconds(round);
+        if (!backoff.Skip(cam, round, now)) {
+            attempts.push_back(round);
+            backoff.Failed(cam, round, now);
+        }
+    }
+    EXPECT_EQ(attempts, (std::vector<qint64>{1, 3, 6, 11, 20, 37, 70, 130}));
+    EXPECT_FALSE(backoff.Skip(QStringLiteral("http://127.0.0.1:9/b.jpg"), 141, t0 + 141s));
+    backoff.Succeeded(cam); // an answer ends the skipping at once
+    EXPECT_FALSE(backoff.Skip(cam, 141, t0 + 141s));
 }
 
 } // namespace

@@ -2,8 +2,8 @@
 // body bytes.
 #include "TestHttpServer.h"
 #include "ThreadTestUtil.h"
-#include "core/net/ClassHttp.h"
 #include "core/catalog/ProxySettings.h"
+#include "core/net/ClassHttp.h"
 
 #include <atomic>
 #include <chrono>
@@ -292,25 +292,57 @@ TEST_F(HttpThreadTest, UnchangedImageIsNotDownloadedAgainAndPausesASecond)
         EXPECT_GE(arrivals[i] - arrivals[i - 1], std::chrono::milliseconds(tickMs - 5));
 }
 
-TEST_F(HttpThreadTest, ResponseWithoutDateAndLengthIsReadOnceThenTakenAsUnchanged)
+TEST_F(HttpThreadTest, ResponseWithoutDateAndLengthIsReadEveryTime)
 {
-    const std::string body = MakeBody(2000);
-    TTestHttpServer server([&](const TTestRequest&) {
+    // Such a webcam cannot say whether its image changed: taking it as unchanged would show its
+    // first image for ever.
+    TTestHttpServer server([&](const TTestRequest& request) {
         TTestResponse r;
-        r.Body = body;
+        r.Body = MakeBody(2000, char('a' + request.Number % 5));
         r.Mode = TTestResponse::Close; // neither Last-Modified nor Content-Length
         r.HeaderGapMs = 400;
         return r;
     });
     Make(server.Url(), 0, 5);
     Thread->Start();
-    ASSERT_TRUE(PumpUntil([&] { return server.Requests() >= 3; }));
+    ASSERT_TRUE(PumpUntil([&] { return Recorder.Images.size() >= 3; }));
     Stop();
-    ASSERT_EQ(Recorder.Images.size(), 1u);
-    EXPECT_EQ(Recorder.Images[0], QByteArray::fromStdString(body));
+    EXPECT_EQ(server.Withheld(), 0);
+    EXPECT_NE(Recorder.Images[0], Recorder.Images[1]);
     EXPECT_FALSE(Recorder.ImageDates[0].isValid());
     EXPECT_EQ(Recorder.ImageLengths[0], -1);
-    EXPECT_EQ(server.BodyBytes(), (long long)body.size());
+}
+
+TEST_F(HttpThreadTest, ProgressIsMeasuredAgainstTheCurrentResponsesLength)
+{
+    // The first download knows its length before any image was read; the second one is longer.
+    TTestHttpServer server([&](const TTestRequest& request) {
+        TTestResponse r;
+        r.Body = MakeBody(request.Number == 1 ? 3000 : 5000);
+        r.Mode = TTestResponse::Trickle;
+        r.TrickleChunk = 1000;
+        r.TrickleDelayMs = 2;
+        r.Headers = {{"Last-Modified", HttpDate(1700000000LL + request.Number)}};
+        return r;
+    });
+    Make(server.Url(), 0);
+    std::vector<std::vector<std::pair<qint64, qint64>>> reports(1); // (Received, ExpectedLength)
+    Thread->OnProgress = [&](THttpThread& t) {
+        reports.back().emplace_back(t.Received, t.ExpectedLength);
+    };
+    Thread->OnImage = [&](THttpThread&) { reports.emplace_back(); };
+    Thread->Start();
+    ASSERT_TRUE(PumpUntil([&] { return reports.size() >= 3; }));
+    Stop();
+    for (const qint64 size : {3000, 5000}) {
+        const auto& image = reports[size == 3000 ? 0 : 1];
+        ASSERT_GE(image.size(), 2u);
+        for (const auto& [received, expected] : image) {
+            EXPECT_EQ(expected, size);
+            EXPECT_LE(received, expected);
+        }
+        EXPECT_EQ(image.back().first, size); // the last report fills the bar
+    }
 }
 
 TEST_F(HttpThreadTest, FailedFetchesReportNothingAndTheCountdownGoesOn)
@@ -349,6 +381,60 @@ TEST_F(HttpThreadTest, FailedFetchesReportNothingAndTheCountdownGoesOn)
         // Each failure drops the connection.
         EXPECT_EQ(server.Connections(), server.Requests());
     }
+}
+
+TTestResponse NotFound(const TTestRequest&)
+{
+    TTestResponse r;
+    r.Status = 404;
+    return r;
+}
+
+TEST_F(HttpThreadTest, AFailedFetchWaitsATickBeforeTheNextWhateverTheInterval)
+{
+    TTestHttpServer server(NotFound);
+    struct TRow
+    {
+        QString Url;
+        int LowerTo; // Interval set at the first tick (0 at the start)
+    };
+    const TRow rows[] = {{QStringLiteral("http://127.0.0.1:9/refused.jpg"), 0}, {server.Url(), -3}};
+    const int tickMs = 60;
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.Url.toStdString());
+        Recorder = TRecorder();
+        std::vector<std::chrono::steady_clock::time_point> ticks;
+        Make(row.Url, 0, tickMs);
+        Thread->OnTick = [&](THttpThread& t) {
+            ticks.push_back(std::chrono::steady_clock::now());
+            Recorder.Ticks.push_back(t.Countdown);
+            if (ticks.size() == 1)
+                t.Interval = row.LowerTo;
+        };
+        Thread->Start();
+        ASSERT_TRUE(PumpUntil([&] { return ticks.size() >= 5; }));
+        Stop();
+        // One tick per attempt, and attempts (so hand-overs) a tick apart, not back to back.
+        EXPECT_EQ(Recorder.Ticks.back(), row.LowerTo);
+        // (Seen on the UI thread, so a hand-over's delay gives a single gap some slack.)
+        for (size_t i = 1; i < ticks.size(); ++i)
+            EXPECT_GE(ticks[i] - ticks[i - 1], std::chrono::milliseconds(tickMs / 2)) << i;
+        EXPECT_GE(ticks.back() - ticks.front(),
+                  std::chrono::milliseconds(int(ticks.size() - 1) * tickMs - tickMs / 2));
+    }
+}
+
+TEST_F(HttpThreadTest, TerminationEndsTheWaitAfterAFailureAtOnce)
+{
+    TTestHttpServer server(NotFound);
+    Make(server.Url(), 0, 3600 * 1000);
+    Thread->Start();
+    ASSERT_TRUE(PumpUntil([&] { return !Recorder.Ticks.empty(); })); // failed, now waiting
+    Thread->ClearEvents();
+    Thread->Terminate();
+    Thread.reset();
+    EXPECT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }, 5000));
+    EXPECT_EQ(server.Requests(), 1);
 }
 
 TEST_F(HttpThreadTest, ServerThatStallsAfterTheHeadersTimesOut)

@@ -3,8 +3,10 @@
 #include "ThreadTestUtil.h"
 #include "core/net/ClassMire.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -76,7 +78,7 @@ protected:
     {
         Thread = TMireThread::Create(Dispatcher);
         Thread->ReadTimeoutMs = 1000;
-        Thread->Tick = 1h; // the thumbnail thread never waits: a tick used anywhere would hang
+        Thread->Tick = 50ms; // rounds at least this far apart; a failing webcam retried in 3 s
         owner.Attach(*Thread);
         Thread->Start();
     }
@@ -127,14 +129,17 @@ TEST_F(MireThreadTest, EveryAttemptGivesBothCallbacksAndUnchangedImagesAreSkippe
 
     const std::vector<std::pair<int, int>> expected = {
         {0, 1000}, {1, 0}, {2, 2000}, // first round: both images read, the 404 empty
-        {0, 0},    {1, 0}, {2, 0},    // later rounds: unchanged, not downloaded
-        {0, 0},    {1, 0}, {2, 0},
+        {0, 0},    {2, 0},            // unchanged, not downloaded; the 404 sits out a round
+        {0, 0},    {1, 0}, {2, 0},    // the 404 again: it now sits out two rounds
+        {0, 0},
     };
     EXPECT_EQ(owner.Results, expected);
-    ASSERT_EQ(owner.Calls.size(), 1u + 2u * 9u);
-    for (size_t i = 1; i < owner.Calls.size(); i += 2) {
-        EXPECT_EQ(owner.Calls[i], "image");
-        EXPECT_EQ(owner.Calls[i + 1], "next");
+    // Every attempt: OnImage, then OnNext. A webcam that sits out a round only gets OnNext.
+    ASSERT_EQ(owner.Calls.size(), 1u + 2u * 9u + 1u);
+    for (size_t i = 1; i + 1 < owner.Calls.size(); ++i) {
+        if (owner.Calls[i] == "image") {
+            EXPECT_EQ(owner.Calls[i + 1], "next") << i;
+        }
     }
     // One body per image; the 404 page and the unchanged images were dropped after the headers.
     EXPECT_EQ(server.BodyBytes(), 3000);
@@ -146,6 +151,43 @@ TEST_F(MireThreadTest, EveryAttemptGivesBothCallbacksAndUnchangedImagesAreSkippe
     EXPECT_FALSE(owner.Cams[1].LastModified.isValid());
     EXPECT_FALSE(owner.Cams[1].Online);
     EXPECT_TRUE(owner.Cams[2].Online);
+}
+
+TEST_F(MireThreadTest, RoundsATickApartAndAFailingWebcamSitsOutMoreAndMoreRounds)
+{
+    std::mutex mutex;
+    std::map<std::string, std::vector<std::chrono::steady_clock::time_point>> arrivals;
+    TTestHttpServer server([&](const TTestRequest& request) {
+        {
+            std::lock_guard lock(mutex);
+            arrivals[request.Target].push_back(std::chrono::steady_clock::now());
+        }
+        TTestResponse r = Cams(request);
+        r.HeaderGapMs = 0; // every request as quick as the next: rounds start at their pace
+        return r;
+    });
+    TMosaicOwner owner;
+    owner.Cams = {Cam(server.Url("/a.jpg")), Cam(server.Url("/missing"))};
+    Start(owner);
+    ASSERT_TRUE(PumpUntil([&] {
+        std::lock_guard lock(mutex);
+        return arrivals["/missing"].size() >= 5;
+    }));
+
+    std::lock_guard lock(mutex);
+    // Times are taken at the server, where one request may arrive later after its round began
+    // than the next: a tick of slack for single gaps, and the whole run measured as well.
+    // The webcam that answers is asked once a round: by the failing one's fifth attempt (in round
+    // 1 + 2 + 3 + 5 + 9 = 20) it was asked 20 times, a tick apart.
+    const auto tick = Thread->Tick;
+    const auto& a = arrivals["/a.jpg"];
+    ASSERT_GE(a.size(), 20u);
+    EXPECT_GE(a.back() - a.front(), int(a.size() - 2) * tick);
+    // The failing one sits out 1, 2, 4, 8 rounds after its failures in a row.
+    const auto& missing = arrivals["/missing"];
+    const int rounds[] = {2, 3, 5, 9};
+    for (size_t i = 1; i < 5; ++i)
+        EXPECT_GE(missing[i] - missing[i - 1], (rounds[i - 1] - 1) * tick) << i;
 }
 
 TEST_F(MireThreadTest, ChooserValuesAbandonOnlyAnUndatedEmptyResponse)
