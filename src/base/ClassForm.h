@@ -4,9 +4,10 @@
 #include <QWidget>
 #include <utility>
 
-// Base class of the program's windows (viewers, options, editor, mosaic, chooser, AVI creator,
-// about box). Every live instance is in the process-wide window list, in order of creation: the
-// tray window lists the open windows from it and the settings find the open viewers in it.
+// Base class of the program's windows (viewers, mosaic, chooser; the dialogs derive from TSDialog,
+// base/ClassDialog.h). Every live instance is in the process-wide window list, in order of
+// creation: the tray window lists the open windows from it and the settings find the open viewers
+// in it.
 //
 // Every window is made in one order, by CreateForm<T>(...) below: the constructor only stores its
 // arguments; Construct() then runs BuildLayout (the named components, no settings read), translates
