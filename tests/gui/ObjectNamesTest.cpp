@@ -3,6 +3,7 @@
 // name to one object only.
 #include "app/FormMain.h"
 #include "base/ClassForm.h"
+#include "base/FormList.h"
 #include "core/catalog/ClassViewer.h"
 
 #include <QCoreApplication>
@@ -62,8 +63,8 @@ TEST(ObjectNames, EveryWindowTheProgramOpensNamesEachComponentOnce)
     main->actWindowExecute();
 
     QList<QPointer<QWidget>> windows{main.get()};
-    for (TSForm* form : TSForm::Forms())
-        windows.append(form);
+    for (QWidget* window : TFormList::Windows())
+        windows.append(window);
     QStringList kinds;
     for (const QPointer<QWidget>& window : windows) {
         ASSERT_TRUE(window);
