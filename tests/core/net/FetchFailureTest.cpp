@@ -8,54 +8,43 @@
 
 namespace {
 
-THttpResult Result(THttpOutcome outcome, TNetError net = TNetError::None, long status = 0,
-                   const char* reason = "", bool location = false)
-{
-    THttpResult r;
-    r.Outcome = outcome;
-    r.Net = net;
-    r.Headers.Status = status;
-    r.Headers.Reason = reason;
-    r.Headers.HasLocation = location;
-    return r;
-}
-
 TEST(FetchFailureTest, EachKindOfFailureInWords)
 {
     struct TRow
     {
-        THttpResult Result;
-        const char* Text;
+        THttpOutcome Outcome;
+        TNetError Net;
+        long Status;
+        const char* Reason;
+        bool Location;
+        const char* Text; // empty: no failure
     };
     const TRow rows[] = {
-        {Result(THttpOutcome::Failed, TNetError::NameNotFound), "name not found"},
-        {Result(THttpOutcome::Failed, TNetError::Refused), "connection refused"},
-        {Result(THttpOutcome::Failed, TNetError::TimedOut), "time-out"},
-        {Result(THttpOutcome::Failed, TNetError::Other), "connection broken"},
-        {Result(THttpOutcome::BadStatus, {}, 404, "Not Found"), "404 Not Found"},
-        {Result(THttpOutcome::BadStatus, {}, 503, "  Service \t Unavailable "),
-         "503 Service Unavailable"},
-        {Result(THttpOutcome::BadStatus, {}, 500), "500"},
-        {Result(THttpOutcome::BadStatus, {}, 302, "Found", true), "302 Found"},
-        {Result(THttpOutcome::BadStatus, {}, 304, "Not Modified"), "304 Not Modified"},
-        {Result(THttpOutcome::BadStatus, {}, 200, "OK", true),
-         "redirected elsewhere, not followed"},
-        {Result(THttpOutcome::BadStatus), "connection broken"}, // no HTTP answer at all
-        {Result(THttpOutcome::TooLarge), "image too large"},
-        // Not failures: nothing to show.
-        {Result(THttpOutcome::Ok, {}, 200), ""},
-        {Result(THttpOutcome::NotModified, {}, 304), ""},
-        {Result(THttpOutcome::Abandoned, {}, 200), ""},
-        {Result(THttpOutcome::Aborted), ""},
+        {THttpOutcome::Failed, TNetError::NameNotFound, 0, "", false, "name not found"},
+        {THttpOutcome::Failed, TNetError::Refused, 0, "", false, "connection refused"},
+        {THttpOutcome::Failed, TNetError::TimedOut, 0, "", false, "time-out"},
+        {THttpOutcome::Failed, TNetError::Other, 0, "", false, "connection broken"},
+        {THttpOutcome::BadStatus, {}, 404, " Not \t Found ", false, "404 Not Found"},
+        {THttpOutcome::BadStatus, {}, 500, "", false, "500"},
+        {THttpOutcome::BadStatus, {}, 200, "OK", true, "redirected elsewhere, not followed"},
+        {THttpOutcome::BadStatus, {}, 0, "", false, "connection broken"}, // no HTTP answer
+        {THttpOutcome::TooLarge, {}, 200, "OK", false, "image too large"},
+        {THttpOutcome::NotModified, {}, 304, "Not Modified", false, ""},
+        {THttpOutcome::Abandoned, {}, 200, "OK", false, ""},
+        {THttpOutcome::Aborted, {}, 0, "", false, ""},
     };
-    const QDateTime at = QDateTime::currentDateTime();
     for (const TRow& row : rows) {
-        const TFetchFailure failure = FailureOf(row.Result, at);
+        THttpResult result;
+        result.Outcome = row.Outcome;
+        result.Net = row.Net;
+        result.Headers.Status = row.Status;
+        result.Headers.Reason = row.Reason;
+        result.Headers.HasLocation = row.Location;
+        const TFetchFailure failure = FailureOf(result, QDateTime::currentDateTime());
         EXPECT_EQ(FailureText(failure), QString::fromLatin1(row.Text))
-            << row.Result.Cause().toStdString();
-        EXPECT_EQ(failure.Kind == TFailureKind::None, *row.Text == 0);
+            << result.Cause().toStdString();
+        EXPECT_EQ(failure.Kind == TFailureKind::None, *row.Text == 0) << row.Text;
     }
-    EXPECT_EQ(FailureText({TFailureKind::NotJpeg, 0, {}, at}), QStringLiteral("not a JPEG image"));
 }
 
 TEST(FetchFailureTest, HintLineTellsTheCauseAndTheTimeInTheCurrentLanguage)
@@ -73,9 +62,9 @@ TEST(FetchFailureTest, HintLineTellsTheCauseAndTheTimeInTheCurrentLanguage)
     TVariables variables;
     RegisterMessageVariables(variables);
     variables.SetValue(QStringLiteral("FailureHint"), QStringLiteral("%cause% (%time%)"));
-    variables.SetValue(QStringLiteral("FailRefused"), QStringLiteral("connexion refusée"));
-    failure.At = now;
-    EXPECT_EQ(FailureHintLine(failure, now), QStringLiteral("connexion refusée (15:09:26)"));
+    variables.SetValue(QStringLiteral("FailNotJpeg"), QStringLiteral("pas une image JPEG"));
+    EXPECT_EQ(FailureHintLine({TFailureKind::NotJpeg, 0, {}, now}, now),
+              QStringLiteral("pas une image JPEG (15:09:26)"));
     RestoreMessageDefaults();
 }
 

