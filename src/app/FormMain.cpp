@@ -7,6 +7,11 @@
 #include "base/ClassTranslate.h"
 // ---
 
+// --- Chooser and mosaic ---
+#include "mosaic/FormChoose.h"
+#include "mosaic/FormMire.h"
+// ---
+
 #include "base/ActionLink.h"
 #include "base/ClassForm.h"
 #include "core/catalog/ClassUtils.h"
@@ -136,7 +141,7 @@ void TfoCamMain::CreateActions()
     actSiteSupport->setToolTip(SupportAddress());
 
     // The windows behind these commands are not part of the program yet.
-    for (QAction* later : {actAviCreator, actEdit, actMire})
+    for (QAction* later : {actAviCreator, actEdit})
         later->setEnabled(false);
 }
 
@@ -241,6 +246,9 @@ void TfoCamMain::FormCreate()
     // 10. A file named on the command line.
     if (!Startup.Arguments.isEmpty())
         ImportFile(Startup.Arguments.first());
+    // Without a notification area, the chooser is how the program is reached.
+    if (Startup.ChooserWithoutTray && !QSystemTrayIcon::isSystemTrayAvailable())
+        OpenChooser();
 }
 
 void TfoCamMain::RegisterFileTypes()
@@ -380,8 +388,9 @@ void TfoCamMain::RebuildTrayMenu(bool refreshChooser)
             }
         }
     }
-    // 4. An open chooser reloads its tree (the chooser window is not part of the program yet).
-    Q_UNUSED(refreshChooser);
+    // 4. An open chooser reloads its tree.
+    if (refreshChooser)
+        ReloadChooser();
 }
 
 int TfoCamMain::MenuLines(const QMenu* menu) const
@@ -675,10 +684,7 @@ void TfoCamMain::EditList()
 
 void TfoCamMain::actMireExecute()
 {
-    if (MosaicWindow) {
-        MosaicWindow->raise();
-        MosaicWindow->activateWindow();
-    }
+    OpenMosaic();
 }
 
 void TfoCamMain::actAviCreatorExecute() {}
@@ -705,9 +711,39 @@ void TfoCamMain::TrayIconActivated(QSystemTrayIcon::ActivationReason reason)
 
 void TfoCamMain::TrayIconClick()
 {
-    if (ChooserWindow) {
-        ChooserWindow->show();
-        ChooserWindow->raise();
-        ChooserWindow->activateWindow();
+    OpenChooser();
+}
+
+// --- Chooser and mosaic -----------------------------------------------------------------------
+
+void TfoCamMain::OpenChooser()
+{
+    if (!ChooserWindow) {
+        auto* chooser = CreateForm<TfoChoose>();
+        ChooserWindow = chooser;
+        // Without a notification area the chooser is the program's only window: closing it ends
+        // the program, which would otherwise run on unseen.
+        connect(chooser, &QObject::destroyed, this, [this] {
+            if (!TSForm::ShuttingDown() && !QSystemTrayIcon::isSystemTrayAvailable())
+                actExitExecute();
+        });
     }
+    ChooserWindow->show();
+    ChooserWindow->raise();
+    ChooserWindow->activateWindow();
+}
+
+void TfoCamMain::OpenMosaic()
+{
+    if (!MosaicWindow)
+        MosaicWindow = CreateForm<TfoMire>();
+    MosaicWindow->show();
+    MosaicWindow->raise();
+    MosaicWindow->activateWindow();
+}
+
+void TfoCamMain::ReloadChooser()
+{
+    if (auto* chooser = qobject_cast<TfoChoose*>(ChooserWindow.data()))
+        chooser->ReloadTree();
 }

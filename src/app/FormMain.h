@@ -21,6 +21,9 @@ struct TStartup
     QStringList Arguments;
     // Registers the .cam and .cal file types (tests turn it off).
     bool RegisterTypes = true;
+    // Opens the chooser at start when the desktop has no notification area (the program's own
+    // start sets it; tests choose).
+    bool ChooserWithoutTray = false;
 };
 
 // The hidden tray window: owns the controller, the notification-area icon and its menu, opens the
@@ -121,6 +124,11 @@ private:
     void ReportSaveFailure();
     // Runs a command over all viewers with their saves put off and made once at its end.
     template <typename Command> void OverAllViewers(Command command);
+
+    // --- Chooser and mosaic: open, or bring to the front, the one window of each ---
+    void OpenChooser();
+    void OpenMosaic();
+    void ReloadChooser();
 
     // --- Language files ---
     void ApplySavedLanguage();

@@ -47,6 +47,7 @@ int main(int argc, char** argv)
 
     TStartup startup;
     startup.Arguments = arguments;
+    startup.ChooserWithoutTray = true;
     TfoCamMain foCamMain(startup);
     handOver.SetHandler([&foCamMain](const QString& path) { foCamMain.WMCopyData(path); });
     QObject::connect(&signalWatcher, &TSignalWatcher::Terminate, &foCamMain,

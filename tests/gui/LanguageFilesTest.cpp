@@ -8,6 +8,8 @@
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Product.h"
 #include "core/catalog/Strings.h"
+#include "mosaic/FormChoose.h"
+#include "mosaic/FormMire.h"
 #include "viewer/FormViewer.h"
 
 #include <QAbstractButton>
@@ -123,7 +125,8 @@ TEST(LanguageFiles, EachShippedFileTranslatesEveryWindowAndNamesNothingTheProgra
         startup.RegisterTypes = false;
         auto main = std::make_unique<TfoCamMain>(startup);
         // Every window of the program, one of each kind.
-        QList<QWidget*> windows{main.get(), new TfoViewer, new TfoOptions, new TfoAbout};
+        QList<QWidget*> windows{main.get(),   new TfoViewer,         new TfoOptions,
+                                new TfoAbout, CreateForm<TfoMire>(), CreateForm<TfoChoose>()};
 
         QList<TShownText> before;
         for (QWidget* window : windows)
