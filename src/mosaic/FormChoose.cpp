@@ -90,7 +90,10 @@ void TfoChoose::BuildLayout()
     CamList->setFlow(QListView::LeftToRight);
     CamList->setWrapping(true);
     CamList->setWordWrap(true);
-    CamList->setUniformItemSizes(true);
+    // Every item takes the room of a thumbnail and two lines of caption, picture or not yet.
+    const int line = CamList->fontMetrics().height();
+    CamList->setGridSize(QSize(ThumbWidth + 24, ThumbHeight + 2 * line + 12));
+    CamList->setSpacing(4);
     CamList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     CamList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     CamList->setContextMenuPolicy(Qt::CustomContextMenu);
