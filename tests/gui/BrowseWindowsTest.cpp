@@ -194,7 +194,6 @@ TEST_F(BrowseTest, ChooserFetchesEachThumbnailOnceInListOrderAndMarksFreshOnesOn
     // The hover text carries the date of the last answer, or "Unknown" after a failure.
     EXPECT_FALSE(chooser->CamListInfoTip(list->item(0)).endsWith(Unknow));
     EXPECT_TRUE(chooser->CamListInfoTip(list->item(1)).endsWith(Unknow));
-    EXPECT_TRUE(chooser->CamListInfoTip(list->item(0)).contains(server.Url("/red1.jpg")));
 }
 
 TEST_F(BrowseTest, ChooserChangingCategoryMidFetchShowsNoneOfTheOldThumbnails)
@@ -274,6 +273,9 @@ TEST_F(BrowseTest, MosaicCyclesWithoutDownloadingUnchangedImagesAndOpensOnlyFill
     ASSERT_EQ(grid->RowCount(), 2);
     ASSERT_EQ(mosaic->List().size(), 7u);
     EXPECT_EQ(mosaic->List()[2].Url, server.Url("/blue1.jpg"));
+    // ScrollMosaic off: the current cell stays where the user put it.
+    EXPECT_EQ(grid->Col(), 0);
+    grid->SetCurrent(3, 0);
 
     // Two full rounds: every image is sent once, the second round only asks.
     ASSERT_TRUE(PumpUntil([&] { return server.Requests() >= 14; }, 20000));
@@ -295,6 +297,7 @@ TEST_F(BrowseTest, MosaicCyclesWithoutDownloadingUnchangedImagesAndOpensOnlyFill
     // Undated, but its length is known from the first round.
     EXPECT_TRUE(PumpUntil([&] { return mosaic->List()[6].Online; }));
     EXPECT_FALSE(mosaic->List()[1].Online);
+    EXPECT_EQ(grid->Col(), 3);
 
     // Row 1 holds one webcam; its other five cells open nothing.
     grid->DoubleClicked(grid->CellRect(3, 1).center());
@@ -307,6 +310,7 @@ TEST_F(BrowseTest, MosaicCyclesWithoutDownloadingUnchangedImagesAndOpensOnlyFill
 TEST_F(BrowseTest, MosaicCellIsFramedAndTheWidePictureCentredWithBars)
 {
     AddCategory(settings.Root, "Cams", {"/wide.jpg", "/red1.jpg"});
+    settings.ScrollMosaic = true; // the current cell follows the refresh
     auto* mosaic = CreateForm<TfoMire>();
     mosaic->show();
     mosaic->resize(440, 400); // cells of 70 x 52
@@ -315,6 +319,7 @@ TEST_F(BrowseTest, MosaicCellIsFramedAndTheWidePictureCentredWithBars)
     EXPECT_EQ(grid->DefaultRowHeight(), 52);
     ASSERT_TRUE(PumpUntil(
         [&] { return !mosaic->CellImage(0).isNull() && !mosaic->CellImage(1).isNull(); }));
+    ASSERT_TRUE(PumpUntil([&] { return grid->Col() == 1; }));
     auto draw = [&](int col, bool selected) {
         QImage canvas(70, 52, QImage::Format_RGB32);
         canvas.fill(Qt::white);
