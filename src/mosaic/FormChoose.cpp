@@ -374,7 +374,7 @@ void TfoChoose::CamListDblClick()
 
 void TfoChoose::actViewExecute()
 {
-    // Urls first: opening a viewer may rebuild nothing, but the items are looked up each time.
+    // Each item's webcam is looked up when its turn comes.
     for (QListWidgetItem* item : SelectedInOrder())
         if (TCamWebcam* webcam = WebcamOf(item); webcam && TrayHost())
             TrayHost()->OpenViewer(webcam, true);
@@ -382,9 +382,11 @@ void TfoChoose::actViewExecute()
 
 void TfoChoose::actEditExecute()
 {
-    if (SelectedInOrder().isEmpty() || !TrayHost())
+    // The editor opens (or comes to the front) with the first selected webcam selected.
+    const QList<QListWidgetItem*> selected = SelectedInOrder();
+    if (selected.isEmpty() || !TrayHost())
         return;
-    TrayHost()->EditList();
+    TrayHost()->EditWebcam(selected.first()->data(UrlRole).toString());
 }
 
 void TfoChoose::actDeleteExecute()

@@ -81,6 +81,11 @@ struct TFakeTray : ITrayHost
     int Rebuilds = 0;
     bool RefreshedChooser = true;
     int Saves = 0;
+    void OpenViewer(const QString& url, bool applySavedState) override
+    {
+        Opened << url;
+        AppliedState = applySavedState;
+    }
     void OpenViewer(TCamWebcam* webcam, bool applySavedState) override
     {
         Opened << webcam->Url;
@@ -92,6 +97,7 @@ struct TFakeTray : ITrayHost
         RefreshedChooser = refreshChooser;
     }
     void EditList() override {}
+    void EditWebcam(const QString&) override {}
     bool SaveOptions() override
     {
         ++Saves;
@@ -364,17 +370,26 @@ TEST(BrowseFromTheTray, OneWindowOfEachKindAndTheChooserStandsInForAMissingTray)
     startup.RegisterTypes = false;
     startup.ChooserWithoutTray = true;
     auto main = std::make_unique<TfoCamMain>(startup);
-    QPointer<QWidget> chooser = main->ChooserWindow;
+    auto windowOf = [](const char* kind) {
+        for (TSForm* form : TSForm::Forms())
+            if (form->inherits(kind))
+                return QPointer<QWidget>(form);
+        return QPointer<QWidget>();
+    };
+    QPointer<QWidget> chooser = windowOf("TfoChoose");
     ASSERT_TRUE(chooser);
     EXPECT_TRUE(chooser->isVisible());
 
     auto* mire = main->findChild<QAction*>("actMire");
     ASSERT_TRUE(mire->isEnabled());
     mire->trigger();
-    QPointer<QWidget> mosaic = main->MosaicWindow;
+    QPointer<QWidget> mosaic = windowOf("TfoMire");
     ASSERT_TRUE(mosaic);
     mire->trigger();
-    EXPECT_EQ(main->MosaicWindow, mosaic);
+    int mosaics = 0;
+    for (TSForm* form : TSForm::Forms())
+        mosaics += form->inherits("TfoMire") ? 1 : 0;
+    EXPECT_EQ(mosaics, 1);
 
     CamViewer->Root.Categories.Add()->Name = "Added";
     main->RebuildTrayMenu();
