@@ -9,6 +9,8 @@
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Product.h"
 #include "core/catalog/Strings.h"
+#include "mosaic/FormChoose.h"
+#include "mosaic/FormMire.h"
 #include "viewer/FormViewer.h"
 
 #include <QAbstractButton>
@@ -124,8 +126,12 @@ TEST(LanguageFiles, EachShippedFileTranslatesEveryWindowAndNamesNothingTheProgra
         startup.RegisterTypes = false;
         auto main = std::make_unique<TfoCamMain>(startup);
         // Every window of the program, one of each kind.
-        QList<QWidget*> windows{main.get(), CreateForm<TfoViewer>(), CreateForm<TfoOptions>(),
-                                CreateForm<TfoAbout>()};
+        QList<QWidget*> windows{main.get(),
+                                CreateForm<TfoViewer>(),
+                                CreateForm<TfoOptions>(),
+                                CreateForm<TfoAbout>(),
+                                CreateForm<TfoMire>(),
+                                CreateForm<TfoChoose>()};
 
         QList<TShownText> before;
         for (QWidget* window : windows)
