@@ -4,15 +4,16 @@
 #include "app/FormAbout.h"
 #include "app/FormOptions.h"
 #include "app/SiteAddresses.h"
+#include "avi/FormAviCreator.h"
 #include "base/ClassTranslate.h"
 // ---
 
 #include "base/ActionLink.h"
 #include "base/ClassForm.h"
-#include "core/catalog/ClassUtils.h"
 #include "core/Log.h"
 #include "core/catalog/ClassCategories.h"
 #include "core/catalog/ClassExchange.h"
+#include "core/catalog/ClassUtils.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Product.h"
 #include "core/rules/MenuColumns.h"
@@ -136,7 +137,7 @@ void TfoCamMain::CreateActions()
     actSiteSupport->setToolTip(SupportAddress());
 
     // The windows behind these commands are not part of the program yet.
-    for (QAction* later : {actAviCreator, actEdit, actMire})
+    for (QAction* later : {actEdit, actMire})
         later->setEnabled(false);
 }
 
@@ -613,7 +614,8 @@ void TfoCamMain::actLanguageExecute() {}
 void TfoCamMain::ApplySavedLanguage()
 {
     // A value copied from another installation names its file in our language folders.
-    const QString path = CamViewer ? ResolveLanguageFile(CamViewer->Language, LanguageFolders()) : QString();
+    const QString path =
+        CamViewer ? ResolveLanguageFile(CamViewer->Language, LanguageFolders()) : QString();
     if (!path.isEmpty() && QFileInfo(path).isFile())
         PvTranslator().Translate(path);
 }
@@ -681,7 +683,11 @@ void TfoCamMain::actMireExecute()
     }
 }
 
-void TfoCamMain::actAviCreatorExecute() {}
+// AVI creator: a new, non-modal window each time; several may be open.
+void TfoCamMain::actAviCreatorExecute()
+{
+    CreateForm<TfoAviCreator>()->show();
+}
 
 void TfoCamMain::actSiteSupportExecute()
 {

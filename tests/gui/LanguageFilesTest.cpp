@@ -3,6 +3,7 @@
 #include "app/FormAbout.h"
 #include "app/FormMain.h"
 #include "app/FormOptions.h"
+#include "avi/FormAviCreator.h"
 #include "base/ClassForm.h"
 #include "base/ClassTranslate.h"
 #include "core/catalog/ClassViewer.h"
@@ -123,7 +124,8 @@ TEST(LanguageFiles, EachShippedFileTranslatesEveryWindowAndNamesNothingTheProgra
         startup.RegisterTypes = false;
         auto main = std::make_unique<TfoCamMain>(startup);
         // Every window of the program, one of each kind.
-        QList<QWidget*> windows{main.get(), new TfoViewer, new TfoOptions, new TfoAbout};
+        QList<QWidget*> windows{main.get(), new TfoViewer, new TfoOptions, new TfoAbout,
+                                CreateForm<TfoAviCreator>()};
 
         QList<TShownText> before;
         for (QWidget* window : windows)
