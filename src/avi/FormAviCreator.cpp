@@ -159,13 +159,16 @@ void TfoAviCreator::BuildLayout()
     layout->addWidget(TipsLabel);
     layout->addLayout(middle, 1);
     layout->addLayout(pause);
-    resize(406, 283);
+    // A fixed-size dialog, as large as its controls need.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void TfoAviCreator::FormCreate()
 {
     // Both file dialogs start where the viewers archive their images.
-    DialogFolder = CamViewer ? CamViewer->SavePath : TCamViewer::DefaultSavePath();
+    DialogFolder = CamViewer ? CamViewer->SavePath : QString();
+    if (DialogFolder.isEmpty())
+        DialogFolder = TCamViewer::DefaultSavePath();
 }
 
 QStringList TfoAviCreator::Files() const
