@@ -33,13 +33,13 @@ bench: deps
 	@bench/run build-bench $(BUILD)/bench.json
 
 asan: deps
-	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPICTAVO_SANITIZE=address -DPICTAVO_BENCH=OFF >/dev/null
+	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPICTAVO_SANITIZE=address -DPICTAVO_BENCH=OFF $(CMAKE_ARGS) >/dev/null
 	@cmake --build build-asan -j $(JOBS)
 	@ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --test-dir build-asan --output-on-failure -j $(JOBS) --timeout 600 -LE desktop
 
 tsan: deps
-	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPICTAVO_SANITIZE=thread -DPICTAVO_BENCH=OFF >/dev/null
+	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPICTAVO_SANITIZE=thread -DPICTAVO_BENCH=OFF $(CMAKE_ARGS) >/dev/null
 	@cmake --build build-tsan -j $(JOBS)
 	@TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 		ctest --test-dir build-tsan --output-on-failure -j $(JOBS) --timeout 600 -L threads

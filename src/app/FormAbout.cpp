@@ -5,14 +5,12 @@
 #include "core/catalog/Product.h"
 #include "platform/Desktop.h"
 
+#include <QDialogButtonBox>
 #include <QEvent>
 #include <QFrame>
-#include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
@@ -27,17 +25,11 @@ void setLinkLook(QLabel* label, const QColor& color, bool underline)
 }
 } // namespace
 
-TfoAbout::TfoAbout(QWidget* parent)
-    : TSForm(QStringLiteral("foAbout"), parent,
-             Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint |
-                 Qt::WindowTitleHint)
+TfoAbout::TfoAbout(QWidget* parent) : TSDialog(QStringLiteral("foAbout"), parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     // No owner: a language applied later does not reach an open About box.
     setProperty(TPvTranslator::UnownedProperty, true);
-    BuildLayout();
-    PvTranslator().TranslateForm(this);
-    FormCreate();
 }
 
 TfoAbout::~TfoAbout() = default;
@@ -75,14 +67,14 @@ void TfoAbout::BuildLayout()
     Bevel1->setFrameShape(QFrame::HLine);
     Bevel1->setFrameShadow(QFrame::Sunken);
 
-    OkButton = new QPushButton(QStringLiteral("&Ok"), this);
+    // Enter runs OK; Escape closes the box as well.
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->setObjectName(QStringLiteral("Panel1"));
+    buttons->setCenterButtons(true);
+    OkButton = buttons->addButton(QStringLiteral("&Ok"), QDialogButtonBox::AcceptRole);
     OkButton->setObjectName(QStringLiteral("OkButton"));
     OkButton->setDefault(true);
-    connect(OkButton, &QPushButton::clicked, this, &TfoAbout::OkButtonClick);
-    auto* buttonRow = new QHBoxLayout;
-    buttonRow->addStretch();
-    buttonRow->addWidget(OkButton);
-    buttonRow->addStretch();
+    connect(buttons, &QDialogButtonBox::accepted, this, &TfoAbout::OkButtonClick);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(NameLabel);
@@ -91,7 +83,7 @@ void TfoAbout::BuildLayout()
     layout->addWidget(Label3);
     layout->addSpacing(8);
     layout->addWidget(Bevel1);
-    layout->addLayout(buttonRow);
+    layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -104,7 +96,7 @@ void TfoAbout::FormCreate()
 
 void TfoAbout::OkButtonClick()
 {
-    close();
+    accept();
 }
 
 void TfoAbout::Label2MouseEnter(QLabel* label)
@@ -142,28 +134,5 @@ bool TfoAbout::eventFilter(QObject* watched, QEvent* event)
             break;
         }
     }
-    return TSForm::eventFilter(watched, event);
-}
-
-void TfoAbout::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
-        event->key() == Qt::Key_Escape) {
-        close();
-        return;
-    }
-    TSForm::keyPressEvent(event);
-}
-
-void TfoAbout::showEvent(QShowEvent* event)
-{
-    TSForm::showEvent(event);
-    if (Centred)
-        return;
-    Centred = true;
-    if (const QScreen* screen = this->screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    return TSDialog::eventFilter(watched, event);
 }

@@ -1,14 +1,15 @@
 #pragma once
 
-#include "base/ClassForm.h"
+#include "base/ClassDialog.h"
 
 class QFrame;
 class QLabel;
 class QPushButton;
 
 // The About box: the product title and two links to the maker's pages. Every "About..." opens a
-// new one, with no owner; each is in the window list while open and frees itself when closed.
-class TfoAbout : public TSForm
+// new one (CreateForm), with no owner and not modal; each is in the window list while open and
+// frees itself when closed by OK, Enter, Escape or the close box.
+class TfoAbout : public TSDialog
 {
     Q_OBJECT
 
@@ -20,13 +21,11 @@ public slots:
     void OkButtonClick();
 
 protected:
+    void BuildLayout() override;
+    void FormCreate() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
-    void BuildLayout();
-    void FormCreate();
     // Shared by both link labels.
     void Label2MouseEnter(QLabel* label);
     void Label2MouseLeave(QLabel* label);
@@ -37,5 +36,4 @@ private:
     QLabel* Label3 = nullptr;
     QFrame* Bevel1 = nullptr;
     QPushButton* OkButton = nullptr;
-    bool Centred = false;
 };

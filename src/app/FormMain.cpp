@@ -1,22 +1,19 @@
 #include "app/FormMain.h"
 
-// --- Language, options and about box ---
 #include "app/FormAbout.h"
 #include "app/FormOptions.h"
 #include "app/SiteAddresses.h"
+#include "app/TrayMenus.h"
 #include "avi/FormAviCreator.h"
-#include "base/ClassTranslate.h"
-// ---
-
-#include "base/ActionLink.h"
 #include "base/ClassForm.h"
+#include "base/ClassTranslate.h"
+#include "base/FormList.h"
 #include "core/Log.h"
 #include "core/catalog/ClassCategories.h"
 #include "core/catalog/ClassExchange.h"
 #include "core/catalog/ClassUtils.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Product.h"
-#include "core/rules/MenuColumns.h"
 #include "platform/Desktop.h"
 #include "viewer/FormViewer.h"
 
@@ -24,38 +21,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QFont>
 #include <QMenu>
 #include <QMessageBox>
-#include <QSaveFile>
-#include <QScreen>
-#include <QStyle>
-#include <QStyleOptionMenuItem>
-#include <QTimer>
-#include <climits>
 
 // Resources of the static gui library are registered by name, outside any namespace.
 static void initResources()
 {
     Q_INIT_RESOURCE(pictavo);
 }
-
-namespace {
-TfoViewer* asViewer(QObject* form)
-{
-    return qobject_cast<TfoViewer*>(form);
-}
-
-// The open viewers, in window-list order. Guarded: a command may close some of them.
-QList<QPointer<TfoViewer>> openViewers()
-{
-    QList<QPointer<TfoViewer>> viewers;
-    for (TSForm* form : TSForm::Forms())
-        if (TfoViewer* viewer = asViewer(form))
-            viewers.append(viewer);
-    return viewers;
-}
-} // namespace
 
 TfoCamMain::TfoCamMain(const TStartup& startup, QWidget* parent) : QWidget(parent), Startup(startup)
 {
@@ -64,13 +37,32 @@ TfoCamMain::TfoCamMain(const TStartup& startup, QWidget* parent) : QWidget(paren
     setWindowTitle(ProductName);
 
     CreateActions();
-    CreateTrayPopup();
+    Menus = new TTrayMenus(this, {.CloseMenu = actCloseMenu,
+                                  .AviCreator = actAviCreator,
+                                  .Edit = actEdit,
+                                  .Mire = actMire,
+                                  .Options = actOptions,
+                                  .Language = actLanguage,
+                                  .Window = actWindow,
+                                  .Exit = actExit,
+                                  .SiteNorvane = actSiteNorvane,
+                                  .SitePictavo = actSitePictavo,
+                                  .SiteSupport = actSiteSupport,
+                                  .About = actAbout,
+                                  .RestoreAll = actRestoreAll,
+                                  .HideAll = actHideAll,
+                                  .SnoozeAll = actSnoozeAll,
+                                  .CloseAll = actCloseAll});
+    connect(Menus, &TTrayMenus::WebcamChosen, this, &TfoCamMain::WebcamItemClick);
+    connect(Menus, &TTrayMenus::WindowChosen, this, &TfoCamMain::WindowItemClick);
+    connect(Menus, &TTrayMenus::LanguageChosen, this, &TfoCamMain::LanguageItemClick);
+    connect(Menus, &TTrayMenus::LastViewedOpening, this, &TfoCamMain::Lastviewed1Click);
 
     // The icon goes into the notification area before the creation handler runs. Where there is no
     // notification area yet, Qt shows the icon as soon as one appears.
     TrayIcon = new QSystemTrayIcon(QIcon(QStringLiteral(":/pictavo.png")), this);
     TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
-    TrayIcon->setContextMenu(TrayPopup);
+    TrayIcon->setContextMenu(Menus->Popup());
     connect(TrayIcon, &QSystemTrayIcon::activated, this, &TfoCamMain::TrayIconActivated);
     TrayIcon->show();
 
@@ -80,7 +72,6 @@ TfoCamMain::TfoCamMain(const TStartup& startup, QWidget* parent) : QWidget(paren
 
     SetTrayHost(this);
     FormCreate();
-    StartStateDump();
 }
 
 TfoCamMain::~TfoCamMain()
@@ -99,37 +90,32 @@ QAction* TfoCamMain::NewAction(const char* name, const QString& caption,
     return action;
 }
 
-QAction* TfoCamMain::NewSeparator(QMenu* menu, const char* name)
-{
-    QAction* separator = menu->addSeparator();
-    separator->setObjectName(QLatin1String(name));
-    return separator;
-}
-
 void TfoCamMain::CreateActions()
 {
+    // English captions; the language files give the others.
+    const auto text = [](const char* caption) { return QString::fromLatin1(caption); };
     actCloseMenu =
-        NewAction("actCloseMenu", tr("&Close this menu"), &TfoCamMain::actCloseMenuExecute);
+        NewAction("actCloseMenu", text("&Close this menu"), &TfoCamMain::actCloseMenuExecute);
     actAviCreator =
-        NewAction("actAviCreator", tr("&AVI Creator..."), &TfoCamMain::actAviCreatorExecute);
-    actEdit = NewAction("actEdit", tr("Edit List..."), &TfoCamMain::actEditExecute);
-    actMire = NewAction("actMire", tr("&Mosaic..."), &TfoCamMain::actMireExecute);
-    actOptions = NewAction("actOptions", tr("&Options..."), &TfoCamMain::actOptionsExecute);
-    actLanguage = NewAction("actLanguage", tr("&Language"), &TfoCamMain::actLanguageExecute);
-    actWindow = NewAction("actWindow", tr("Windows"), &TfoCamMain::actWindowExecute);
-    actExit = NewAction("actExit", tr("&Exit"), &TfoCamMain::actExitExecute);
+        NewAction("actAviCreator", text("&AVI Creator..."), &TfoCamMain::actAviCreatorExecute);
+    actEdit = NewAction("actEdit", text("Edit List..."), &TfoCamMain::actEditExecute);
+    actMire = NewAction("actMire", text("&Mosaic..."), &TfoCamMain::actMireExecute);
+    actOptions = NewAction("actOptions", text("&Options..."), &TfoCamMain::actOptionsExecute);
+    actLanguage = NewAction("actLanguage", text("&Language"), &TfoCamMain::actLanguageExecute);
+    actWindow = NewAction("actWindow", text("Windows"), &TfoCamMain::actWindowExecute);
+    actExit = NewAction("actExit", text("&Exit"), &TfoCamMain::actExitExecute);
     actSiteNorvane =
-        NewAction("actSiteNorvane", tr("Norvane Home Page"), &TfoCamMain::actSiteSupportExecute);
+        NewAction("actSiteNorvane", text("Norvane Home Page"), &TfoCamMain::actSiteSupportExecute);
     actSitePictavo =
-        NewAction("actSitePictavo", tr("Pictavo Home Page"), &TfoCamMain::actSiteSupportExecute);
+        NewAction("actSitePictavo", text("Pictavo Home Page"), &TfoCamMain::actSiteSupportExecute);
     actSiteSupport =
-        NewAction("actSiteSupport", tr("Support Home Page"), &TfoCamMain::actSiteSupportExecute);
-    actAbout = NewAction("actAbout", tr("About..."), &TfoCamMain::actAboutExecute);
+        NewAction("actSiteSupport", text("Support Home Page"), &TfoCamMain::actSiteSupportExecute);
+    actAbout = NewAction("actAbout", text("About..."), &TfoCamMain::actAboutExecute);
     actRestoreAll =
-        NewAction("actRestoreAll", tr("&Restore All"), &TfoCamMain::actRestoreAllExecute);
-    actHideAll = NewAction("actHideAll", tr("&Hide All"), &TfoCamMain::actHideAllExecute);
-    actSnoozeAll = NewAction("actSnoozeAll", tr("&Snooze All"), &TfoCamMain::actSnoozeAllExecute);
-    actCloseAll = NewAction("actCloseAll", tr("&Close All"), &TfoCamMain::actCloseAllExecute);
+        NewAction("actRestoreAll", text("&Restore All"), &TfoCamMain::actRestoreAllExecute);
+    actHideAll = NewAction("actHideAll", text("&Hide All"), &TfoCamMain::actHideAllExecute);
+    actSnoozeAll = NewAction("actSnoozeAll", text("&Snooze All"), &TfoCamMain::actSnoozeAllExecute);
+    actCloseAll = NewAction("actCloseAll", text("&Close All"), &TfoCamMain::actCloseAllExecute);
 
     // Each site action holds its address in its hint.
     actSiteNorvane->setToolTip(MakerAddress());
@@ -139,70 +125,6 @@ void TfoCamMain::CreateActions()
     // The windows behind these commands are not part of the program yet.
     for (QAction* later : {actEdit, actMire})
         later->setEnabled(false);
-}
-
-void TfoCamMain::CreateTrayPopup()
-{
-    TrayPopup = new QMenu(this);
-    TrayPopup->setObjectName(QStringLiteral("TrayPopup"));
-    // Separators stand exactly where they are put, also next to each other.
-    TrayPopup->setSeparatorsCollapsible(false);
-
-    QAction* closeMenu = AddLinkedItem(TrayPopup, "Closethismenu1", actCloseMenu);
-    QFont bold = closeMenu->font();
-    bold.setBold(true);
-    closeMenu->setFont(bold);
-    TrayPopup->setDefaultAction(closeMenu);
-    NewSeparator(TrayPopup, "N6");
-
-    Lastviewed1 = TrayPopup->addMenu(tr("Last viewed"));
-    Lastviewed1->setObjectName(QStringLiteral("Lastviewed1"));
-    Nocam1 = Lastviewed1->addAction(tr("No cam viewed yet"));
-    Nocam1->setObjectName(QStringLiteral("Nocam1"));
-    Nocam1->setEnabled(false);
-    connect(Lastviewed1, &QMenu::aboutToShow, this, &TfoCamMain::Lastviewed1Click);
-
-    BeforeItems = NewSeparator(TrayPopup, "BeforeItems");
-    AfterItems = NewSeparator(TrayPopup, "AfterItems");
-    AddLinkedItem(TrayPopup, "AVICreator1", actAviCreator);
-    AddLinkedItem(TrayPopup, "EditWebcams1", actEdit);
-    AddLinkedItem(TrayPopup, "Mire1", actMire);
-    AddLinkedItem(TrayPopup, "Options1", actOptions);
-    NewSeparator(TrayPopup, "N1");
-
-    Help1 = TrayPopup->addMenu(tr("Help"));
-    Help1->setObjectName(QStringLiteral("Help1"));
-    Help1->setSeparatorsCollapsible(false);
-    AddLinkedItem(Help1, "NorvaneHomePage1", actSiteNorvane);
-    AddLinkedItem(Help1, "PictavoHomePage1", actSitePictavo);
-    AddLinkedItem(Help1, "SupportHomePage1", actSiteSupport);
-    NewSeparator(Help1, "N4");
-    AddLinkedItem(Help1, "About1", actAbout);
-
-    // The language files fill this sub-menu; until they do it stays empty and greyed.
-    Language1 = TrayPopup->addMenu(actLanguage->text());
-    Language1->setObjectName(QStringLiteral("Language1"));
-    connect(actLanguage, &QAction::changed, Language1,
-            [this] { Language1->setTitle(actLanguage->text()); });
-    Language1->menuAction()->setEnabled(false);
-
-    Windows1 = TrayPopup->addMenu(actWindow->text());
-    Windows1->setObjectName(QStringLiteral("Windows1"));
-    Windows1->setSeparatorsCollapsible(false);
-    connect(actWindow, &QAction::changed, Windows1,
-            [this] { Windows1->setTitle(actWindow->text()); });
-    connect(Windows1, &QMenu::aboutToShow, actWindow, &QAction::trigger);
-    AddLinkedItem(Windows1, "Closeall1", actRestoreAll);
-    AddLinkedItem(Windows1, "actHideAll1", actHideAll);
-    AddLinkedItem(Windows1, "actSnoozeAll1", actSnoozeAll);
-    AddLinkedItem(Windows1, "actCloseAll1", actCloseAll);
-    NewSeparator(Windows1, "N5");
-    Dummy2 = Windows1->addAction(NoWindow);
-    Dummy2->setObjectName(QStringLiteral("Dummy2"));
-    Dummy2->setEnabled(false);
-
-    NewSeparator(TrayPopup, "N2");
-    AddLinkedItem(TrayPopup, "Exit1", actExit);
 }
 
 void TfoCamMain::FormCreate()
@@ -217,7 +139,7 @@ void TfoCamMain::FormCreate()
         std::vector<TCamWebcam> cams;
         const QList<TSForm*>& forms = TSForm::Forms();
         for (auto it = forms.crbegin(); it != forms.crend(); ++it)
-            if (TfoViewer* viewer = asViewer(*it))
+            if (auto* viewer = qobject_cast<TfoViewer*>(*it))
                 cams.push_back(viewer->Webcam());
         return cams;
     };
@@ -225,10 +147,12 @@ void TfoCamMain::FormCreate()
     CamViewer->LoadOptions();
     // 3. The message variables that language files address.
     RegisterMessageVariables(Variables);
+    Variables.RegisterVariable(QStringLiteral("More"), &More);
+    Variables.RegisterVariable(QStringLiteral("SaveFailed"), &SaveFailed);
     // 4. The saved language, 5. the Language sub-menu.
     PvTranslator().SetVariables(this, &Variables);
     ApplySavedLanguage();
-    BuildLanguageMenu();
+    Menus->FillLanguages(LanguageFiles(LanguageFolders()));
     // 6. The catalogue in the menu.
     RebuildTrayMenu();
     // 7. The first-launch notice, until the settings have been saved once.
@@ -285,10 +209,15 @@ void TfoCamMain::ShutDown()
     ShutDownDone = true;
     // Windows destroyed now do not save the settings again; each viewer lets go of its thread.
     TSForm::SetShuttingDown(true);
-    const QList<TSForm*> forms = TSForm::Forms();
-    for (TSForm* form : forms) {
-        TSForm::RemoveFromList(form);
-        delete form;
+    const QList<QPointer<QWidget>> windows(TFormList::Windows().cbegin(),
+                                           TFormList::Windows().cend());
+    for (const QPointer<QWidget>& window : windows) {
+        if (!window)
+            continue;
+        if (auto* form = qobject_cast<TSForm*>(window.data()))
+            TSForm::RemoveFromList(form);
+        TFormList::Remove(window);
+        delete window.data();
     }
     if (TrayIcon)
         TrayIcon->hide();
@@ -297,146 +226,31 @@ void TfoCamMain::ShutDown()
     TSForm::SetShuttingDown(false);
 }
 
-void TfoCamMain::StartStateDump()
-{
-    // Desktop tests read the state of the running program from this file; nothing else uses it.
-    const QString path = qEnvironmentVariable("PICTAVO_STATE_DUMP");
-    if (path.isEmpty())
-        return;
-    auto* timer = new QTimer(this);
-    connect(timer, &QTimer::timeout, this, [path] {
-        QByteArray text;
-        for (const QPointer<TfoViewer>& viewer : openViewers()) {
-            text += "viewer name=\"" + viewer->objectName().toUtf8() + "\" title=\"" +
-                    viewer->windowTitle().toUtf8() +
-                    "\" visible=" + QByteArray::number(viewer->isVisible()) +
-                    " images=" + QByteArray::number(viewer->ImageCount()) + " countdown=\"" +
-                    viewer->CountdownText().toUtf8() +
-                    "\" geometry=" + QByteArray::number(viewer->x()) + "," +
-                    QByteArray::number(viewer->y()) + "," + QByteArray::number(viewer->width()) +
-                    "," + QByteArray::number(viewer->height()) + "\n";
-        }
-        QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly) && file.write(text) == text.size())
-            file.commit();
-    });
-    timer->start(200);
-}
-
-// --- The catalogue region ---------------------------------------------------------------------
-
-QAction* TfoCamMain::AddWebcamItem(QMenu* menu, TCamWebcam* webcam, QAction* before)
-{
-    auto* item = new QAction(webcam->Name, menu);
-    item->setProperty(WebcamProperty, QVariant::fromValue(static_cast<void*>(webcam)));
-    connect(item, &QAction::triggered, this, [this, item] { WebcamItemClick(item); });
-    menu->insertAction(before, item);
-    return item;
-}
+// --- The catalogue region and the viewers ---------------------------------------------------
 
 void TfoCamMain::RebuildTrayMenu(bool refreshChooser)
 {
-    // 1. Out with everything between the two separators; items are never reused.
-    const QList<QAction*> actions = TrayPopup->actions();
-    const qsizetype from = actions.indexOf(BeforeItems) + 1;
-    const qsizetype to = actions.indexOf(AfterItems);
-    for (qsizetype i = from; i < to; ++i) {
-        QAction* old = actions[i];
-        TrayPopup->removeAction(old);
-        if (QMenu* sub = old->menu())
-            sub->deleteLater();
-        if (old->parent() == TrayPopup)
-            old->deleteLater();
-    }
-    if (!CamViewer)
-        return;
-    // 2. Top-level categories as sub-menus, 3. then the top-level webcams, without columns.
-    // A catalogue taller than the screen would push the menu into columns off its right edge:
-    // the entries past what fits go into nested "More" sub-menus.
-    const TCamCategory& root = CamViewer->Root;
-    const int categories = root.Categories.Count();
-    const int entries = categories + root.Webcams.Count();
-    const int fixedLines = int(TrayPopup->actions().size());
-    const std::vector<int> levels =
-        MenuLevels(entries, MenuLines(TrayPopup) - fixedLines, MenuLines(TrayPopup));
-    QMenu* menu = TrayPopup;
-    QAction* before = AfterItems;
-    int entry = 0;
-    for (size_t level = 0; level < levels.size(); ++level) {
-        if (level > 0) {
-            auto* more = new QMenu(tr("More"), menu);
-            more->setObjectName(QLatin1String(MoreMenuName));
-            menu->insertMenu(before, more);
-            menu = more;
-            before = nullptr;
-        }
-        for (int n = 0; n < levels[level]; ++n, ++entry) {
-            if (entry < categories) {
-                const TCamCategory* category = root.Categories.Items(entry);
-                auto* sub = new QMenu(category->Name, menu);
-                menu->insertMenu(before, sub);
-                FillCategoryMenu(sub, *category);
-            } else {
-                AddWebcamItem(menu, root.Webcams.Items(entry - categories), before);
-            }
-        }
-    }
-    // 4. An open chooser reloads its tree (the chooser window is not part of the program yet).
+    if (CamViewer)
+        Menus->RebuildCatalogue(CamViewer->Root, More);
+    // An open chooser reloads its tree (the chooser window is not part of the program yet).
     Q_UNUSED(refreshChooser);
 }
 
-int TfoCamMain::MenuLines(const QMenu* menu) const
+void TfoCamMain::WebcamItemClick(const QString& url)
 {
-    // The height of an item as the menu's style lays it out, against the work area of the screen
-    // the menu opens on, less the menu's frame and margins.
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return INT_MAX;
-    QStyleOptionMenuItem option;
-    option.initFrom(menu);
-    option.menuItemType = QStyleOptionMenuItem::Normal;
-    option.text = QStringLiteral("Xg");
-    option.font = menu->font();
-    const QFontMetrics metrics(menu->font());
-    const QSize content(metrics.horizontalAdvance(option.text), metrics.height());
-    QStyle* style = menu->style();
-    const int itemHeight =
-        std::max(1, style->sizeFromContents(QStyle::CT_MenuItem, &option, content, menu).height());
-    const int frame = 2 * (style->pixelMetric(QStyle::PM_MenuPanelWidth, nullptr, menu) +
-                           style->pixelMetric(QStyle::PM_MenuVMargin, nullptr, menu));
-    return std::max(0, (screen->availableGeometry().height() - frame) / itemHeight);
+    OpenViewer(url, false);
 }
 
-void TfoCamMain::FillCategoryMenu(QMenu* menu, const TCamCategory& category)
+void TfoCamMain::OpenViewer(const QString& url, bool applySavedState)
 {
-    for (int i = 0; i < category.Categories.Count(); ++i) {
-        const TCamCategory* child = category.Categories.Items(i);
-        auto* sub = new QMenu(child->Name, menu);
-        menu->addMenu(sub);
-        FillCategoryMenu(sub, *child);
-    }
-    for (int i = 0; i < category.Webcams.Count(); ++i) {
-        QAction* item = AddWebcamItem(menu, category.Webcams.Items(i), nullptr);
-        if (StartsMenuColumn(i))
-            item->setProperty(ColumnBreakProperty, true);
-    }
-    if (menu->isEmpty()) {
-        QAction* empty = menu->addAction(EmptyCat);
-        empty->setEnabled(false);
-    }
-}
-
-void TfoCamMain::WebcamItemClick(QAction* item)
-{
-    if (!CamViewer)
+    // The catalogue may have changed since the caller read the Url: only a webcam that is still
+    // in it is opened.
+    TCamWebcam* webcam = CamViewer ? CamViewer->Root.FindWebcam(url) : nullptr;
+    if (!webcam) {
+        qCInfo(lcUi) << "no webcam in the catalogue at" << url;
         return;
-    auto* webcam = static_cast<TCamWebcam*>(item->property(WebcamProperty).value<void*>());
-    // The catalogue may have changed since the menu was built: only a webcam that is still in it
-    // is opened.
-    QStringList path;
-    if (!webcam || !CamViewer->Root.PathOf(webcam, path))
-        return;
-    OpenViewer(webcam, false);
+    }
+    OpenViewer(webcam, applySavedState);
 }
 
 void TfoCamMain::OpenViewer(TCamWebcam* webcam, bool applySavedState)
@@ -444,8 +258,8 @@ void TfoCamMain::OpenViewer(TCamWebcam* webcam, bool applySavedState)
     if (!webcam || !CamViewer)
         return;
     CamViewer->AddLastUsed(*webcam);
-    for (const QPointer<TfoViewer>& viewer : openViewers()) {
-        if (viewer && viewer->Webcam().Url == webcam->Url) {
+    for (TfoViewer* viewer : TfoViewer::Viewers()) {
+        if (viewer->Webcam().Url == webcam->Url) {
             // Already open: shown again, and nothing is saved.
             viewer->ShowAgain();
             return;
@@ -479,9 +293,8 @@ bool TfoCamMain::SaveOptions()
 
 void TfoCamMain::ReportSaveFailure()
 {
-    const QString text =
-        tr("The settings could not be saved to %1. Changes made from now on may be lost.")
-            .arg(QDir::toNativeSeparators(CamViewer->OptionsPath));
+    QString text = SaveFailed;
+    text.replace(QLatin1String("%path%"), QDir::toNativeSeparators(CamViewer->OptionsPath));
     if (TrayIcon && TrayIcon->isVisible() && QSystemTrayIcon::isSystemTrayAvailable() &&
         TrayIcon->supportsMessages()) {
         TrayIcon->showMessage(ProductName, text, QSystemTrayIcon::Warning, 10000);
@@ -498,7 +311,11 @@ void TfoCamMain::ReportSaveFailure()
 template <typename Command> void TfoCamMain::OverAllViewers(Command command)
 {
     ++SaveBatch;
-    for (const QPointer<TfoViewer>& viewer : openViewers())
+    // Guarded: a command may close some of them.
+    QList<QPointer<TfoViewer>> viewers;
+    for (TfoViewer* viewer : TfoViewer::Viewers())
+        viewers.append(viewer);
+    for (const QPointer<TfoViewer>& viewer : viewers)
         if (viewer)
             command(viewer.data());
     if (--SaveBatch == 0 && SavePending) {
@@ -511,56 +328,32 @@ template <typename Command> void TfoCamMain::OverAllViewers(Command command)
 
 void TfoCamMain::Lastviewed1Click()
 {
-    const QList<QAction*> items = Lastviewed1->actions();
-    for (QAction* old : items) {
-        if (old == Nocam1)
-            continue;
-        Lastviewed1->removeAction(old);
-        old->deleteLater();
-    }
-    bool any = false;
-    if (CamViewer) {
-        for (int i = 0; i < CamViewer->LastUsedCount(); ++i) {
-            if (TCamWebcam* webcam = CamViewer->LastUsedWebcam(i)) {
-                AddWebcamItem(Lastviewed1, webcam, nullptr);
-                any = true;
-            }
-        }
-    }
-    Nocam1->setVisible(!any);
+    QList<const TCamWebcam*> webcams;
+    if (CamViewer)
+        for (int i = 0; i < CamViewer->LastUsedCount(); ++i)
+            if (const TCamWebcam* webcam = CamViewer->LastUsedWebcam(i))
+                webcams.append(webcam);
+    Menus->FillLastViewed(webcams);
 }
 
 void TfoCamMain::actWindowExecute()
 {
-    const QList<QAction*> items = Windows1->actions();
-    for (qsizetype i = items.size() - 1; i >= 6; --i) {
-        Windows1->removeAction(items[i]);
-        items[i]->deleteLater();
-    }
-    const QList<TSForm*>& forms = TSForm::Forms();
-    for (qsizetype i = 0; i < forms.size(); ++i) {
-        QAction* item = Windows1->addAction(forms[i]->windowTitle());
-        item->setProperty(WindowProperty, int(i));
-        connect(item, &QAction::triggered, this, [this, item] { WindowItemClick(item); });
-    }
-    Dummy2->setText(NoWindow);
-    Dummy2->setVisible(forms.isEmpty());
+    Menus->FillWindows(TFormList::Windows());
 }
 
-void TfoCamMain::WindowItemClick(QAction* item)
+void TfoCamMain::WindowItemClick(int position)
 {
-    const int position = item->property(WindowProperty).toInt();
-    const QList<TSForm*>& forms = TSForm::Forms();
-    if (position < 0 || position >= forms.size())
+    const QList<QWidget*>& windows = TFormList::Windows();
+    if (position < 0 || position >= windows.size())
         return;
-    TSForm* form = forms[position];
-    if (TfoViewer* viewer = asViewer(form)) {
+    QWidget* window = windows[position];
+    if (auto* viewer = qobject_cast<TfoViewer*>(window)) {
         viewer->RestoreWindow();
         return;
     }
-    form->show();
-    form->raise();
-    form->activateWindow();
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 // --- Commands over all viewers ----------------------------------------------------------------
@@ -620,20 +413,8 @@ void TfoCamMain::ApplySavedLanguage()
         PvTranslator().Translate(path);
 }
 
-void TfoCamMain::BuildLanguageMenu()
+void TfoCamMain::LanguageItemClick(const QString& path)
 {
-    Language1->clear();
-    for (const QString& path : LanguageFiles(LanguageFolders())) {
-        QAction* item = Language1->addAction(QFileInfo(path).completeBaseName());
-        item->setProperty(LanguageProperty, path);
-        connect(item, &QAction::triggered, this, [this, item] { LanguageItemClick(item); });
-    }
-    Language1->menuAction()->setEnabled(!Language1->isEmpty());
-}
-
-void TfoCamMain::LanguageItemClick(QAction* item)
-{
-    const QString path = item->property(LanguageProperty).toString();
     PvTranslator().Translate(path);
     // Stored in memory; it reaches Options.xml at the next save.
     if (CamViewer)
@@ -642,32 +423,24 @@ void TfoCamMain::LanguageItemClick(QAction* item)
 
 void TfoCamMain::actOptionsExecute()
 {
-    if (OptionsDialog && !OptionsDialog->isHidden()) {
-        OptionsDialog->raise();
-        OptionsDialog->activateWindow();
-        return;
-    }
-    auto* options = new TfoOptions;
-    options->OnStored = [] {
-        if (CamViewer)
-            CamViewer->SaveOptions();
-    };
-    OptionsDialog = options;
-    options->LoadControls();
-    options->show();
+    OptionsDialog.Open([this] {
+        auto* options = CreateForm<TfoOptions>();
+        options->OnStored = [this] { SaveOptions(); };
+        options->LoadControls();
+        return options;
+    });
 }
 
 void TfoCamMain::actAboutExecute()
 {
-    (new TfoAbout)->show();
+    CreateForm<TfoAbout>()->show();
 }
 
 void TfoCamMain::actEditExecute()
 {
-    if (EditorWindow) {
-        EditorWindow->raise();
-        EditorWindow->activateWindow();
-    }
+    // Until the catalogue editor is part of the program (the action is disabled) there is nothing
+    // to open.
+    EditorWindow.BringToFront();
 }
 
 void TfoCamMain::EditList()
@@ -675,12 +448,15 @@ void TfoCamMain::EditList()
     actEdit->trigger();
 }
 
+void TfoCamMain::EditWebcam(const QString& url)
+{
+    // No catalogue editor yet: nothing to open.
+    qCInfo(lcUi) << "no catalogue editor to edit" << url;
+}
+
 void TfoCamMain::actMireExecute()
 {
-    if (MosaicWindow) {
-        MosaicWindow->raise();
-        MosaicWindow->activateWindow();
-    }
+    MosaicWindow.BringToFront();
 }
 
 // AVI creator: a new, non-modal window each time; several may be open.
@@ -711,9 +487,6 @@ void TfoCamMain::TrayIconActivated(QSystemTrayIcon::ActivationReason reason)
 
 void TfoCamMain::TrayIconClick()
 {
-    if (ChooserWindow) {
-        ChooserWindow->show();
-        ChooserWindow->raise();
-        ChooserWindow->activateWindow();
-    }
+    // The chooser is not part of the program yet: only an open one is brought to the front.
+    ChooserWindow.BringToFront();
 }

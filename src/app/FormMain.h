@@ -1,18 +1,16 @@
 #pragma once
 
+#include "base/FormSlot.h"
 #include "base/TrayHost.h"
 #include "core/catalog/Strings.h"
 
-#include <QPointer>
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QWidget>
 
 class QAction;
-class QMenu;
-class TCamCategory;
-class TCamWebcam;
-class TSForm;
+class TfoOptions;
+class TTrayMenus;
 
 // How the program was started.
 struct TStartup
@@ -23,21 +21,25 @@ struct TStartup
     bool RegisterTypes = true;
 };
 
-// The hidden tray window: owns the controller, the notification-area icon and its menu, opens the
-// viewers and runs the commands over all of them. It is never shown and is not in the window list.
+// The hidden tray window: owns the controller, the notification-area icon with its menus
+// (TTrayMenus), the actions those menus run, and the one-of-a-kind window slots; opens the viewers
+// and runs the commands over all of them. It is never shown and is not in the window list. Its
+// components are reached by object name (TrayIcon, TrayPopup, Lastviewed1, Windows1, actExit, ...).
 class TfoCamMain : public QWidget, public ITrayHost
 {
     Q_OBJECT
 
 public:
-    // Builds the icon and the menu, then runs FormCreate.
+    // Builds the actions, the menus and the icon, then runs FormCreate.
     explicit TfoCamMain(const TStartup& startup, QWidget* parent = nullptr);
     ~TfoCamMain() override;
 
     // ITrayHost
+    void OpenViewer(const QString& url, bool applySavedState) override;
     void OpenViewer(TCamWebcam* webcam, bool applySavedState) override;
     void RebuildTrayMenu(bool refreshChooser = true) override;
     void EditList() override;
+    void EditWebcam(const QString& url) override;
     bool SaveOptions() override;
 
     // A path handed over by a second start: imports an existing .cam or .cal file (letter case
@@ -49,36 +51,9 @@ public:
     // controller is released. Runs once; the destructor runs it if nobody did.
     void ShutDown();
 
-    // The message-variable table of the language files.
-    TVariables Variables;
-
-    QSystemTrayIcon* TrayIcon = nullptr;
-    QMenu* TrayPopup = nullptr;
-    QMenu* Lastviewed1 = nullptr;
-    QMenu* Windows1 = nullptr;
-    QMenu* Help1 = nullptr;
-    QMenu* Language1 = nullptr;
-    QAction* Nocam1 = nullptr;
-    QAction* BeforeItems = nullptr;
-    QAction* AfterItems = nullptr;
-    QAction* Dummy2 = nullptr;
-
-    // Windows of which only one may be open; each empties its slot when it closes.
-    QPointer<QWidget> OptionsDialog;
-    QPointer<QWidget> EditorWindow;
-    QPointer<QWidget> MosaicWindow;
-    QPointer<QWidget> ChooserWindow;
-
-    // Menu items carry their webcam (catalogue items, Last viewed) or their window-list position
-    // (Windows sub-menu) in this property.
-    static constexpr const char* WebcamProperty = "pvWebcam";
-    static constexpr const char* WindowProperty = "pvWindow";
-    // Set (true) on the item that starts a new menu column.
-    static constexpr const char* ColumnBreakProperty = "columnBreak";
-    // Object name of the sub-menus that hold the catalogue entries past what fits on the screen.
-    static constexpr const char* MoreMenuName = "More1";
-    // Items of the Language sub-menu carry the full path of their language file.
-    static constexpr const char* LanguageProperty = "pvLanguage";
+    // The message-variable table that the language files' Variables element of this window
+    // reaches: the program's message texts and the tray window's own.
+    const TVariables& MessageVariables() const { return Variables; }
 
 public slots:
     void actExitExecute();
@@ -103,29 +78,19 @@ protected:
 
 private:
     void CreateActions();
-    void CreateTrayPopup();
     void FormCreate();
     void RegisterFileTypes();
     void ImportFile(const QString& path);
-    void StartStateDump();
-    void FillCategoryMenu(QMenu* menu, const TCamCategory& category);
-    QAction* AddWebcamItem(QMenu* menu, TCamWebcam* webcam, QAction* before);
-    void WebcamItemClick(QAction* item);
-    void WindowItemClick(QAction* item);
+    void WebcamItemClick(const QString& url);
+    void WindowItemClick(int position);
+    void LanguageItemClick(const QString& path);
     void TrayIconActivated(QSystemTrayIcon::ActivationReason reason);
     void TrayIconClick();
     QAction* NewAction(const char* name, const QString& caption, void (TfoCamMain::*handler)());
-    QAction* NewSeparator(QMenu* menu, const char* name);
-    // Lines of menu items that a menu of the tray may take on the screen of the tray icon.
-    int MenuLines(const QMenu* menu) const;
     void ReportSaveFailure();
     // Runs a command over all viewers with their saves put off and made once at its end.
     template <typename Command> void OverAllViewers(Command command);
-
-    // --- Language files ---
     void ApplySavedLanguage();
-    void BuildLanguageMenu();
-    void LanguageItemClick(QAction* item);
 
     TStartup Startup;
     bool ShutDownDone = false;
@@ -134,6 +99,24 @@ private:
     bool SavePending = false;
     // A failed save has been reported and no save has succeeded since.
     bool SaveFailureReported = false;
+
+    // The message texts of this window, besides the program's (Strings.h): the caption of the
+    // sub-menus that hold the catalogue entries past the screen, and the report of a failed save
+    // ("%path%" stands for the settings file).
+    QString More = QStringLiteral("More");
+    QString SaveFailed = QStringLiteral(
+        "The settings could not be saved to %path%. Changes made from now on may be lost.");
+    TVariables Variables;
+
+    QSystemTrayIcon* TrayIcon = nullptr;
+    TTrayMenus* Menus = nullptr;
+
+    // Windows of which only one may be open. The editor, mosaic and chooser are not part of the
+    // program yet: their slots stay empty.
+    TFormSlot<TfoOptions> OptionsDialog;
+    TFormSlot<> EditorWindow;
+    TFormSlot<> MosaicWindow;
+    TFormSlot<> ChooserWindow;
 
     QAction* actCloseMenu = nullptr;
     QAction* actAviCreator = nullptr;

@@ -1,6 +1,5 @@
 #include "app/FormOptions.h"
 
-#include "base/ClassTranslate.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/rules/LanguageValues.h"
 
@@ -9,12 +8,10 @@
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QScreen>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -51,16 +48,10 @@ int TSpinField::valueFromText(const QString& text) const
     return SpinFieldValue(text, minimum(), maximum());
 }
 
-TfoOptions::TfoOptions(QWidget* parent)
-    : TSForm(QStringLiteral("foOptions"), parent,
-             Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint |
-                 Qt::WindowTitleHint)
+TfoOptions::TfoOptions(QWidget* parent) : TSDialog(QStringLiteral("foOptions"), parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowIcon(QIcon(QStringLiteral(":/pictavo.png")));
-    BuildLayout();
-    PvTranslator().TranslateForm(this);
-    FormCreate();
 }
 
 TfoOptions::~TfoOptions() = default;
@@ -130,9 +121,10 @@ void TfoOptions::BuildLayout()
     CancelButton =
         named(buttons->addButton(QStringLiteral("&Cancel"), QDialogButtonBox::RejectRole),
               "CancelButton");
+    // Enter runs the default button (Cancel when it has the focus), Escape rejects.
     OkButton->setDefault(true);
-    connect(OkButton, &QPushButton::clicked, this, &TfoOptions::OkButtonClick);
-    connect(CancelButton, &QPushButton::clicked, this, &TfoOptions::CancelButtonClick);
+    connect(buttons, &QDialogButtonBox::accepted, this, &TfoOptions::OkButtonClick);
+    connect(buttons, &QDialogButtonBox::rejected, this, &TfoOptions::CancelButtonClick);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(PageControl1);
@@ -189,12 +181,12 @@ void TfoOptions::OkButtonClick()
     StoreControls();
     if (OnStored)
         OnStored();
-    close();
+    accept();
 }
 
 void TfoOptions::CancelButtonClick()
 {
-    close();
+    reject();
 }
 
 void TfoOptions::DirectoryButtonClick()
@@ -209,36 +201,4 @@ void TfoOptions::DirectoryButtonClick()
             field->setText(folder);
     });
     dialog->open();
-}
-
-void TfoOptions::keyPressEvent(QKeyEvent* event)
-{
-    // Enter is OK and Escape is Cancel, from whichever control has the focus.
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (CancelButton->hasFocus())
-            CancelButtonClick();
-        else
-            OkButtonClick();
-        return;
-    case Qt::Key_Escape:
-        CancelButtonClick();
-        return;
-    default:
-        TSForm::keyPressEvent(event);
-    }
-}
-
-void TfoOptions::showEvent(QShowEvent* event)
-{
-    TSForm::showEvent(event);
-    if (Centred)
-        return;
-    Centred = true;
-    if (const QScreen* screen = this->screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
 }

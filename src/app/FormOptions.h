@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/ClassForm.h"
+#include "base/ClassDialog.h"
 
 #include <QSpinBox>
 #include <functional>
@@ -29,10 +29,11 @@ protected:
 };
 
 // The options dialog: three tabs (viewer, archive, proxy) over the settings of CamViewer. It holds
-// nothing of its own beyond its controls: LoadControls fills them, OK stores them (the autostart
-// entry is written or removed at once) and hands over to OnStored, which saves the settings;
-// Cancel, Escape and the close box discard every change. The window frees itself when closed.
-class TfoOptions : public TSForm
+// nothing of its own beyond its controls: LoadControls fills them, OK (or Enter) stores them (the
+// autostart entry is written or removed at once) and hands over to OnStored, which saves the
+// settings; Cancel, Escape and the close box discard every change. Not modal; it frees itself when
+// closed. Made with CreateForm.
+class TfoOptions : public TSDialog
 {
     Q_OBJECT
 
@@ -51,12 +52,10 @@ public slots:
     void CancelButtonClick();
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void showEvent(QShowEvent* event) override;
+    void BuildLayout() override;
+    void FormCreate() override;
 
 private:
-    void BuildLayout();
-    void FormCreate();
     void DirectoryButtonClick();
 
     QTabWidget* PageControl1 = nullptr;
@@ -77,5 +76,4 @@ private:
     QLineEdit* ProxyPass = nullptr;
     QPushButton* OkButton = nullptr;
     QPushButton* CancelButton = nullptr;
-    bool Centred = false;
 };

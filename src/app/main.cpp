@@ -1,8 +1,9 @@
 // Program entry: one instance per user; a second start hands its file to the running instance and
 // ends. The first instance creates the hidden tray window and runs until Exit, SIGTERM or SIGINT.
 #include "app/FormMain.h"
-#include "core/net/ClassWorker.h"
+#include "app/StateDump.h"
 #include "core/catalog/Product.h"
+#include "core/net/ClassWorker.h"
 #include "platform/Signals.h"
 #include "platform/SingleInstance.h"
 
@@ -48,6 +49,7 @@ int main(int argc, char** argv)
     TStartup startup;
     startup.Arguments = arguments;
     TfoCamMain foCamMain(startup);
+    StartStateDump(&foCamMain);
     handOver.SetHandler([&foCamMain](const QString& path) { foCamMain.WMCopyData(path); });
     QObject::connect(&signalWatcher, &TSignalWatcher::Terminate, &foCamMain,
                      &TfoCamMain::actExitExecute);

@@ -76,10 +76,7 @@ void TFilesBox::dropEvent(QDropEvent* event)
     event->accept();
 }
 
-TfoAviCreator::TfoAviCreator(QWidget* parent)
-    : TSForm(QStringLiteral("foAviCreator"), parent,
-             Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint |
-                 Qt::WindowTitleHint)
+TfoAviCreator::TfoAviCreator(QWidget* parent) : TSDialog(QStringLiteral("foAviCreator"), parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
 }
@@ -367,12 +364,18 @@ void TfoAviCreator::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    TSForm::closeEvent(event);
+    TSDialog::closeEvent(event);
+}
+
+void TfoAviCreator::reject()
+{
+    if (!Producing())
+        TSDialog::reject();
 }
 
 void TfoAviCreator::showEvent(QShowEvent* event)
 {
-    TSForm::showEvent(event);
+    TSDialog::showEvent(event);
     if (Centred)
         return;
     Centred = true;

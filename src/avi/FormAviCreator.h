@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/ClassDialog.h"
 #include "base/ClassForm.h"
 
 #include <QListWidget>
@@ -41,7 +42,7 @@ private:
 // controls do not respond meanwhile and the window cannot be closed, but the progress window's
 // Cancel stops it, leaving nothing behind. Each "&AVI Creator..." opens a new one; it frees
 // itself when closed.
-class TfoAviCreator : public TSForm
+class TfoAviCreator : public TSDialog
 {
     Q_OBJECT
 
@@ -71,6 +72,8 @@ public:
     std::chrono::milliseconds ProgressInterval{40};
 
 public slots:
+    // Escape: the window closes, except during production.
+    void reject() override;
     void AddButtonClick();
     void RemoveButtonClick();
     void ProduceButtonClick();

@@ -1,40 +1,22 @@
 #include "base/ClassForm.h"
 
 #include "base/ClassTranslate.h"
-
-#include <QFont>
+#include "base/FormList.h"
 
 namespace {
-QList<TSForm*>& windowList()
+// The TSForm windows of the program's window list, in the same order.
+QList<TSForm*>& formList()
 {
     static QList<TSForm*> list;
     return list;
 }
 bool shuttingDown = false;
-
-QString uniqueObjectName(const QString& kind)
-{
-    auto taken = [](const QString& name) {
-        for (TSForm* f : windowList())
-            if (f->objectName() == name)
-                return true;
-        return false;
-    };
-    if (!taken(kind))
-        return kind;
-    for (int i = 1;; ++i) {
-        const QString name = kind + QLatin1Char('_') + QString::number(i);
-        if (!taken(name))
-            return name;
-    }
-}
 } // namespace
 
-TSForm::TSForm(const QString& kind, QWidget* parent, Qt::WindowFlags flags)
-    : QWidget(parent, flags)
+TSForm::TSForm(const QString& kind, QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags)
 {
-    setObjectName(uniqueObjectName(kind));
-    windowList().append(this);
+    TFormList::Add(this, kind);
+    formList().append(this);
 }
 
 TSForm::~TSForm()
@@ -44,12 +26,13 @@ TSForm::~TSForm()
 
 const QList<TSForm*>& TSForm::Forms()
 {
-    return windowList();
+    return formList();
 }
 
 void TSForm::RemoveFromList(TSForm* form)
 {
-    windowList().removeOne(form);
+    formList().removeOne(form);
+    TFormList::Remove(form);
 }
 
 bool TSForm::ShuttingDown()
@@ -74,12 +57,6 @@ void TSForm::Construct()
 
 void TSForm::showEvent(QShowEvent* event)
 {
-    // The program's windows use Arial (fontconfig substitutes where it is missing); controls with
-    // a font of their own keep it.
-    QFont f = font();
-    if (f.family() != QLatin1String("Arial")) {
-        f.setFamily(QStringLiteral("Arial"));
-        setFont(f);
-    }
+    TFormList::ApplyProgramFont(this);
     QWidget::showEvent(event);
 }

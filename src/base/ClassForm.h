@@ -2,12 +2,12 @@
 
 #include <QList>
 #include <QWidget>
-
 #include <utility>
 
-// Base class of the program's windows (viewers, options, editor, mosaic, chooser, AVI creator,
-// about box). Every live instance is in the process-wide window list, in order of creation: the
-// tray window lists the open windows from it and the settings find the open viewers in it.
+// Base class of the program's windows (viewers, mosaic, chooser; the dialogs derive from TSDialog,
+// base/ClassDialog.h). Every live instance is in the process-wide window list, in order of
+// creation: the tray window lists the open windows from it and the settings find the open viewers
+// in it.
 //
 // Every window is made in one order, by CreateForm<T>(...) below: the constructor only stores its
 // arguments; Construct() then runs BuildLayout (the named components, no settings read), translates
@@ -24,7 +24,8 @@ public:
     explicit TSForm(const QString& kind, QWidget* parent = nullptr, Qt::WindowFlags flags = {});
     ~TSForm() override;
 
-    // The live windows in order of creation. The list does not own them.
+    // The live windows in order of creation. The list does not own them. The dialogs (TSDialog)
+    // are not in it; TFormList (base/FormList.h) holds both kinds in one list.
     static const QList<TSForm*>& Forms();
     // Takes a window out of the list without destroying it (a closing viewer leaves the list
     // before the rest of its destruction runs). Removing twice is harmless.
@@ -49,8 +50,7 @@ private:
 };
 
 // Makes a window: new T(args...), then its Construct().
-template <class T, class... Args>
-T* CreateForm(Args&&... args)
+template <class T, class... Args> T* CreateForm(Args&&... args)
 {
     T* form = new T(std::forward<Args>(args)...);
     form->Construct();

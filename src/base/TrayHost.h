@@ -1,9 +1,13 @@
 #pragma once
 
+class QString;
 class TCamWebcam;
 
 // What the program's windows may ask of the tray window. The tray window implements it; windows
 // reach it through TrayHost() and never include the tray window's header.
+//
+// Windows name a webcam by its Url, its identity: the catalogue editor rebuilds the catalogue, so a
+// TCamWebcam pointer kept past the current call may point at nothing.
 class ITrayHost
 {
 public:
@@ -11,13 +15,20 @@ public:
 
     // The one road to a viewer: records the webcam in the recently viewed list, shows the open
     // viewer of the same URL or creates one (and then saves the settings). applySavedState: the
-    // viewer takes the webcam's saved window state (snoozed or hidden stay so).
+    // viewer takes the webcam's saved window state (snoozed or hidden stay so). The webcam is the
+    // first one of the current catalogue with this Url; a Url the catalogue lacks opens nothing.
+    virtual void OpenViewer(const QString& url, bool applySavedState) = 0;
+    // The same for a webcam of the current catalogue that the caller holds right now.
     virtual void OpenViewer(TCamWebcam* webcam, bool applySavedState) = 0;
     // The one road from a changed catalogue to the tray menu; refreshChooser: an open chooser
     // reloads its tree too (the chooser's own delete command passes false).
     virtual void RebuildTrayMenu(bool refreshChooser = true) = 0;
     // Opens the catalogue editor (the chooser's Edit command).
     virtual void EditList() = 0;
+    // Opens the catalogue editor with the webcam of this Url selected (the viewer's and the
+    // mosaic's Edit commands). The catalogue editor is not part of the program yet: until it is,
+    // this does nothing.
+    virtual void EditWebcam(const QString& url) = 0;
     // The one road to Options.xml: writes the settings. A failure is logged and reported to the
     // user, once until a save succeeds again. True when the file was written (or, inside a
     // command over all viewers, when the save was put off to the command's end).

@@ -1,8 +1,10 @@
 #include "base/ClassForm.h"
+
+#include "base/ClassDialog.h"
 #include "base/ClassTranslate.h"
+#include "base/FormList.h"
 
 #include <QLabel>
-
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -63,5 +65,47 @@ TEST(WindowList, WindowsAreBuiltThenTranslatedThenSetUpOnce)
     EXPECT_EQ(probe->SeenBySetUp, "Traduit");
     probe->Construct();
     EXPECT_EQ(probe->Builds, 1);
+    PvTranslator().Clear();
+}
+
+namespace {
+// A dialog that records what its set-up saw, as TfoProbe does.
+class TfoDialogProbe : public TSDialog
+{
+public:
+    TfoDialogProbe() : TSDialog("foDialogProbe") {}
+    QString SeenBySetUp;
+
+protected:
+    void BuildLayout() override
+    {
+        auto* label = new QLabel("Plain", this);
+        label->setObjectName("Label1");
+    }
+    void FormCreate() override { SeenBySetUp = findChild<QLabel*>("Label1")->text(); }
+};
+} // namespace
+
+TEST(WindowList, DialogsShareTheListAndTheCreationOrderWithTheOtherWindows)
+{
+    ASSERT_TRUE(PvTranslator().TranslateBytes(
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n"
+        "<Language><foDialogProbe><Label1 Caption=\"Traduit\"/></foDialogProbe></Language>\r\n"));
+    auto viewer = std::make_unique<TSForm>("foViewer");
+    std::unique_ptr<TfoDialogProbe> dialog(CreateForm<TfoDialogProbe>());
+    std::unique_ptr<TfoDialogProbe> second(CreateForm<TfoDialogProbe>());
+    auto later = std::make_unique<TSForm>("foViewer");
+    EXPECT_EQ(TFormList::Windows(),
+              (QList<QWidget*>{viewer.get(), dialog.get(), second.get(), later.get()}));
+    EXPECT_EQ(second->objectName(), "foDialogProbe_1");
+    EXPECT_EQ(later->objectName(), "foViewer_1");
+    EXPECT_EQ(TSForm::Forms(), (QList<TSForm*>{viewer.get(), later.get()}));
+    EXPECT_EQ(dialog->SeenBySetUp, "Traduit");
+
+    dialog.reset();
+    // A window taken out before its destruction leaves both lists.
+    TSForm::RemoveFromList(viewer.get());
+    EXPECT_EQ(TFormList::Windows(), (QList<QWidget*>{second.get(), later.get()}));
+    EXPECT_EQ(TSForm::Forms(), QList<TSForm*>{later.get()});
     PvTranslator().Clear();
 }

@@ -1,5 +1,6 @@
 #include "app/FormMain.h"
 
+#include "app/TrayMenus.h"
 #include "base/ClassForm.h"
 #include "core/catalog/ClassCategories.h"
 #include "core/catalog/ClassViewer.h"
@@ -15,6 +16,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -35,11 +37,23 @@ QStringList layout(const QMenu* menu)
     return names;
 }
 
+// A component of the tray window by its object name.
+template <class T = QMenu> T* part(const QObject& main, const char* name)
+{
+    T* found = main.findChild<T*>(QLatin1String(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+QAction* item(const QObject& main, const char* name)
+{
+    return part<QAction>(main, name);
+}
+
 QList<QAction*> catalogueRegion(const TfoCamMain& main)
 {
-    const QList<QAction*> all = main.TrayPopup->actions();
-    const qsizetype from = all.indexOf(main.BeforeItems) + 1;
-    return all.mid(from, all.indexOf(main.AfterItems) - from);
+    const QList<QAction*> all = part(main, "TrayPopup")->actions();
+    const qsizetype from = all.indexOf(item(main, "BeforeItems")) + 1;
+    return all.mid(from, all.indexOf(item(main, "AfterItems")) - from);
 }
 
 TCamWebcam* addWebcam(TCamWebcams& list, const QString& name)
@@ -95,32 +109,33 @@ protected:
 TEST_F(TrayWindow, MenuLayoutWithAnEmptyCatalogue)
 {
     EXPECT_EQ(Main->objectName(), "foCamMain");
-    EXPECT_EQ(Main->TrayIcon->toolTip(), "Pictavo 1.3");
-    EXPECT_EQ(layout(Main->TrayPopup),
+    EXPECT_EQ(part<QSystemTrayIcon>(*Main, "TrayIcon")->toolTip(), "Pictavo 1.3");
+    EXPECT_EQ(layout(part(*Main, "TrayPopup")),
               (QStringList{"Closethismenu1", "N6", "Lastviewed1", "BeforeItems", "AfterItems",
                            "AVICreator1", "EditWebcams1", "Mire1", "Options1", "N1", "Help1",
                            "Language1", "Windows1", "N2", "Exit1"}));
     // Separators are not merged: the empty catalogue region shows both.
-    EXPECT_FALSE(Main->TrayPopup->separatorsCollapsible());
+    EXPECT_FALSE(part(*Main, "TrayPopup")->separatorsCollapsible());
     EXPECT_TRUE(catalogueRegion(*Main).isEmpty());
 
-    QAction* closeMenu = Main->TrayPopup->actions().first();
+    QAction* closeMenu = part(*Main, "TrayPopup")->actions().first();
     EXPECT_EQ(closeMenu->text(), "&Close this menu");
-    EXPECT_EQ(Main->TrayPopup->defaultAction(), closeMenu);
+    EXPECT_EQ(part(*Main, "TrayPopup")->defaultAction(), closeMenu);
     EXPECT_TRUE(closeMenu->font().bold());
-    EXPECT_EQ(Main->TrayPopup->actions().last()->text(), "&Exit");
-    EXPECT_EQ(layout(Main->Help1), (QStringList{"NorvaneHomePage1", "PictavoHomePage1",
-                                                "SupportHomePage1", "N4", "About1"}));
-    EXPECT_EQ(layout(Main->Windows1), (QStringList{"Closeall1", "actHideAll1", "actSnoozeAll1",
-                                                   "actCloseAll1", "N5", "Dummy2"}));
-    EXPECT_EQ(layout(Main->Lastviewed1), QStringList{"Nocam1"});
-    EXPECT_FALSE(Main->Nocam1->isEnabled());
+    EXPECT_EQ(part(*Main, "TrayPopup")->actions().last()->text(), "&Exit");
+    EXPECT_EQ(layout(part(*Main, "Help1")), (QStringList{"NorvaneHomePage1", "PictavoHomePage1",
+                                                         "SupportHomePage1", "N4", "About1"}));
+    EXPECT_EQ(
+        layout(part(*Main, "Windows1")),
+        (QStringList{"Closeall1", "actHideAll1", "actSnoozeAll1", "actCloseAll1", "N5", "Dummy2"}));
+    EXPECT_EQ(layout(part(*Main, "Lastviewed1")), QStringList{"Nocam1"});
+    EXPECT_FALSE(item(*Main, "Nocam1")->isEnabled());
 
     // The item follows its action (a language file may translate either).
     auto* actExit = Main->findChild<QAction*>("actExit");
     ASSERT_NE(actExit, nullptr);
     actExit->setText("&Beenden");
-    EXPECT_EQ(Main->TrayPopup->actions().last()->text(), "&Beenden");
+    EXPECT_EQ(part(*Main, "TrayPopup")->actions().last()->text(), "&Beenden");
 }
 
 TEST_F(TrayWindow, CategoriesBecomeSubMenusWithColumnsOfTwentyNine)
@@ -146,7 +161,7 @@ TEST_F(TrayWindow, CategoriesBecomeSubMenusWithColumnsOfTwentyNine)
     EXPECT_EQ(region[2]->text(), "Top");
     EXPECT_EQ(region[2]->menu(), nullptr);
     // The top level has no column breaks.
-    EXPECT_FALSE(region[2]->property(TfoCamMain::ColumnBreakProperty).toBool());
+    EXPECT_FALSE(region[2]->property(TTrayMenus::ColumnBreakProperty).toBool());
 
     const QList<QAction*> emptyItems = region[0]->menu()->actions();
     ASSERT_EQ(emptyItems.size(), 1);
@@ -159,7 +174,7 @@ TEST_F(TrayWindow, CategoriesBecomeSubMenusWithColumnsOfTwentyNine)
     EXPECT_EQ(bigItems[1]->text(), "cam0");
     QList<int> columns{0};
     for (int i = 1; i < bigItems.size(); ++i) {
-        if (bigItems[i]->property(TfoCamMain::ColumnBreakProperty).toBool())
+        if (bigItems[i]->property(TTrayMenus::ColumnBreakProperty).toBool())
             columns << 0;
         ++columns.last();
     }
@@ -217,8 +232,8 @@ TEST_F(TrayWindow, SavedStateIsAppliedOnlyWhenAsked)
 TEST_F(TrayWindow, LastViewedListsTheCatalogueWebcamsMostRecentFirst)
 {
     Main->Lastviewed1Click();
-    EXPECT_TRUE(Main->Nocam1->isVisible());
-    EXPECT_EQ(Main->Lastviewed1->actions().size(), 1);
+    EXPECT_TRUE(item(*Main, "Nocam1")->isVisible());
+    EXPECT_EQ(part(*Main, "Lastviewed1")->actions().size(), 1);
 
     TCamWebcam* a = addWebcam(CamViewer->Root.Webcams, "Alpha");
     TCamWebcam* b = addWebcam(CamViewer->Root.Webcams, "Beta");
@@ -227,14 +242,14 @@ TEST_F(TrayWindow, LastViewedListsTheCatalogueWebcamsMostRecentFirst)
     CamViewer->LastUsed.append("http://127.0.0.1:9/gone");
     Main->Lastviewed1Click();
     QStringList captions;
-    for (QAction* item : Main->Lastviewed1->actions())
-        if (item != Main->Nocam1)
-            captions << item->text();
+    for (QAction* entry : part(*Main, "Lastviewed1")->actions())
+        if (entry != item(*Main, "Nocam1"))
+            captions << entry->text();
     EXPECT_EQ(captions, (QStringList{"Beta", "Alpha"}));
-    EXPECT_FALSE(Main->Nocam1->isVisible());
+    EXPECT_FALSE(item(*Main, "Nocam1")->isVisible());
 
     // Opening again from Last viewed brings Alpha to the front; no second viewer.
-    Main->Lastviewed1->actions()[2]->trigger();
+    part(*Main, "Lastviewed1")->actions()[2]->trigger();
     EXPECT_EQ(viewers().size(), 2);
     EXPECT_EQ(CamViewer->LastUsed.first(), a->Url);
 }
@@ -242,10 +257,10 @@ TEST_F(TrayWindow, LastViewedListsTheCatalogueWebcamsMostRecentFirst)
 TEST_F(TrayWindow, WindowsSubMenuListsTheOpenWindows)
 {
     Main->findChild<QAction*>("actWindow")->trigger();
-    ASSERT_EQ(Main->Windows1->actions().size(), 6);
-    EXPECT_TRUE(Main->Dummy2->isVisible());
-    EXPECT_FALSE(Main->Dummy2->isEnabled());
-    EXPECT_EQ(Main->Dummy2->text(), "No Window");
+    ASSERT_EQ(part(*Main, "Windows1")->actions().size(), 6);
+    EXPECT_TRUE(item(*Main, "Dummy2")->isVisible());
+    EXPECT_FALSE(item(*Main, "Dummy2")->isEnabled());
+    EXPECT_EQ(item(*Main, "Dummy2")->text(), "No Window");
 
     TCamWebcam* a = addWebcam(CamViewer->Root.Webcams, "Alpha");
     TCamWebcam* b = addWebcam(CamViewer->Root.Webcams, "Beta");
@@ -253,11 +268,11 @@ TEST_F(TrayWindow, WindowsSubMenuListsTheOpenWindows)
     Main->OpenViewer(b, false);
     viewers()[1]->actSnoozeExecute();
     Main->findChild<QAction*>("actWindow")->trigger();
-    QList<QAction*> items = Main->Windows1->actions();
+    QList<QAction*> items = part(*Main, "Windows1")->actions();
     ASSERT_EQ(items.size(), 8);
     EXPECT_EQ(items[6]->text(), "Alpha");
     EXPECT_EQ(items[7]->text(), "Beta");
-    EXPECT_FALSE(Main->Dummy2->isVisible());
+    EXPECT_FALSE(item(*Main, "Dummy2")->isVisible());
 
     // Choosing a snoozed viewer shows it and wakes it.
     items[7]->trigger();
@@ -270,7 +285,7 @@ TEST_F(TrayWindow, WindowsSubMenuListsTheOpenWindows)
     ASSERT_EQ(viewers().size(), 1);
     items[7]->trigger();
     Main->findChild<QAction*>("actWindow")->trigger();
-    items = Main->Windows1->actions();
+    items = part(*Main, "Windows1")->actions();
     ASSERT_EQ(items.size(), 7);
     EXPECT_EQ(items[6]->text(), "Beta");
 }
@@ -283,11 +298,11 @@ TEST_F(TrayWindow, OtherProgramWindowsAreListedButNotTouchedByTheViewerCommands)
     auto run = [&](const char* name) { Main->findChild<QAction*>(name)->trigger(); };
 
     run("actWindow");
-    QList<QAction*> items = Main->Windows1->actions();
+    QList<QAction*> items = part(*Main, "Windows1")->actions();
     ASSERT_EQ(items.size(), 8);
     EXPECT_EQ(items[6]->text(), "About Pictavo");
     EXPECT_EQ(items[7]->text(), "Alpha");
-    EXPECT_FALSE(Main->Dummy2->isVisible());
+    EXPECT_FALSE(item(*Main, "Dummy2")->isVisible());
     items[6]->trigger();
     EXPECT_TRUE(about->isVisible()) << "its item shows the window";
 
@@ -307,8 +322,8 @@ TEST_F(TrayWindow, OtherProgramWindowsAreListedButNotTouchedByTheViewerCommands)
     about.reset();
     items[6]->trigger();
     run("actWindow");
-    EXPECT_EQ(Main->Windows1->actions().size(), 6);
-    EXPECT_TRUE(Main->Dummy2->isVisible());
+    EXPECT_EQ(part(*Main, "Windows1")->actions().size(), 6);
+    EXPECT_TRUE(item(*Main, "Dummy2")->isVisible());
 }
 
 TEST_F(TrayWindow, CommandsOverAllViewers)
@@ -360,6 +375,45 @@ TEST_F(TrayWindow, StaleMenuItemOfARemovedWebcamOpensNothing)
     CamViewer->Root.Webcams.Clear();
     item->trigger();
     EXPECT_TRUE(viewers().isEmpty());
+}
+
+TEST_F(TrayWindow, MenuItemsOpenWhatTheCatalogueHoldsAtTheirUrlWhenClicked)
+{
+    // The editor replaces the catalogue's webcams; an address may be given to another webcam.
+    auto replace = [](const QString& name) {
+        CamViewer->Root.Webcams.Clear();
+        TCamWebcam* cam = addWebcam(CamViewer->Root.Webcams, name);
+        cam->Url = "http://127.0.0.1:9/address";
+        return cam;
+    };
+    replace("Before");
+    Main->RebuildTrayMenu();
+    QAction* catalogueItem = catalogueRegion(*Main).at(0);
+    replace("After");
+    catalogueItem->trigger();
+    ASSERT_EQ(viewers().size(), 1);
+    EXPECT_EQ(viewers()[0]->Webcam().Name, "After");
+
+    viewers()[0]->actCloseExecute();
+    drainDeletes();
+    Main->Lastviewed1Click();
+    QAction* lastViewed = part(*Main, "Lastviewed1")->actions().last();
+    ASSERT_EQ(lastViewed->text(), "After");
+    replace("Again");
+    lastViewed->trigger();
+    ASSERT_EQ(viewers().size(), 1);
+    EXPECT_EQ(viewers()[0]->Webcam().Name, "Again");
+
+    // Other windows ask by Url too; an address the catalogue lacks opens nothing.
+    ITrayHost* host = TrayHost();
+    ASSERT_EQ(host, static_cast<ITrayHost*>(Main.get()));
+    TCamWebcam* snoozed = addWebcam(CamViewer->Root.Webcams, "Snoozed");
+    snoozed->UserState = CamStateSnoozed;
+    host->OpenViewer(QStringLiteral("http://127.0.0.1:9/nowhere"), true);
+    EXPECT_EQ(viewers().size(), 1);
+    host->OpenViewer(snoozed->Url, true);
+    ASSERT_EQ(viewers().size(), 2);
+    EXPECT_TRUE(viewers()[1]->Snoozed()) << "the saved state is applied when asked";
 }
 
 TEST_F(TrayWindow, HandedOverFilesAreImportedByExtension)
@@ -549,10 +603,10 @@ TEST_F(TrayWindow, EveryWayOfShowingAViewerAgainRecordsItAsShownAndHideAllSavesO
     run("actSnoozeAll");
     EXPECT_EQ(saves, 2);
     run("actWindow");
-    Main->Windows1->actions().at(6)->trigger();
+    part(*Main, "Windows1")->actions().at(6)->trigger();
     catalogueRegion(*Main).at(1)->trigger();
     Main->Lastviewed1Click();
-    for (QAction* item : Main->Lastviewed1->actions())
+    for (QAction* item : part(*Main, "Lastviewed1")->actions())
         if (item->text() == "Cam2")
             item->trigger();
     for (int i : {0, 1, 2}) {
@@ -626,7 +680,7 @@ TEST_F(TrayWindow, ACatalogueTallerThanTheScreenKeepsEveryItemReachable)
     // the deepest opens the next.
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     QStringList reached;
-    QMenu* menu = Main->TrayPopup;
+    QMenu* menu = part(*Main, "TrayPopup");
     int levels = 0;
     while (menu) {
         ++levels;
@@ -635,9 +689,9 @@ TEST_F(TrayWindow, ACatalogueTallerThanTheScreenKeepsEveryItemReachable)
         EXPECT_LE(size.width(), screen.width() / 2) << "level " << levels << " runs in columns";
         QMenu* next = nullptr;
         const QList<QAction*> items =
-            menu == Main->TrayPopup ? catalogueRegion(*Main) : menu->actions();
+            menu == part(*Main, "TrayPopup") ? catalogueRegion(*Main) : menu->actions();
         for (QAction* item : items) {
-            if (item->menu() && item->menu()->objectName() == TfoCamMain::MoreMenuName)
+            if (item->menu() && item->menu()->objectName() == TTrayMenus::MoreMenuName)
                 next = item->menu();
             else
                 reached << item->text();
@@ -650,12 +704,12 @@ TEST_F(TrayWindow, ACatalogueTallerThanTheScreenKeepsEveryItemReachable)
     EXPECT_EQ(reached[499], "Category 499");
     EXPECT_EQ(reached.last(), "TopLevel39");
     // Exit stays on the top level, after the catalogue.
-    EXPECT_EQ(Main->TrayPopup->actions().last()->objectName(), "Exit1");
+    EXPECT_EQ(part(*Main, "TrayPopup")->actions().last()->objectName(), "Exit1");
 
     // A catalogue item deep down still opens its viewer.
-    QMenu* last = Main->TrayPopup;
+    QMenu* last = part(*Main, "TrayPopup");
     while (QMenu* more =
-               last->findChild<QMenu*>(TfoCamMain::MoreMenuName, Qt::FindDirectChildrenOnly))
+               last->findChild<QMenu*>(TTrayMenus::MoreMenuName, Qt::FindDirectChildrenOnly))
         last = more;
     last->actions().last()->trigger();
     ASSERT_EQ(viewers().size(), 1);

@@ -3,6 +3,7 @@
 #include "app/FormAbout.h"
 #include "app/FormMain.h"
 #include "base/ClassForm.h"
+#include "base/FormList.h"
 #include "core/catalog/ClassViewer.h"
 
 #include <QAction>
@@ -39,7 +40,7 @@ void drainDeletes()
 template <class T> QList<T*> openForms()
 {
     QList<T*> forms;
-    for (TSForm* form : TSForm::Forms())
+    for (QWidget* form : TFormList::Windows())
         if (auto* f = qobject_cast<T*>(form))
             forms << f;
     return forms;
@@ -61,7 +62,7 @@ protected:
     {
         Main.reset();
         drainDeletes();
-        EXPECT_TRUE(TSForm::Forms().isEmpty());
+        EXPECT_TRUE(TFormList::Windows().isEmpty());
         QFile::remove(TCamViewer::DefaultOptionsPath());
         QFile::remove(TCamViewer::AutostartPath());
     }
@@ -181,7 +182,7 @@ TEST_F(OptionsDialog, EachAboutCommandOpensOneMoreListedAboutBox)
 
     Main->actWindowExecute();
     QStringList listed;
-    for (QAction* item : Main->Windows1->actions().mid(6))
+    for (QAction* item : Main->findChild<QMenu*>("Windows1")->actions().mid(6))
         listed << item->text();
     EXPECT_EQ(listed, (QStringList{"Pictavo 1.3", "Pictavo 1.3"}));
 
@@ -201,4 +202,8 @@ TEST_F(OptionsDialog, EachAboutCommandOpensOneMoreListedAboutBox)
     boxes[0]->findChild<QPushButton*>("OkButton")->click();
     drainDeletes();
     EXPECT_EQ(openForms<TfoAbout>().size(), 1);
+    // Escape closes a box too, from whichever control has the focus.
+    pressKey(boxes[1]->findChild<QLabel*>("Label3"), Qt::Key_Escape);
+    drainDeletes();
+    EXPECT_TRUE(openForms<TfoAbout>().isEmpty());
 }

@@ -3,6 +3,7 @@
 #include "app/FormAbout.h"
 #include "app/FormMain.h"
 #include "app/FormOptions.h"
+#include "app/TrayMenus.h"
 #include "avi/FormAviCreator.h"
 #include "base/ClassForm.h"
 #include "base/ClassTranslate.h"
@@ -46,7 +47,7 @@ bool exempt(QObject* object, const QString& text)
 {
     return !hasLetters(text) || text == ProductName || text == ProductTitle ||
            text.contains(QLatin1String("://")) ||
-           object->property(TfoCamMain::LanguageProperty).isValid();
+           object->property(TTrayMenus::LanguageProperty).isValid();
 }
 
 void collect(QObject* object, QList<TShownText>& texts)
@@ -124,8 +125,8 @@ TEST(LanguageFiles, EachShippedFileTranslatesEveryWindowAndNamesNothingTheProgra
         startup.RegisterTypes = false;
         auto main = std::make_unique<TfoCamMain>(startup);
         // Every window of the program, one of each kind.
-        QList<QWidget*> windows{main.get(), new TfoViewer, new TfoOptions, new TfoAbout,
-                                CreateForm<TfoAviCreator>()};
+        QList<QWidget*> windows{main.get(), new TfoViewer, CreateForm<TfoOptions>(),
+                                CreateForm<TfoAbout>(), CreateForm<TfoAviCreator>()};
 
         QList<TShownText> before;
         for (QWidget* window : windows)
@@ -151,10 +152,10 @@ TEST(LanguageFiles, EachShippedFileTranslatesEveryWindowAndNamesNothingTheProgra
                 if (child->Name.compare(u"Variables", Qt::CaseInsensitive) == 0 &&
                     window == main.get()) {
                     messages = true;
-                    QStringList keys = main->Variables.Keys();
+                    QStringList keys = main->MessageVariables().Keys();
                     for (const auto& variable : child->Children()) {
                         const QString key = variable->Attribute(u"Name");
-                        EXPECT_NE(main->Variables.Find(key), nullptr)
+                        EXPECT_NE(main->MessageVariables().Find(key), nullptr)
                             << "no message key " << key.toStdString();
                         keys.removeIf([&key](const QString& k) {
                             return k.compare(key, Qt::CaseInsensitive) == 0;

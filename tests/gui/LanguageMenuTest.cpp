@@ -82,12 +82,14 @@ TEST(LanguageMenu, ListsTheShippedFilesAppliesTheChoiceAndAppliesItAgainAtStart)
 {
     QFile::remove(TCamViewer::DefaultOptionsPath());
     auto main = startTray();
-    const QStringList languages = captions(main->Language1);
+    const QStringList languages = captions(main->findChild<QMenu*>("Language1"));
     ASSERT_TRUE(languages.contains("French") && languages.contains("German")) << languages.size();
-    QAction* frenchItem = main->Language1->actions().at(languages.indexOf("French"));
-    QAction* germanItem = main->Language1->actions().at(languages.indexOf("German"));
-    EXPECT_TRUE(main->Language1->menuAction()->isEnabled());
-    QAction* exit = main->TrayPopup->actions().last();
+    QAction* frenchItem =
+        main->findChild<QMenu*>("Language1")->actions().at(languages.indexOf("French"));
+    QAction* germanItem =
+        main->findChild<QMenu*>("Language1")->actions().at(languages.indexOf("German"));
+    EXPECT_TRUE(main->findChild<QMenu*>("Language1")->menuAction()->isEnabled());
+    QAction* exit = main->findChild<QMenu*>("TrayPopup")->actions().last();
     ASSERT_EQ(exit->text(), "&Exit");
 
     germanItem->trigger();
@@ -104,7 +106,7 @@ TEST(LanguageMenu, ListsTheShippedFilesAppliesTheChoiceAndAppliesItAgainAtStart)
     PvTranslator().Clear();
 
     main = startTray();
-    EXPECT_EQ(main->TrayPopup->actions().last()->text(), "&Beenden");
+    EXPECT_EQ(main->findChild<QMenu*>("TrayPopup")->actions().last()->text(), "&Beenden");
     EXPECT_EQ(EmptyCat, "Leere Kategorie");
 
     // A saved language whose file is gone leaves the English texts.
@@ -114,7 +116,7 @@ TEST(LanguageMenu, ListsTheShippedFilesAppliesTheChoiceAndAppliesItAgainAtStart)
     RestoreMessageDefaults();
     PvTranslator().Clear();
     main = startTray();
-    EXPECT_EQ(main->TrayPopup->actions().last()->text(), "&Exit");
+    EXPECT_EQ(main->findChild<QMenu*>("TrayPopup")->actions().last()->text(), "&Exit");
     main.reset();
     QFile::remove(TCamViewer::DefaultOptionsPath());
     EXPECT_TRUE(TSForm::Forms().isEmpty());

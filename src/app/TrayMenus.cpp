@@ -1,0 +1,240 @@
+#include "app/TrayMenus.h"
+
+#include "base/ActionLink.h"
+#include "core/catalog/ClassCategories.h"
+#include "core/catalog/Strings.h"
+#include "core/rules/MenuColumns.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QFont>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleOptionMenuItem>
+#include <QWidget>
+#include <climits>
+
+namespace {
+QAction* newSeparator(QMenu* menu, const char* name)
+{
+    QAction* separator = menu->addSeparator();
+    separator->setObjectName(QLatin1String(name));
+    return separator;
+}
+
+// Removes and discards the menu's items from position first on.
+void discardItems(QMenu* menu, qsizetype first)
+{
+    const QList<QAction*> items = menu->actions();
+    for (qsizetype i = items.size() - 1; i >= first; --i) {
+        menu->removeAction(items[i]);
+        items[i]->deleteLater();
+    }
+}
+
+// The Windows sub-menu's fixed items: four commands, a separator, the placeholder.
+constexpr qsizetype WindowsFixedItems = 6;
+} // namespace
+
+TTrayMenus::TTrayMenus(QWidget* owner, const TTrayActions& actions) : QObject(owner)
+{
+    setObjectName(QStringLiteral("TrayMenus"));
+    TrayPopup = new QMenu(owner);
+    TrayPopup->setObjectName(QStringLiteral("TrayPopup"));
+    BuildPopup(actions);
+}
+
+TTrayMenus::~TTrayMenus() = default;
+
+void TTrayMenus::BuildPopup(const TTrayActions& actions)
+{
+    // Separators stand exactly where they are put, also next to each other.
+    TrayPopup->setSeparatorsCollapsible(false);
+
+    QAction* closeMenu = AddLinkedItem(TrayPopup, "Closethismenu1", actions.CloseMenu);
+    QFont bold = closeMenu->font();
+    bold.setBold(true);
+    closeMenu->setFont(bold);
+    TrayPopup->setDefaultAction(closeMenu);
+    newSeparator(TrayPopup, "N6");
+
+    Lastviewed1 = TrayPopup->addMenu(QStringLiteral("Last viewed"));
+    Lastviewed1->setObjectName(QStringLiteral("Lastviewed1"));
+    Nocam1 = Lastviewed1->addAction(QStringLiteral("No cam viewed yet"));
+    Nocam1->setObjectName(QStringLiteral("Nocam1"));
+    Nocam1->setEnabled(false);
+    connect(Lastviewed1, &QMenu::aboutToShow, this, &TTrayMenus::LastViewedOpening);
+
+    BeforeItems = newSeparator(TrayPopup, "BeforeItems");
+    AfterItems = newSeparator(TrayPopup, "AfterItems");
+    AddLinkedItem(TrayPopup, "AVICreator1", actions.AviCreator);
+    AddLinkedItem(TrayPopup, "EditWebcams1", actions.Edit);
+    AddLinkedItem(TrayPopup, "Mire1", actions.Mire);
+    AddLinkedItem(TrayPopup, "Options1", actions.Options);
+    newSeparator(TrayPopup, "N1");
+
+    Help1 = TrayPopup->addMenu(QStringLiteral("Help"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    Help1->setSeparatorsCollapsible(false);
+    AddLinkedItem(Help1, "NorvaneHomePage1", actions.SiteNorvane);
+    AddLinkedItem(Help1, "PictavoHomePage1", actions.SitePictavo);
+    AddLinkedItem(Help1, "SupportHomePage1", actions.SiteSupport);
+    newSeparator(Help1, "N4");
+    AddLinkedItem(Help1, "About1", actions.About);
+
+    // Filled by FillLanguages; until then empty and greyed.
+    QAction* language = actions.Language;
+    Language1 = TrayPopup->addMenu(language->text());
+    Language1->setObjectName(QStringLiteral("Language1"));
+    connect(language, &QAction::changed, Language1,
+            [menu = Language1, language] { menu->setTitle(language->text()); });
+    Language1->menuAction()->setEnabled(false);
+
+    QAction* window = actions.Window;
+    Windows1 = TrayPopup->addMenu(window->text());
+    Windows1->setObjectName(QStringLiteral("Windows1"));
+    Windows1->setSeparatorsCollapsible(false);
+    connect(window, &QAction::changed, Windows1,
+            [menu = Windows1, window] { menu->setTitle(window->text()); });
+    connect(Windows1, &QMenu::aboutToShow, window, &QAction::trigger);
+    AddLinkedItem(Windows1, "Closeall1", actions.RestoreAll);
+    AddLinkedItem(Windows1, "actHideAll1", actions.HideAll);
+    AddLinkedItem(Windows1, "actSnoozeAll1", actions.SnoozeAll);
+    AddLinkedItem(Windows1, "actCloseAll1", actions.CloseAll);
+    newSeparator(Windows1, "N5");
+    Dummy2 = Windows1->addAction(NoWindow);
+    Dummy2->setObjectName(QStringLiteral("Dummy2"));
+    Dummy2->setEnabled(false);
+
+    newSeparator(TrayPopup, "N2");
+    AddLinkedItem(TrayPopup, "Exit1", actions.Exit);
+}
+
+QAction* TTrayMenus::AddWebcamItem(QMenu* menu, const TCamWebcam& webcam, QAction* before)
+{
+    auto* item = new QAction(webcam.Name, menu);
+    item->setProperty(UrlProperty, webcam.Url);
+    connect(item, &QAction::triggered, this, [this, url = webcam.Url] { emit WebcamChosen(url); });
+    menu->insertAction(before, item);
+    return item;
+}
+
+void TTrayMenus::RebuildCatalogue(const TCamCategory& root, const QString& moreCaption)
+{
+    // Out with everything between the two separators.
+    const QList<QAction*> actions = TrayPopup->actions();
+    const qsizetype from = actions.indexOf(BeforeItems) + 1;
+    const qsizetype to = actions.indexOf(AfterItems);
+    for (qsizetype i = from; i < to; ++i) {
+        QAction* old = actions[i];
+        TrayPopup->removeAction(old);
+        if (QMenu* sub = old->menu())
+            sub->deleteLater();
+        if (old->parent() == TrayPopup)
+            old->deleteLater();
+    }
+    // Top-level categories as sub-menus, then the top-level webcams, without columns. A catalogue
+    // taller than the screen would push the menu into columns off its right edge: the entries
+    // past what fits go into nested sub-menus.
+    const int categories = root.Categories.Count();
+    const int entries = categories + root.Webcams.Count();
+    const int fixedLines = int(TrayPopup->actions().size());
+    const std::vector<int> levels =
+        MenuLevels(entries, MenuLines(TrayPopup) - fixedLines, MenuLines(TrayPopup));
+    QMenu* menu = TrayPopup;
+    QAction* before = AfterItems;
+    int entry = 0;
+    for (size_t level = 0; level < levels.size(); ++level) {
+        if (level > 0) {
+            auto* more = new QMenu(moreCaption, menu);
+            more->setObjectName(QLatin1String(MoreMenuName));
+            menu->insertMenu(before, more);
+            menu = more;
+            before = nullptr;
+        }
+        for (int n = 0; n < levels[level]; ++n, ++entry) {
+            if (entry < categories) {
+                const TCamCategory* category = root.Categories.Items(entry);
+                auto* sub = new QMenu(category->Name, menu);
+                menu->insertMenu(before, sub);
+                FillCategoryMenu(sub, *category);
+            } else {
+                AddWebcamItem(menu, *root.Webcams.Items(entry - categories), before);
+            }
+        }
+    }
+}
+
+void TTrayMenus::FillCategoryMenu(QMenu* menu, const TCamCategory& category)
+{
+    for (int i = 0; i < category.Categories.Count(); ++i) {
+        const TCamCategory* child = category.Categories.Items(i);
+        auto* sub = new QMenu(child->Name, menu);
+        menu->addMenu(sub);
+        FillCategoryMenu(sub, *child);
+    }
+    for (int i = 0; i < category.Webcams.Count(); ++i) {
+        QAction* item = AddWebcamItem(menu, *category.Webcams.Items(i), nullptr);
+        if (StartsMenuColumn(i))
+            item->setProperty(ColumnBreakProperty, true);
+    }
+    if (menu->isEmpty()) {
+        QAction* empty = menu->addAction(EmptyCat);
+        empty->setEnabled(false);
+    }
+}
+
+int TTrayMenus::MenuLines(const QMenu* menu) const
+{
+    // The height of an item as the menu's style lays it out, against the work area of the screen
+    // the menu opens on, less the menu's frame and margins.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return INT_MAX;
+    QStyleOptionMenuItem option;
+    option.initFrom(menu);
+    option.menuItemType = QStyleOptionMenuItem::Normal;
+    option.text = QStringLiteral("Xg");
+    option.font = menu->font();
+    const QFontMetrics metrics(menu->font());
+    const QSize content(metrics.horizontalAdvance(option.text), metrics.height());
+    QStyle* style = menu->style();
+    const int itemHeight =
+        std::max(1, style->sizeFromContents(QStyle::CT_MenuItem, &option, content, menu).height());
+    const int frame = 2 * (style->pixelMetric(QStyle::PM_MenuPanelWidth, nullptr, menu) +
+                           style->pixelMetric(QStyle::PM_MenuVMargin, nullptr, menu));
+    return std::max(0, (screen->availableGeometry().height() - frame) / itemHeight);
+}
+
+void TTrayMenus::FillLastViewed(const QList<const TCamWebcam*>& webcams)
+{
+    discardItems(Lastviewed1, 1);
+    for (const TCamWebcam* webcam : webcams)
+        AddWebcamItem(Lastviewed1, *webcam, nullptr);
+    Nocam1->setVisible(webcams.isEmpty());
+}
+
+void TTrayMenus::FillWindows(const QList<QWidget*>& windows)
+{
+    discardItems(Windows1, WindowsFixedItems);
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        QAction* item = Windows1->addAction(windows[i]->windowTitle());
+        item->setProperty(WindowProperty, int(i));
+        connect(item, &QAction::triggered, this, [this, i] { emit WindowChosen(int(i)); });
+    }
+    Dummy2->setText(NoWindow);
+    Dummy2->setVisible(windows.isEmpty());
+}
+
+void TTrayMenus::FillLanguages(const QStringList& files)
+{
+    Language1->clear();
+    for (const QString& path : files) {
+        QAction* item = Language1->addAction(QFileInfo(path).completeBaseName());
+        item->setProperty(LanguageProperty, path);
+        connect(item, &QAction::triggered, this, [this, path] { emit LanguageChosen(path); });
+    }
+    Language1->menuAction()->setEnabled(!Language1->isEmpty());
+}

@@ -1,0 +1,30 @@
+#include "base/ClassDialog.h"
+
+#include "base/ClassTranslate.h"
+#include "base/FormList.h"
+
+TSDialog::TSDialog(const QString& kind, QWidget* parent) : QDialog(parent)
+{
+    TFormList::Add(this, kind);
+}
+
+TSDialog::~TSDialog()
+{
+    TFormList::Remove(this);
+}
+
+void TSDialog::Construct()
+{
+    if (Constructed)
+        return;
+    Constructed = true;
+    BuildLayout();
+    PvTranslator().TranslateForm(this);
+    FormCreate();
+}
+
+void TSDialog::showEvent(QShowEvent* event)
+{
+    TFormList::ApplyProgramFont(this);
+    QDialog::showEvent(event);
+}

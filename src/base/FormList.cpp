@@ -1,0 +1,48 @@
+#include "base/FormList.h"
+
+#include <QFont>
+#include <QWidget>
+
+namespace {
+QList<QWidget*>& windowList()
+{
+    static QList<QWidget*> list;
+    return list;
+}
+
+bool nameTaken(const QString& name)
+{
+    for (const QWidget* window : windowList())
+        if (window->objectName() == name)
+            return true;
+    return false;
+}
+} // namespace
+
+void TFormList::Add(QWidget* window, const QString& kind)
+{
+    QString name = kind;
+    for (int i = 1; nameTaken(name); ++i)
+        name = kind + QLatin1Char('_') + QString::number(i);
+    window->setObjectName(name);
+    windowList().append(window);
+}
+
+void TFormList::Remove(QWidget* window)
+{
+    windowList().removeOne(window);
+}
+
+const QList<QWidget*>& TFormList::Windows()
+{
+    return windowList();
+}
+
+void TFormList::ApplyProgramFont(QWidget* window)
+{
+    QFont font = window->font();
+    if (font.family() != QLatin1String("Arial")) {
+        font.setFamily(QStringLiteral("Arial"));
+        window->setFont(font);
+    }
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class QWidget;
+
+// The process-wide list of the program's windows, whatever their toolkit class: TSForm windows
+// (viewers, mosaic, chooser, ...) and TSDialog dialogs (options, about box, editor, ...), in order
+// of creation. The tray window's Windows sub-menu lists it; the list does not own the windows.
+class TFormList
+{
+public:
+    // Names the window after its kind and appends it: the first window of a kind gets the kind as
+    // its object name ("foViewer"), later ones the first free "foViewer_1", "foViewer_2", ...
+    static void Add(QWidget* window, const QString& kind);
+    // Takes the window out (its first occurrence); removing twice is harmless.
+    static void Remove(QWidget* window);
+    static const QList<QWidget*>& Windows();
+    // Shows the window in the program's font face (Arial; fontconfig substitutes where it is
+    // missing). Controls with a font of their own keep it.
+    static void ApplyProgramFont(QWidget* window);
+};
