@@ -43,18 +43,17 @@ protected:
 
     QString P(const QString& name) const { return Dir.filePath(name); }
 
-    // A JPEG file of one colour.
-    QString Jpeg(const QString& name, int w, int h, std::uint8_t r, std::uint8_t g = 0)
+    // A JPEG file: red r on its left half, blue b on its right half.
+    QString Jpeg(const QString& name, int w, int h, std::uint8_t r, std::uint8_t b = 0)
     {
-        TBitmap b(w, h);
+        TBitmap bitmap(w, h);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
-                std::uint8_t* p = b.Row(y) + 3 * x;
-                p[0] = r;
-                p[1] = g;
-                p[2] = 40;
+                std::uint8_t* p = bitmap.Row(y) + 3 * x;
+                p[0] = x < w / 2 ? r : 0;
+                p[2] = x < w / 2 ? 0 : b;
             }
-        EXPECT_TRUE(JpegCodec::SaveToFile(b, P(name)));
+        EXPECT_TRUE(JpegCodec::SaveToFile(bitmap, P(name)));
         return P(name);
     }
 
@@ -185,16 +184,7 @@ TEST_F(AviCreatorDialog, ProductionReadsBackWithTheFirstFilesSizeFrameCountAndFr
     garbage.write("not a picture");
     garbage.close();
     const QString first = Jpeg("first.jpg", 40, 30, 250);
-    // A smaller picture, green on its left half, blue on its right.
-    TBitmap small(20, 10);
-    for (int y = 0; y < 10; ++y)
-        for (int x = 0; x < 20; ++x) {
-            std::uint8_t* p = small.Row(y) + 3 * x;
-            p[0] = 0;
-            p[1] = x < 10 ? 250 : 0;
-            p[2] = x < 10 ? 0 : 250;
-        }
-    ASSERT_TRUE(JpegCodec::SaveToFile(small, P("small.jpg")));
+    Jpeg("small.jpg", 20, 10, 250, 250); // smaller: red left half, blue right half
     creator->AddFiles({first, P("garbage.jpg"), P("small.jpg"), first});
     Control<QSpinBox>(creator, "PauseSpin")->setValue(1000);
     creator->Produce(P("out.avi"));
@@ -212,7 +202,7 @@ TEST_F(AviCreatorDialog, ProductionReadsBackWithTheFirstFilesSizeFrameCountAndFr
     EXPECT_EQ(avi.File.U32(avi.Streams[0].Strf->DataAt() + 8), 30u);
     // The smaller picture sits unscaled at the top left, padded with its own corner colour.
     EXPECT_GT(avi.Pixel(avi.Chunks[1], 40, 30, 15, 5)[2], 200);
-    EXPECT_GT(avi.Pixel(avi.Chunks[1], 40, 30, 35, 25)[1], 200);
+    EXPECT_GT(avi.Pixel(avi.Chunks[1], 40, 30, 35, 25)[0], 200);
 
     // An unreadable first file gives no size: the frame is a tenth of the screen.
     auto* list = Control<QListWidget>(creator, "FilesBox");
