@@ -28,7 +28,7 @@ std::unique_ptr<TfoCamMain> startTray()
 void BM_TranslateTrayAndOneViewer(benchmark::State& state)
 {
     auto main = startTray();
-    auto* viewer = new TfoViewer;
+    auto* viewer = CreateForm<TfoViewer>();
     QFile file(german);
     if (!file.open(QIODevice::ReadOnly)) {
         state.SkipWithError("no German.xml beside the program");
@@ -51,7 +51,7 @@ void BM_LanguageSwitchWith30Viewers(benchmark::State& state)
     auto main = startTray();
     QList<TfoViewer*> viewers;
     for (int i = 0; i < 30; ++i)
-        viewers << new TfoViewer;
+        viewers << CreateForm<TfoViewer>();
     bool toFrench = true;
     for (auto _ : state) {
         if (!PvTranslator().Translate(toFrench ? french : german))

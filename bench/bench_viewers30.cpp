@@ -83,7 +83,7 @@ void BM_Viewers30OnDemocam(benchmark::State& state)
             cam.Name = QStringLiteral("Clock %1").arg(i + 1);
             cam.Url = base + QStringLiteral("clock.jpg");
             cam.Refresh = 1;
-            auto* v = new TfoViewer;
+            auto* v = CreateForm<TfoViewer>();
             v->SetupWebcam(cam, false);
             viewers << v;
         }

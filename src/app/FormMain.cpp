@@ -265,8 +265,7 @@ void TfoCamMain::OpenViewer(TCamWebcam* webcam, bool applySavedState)
             return;
         }
     }
-    auto* viewer = new TfoViewer;
-    PvTranslator().TranslateForm(viewer);
+    auto* viewer = CreateForm<TfoViewer>();
     viewer->SetupWebcam(*webcam, applySavedState);
     SaveOptions();
 }

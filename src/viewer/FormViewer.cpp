@@ -1,6 +1,6 @@
 #include "viewer/FormViewer.h"
 
-#include "base/ActionLink.h"
+#include "base/StatusBar.h"
 #include "base/TrayHost.h"
 #include "core/Log.h"
 #include "core/catalog/ClassCategories.h"
@@ -11,28 +11,24 @@
 #include "core/net/ClassHttp.h"
 #include "core/rules/ViewerGeometry.h"
 #include "platform/Desktop.h"
+#include "viewer/FramelessFrame.h"
 #include "viewer/PvImage.h"
+#include "viewer/ViewerActions.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
-#include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
-#include <QLabel>
 #include <QMenu>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QPointer>
 #include <QProgressBar>
 #include <QSaveFile>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QToolButton>
-#include <QWindow>
 #include <chrono>
 #include <climits>
 
@@ -49,49 +45,23 @@ std::chrono::milliseconds tickLength{1000};
 // The viewer's background around the zoomed picture: a plain desktop colour.
 const QColor DesktopColour(58, 110, 165);
 
-// The pictures of the two status-bar buttons, drawn rather than shipped.
-QIcon siteIcon()
+// A status-bar button that runs a command: it shows the command's picture and follows its enabled
+// state. Its hint starts as the command's caption and is the button's own, so that a language
+// file translates it on the button and later changes of the command leave it alone.
+void LinkButton(QToolButton* button, QAction* action)
 {
-    QPixmap pm(14, 14);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(20, 70, 150), 1.2));
-    p.setBrush(QColor(120, 170, 230));
-    p.drawEllipse(QRectF(1.5, 1.5, 11, 11));
-    p.drawLine(QPointF(1.5, 7), QPointF(12.5, 7));
-    p.drawEllipse(QRectF(4.5, 1.5, 5, 11));
-    return QIcon(pm);
+    button->setIcon(action->icon());
+    button->setToolTip(action->text());
+    button->setEnabled(action->isEnabled());
+    QObject::connect(action, &QAction::changed, button,
+                     [button, action] { button->setEnabled(action->isEnabled()); });
+    QObject::connect(button, &QToolButton::clicked, action, &QAction::trigger);
 }
-
-QIcon mailIcon()
-{
-    QPixmap pm(14, 14);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setPen(QPen(QColor(90, 70, 20), 1));
-    p.setBrush(QColor(250, 235, 170));
-    p.drawRect(QRect(1, 3, 12, 8));
-    p.drawLine(QPoint(1, 3), QPoint(7, 8));
-    p.drawLine(QPoint(13, 3), QPoint(7, 8));
-    return QIcon(pm);
-}
-
-// The interval items: name, caption, key, value, whether the item takes the radio mark.
-struct IntervalItem
-{
-    const char* Name;
-    const char* Caption;
-    QKeySequence Key;
-    int Value;
-    bool Marks;
-};
 } // namespace
 
 TfoViewer::TfoViewer(QWidget* parent)
     : TSForm(QStringLiteral("foViewer"), parent, Qt::FramelessWindowHint | Qt::Tool)
 {
-    FormCreate();
 }
 
 TfoViewer::~TfoViewer()
@@ -99,9 +69,8 @@ TfoViewer::~TfoViewer()
     FormDestroy();
 }
 
-void TfoViewer::FormCreate()
+void TfoViewer::BuildLayout()
 {
-    ViewerCam = std::make_unique<TCamWebcam>();
     setAttribute(Qt::WA_DeleteOnClose);
     resize(308, 253);
     setMinimumSize(MinimumSize, MinimumSize);
@@ -109,30 +78,46 @@ void TfoViewer::FormCreate()
     pal.setColor(QPalette::Window, DesktopColour);
     setPalette(pal);
     setAutoFillBackground(true);
-    Resizing = false;
 
     CamImage = new TPvImage(this);
     CamImage->setObjectName(QStringLiteral("CamImage"));
     CamImage->SetAutoZoom(true);
-    CamImage->setMouseTracking(true);
-    CamImage->installEventFilter(this);
     CamImage->setContextMenuPolicy(Qt::NoContextMenu);
 
     CreateStatusBar();
-    CreateActions();
+    Actions = std::make_unique<TViewerActions>(this);
+    LinkButton(SpeedButton1, Actions->Site());
+    LinkButton(SpeedButton2, Actions->Email());
 
     // The context menu opens over the picture and the window alike.
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { PopupMenu->popup(mapToGlobal(pos)); });
+            [this](const QPoint& pos) { Actions->PopupMenu()->popup(mapToGlobal(pos)); });
 
+    // Moving by dragging the picture, resizing at the edges, through the size rule.
+    TFramelessFrame::THooks hooks;
+    hooks.CanResize = [this](QSize proposed) {
+        return FormCanResize(proposed.width(), proposed.height());
+    };
+    hooks.Record = [this] { RecordGeometry(); };
+    Frame = new TFramelessFrame(this, std::move(hooks));
+    Frame->AddMoveSurface(CamImage);
+    Frame->AddEdgeSurface(StatusBar);
+    for (TStatusPanel* panel : StatusBar->Panels())
+        panel->setMouseTracking(true);
+}
+
+void TfoViewer::FormCreate()
+{
+    ViewerCam = std::make_unique<TCamWebcam>();
+    Resizing = false;
     if (CamViewer) {
         if (CamViewer->AlwaysOnTop)
-            actAlwaysOnTop->trigger();
+            Actions->AlwaysOnTop()->trigger();
         if (CamViewer->PropResize)
-            actProportional->trigger();
+            Actions->Proportional()->trigger();
         if (!CamViewer->Status)
-            actStatus->trigger();
+            Actions->Status()->trigger();
     }
     LayoutChildren();
     update();
@@ -140,226 +125,45 @@ void TfoViewer::FormCreate()
 
 void TfoViewer::CreateStatusBar()
 {
-    StatusBar = new QWidget(this);
-    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar = new TStatusBar(this);
     StatusBar->setFixedHeight(StatusBarHeight);
     StatusBar->setAutoFillBackground(true);
     // The bar keeps the usual window colour; only the picture's surroundings take the desktop's.
     QPalette barPalette = StatusBar->palette();
     barPalette.setColor(QPalette::Window, QApplication::palette().color(QPalette::Window));
     StatusBar->setPalette(barPalette);
-    StatusBar->setMouseTracking(true);
-    StatusBar->installEventFilter(this);
+    // Countdown or progress; size button; home-page and e-mail buttons; the webcam's name.
+    for (int width : {PanelWidth0, PanelWidth1, PanelWidth2, -1})
+        StatusBar->AddPanel(width)->setIndent(2);
 
-    auto panel = [this](const char* name) {
-        auto* label = new QLabel(StatusBar);
-        label->setObjectName(QString::fromLatin1(name));
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setIndent(2);
-        label->setMouseTracking(true);
-        return label;
-    };
-    Panel0 = panel("Panel0");
-    auto* panel1 = panel("Panel1");
-    auto* panel2 = panel("Panel2");
-    Panel3 = panel("Panel3");
-    Panel0->setGeometry(0, 0, PanelWidth0, StatusBarHeight);
-    panel1->setGeometry(PanelWidth0, 0, PanelWidth1, StatusBarHeight);
-    panel2->setGeometry(PanelWidth0 + PanelWidth1, 0, PanelWidth2, StatusBarHeight);
-
-    ProgressBar = new QProgressBar(StatusBar);
+    // The controls sit over their panels, inside the panels' sunken frames.
+    const QRect inside(1, 1, PanelWidth0 - 2, StatusBarHeight - 2);
+    ProgressBar = new QProgressBar(StatusBar->Panel(0));
     ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
     ProgressBar->setRange(0, 100);
     ProgressBar->setTextVisible(false);
-    ProgressBar->setGeometry(Panel0->geometry().adjusted(1, 1, -1, -1));
+    ProgressBar->setGeometry(inside);
     ProgressBar->hide();
 
-    SizeButton = new QToolButton(StatusBar);
+    SizeButton = new QToolButton(StatusBar->Panel(1));
     SizeButton->setObjectName(QStringLiteral("SizeButton"));
     SizeButton->setAutoRaise(true);
     SizeButton->setText(QStringLiteral("320*200"));
-    SizeButton->setGeometry(panel1->geometry().adjusted(1, 1, -1, -1));
+    SizeButton->setGeometry(QRect(1, 1, PanelWidth1 - 2, StatusBarHeight - 2));
     SizeButton->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(SizeButton, &QToolButton::clicked, this, &TfoViewer::SizeButtonClick);
-    connect(SizeButton, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { SizePopup->popup(SizeButton->mapToGlobal(pos)); });
+    connect(SizeButton, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        Actions->SizePopup()->popup(SizeButton->mapToGlobal(pos));
+    });
 
-    SpeedButton1 = new QToolButton(StatusBar);
+    SpeedButton1 = new QToolButton(StatusBar->Panel(2));
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setAutoRaise(true);
-    SpeedButton1->setGeometry(PanelWidth0 + PanelWidth1 + 1, 1, 16, StatusBarHeight - 2);
-    SpeedButton2 = new QToolButton(StatusBar);
+    SpeedButton1->setGeometry(1, 1, 16, StatusBarHeight - 2);
+    SpeedButton2 = new QToolButton(StatusBar->Panel(2));
     SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
     SpeedButton2->setAutoRaise(true);
-    SpeedButton2->setGeometry(PanelWidth0 + PanelWidth1 + 17, 1, 16, StatusBarHeight - 2);
-}
-
-QAction* TfoViewer::AddAction(const QString& name, const QString& caption, const QKeySequence& key)
-{
-    auto* action = new QAction(caption, this);
-    action->setObjectName(name);
-    if (!key.isEmpty())
-        action->setShortcut(key);
-    // Added to the window so that the shortcuts work while the menu is closed.
-    addAction(action);
-    return action;
-}
-
-void TfoViewer::CreateActions()
-{
-    const auto ctrl = Qt::CTRL;
-    const auto shift = Qt::SHIFT;
-    const auto alt = Qt::ALT;
-
-    // The commands carry their own names; the context menu's items (actHide1 runs actHide) are
-    // linked to them, so a language file may translate either.
-    actHide = AddAction(QStringLiteral("actHide"), tr("&Hide"), QKeySequence(Qt::Key_Escape));
-    actSnooze =
-        AddAction(QStringLiteral("actSnooze"), tr("&Snooze"), QKeySequence(shift | Qt::Key_Escape));
-    actRefresh = AddAction(QStringLiteral("actRefresh"), tr("&Refresh"), QKeySequence(Qt::Key_F5));
-    actStopRefresh = AddAction(QStringLiteral("actStopRefresh"), tr("&Stop Refreshing"),
-                               QKeySequence(ctrl | Qt::Key_Escape));
-    actAlwaysOnTop = AddAction(QStringLiteral("actAlwaysOnTop"), tr("&Always on Top"),
-                               QKeySequence(ctrl | Qt::Key_T));
-    actAlwaysOnTop->setCheckable(true);
-    actProportional = AddAction(QStringLiteral("actProportional"), tr("Proportional Resize"),
-                                QKeySequence(ctrl | Qt::Key_R));
-    actProportional->setCheckable(true);
-    actStatus =
-        AddAction(QStringLiteral("actStatus"), tr("Show Status"), QKeySequence(ctrl | Qt::Key_U));
-    actStatus->setCheckable(true);
-    actStatus->setChecked(true);
-    actClose = AddAction(QStringLiteral("actClose"), tr("&Close"), QKeySequence(ctrl | Qt::Key_F4));
-
-    connect(actHide, &QAction::triggered, this, &TfoViewer::actHideExecute);
-    connect(actSnooze, &QAction::triggered, this, &TfoViewer::actSnoozeExecute);
-    connect(actRefresh, &QAction::triggered, this, &TfoViewer::actRefreshExecute);
-    connect(actStopRefresh, &QAction::triggered, this, &TfoViewer::actStopRefreshExecute);
-    connect(actAlwaysOnTop, &QAction::triggered, this, &TfoViewer::actAlwaysOnTopExecute);
-    connect(actProportional, &QAction::triggered, this, &TfoViewer::actProportionalExecute);
-    connect(actStatus, &QAction::triggered, this, &TfoViewer::actStatusExecute);
-    connect(actClose, &QAction::triggered, this, &TfoViewer::actCloseExecute);
-
-    // Size commands, shared by the Size sub-menu and the size button's menu.
-    struct SizeItem
-    {
-        const char* Name;
-        const char* Caption;
-        QKeySequence Key;
-        void (TfoViewer::*Slot)();
-    };
-    const SizeItem sizeItems[] = {
-        {"act300x200", "300*200", QKeySequence(shift | ctrl | Qt::Key_4),
-         &TfoViewer::act300x200Execute},
-        {"act600x400", "600*400", QKeySequence(shift | ctrl | Qt::Key_5),
-         &TfoViewer::act600x400Execute},
-        {"act50", "50%", QKeySequence(shift | ctrl | Qt::Key_0), &TfoViewer::act50Execute},
-        {"act100", "100%", QKeySequence(shift | ctrl | Qt::Key_1), &TfoViewer::act100Execute},
-        {"act150", "150%", QKeySequence(shift | ctrl | Qt::Key_2), &TfoViewer::act150Execute},
-        {"act200", "200%", QKeySequence(shift | ctrl | Qt::Key_3), &TfoViewer::act200Execute},
-        {"actFullScreen", "FullScreen", QKeySequence(ctrl | Qt::Key_F),
-         &TfoViewer::actFullScreenExecute},
-    };
-    SizePopup = new QMenu(this);
-    SizePopup->setObjectName(QStringLiteral("SizePopup"));
-    QList<QAction*> sizeActions;
-    for (const SizeItem& item : sizeItems) {
-        QAction* a =
-            AddAction(QString::fromLatin1(item.Name), QString::fromLatin1(item.Caption), item.Key);
-        connect(a, &QAction::triggered, this, item.Slot);
-        sizeActions.append(a);
-    }
-    auto fillSizeMenu = [&](QMenu* menu) {
-        menu->addAction(sizeActions[0]);
-        menu->addAction(sizeActions[1]);
-        menu->addSeparator();
-        for (int i = 2; i < 6; ++i)
-            menu->addAction(sizeActions[i]);
-        menu->addSeparator();
-        menu->addAction(sizeActions[6]);
-    };
-    fillSizeMenu(SizePopup);
-
-    // Commands without a menu item.
-    QAction* actSave =
-        AddAction(QStringLiteral("actSave"), tr("Save"), QKeySequence(ctrl | Qt::Key_S));
-    QAction* actAlphaUp =
-        AddAction(QStringLiteral("actAlphaUp"), tr("Opacity Up"), QKeySequence(ctrl | Qt::Key_Up));
-    QAction* actAlphaDown = AddAction(QStringLiteral("actAlphaDown"), tr("Opacity Down"),
-                                      QKeySequence(ctrl | Qt::Key_Down));
-    actSite = AddAction(QStringLiteral("actSite"), tr("Surf to Website"), {});
-    actEmail = AddAction(QStringLiteral("actEmail"), tr("Send Email"), {});
-    actSite->setIcon(siteIcon());
-    actEmail->setIcon(mailIcon());
-    actSite->setEnabled(false);
-    actEmail->setEnabled(false);
-    connect(actSave, &QAction::triggered, this, &TfoViewer::actSaveExecute);
-    connect(actAlphaUp, &QAction::triggered, this, &TfoViewer::actAlphaUpExecute);
-    connect(actAlphaDown, &QAction::triggered, this, &TfoViewer::actAlphaDownExecute);
-    connect(actSite, &QAction::triggered, this, &TfoViewer::actSiteExecute);
-    connect(actEmail, &QAction::triggered, this, &TfoViewer::actEmailExecute);
-    SpeedButton1->setDefaultAction(actSite);
-    SpeedButton2->setDefaultAction(actEmail);
-
-    // The context menu.
-    PopupMenu = new QMenu(this);
-    PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
-    AddLinkedItem(PopupMenu, "actHide1", actHide);
-    AddLinkedItem(PopupMenu, "actSnooze1", actSnooze);
-    PopupMenu->addSeparator();
-    AddLinkedItem(PopupMenu, "Refresh1", actRefresh);
-    AddLinkedItem(PopupMenu, "StopRefreshing1", actStopRefresh);
-
-    QMenu* intervalMenu = PopupMenu->addMenu(tr("Refresh Inteval"));
-    intervalMenu->setObjectName(QStringLiteral("RefreshInteval1"));
-    intervalMenu->menuAction()->setObjectName(QStringLiteral("RefreshInteval1"));
-    RefreshGroup = new QActionGroup(this);
-    RefreshGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
-    const IntervalItem intervalItems[] = {
-        {"N1second1", "1 second", QKeySequence(ctrl | alt | Qt::Key_1), 1, false},
-        {"N2seconds1", "2 seconds", QKeySequence(ctrl | alt | Qt::Key_2), 2, true},
-        {"N5seconds1", "5 seconds", QKeySequence(ctrl | alt | Qt::Key_3), 5, true},
-        {"N10seconds1", "10 seconds", QKeySequence(ctrl | alt | Qt::Key_4), 10, true},
-        {"N20seconds1", "20 seconds", QKeySequence(ctrl | alt | Qt::Key_5), 20, true},
-        {"N60seconds1", "60 seconds", QKeySequence(ctrl | alt | Qt::Key_6), 60, true},
-        {nullptr, nullptr, {}, 0, false},
-        {"Alwaysrefresh1", "Always refresh", QKeySequence(ctrl | alt | Qt::Key_9), 0, true},
-        {"BruteRefresh1", "&Brute Refresh", QKeySequence(ctrl | alt | Qt::Key_0), -1, false},
-    };
-    for (const IntervalItem& item : intervalItems) {
-        if (!item.Name) {
-            intervalMenu->addSeparator();
-            continue;
-        }
-        QAction* a =
-            AddAction(QString::fromLatin1(item.Name), QString::fromLatin1(item.Caption), item.Key);
-        a->setProperty("Interval", item.Value);
-        // Items that do not take the mark leave the current mark where it is.
-        a->setCheckable(item.Marks);
-        RefreshGroup->addAction(a);
-        intervalMenu->addAction(a);
-        const int value = item.Value;
-        connect(a, &QAction::triggered, this, [this, value] { actRefresh0Execute(value); });
-    }
-    QAction* custom = AddAction(QStringLiteral("Custom1"), tr("&Custom..."),
-                                QKeySequence(ctrl | alt | Qt::Key_Minus));
-    custom->setCheckable(true);
-    RefreshGroup->addAction(custom);
-    intervalMenu->addAction(custom);
-    connect(custom, &QAction::triggered, this, &TfoViewer::actRefreshCustomExecute);
-
-    // The "Size" item only opens its sub-menu.
-    QMenu* sizeMenu = PopupMenu->addMenu(tr("Size"));
-    sizeMenu->setObjectName(QStringLiteral("Size1"));
-    sizeMenu->menuAction()->setObjectName(QStringLiteral("Size1"));
-    fillSizeMenu(sizeMenu);
-
-    PopupMenu->addSeparator();
-    AddLinkedItem(PopupMenu, "Alwaysontop1", actAlwaysOnTop);
-    AddLinkedItem(PopupMenu, "ProportionalResize1", actProportional);
-    AddLinkedItem(PopupMenu, "ShowStatus1", actStatus);
-    PopupMenu->addSeparator();
-    AddLinkedItem(PopupMenu, "Close1", actClose);
+    SpeedButton2->setGeometry(17, 1, 16, StatusBarHeight - 2);
 }
 
 void TfoViewer::FormDestroy()
@@ -382,9 +186,9 @@ void TfoViewer::SetupWebcam(const TCamWebcam& cam, bool applySavedState)
     const QString name = ViewerCam->Name;
     CamImage->setAccessibleName(name);
     setWindowTitle(name);
-    Panel3->setText(name);
-    actSite->setEnabled(!ViewerCam->Homepage.isEmpty());
-    actEmail->setEnabled(!ViewerCam->Email.isEmpty());
+    StatusBar->Panel(3)->setText(name);
+    Actions->Site()->setEnabled(!ViewerCam->Homepage.isEmpty());
+    Actions->Email()->setEnabled(!ViewerCam->Email.isEmpty());
 
     // The saved geometry; -1 leaves a value as it is.
     QRect g = geometry();
@@ -528,7 +332,7 @@ void TfoViewer::actRefreshExecute()
 void TfoViewer::actStopRefreshExecute()
 {
     StopFetch(false);
-    Panel0->clear();
+    StatusBar->Panel(0)->clear();
 }
 
 void TfoViewer::actRefresh0Execute(int value)
@@ -562,18 +366,18 @@ void TfoViewer::actRefreshCustomExecute()
 
 QString TfoViewer::CountdownText() const
 {
-    return Panel0->text();
+    return StatusBar->Panel(0)->text();
 }
 
 void TfoViewer::ShowCountdown(int countdown)
 {
-    Panel0->setText(
+    StatusBar->Panel(0)->setText(
         ViewerGeometry::CountdownText(countdown, TimeLeft, TimeLeftOne, TestingRefresh));
 }
 
 void TfoViewer::ShowProgress(int received, int contentLength)
 {
-    Panel0->clear();
+    StatusBar->Panel(0)->clear();
     ProgressBar->show();
     // Zero as the maximum would make the bar an endless busy animation: it shows empty instead.
     // A position beyond the maximum fills the bar.
@@ -618,7 +422,7 @@ void TfoViewer::ImageArrived(const QByteArray& body)
     // has no size to give.
     if (decodedOk && !Sized) {
         Sized = true;
-        act100Execute();
+        actSizeExecute(SizeCommand::Full);
     }
 }
 
@@ -631,7 +435,7 @@ QSize TfoViewer::ImageSize() const
 
 bool TfoViewer::StatusShown() const
 {
-    return actStatus->isChecked();
+    return Actions->Status()->isChecked();
 }
 
 QString TfoViewer::SizeCaption() const
@@ -651,7 +455,7 @@ QSize TfoViewer::FormCanResize(int newWidth, int newHeight)
     ResizeContext context;
     context.Image = ImageSize();
     context.Screen = s ? s->size() : QSize(1024, 768);
-    context.Proportional = actProportional->isChecked();
+    context.Proportional = Actions->Proportional()->isChecked();
     context.Resizing = Resizing;
     context.StateNormal = !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen));
     context.StatusShown = StatusShown();
@@ -675,15 +479,10 @@ void TfoViewer::SetClientSize(int width, int height, const QString& caption)
     resize(FormCanResize(asked.width(), asked.height()));
     Resizing = false;
     KeepOnScreen();
-    SizeButton->setText(caption);
+    SetSizeCaption(caption);
     LayoutChildren();
     CamImage->update();
     update();
-}
-
-void TfoViewer::ApplyResize(const QRect& geometry)
-{
-    setGeometry(geometry);
 }
 
 QList<QRect> TfoViewer::WorkAreas()
@@ -725,7 +524,7 @@ void TfoViewer::RecordGeometry()
 void TfoViewer::ExternalResize()
 {
     // Sizes set by the program and by its own edge drag have been through the rule already.
-    if (Resizing || DragEdges != 0 || Destroyed)
+    if (Resizing || Frame->ResizingEdges() || Destroyed)
         return;
     const QSize allowed = FormCanResize(width(), height());
     if (allowed != size()) {
@@ -743,54 +542,18 @@ void TfoViewer::FormResize()
         return;
     Resizing = true;
     const bool maximised = windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
-    const bool dragging = DragEdges != 0 || (QGuiApplication::mouseButtons() & Qt::LeftButton);
-    if (!maximised && (dragging || actProportional->isChecked()))
-        SizeButton->setText(ViewerGeometry::SizeCaption(CamImage->size(), ImageSize(), size()));
+    const bool dragging =
+        Frame->ResizingEdges() || (QGuiApplication::mouseButtons() & Qt::LeftButton);
+    if (!maximised && (dragging || Actions->Proportional()->isChecked()))
+        SetSizeCaption(ViewerGeometry::SizeCaption(CamImage->size(), ImageSize(), size()));
     Resizing = false;
 }
 
-namespace {
-QString captionOf(const QObject* parent, const char* name)
+void TfoViewer::actSizeExecute(SizeCommand command)
 {
-    const auto* action = parent->findChild<QAction*>(QString::fromLatin1(name));
-    return action ? action->text() : QString();
-}
-} // namespace
-
-void TfoViewer::act300x200Execute()
-{
-    const QSize s = SizeCommandClient(SizeCommand::S300x200, ImageSize());
-    SetClientSize(s.width(), s.height(), captionOf(this, "act300x200"));
-}
-
-void TfoViewer::act600x400Execute()
-{
-    const QSize s = SizeCommandClient(SizeCommand::S600x400, ImageSize());
-    SetClientSize(s.width(), s.height(), captionOf(this, "act600x400"));
-}
-
-void TfoViewer::act50Execute()
-{
-    const QSize s = SizeCommandClient(SizeCommand::Half, ImageSize());
-    SetClientSize(s.width(), s.height(), captionOf(this, "act50"));
-}
-
-void TfoViewer::act100Execute()
-{
-    const QSize s = SizeCommandClient(SizeCommand::Full, ImageSize());
-    SetClientSize(s.width(), s.height(), captionOf(this, "act100"));
-}
-
-void TfoViewer::act150Execute()
-{
-    const QSize s = SizeCommandClient(SizeCommand::OneAndHalf, ImageSize());
-    SetClientSize(s.width(), s.height(), captionOf(this, "act150"));
-}
-
-void TfoViewer::act200Execute()
-{
-    const QSize s = SizeCommandClient(SizeCommand::Double, ImageSize());
-    SetClientSize(s.width(), s.height(), captionOf(this, "act200"));
+    const QSize s = SizeCommandClient(command, ImageSize());
+    const QAction* action = Actions->SizeAction(command);
+    SetClientSize(s.width(), s.height(), action ? action->text() : QString());
 }
 
 void TfoViewer::actFullScreenExecute()
@@ -807,20 +570,37 @@ void TfoViewer::actFullScreenExecute()
         ViewerCam->UserLeft = area.x();
         ViewerCam->UserTop = area.y();
     }
-    SizeButton->setText(captionOf(this, "actFullScreen"));
+    SetSizeCaption(Actions->FullScreen()->text());
     Resizing = false;
+}
+
+void TfoViewer::SetSizeCaption(const QString& caption)
+{
+    // "100% (1920*1080)" is wider than its panel in the larger fonts of some desktops: the button
+    // then takes a smaller font, so that no digit is cut off. A caption that fits keeps the
+    // window's font.
+    const int room = SizeButton->width() - 6;
+    QFont f = font();
+    if (QFontMetrics(f).horizontalAdvance(caption) <= room || f.pointSizeF() <= 0) {
+        SizeButton->setFont(QFont());
+    } else {
+        while (f.pointSizeF() > 5 && QFontMetrics(f).horizontalAdvance(caption) > room)
+            f.setPointSizeF(f.pointSizeF() - 0.5);
+        SizeButton->setFont(f);
+    }
+    SizeButton->setText(caption);
 }
 
 void TfoViewer::SizeButtonClick()
 {
-    SizePopup->popup(SizeButton->mapToGlobal(QPoint(0, SizeButton->height())));
+    Actions->SizePopup()->popup(SizeButton->mapToGlobal(QPoint(0, SizeButton->height())));
 }
 
 // --- Window commands ----------------------------------------------------------------------------
 
 void TfoViewer::actAlwaysOnTopExecute()
 {
-    const bool on = actAlwaysOnTop->isChecked();
+    const bool on = Actions->AlwaysOnTop()->isChecked();
     if (bool(windowFlags() & Qt::WindowStaysOnTopHint) == on)
         return;
     // Changing the flags recreates the native window: keep place, size and visibility.
@@ -842,7 +622,7 @@ void TfoViewer::actProportionalExecute()
 
 void TfoViewer::actStatusExecute()
 {
-    StatusBar->setVisible(actStatus->isChecked());
+    StatusBar->setVisible(Actions->Status()->isChecked());
     LayoutChildren();
     CamImage->update();
     update();
@@ -976,9 +756,6 @@ void TfoViewer::LayoutChildren()
     if (StatusShown()) {
         StatusBar->setGeometry(0, h - StatusBarHeight, w, StatusBarHeight);
         CamImage->setGeometry(0, 0, w, std::max(0, h - StatusBarHeight));
-        const int rest = w - PanelWidth0 - PanelWidth1 - PanelWidth2;
-        Panel3->setGeometry(PanelWidth0 + PanelWidth1 + PanelWidth2, 0, std::max(0, rest),
-                            StatusBarHeight);
     } else {
         CamImage->setGeometry(0, 0, w, h);
     }
@@ -1005,112 +782,4 @@ void TfoViewer::changeEvent(QEvent* event)
         LayoutChildren();
         update();
     }
-}
-
-bool TfoViewer::eventFilter(QObject* watched, QEvent* event)
-{
-    if (auto* w = qobject_cast<QWidget*>(watched); w && (w == CamImage || w == StatusBar)) {
-        if (HandleMouse(w, event))
-            return true;
-    }
-    return TSForm::eventFilter(watched, event);
-}
-
-void TfoViewer::mousePressEvent(QMouseEvent* event)
-{
-    if (!HandleMouse(this, event))
-        TSForm::mousePressEvent(event);
-}
-
-void TfoViewer::mouseMoveEvent(QMouseEvent* event)
-{
-    if (!HandleMouse(this, event))
-        TSForm::mouseMoveEvent(event);
-}
-
-void TfoViewer::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (!HandleMouse(this, event))
-        TSForm::mouseReleaseEvent(event);
-}
-
-bool TfoViewer::HandleMouse(QWidget* source, QEvent* event)
-{
-    const QEvent::Type type = event->type();
-    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
-        type != QEvent::MouseButtonRelease)
-        return false;
-    auto* me = static_cast<QMouseEvent*>(event);
-    const QPoint global = me->globalPosition().toPoint();
-    const QPoint local = source->mapTo(this, me->position().toPoint());
-
-    if (type == QEvent::MouseButtonPress) {
-        if (me->button() != Qt::LeftButton)
-            return false;
-        const int edges = EdgesAt(local, size());
-        // Inside the picture a press starts a move; on the border a resize.
-        if (edges == 0 && source != CamImage)
-            return false;
-        // Wayland lets no client place its own window: the compositor moves and resizes it.
-        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) &&
-            windowHandle()) {
-            if (edges == 0) {
-                windowHandle()->startSystemMove();
-            } else {
-                Qt::Edges qtEdges;
-                qtEdges.setFlag(Qt::LeftEdge, edges & EdgeLeft);
-                qtEdges.setFlag(Qt::TopEdge, edges & EdgeTop);
-                qtEdges.setFlag(Qt::RightEdge, edges & EdgeRight);
-                qtEdges.setFlag(Qt::BottomEdge, edges & EdgeBottom);
-                windowHandle()->startSystemResize(qtEdges);
-            }
-            return true;
-        }
-        DragEdges = edges;
-        Dragging = true;
-        DragStart = global;
-        DragFrame = geometry();
-        return true;
-    }
-    if (type == QEvent::MouseMove) {
-        if (!Dragging) {
-            // The cursor tells where a press would resize.
-            const int edges = EdgesAt(local, size());
-            Qt::CursorShape shape = Qt::ArrowCursor;
-            if ((edges & (EdgeLeft | EdgeTop)) == (EdgeLeft | EdgeTop) ||
-                (edges & (EdgeRight | EdgeBottom)) == (EdgeRight | EdgeBottom))
-                shape = Qt::SizeFDiagCursor;
-            else if ((edges & (EdgeRight | EdgeTop)) == (EdgeRight | EdgeTop) ||
-                     (edges & (EdgeLeft | EdgeBottom)) == (EdgeLeft | EdgeBottom))
-                shape = Qt::SizeBDiagCursor;
-            else if (edges & (EdgeLeft | EdgeRight))
-                shape = Qt::SizeHorCursor;
-            else if (edges & (EdgeTop | EdgeBottom))
-                shape = Qt::SizeVerCursor;
-            if (shape == Qt::ArrowCursor)
-                source->unsetCursor();
-            else
-                source->setCursor(shape);
-            return false;
-        }
-        const QPoint delta = global - DragStart;
-        if (DragEdges == 0) {
-            const QRect moved(DragFrame.topLeft() + delta, DragFrame.size());
-            move(MagnetPosition(moved, AvailableGeometry()));
-        } else {
-            const QRect proposed = ViewerGeometry::DragFrame(DragFrame, DragEdges, delta);
-            const QSize allowed = FormCanResize(proposed.width(), proposed.height());
-            ApplyResize(AnchorFrame(DragFrame, DragEdges, allowed));
-            // The rule recorded the size at the old place; a dragged left or top edge moved it.
-            RecordGeometry();
-        }
-        return true;
-    }
-    // Release
-    if (!Dragging || me->button() != Qt::LeftButton)
-        return false;
-    Dragging = false;
-    DragEdges = 0;
-    RecordGeometry();
-    return true;
 }

@@ -2,6 +2,7 @@
 
 #include "base/ClassForm.h"
 #include "core/catalog/ClassCategories.h"
+#include "core/rules/ViewerGeometry.h"
 
 #include <QByteArray>
 #include <QPoint>
@@ -10,23 +11,25 @@
 #include <memory>
 #include <vector>
 
-class QAction;
-class QActionGroup;
-class QLabel;
-class QMenu;
 class QProgressBar;
 class QToolButton;
 class QWidget;
+class TFramelessFrame;
 class THttpThread;
 class TPvImage;
+class TStatusBar;
+class TViewerActions;
 
 // The window that shows one webcam: a frameless tool window with the zooming image, a status bar
 // (countdown or progress, size button, home-page and e-mail buttons, the webcam's name) and a
 // context menu. It works on its own copy of the webcam, records its window state there and starts
 // a fetch thread that delivers the images.
 //
+// The window wires three parts: the commands and menus (ViewerActions), the move and resize of
+// the frameless window (FramelessFrame), and the fetch thread with the picture and status bar.
+//
 // The tray window opens a viewer like this:
-//     auto* v = new TfoViewer;              // deletes itself when closed
+//     auto* v = CreateForm<TfoViewer>();    // deletes itself when closed
 //     v->SetupWebcam(catalogueCam, applySavedState);
 class TfoViewer : public TSForm
 {
@@ -70,6 +73,8 @@ public:
     // Size rules applied to every proposed window size (outer size; the window has no frame).
     QSize FormCanResize(int newWidth, int newHeight);
     void SetClientSize(int width, int height, const QString& caption);
+    // The size button's caption, in a smaller font when it is wider than the button.
+    void SetSizeCaption(const QString& caption);
 
     // Tick length of the countdown of the fetch threads this viewer starts (tests shorten it).
     static void SetTickMilliseconds(int ms);
@@ -97,13 +102,12 @@ public slots:
     void actAlwaysOnTopExecute();
     void actProportionalExecute();
     void actStatusExecute();
-    void act300x200Execute();
-    void act600x400Execute();
-    void act50Execute();
-    void act100Execute();
-    void act150Execute();
-    void act200Execute();
+    // The size commands (300*200 ... 200%): the client size the command asks for, with the
+    // command's caption on the size button.
+    void actSizeExecute(ViewerGeometry::SizeCommand command);
     void actFullScreenExecute();
+    // The interval items: the refresh interval they carry.
+    void actRefresh0Execute(int value);
     void actSaveExecute();
     void actAlphaUpExecute();
     void actAlphaDownExecute();
@@ -112,28 +116,21 @@ public slots:
     void SizeButtonClick();
 
 protected:
+    void BuildLayout() override;
+    void FormCreate() override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    void FormCreate();
     void FormDestroy();
     void FormResize();
-    void CreateActions();
     void CreateStatusBar();
-    QAction* AddAction(const QString& name, const QString& caption, const QKeySequence& key);
-    void actRefresh0Execute(int value);
     void StartFetch();
     void StopFetch(bool detach);
     void SaveSettings();
     void LayoutChildren();
     void ApplyOpacity();
-    void ApplyResize(const QRect& geometry);
     // Moves the window (reduced where it does not fit) inside the work area of the screen that
     // holds most of it, and records the result.
     void KeepOnScreen();
@@ -147,8 +144,6 @@ private:
     static QString SaveFolder();
     QSize ImageSize() const;
     QRect AvailableGeometry() const;
-    // Frame handling of the frameless window: moving by dragging the image, resizing at the edges.
-    bool HandleMouse(QWidget* source, QEvent* event);
 
     std::unique_ptr<TCamWebcam> ViewerCam;
     std::shared_ptr<THttpThread> FetchThread;
@@ -162,31 +157,11 @@ private:
     bool Destroyed = false;
 
     TPvImage* CamImage = nullptr;
-    QWidget* StatusBar = nullptr;
-    QLabel* Panel0 = nullptr;
-    QLabel* Panel3 = nullptr;
+    TStatusBar* StatusBar = nullptr;
     QProgressBar* ProgressBar = nullptr;
     QToolButton* SizeButton = nullptr;
     QToolButton* SpeedButton1 = nullptr;
     QToolButton* SpeedButton2 = nullptr;
-    QMenu* PopupMenu = nullptr;
-    QMenu* SizePopup = nullptr;
-
-    QAction* actHide = nullptr;
-    QAction* actSnooze = nullptr;
-    QAction* actRefresh = nullptr;
-    QAction* actStopRefresh = nullptr;
-    QAction* actAlwaysOnTop = nullptr;
-    QAction* actProportional = nullptr;
-    QAction* actStatus = nullptr;
-    QAction* actClose = nullptr;
-    QAction* actSite = nullptr;
-    QAction* actEmail = nullptr;
-    QActionGroup* RefreshGroup = nullptr;
-
-    // Mouse state of a move or an edge resize in progress.
-    int DragEdges = 0;
-    bool Dragging = false;
-    QPoint DragStart;
-    QRect DragFrame;
+    std::unique_ptr<TViewerActions> Actions;
+    TFramelessFrame* Frame = nullptr;
 };

@@ -5,8 +5,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-TPvImage::TPvImage(QWidget* parent)
-    : QWidget(parent)
+TPvImage::TPvImage(QWidget* parent) : QWidget(parent)
 {
     // The control answers for all of its area: the window's background is not painted under it.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -67,8 +66,8 @@ void TPvImage::paintEvent(QPaintEvent* event)
     if (target.left() > 0)
         painter.fillRect(0, target.top(), target.left(), target.height(), background);
     if (target.right() < w - 1)
-        painter.fillRect(target.right() + 1, target.top(), w - target.right() - 1,
-                         target.height(), background);
+        painter.fillRect(target.right() + 1, target.top(), w - target.right() - 1, target.height(),
+                         background);
     // Nearest-neighbour stretch of the whole bitmap: smoothing stays off.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(target, FImage, FImage.rect());

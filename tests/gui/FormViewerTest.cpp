@@ -1,28 +1,32 @@
-#include "TestHttpServer.h"
-#include "core/catalog/ClassViewer.h"
-#include "core/net/ClassWorker.h"
-#include "core/image/JpegCodec.h"
-#include "core/catalog/Strings.h"
 #include "viewer/FormViewer.h"
+
+#include "TestHttpServer.h"
+#include "base/ClassTranslate.h"
+#include "base/StatusBar.h"
+#include "core/catalog/ClassViewer.h"
+#include "core/catalog/Strings.h"
+#include "core/image/JpegCodec.h"
+#include "core/net/ClassWorker.h"
 #include "viewer/PvImage.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QInputDialog>
-#include <QTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QProgressBar>
-#include <QStandardPaths>
 #include <QScreen>
-#include <QElapsedTimer>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -78,7 +82,7 @@ protected:
         if (cam.Name.isEmpty())
             cam.Name = QStringLiteral("Cam %1").arg(counter);
         cam.Refresh = 3600;
-        auto* v = new TfoViewer;
+        auto* v = CreateForm<TfoViewer>();
         v->SetupWebcam(cam, applySavedState);
         return v;
     }
@@ -94,11 +98,14 @@ protected:
     int counter = 0;
 };
 
+// The names of a menu's items; a sub-menu's item is named by its menu.
 QStringList itemNames(const QMenu* menu)
 {
     QStringList names;
     for (QAction* a : menu->actions())
-        names << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
+        names << (a->isSeparator() ? QStringLiteral("-")
+                  : a->menu()      ? a->menu()->objectName()
+                                   : a->objectName());
     return names;
 }
 
@@ -115,12 +122,18 @@ TEST_F(ViewerTest, ContextMenuHasEveryItemShortcutAndRadioGroup)
     ASSERT_TRUE(popup);
     EXPECT_EQ(itemNames(popup),
               QStringList({"actHide1", "actSnooze1", "-", "Refresh1", "StopRefreshing1",
-                           "RefreshInteval1", "Size1", "-", "Alwaysontop1",
-                           "ProportionalResize1", "ShowStatus1", "-", "Close1"}));
+                           "RefreshInteval1", "Size1", "-", "Alwaysontop1", "ProportionalResize1",
+                           "ShowStatus1", "-", "Close1"}));
 
     // Menu items of the layout run the commands of the same meaning (actHide1 runs actHide); the
     // other rows are their own command.
-    struct Key { const char* name; QKeySequence key; bool checkable; const char* command; };
+    struct Key
+    {
+        const char* name;
+        QKeySequence key;
+        bool checkable;
+        const char* command;
+    };
     const Key keys[] = {
         {"actHide1", QKeySequence(Qt::Key_Escape), false, "actHide"},
         {"actSnooze1", QKeySequence(Qt::SHIFT | Qt::Key_Escape), false, "actSnooze"},
@@ -179,9 +192,8 @@ TEST_F(ViewerTest, ContextMenuHasEveryItemShortcutAndRadioGroup)
     auto* intervals = v->findChild<QMenu*>("RefreshInteval1");
     ASSERT_TRUE(intervals);
     EXPECT_EQ(itemNames(intervals),
-              QStringList({"N1second1", "N2seconds1", "N5seconds1", "N10seconds1",
-                           "N20seconds1", "N60seconds1", "-", "Alwaysrefresh1", "BruteRefresh1",
-                           "Custom1"}));
+              QStringList({"N1second1", "N2seconds1", "N5seconds1", "N10seconds1", "N20seconds1",
+                           "N60seconds1", "-", "Alwaysrefresh1", "BruteRefresh1", "Custom1"}));
     QActionGroup* group = intervals->actions().first()->actionGroup();
     ASSERT_TRUE(group);
     EXPECT_TRUE(group->isExclusive());
@@ -190,16 +202,54 @@ TEST_F(ViewerTest, ContextMenuHasEveryItemShortcutAndRadioGroup)
     auto* sizeMenu = v->findChild<QMenu*>("Size1");
     auto* sizePopup = v->findChild<QMenu*>("SizePopup");
     ASSERT_TRUE(sizeMenu && sizePopup);
-    const QStringList sizes = {"act300x200", "act600x400", "-", "act50", "act100",
-                               "act150", "act200", "-", "actFullScreen"};
+    const QStringList sizes = {"act300x200", "act600x400", "-", "act50",        "act100",
+                               "act150",     "act200",     "-", "actFullScreen"};
     EXPECT_EQ(itemNames(sizeMenu), sizes);
     EXPECT_EQ(itemNames(sizePopup), sizes);
+}
+
+TEST_F(ViewerTest, ViewersOpenedAfterALanguageAreTranslatedBeforeTheirSetUp)
+{
+    settings.PropResize = true;
+    ASSERT_TRUE(PvTranslator().TranslateBytes(
+        "<Language><foViewer Caption=\"Betrachter\">"
+        "<actHide Caption=\"Verbergen\"/><RefreshInteval1 Caption=\"Intervall\"/>"
+        "<actProportional Caption=\"Proportional\"/><SpeedButton1 Hint=\"Zur Website\"/>"
+        "<StatusBar><Panels><Item Index=\"0\" Hint=\"Countdown\"/>"
+        "<Item Index=\"3\" Hint=\"Name der Webcam\"/></Panels></StatusBar>"
+        "</foViewer></Language>"));
+    // The second viewer is foViewer_1 and takes the same element.
+    for (TfoViewer* v : {open(), open()}) {
+        SCOPED_TRACE(v->objectName().toStdString());
+        EXPECT_EQ(v->findChild<QAction*>("actHide1")->text(), "Verbergen");
+        auto* intervals = v->findChild<QMenu*>("RefreshInteval1");
+        ASSERT_TRUE(intervals);
+        EXPECT_EQ(intervals->menuAction()->text(), "Intervall");
+        EXPECT_EQ(v->findChild<QToolButton*>("SpeedButton1")->toolTip(), "Zur Website");
+        auto* bar = v->findChild<TStatusBar*>("StatusBar");
+        ASSERT_TRUE(bar);
+        EXPECT_EQ(bar->Panel(0)->toolTip(), "Countdown");
+        EXPECT_EQ(bar->Panel(3)->toolTip(), "Name der Webcam");
+        // The set-up ran after the translation: the settings applied their commands, and the
+        // webcam's name is the title rather than the file's caption.
+        auto* proportional = v->findChild<QAction*>("ProportionalResize1");
+        EXPECT_TRUE(proportional->isChecked());
+        EXPECT_EQ(proportional->text(), "Proportional");
+        EXPECT_EQ(v->windowTitle(), v->Webcam().Name);
+        EXPECT_EQ(bar->Panel(3)->text(), v->Webcam().Name);
+    }
+    PvTranslator().Clear();
 }
 
 TEST_F(ViewerTest, IntervalItemsSetTheIntervalAndMoveTheMark)
 {
     TfoViewer* v = open();
-    struct Step { const char* item; int refresh; const char* marked; };
+    struct Step
+    {
+        const char* item;
+        int refresh;
+        const char* marked;
+    };
     const Step steps[] = {
         {"N5seconds1", 5, "N5seconds1"},
         {"N1second1", 1, "N5seconds1"}, // "1 second" leaves the mark where it was
@@ -220,7 +270,11 @@ TEST_F(ViewerTest, IntervalItemsSetTheIntervalAndMoveTheMark)
 TEST_F(ViewerTest, CountdownAndProgressInTheStatusBar)
 {
     TfoViewer* v = open();
-    struct Row { int n; const char* text; };
+    struct Row
+    {
+        int n;
+        const char* text;
+    };
     for (const Row& r : {Row{5, "5 seconds"}, Row{2, "2 seconds"}, Row{1, "1 second"},
                          Row{0, "Checking..."}, Row{-1, "-1 seconds"}, Row{-2, "-2 seconds"}}) {
         v->ShowCountdown(r.n);
@@ -411,7 +465,13 @@ TEST_F(ViewerTest, SizeCommandsAskForClientSizesThroughTheSizeRule)
 {
     TfoViewer* v = open();
     v->ImageArrived(jpegOf(200, 160));
-    struct Row { const char* command; bool proportional; QSize size; const char* caption; };
+    struct Row
+    {
+        const char* command;
+        bool proportional;
+        QSize size;
+        const char* caption;
+    };
     const Row rows[] = {
         {"act300x200", false, {300, 200}, "300*200"},
         {"act600x400", false, {600, 400}, "600*400"},
@@ -455,6 +515,22 @@ TEST_F(ViewerTest, SizeButtonShowsTheTranslatedCaptionOfEachSizeCommand)
         command->trigger();
         EXPECT_EQ(v->SizeCaption(), translated) << name;
     }
+}
+
+TEST_F(ViewerTest, SizeCaptionsFitTheirButton)
+{
+    TfoViewer* v = open();
+    v->show();
+    auto* button = v->findChild<QToolButton*>("SizeButton");
+    for (const char* caption : {"100% (1920*1080)", "400% (3840*2160)", "Plein écran"}) {
+        v->SetSizeCaption(QString::fromUtf8(caption));
+        EXPECT_LE(QFontMetrics(button->font()).horizontalAdvance(QString::fromUtf8(caption)),
+                  button->width() - 4)
+            << caption;
+    }
+    // A caption that fits takes the window's font again.
+    v->SetSizeCaption("100%");
+    EXPECT_EQ(button->font(), v->font());
 }
 
 TEST_F(ViewerTest, ClosingTheViewerWhileItsSaveDialogIsOpenEndsTheDialog)
@@ -553,7 +629,11 @@ TEST_F(ViewerTest, SavedStatesAreTakenOverOnlyWhenAsked)
     EXPECT_EQ(fromChooser->Webcam().UserState, 2);
 
     // Reopened snoozed: the first image is not a change and does not wake it.
-    struct Row { bool geometry; int wakesAt; };
+    struct Row
+    {
+        bool geometry;
+        int wakesAt;
+    };
     for (const Row& r : {Row{true, 2}, Row{false, 3}}) {
         TCamWebcam snoozed;
         snoozed.UserState = snoozed.StartState = 1;
@@ -733,7 +813,7 @@ TEST_F(ViewerTest, ShowsServedImagesAndCountsDown)
     cam.Url = server.Url();
     cam.Name = "Served";
     cam.Refresh = 3;
-    auto* v = new TfoViewer;
+    auto* v = CreateForm<TfoViewer>();
     v->SetupWebcam(cam, false);
 
     QStringList texts;
@@ -796,7 +876,11 @@ TEST_F(ViewerTest, CustomIntervalTakesAnyIntegerAndKeepsTheIntervalOtherwise)
     EXPECT_EQ(v->Webcam().Refresh, 15);
     EXPECT_EQ(v->Webcam().UserRefresh, 15);
 
-    struct Row { QString answer; int refresh; };
+    struct Row
+    {
+        QString answer;
+        int refresh;
+    };
     for (const Row& r : {Row{"abc", 15}, Row{" -3 ", -3}, Row{"0", 0}, Row{QString(), 0}}) {
         answerInputBox(r.answer, nullptr);
         custom->trigger();
@@ -830,7 +914,7 @@ TEST_F(ViewerTest, SlowDownloadShowsProgressThenTheImage)
     cam.Url = server.Url();
     cam.Name = "Slow";
     cam.Refresh = 60;
-    auto* v = new TfoViewer;
+    auto* v = CreateForm<TfoViewer>();
     v->SetupWebcam(cam, false);
     auto* bar = v->findChild<QProgressBar*>("ProgressBar");
     bool sawProgress = false;
@@ -848,7 +932,13 @@ TEST_F(ViewerTest, SlowDownloadShowsProgressThenTheImage)
 
 TEST_F(ViewerTest, HiddenAndSnoozedViewersReopenAsTheyWereAfterARestart)
 {
-    struct Row { const char* command; bool visible; bool snoozed; int state; };
+    struct Row
+    {
+        const char* command;
+        bool visible;
+        bool snoozed;
+        int state;
+    };
     for (const Row& r : {Row{"actHide1", false, false, 2}, Row{"actSnooze1", false, true, 1},
                          Row{nullptr, true, false, -1}}) {
         settings.Root.Webcams.Clear();
@@ -873,7 +963,7 @@ TEST_F(ViewerTest, HiddenAndSnoozedViewersReopenAsTheyWereAfterARestart)
         next.OptionsPath = settings.OptionsPath;
         TfoViewer* reopened = nullptr;
         next.OnOpenViewer = [&](TCamWebcam* webcam, bool applySavedState) {
-            reopened = new TfoViewer;
+            reopened = CreateForm<TfoViewer>();
             reopened->SetupWebcam(*webcam, applySavedState);
         };
         CamViewer = &next;

@@ -125,7 +125,7 @@ TEST(LanguageFiles, EachShippedFileTranslatesEveryWindowAndNamesNothingTheProgra
         startup.RegisterTypes = false;
         auto main = std::make_unique<TfoCamMain>(startup);
         // Every window of the program, one of each kind.
-        QList<QWidget*> windows{main.get(), new TfoViewer, CreateForm<TfoOptions>(),
+        QList<QWidget*> windows{main.get(), CreateForm<TfoViewer>(), CreateForm<TfoOptions>(),
                                 CreateForm<TfoAbout>(), CreateForm<TfoAviCreator>()};
 
         QList<TShownText> before;
