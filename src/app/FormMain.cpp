@@ -17,6 +17,11 @@
 #include "platform/Desktop.h"
 #include "viewer/FormViewer.h"
 
+// --- Chooser and mosaic ---
+#include "mosaic/FormChoose.h"
+#include "mosaic/FormMire.h"
+// ---
+
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -123,7 +128,7 @@ void TfoCamMain::CreateActions()
     actSiteSupport->setToolTip(SupportAddress());
 
     // The windows behind these commands are not part of the program yet.
-    for (QAction* later : {actEdit, actMire})
+    for (QAction* later : {actEdit})
         later->setEnabled(false);
 }
 
@@ -166,6 +171,9 @@ void TfoCamMain::FormCreate()
     // 10. A file named on the command line.
     if (!Startup.Arguments.isEmpty())
         ImportFile(Startup.Arguments.first());
+    // Without a notification area, the chooser is how the program is reached.
+    if (Startup.ChooserWithoutTray && !QSystemTrayIcon::isSystemTrayAvailable())
+        OpenChooser();
 }
 
 void TfoCamMain::RegisterFileTypes()
@@ -232,8 +240,9 @@ void TfoCamMain::RebuildTrayMenu(bool refreshChooser)
 {
     if (CamViewer)
         Menus->RebuildCatalogue(CamViewer->Root, More);
-    // An open chooser reloads its tree (the chooser window is not part of the program yet).
-    Q_UNUSED(refreshChooser);
+    // An open chooser reloads its tree.
+    if (refreshChooser)
+        ReloadChooser();
 }
 
 void TfoCamMain::WebcamItemClick(const QString& url)
@@ -455,7 +464,7 @@ void TfoCamMain::EditWebcam(const QString& url)
 
 void TfoCamMain::actMireExecute()
 {
-    MosaicWindow.BringToFront();
+    OpenMosaic();
 }
 
 // AVI creator: a new, non-modal window each time; several may be open.
@@ -486,6 +495,32 @@ void TfoCamMain::TrayIconActivated(QSystemTrayIcon::ActivationReason reason)
 
 void TfoCamMain::TrayIconClick()
 {
-    // The chooser is not part of the program yet: only an open one is brought to the front.
-    ChooserWindow.BringToFront();
+    OpenChooser();
+}
+
+// --- Chooser and mosaic -----------------------------------------------------------------------
+
+void TfoCamMain::OpenChooser()
+{
+    ChooserWindow.Open([this] {
+        auto* chooser = CreateForm<TfoChoose>();
+        // Without a notification area the chooser is the program's only window: closing it ends
+        // the program, which would otherwise run on unseen.
+        connect(chooser, &QObject::destroyed, this, [this] {
+            if (!TSForm::ShuttingDown() && !QSystemTrayIcon::isSystemTrayAvailable())
+                actExitExecute();
+        });
+        return chooser;
+    });
+}
+
+void TfoCamMain::OpenMosaic()
+{
+    MosaicWindow.Open([] { return CreateForm<TfoMire>(); });
+}
+
+void TfoCamMain::ReloadChooser()
+{
+    if (auto* chooser = qobject_cast<TfoChoose*>(ChooserWindow.Window()))
+        chooser->ReloadTree();
 }

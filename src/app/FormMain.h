@@ -19,6 +19,9 @@ struct TStartup
     QStringList Arguments;
     // Registers the .cam and .cal file types (tests turn it off).
     bool RegisterTypes = true;
+    // Opens the chooser at start when the desktop has no notification area (the program's own
+    // start sets it; tests choose).
+    bool ChooserWithoutTray = false;
 };
 
 // The hidden tray window: owns the controller, the notification-area icon with its menus
@@ -91,6 +94,10 @@ private:
     // Runs a command over all viewers with their saves put off and made once at its end.
     template <typename Command> void OverAllViewers(Command command);
     void ApplySavedLanguage();
+    // --- Chooser and mosaic: open, or bring to the front, the one window of each ---
+    void OpenChooser();
+    void OpenMosaic();
+    void ReloadChooser();
 
     TStartup Startup;
     bool ShutDownDone = false;
@@ -111,8 +118,8 @@ private:
     QSystemTrayIcon* TrayIcon = nullptr;
     TTrayMenus* Menus = nullptr;
 
-    // Windows of which only one may be open. The editor, mosaic and chooser are not part of the
-    // program yet: their slots stay empty.
+    // Windows of which only one may be open. The editor is not part of the program yet: its slot
+    // stays empty.
     TFormSlot<TfoOptions> OptionsDialog;
     TFormSlot<> EditorWindow;
     TFormSlot<> MosaicWindow;

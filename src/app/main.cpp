@@ -48,6 +48,7 @@ int main(int argc, char** argv)
 
     TStartup startup;
     startup.Arguments = arguments;
+    startup.ChooserWithoutTray = true;
     TfoCamMain foCamMain(startup);
     StartStateDump(&foCamMain);
     handOver.SetHandler([&foCamMain](const QString& path) { foCamMain.WMCopyData(path); });

@@ -108,10 +108,12 @@ screenshot() {
   import -window root "$PICTAVO_SCREENS/$1.png" 2>/dev/null || true
 }
 
-# Visible windows of the program that are larger than the tray icon (menus, viewers).
+# Visible windows of the program that are larger than the tray icon (menus, viewers), but the
+# chooser, which opens by itself where there is no tray.
 big_windows() {
   local id
   for id in $(xdotool search --onlyvisible --classname pictavo 2>/dev/null); do
+    [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "Choose a Webcam" ] && continue
     eval "$(xdotool getwindowgeometry --shell "$id")"
     [ "$WIDTH" -gt 60 ] && [ "$HEIGHT" -gt 60 ] && echo "$id"
   done
@@ -119,6 +121,40 @@ big_windows() {
 }
 
 menu_is_open() { [ -n "$(big_windows)" ]; }
+
+# The chooser's window id (it opens by itself where there is no tray).
+chooser_window() { xdotool search --onlyvisible --name '^Choose a Webcam$' | head -n1 | grep .; }
+
+# Asks a window to close as a window manager's close button does (WM_DELETE_WINDOW).
+close_window() {
+  python3 - "$1" <<'PY'
+import ctypes, sys
+x = ctypes.cdll.LoadLibrary("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XInternAtom.restype = ctypes.c_ulong
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+x.XFlush.argtypes = [ctypes.c_void_p]
+class Message(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 8)]
+display = x.XOpenDisplay(None)
+window = int(sys.argv[1])
+event = Message(type=33, display=display, window=window, format=32,
+                message_type=x.XInternAtom(display, b"WM_PROTOCOLS", 0))
+event.data[0] = x.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+x.XSendEvent(display, window, 0, 0, ctypes.byref(event))
+x.XFlush(display)
+PY
+}
+
+# The grey spread of a rectangle of a window (0: one flat colour): whether pictures show there.
+picture_spread() {
+  import -window "$1" -crop "$2" +repage "$WORK/spread.png"
+  convert "$WORK/spread.png" -colorspace Gray -format '%[fx:standard_deviation]' info:
+}
 
 # Right-clicks the tray icon; fails unless a menu opens. A freshly embedded icon may miss the
 # first click, so the click is repeated a few times.

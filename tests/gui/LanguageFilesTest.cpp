@@ -10,6 +10,8 @@
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Product.h"
 #include "core/catalog/Strings.h"
+#include "mosaic/FormChoose.h"
+#include "mosaic/FormMire.h"
 #include "viewer/FormViewer.h"
 
 #include <QAbstractButton>
@@ -125,8 +127,13 @@ TEST(LanguageFiles, EachShippedFileTranslatesEveryWindowAndNamesNothingTheProgra
         startup.RegisterTypes = false;
         auto main = std::make_unique<TfoCamMain>(startup);
         // Every window of the program, one of each kind.
-        QList<QWidget*> windows{main.get(), CreateForm<TfoViewer>(), CreateForm<TfoOptions>(),
-                                CreateForm<TfoAbout>(), CreateForm<TfoAviCreator>()};
+        QList<QWidget*> windows{main.get(),
+                                CreateForm<TfoViewer>(),
+                                CreateForm<TfoOptions>(),
+                                CreateForm<TfoAbout>(),
+                                CreateForm<TfoMire>(),
+                                CreateForm<TfoChoose>(),
+                                CreateForm<TfoAviCreator>()};
 
         QList<TShownText> before;
         for (QWidget* window : windows)

@@ -23,14 +23,11 @@ TFitSize FitSize(int width, int height, int boxWidth, int boxHeight)
     return {static_cast<int>(std::max(1LL, w)), boxHeight};
 }
 
-TBitmap ScaleToFit(const TBitmap& source, int boxWidth, int boxHeight)
-{
-    const TFitSize size = FitSize(source.Width, source.Height, boxWidth, boxHeight);
-    if (size.Width == 0)
-        return {};
-    if (size.Width == source.Width && size.Height == source.Height)
-        return source;
+namespace {
 
+// Each target pixel the mean of the source pixels it covers; target no larger than source.
+TBitmap AreaAverage(const TBitmap& source, TFitSize size)
+{
     TBitmap target(size.Width, size.Height);
     // Source columns [xStart[x], xStart[x + 1]) make target column x; the same for rows.
     std::vector<int> xStart(static_cast<std::size_t>(size.Width) + 1);
@@ -73,6 +70,66 @@ TBitmap ScaleToFit(const TBitmap& source, int boxWidth, int boxHeight)
         }
     }
     return target;
+}
+
+// Bilinear interpolation between the four nearest source pixels, pixel centres aligned.
+TBitmap Bilinear(const TBitmap& source, TFitSize size)
+{
+    TBitmap target(size.Width, size.Height);
+    // 16.16 fixed point source coordinates of each target column.
+    std::vector<int> x0(static_cast<std::size_t>(size.Width));
+    std::vector<int> fx(static_cast<std::size_t>(size.Width));
+    const double sx = double(source.Width) / size.Width;
+    const double sy = double(source.Height) / size.Height;
+    for (int x = 0; x < size.Width; ++x) {
+        const double pos = std::clamp((x + 0.5) * sx - 0.5, 0.0, double(source.Width - 1));
+        x0[static_cast<std::size_t>(x)] = int(pos);
+        fx[static_cast<std::size_t>(x)] = int((pos - int(pos)) * 256);
+    }
+    for (int y = 0; y < size.Height; ++y) {
+        const double pos = std::clamp((y + 0.5) * sy - 0.5, 0.0, double(source.Height - 1));
+        const int y0 = int(pos);
+        const int y1 = std::min(y0 + 1, source.Height - 1);
+        const int fy = int((pos - y0) * 256);
+        const std::uint8_t* r0 = source.Row(y0);
+        const std::uint8_t* r1 = source.Row(y1);
+        std::uint8_t* out = target.Row(y);
+        for (int x = 0; x < size.Width; ++x) {
+            const int a = x0[static_cast<std::size_t>(x)];
+            const int b = std::min(a + 1, source.Width - 1);
+            const int f = fx[static_cast<std::size_t>(x)];
+            for (int c = 0; c < 3; ++c) {
+                const int top = r0[a * 3 + c] * (256 - f) + r0[b * 3 + c] * f;
+                const int bottom = r1[a * 3 + c] * (256 - f) + r1[b * 3 + c] * f;
+                out[x * 3 + c] =
+                    static_cast<std::uint8_t>((top * (256 - fy) + bottom * fy + 32768) >> 16);
+            }
+        }
+    }
+    return target;
+}
+
+} // namespace
+
+TBitmap ScaleToFit(const TBitmap& source, int boxWidth, int boxHeight)
+{
+    const TFitSize size = FitSize(source.Width, source.Height, boxWidth, boxHeight);
+    if (size.Width == 0)
+        return {};
+    if (size.Width == source.Width && size.Height == source.Height)
+        return source;
+    return AreaAverage(source, size);
+}
+
+TBitmap Resample(const TBitmap& source, int width, int height)
+{
+    if (source.IsEmpty() || width <= 0 || height <= 0)
+        return {};
+    if (width == source.Width && height == source.Height)
+        return source;
+    if (width <= source.Width && height <= source.Height)
+        return AreaAverage(source, {width, height});
+    return Bilinear(source, {width, height});
 }
 
 } // namespace BitmapScale

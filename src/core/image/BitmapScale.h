@@ -21,4 +21,8 @@ TFitSize FitSize(int width, int height, int boxWidth, int boxHeight);
 // pixels it covers. A picture that already fits is copied unchanged.
 TBitmap ScaleToFit(const TBitmap& source, int boxWidth, int boxHeight);
 
+// The picture scaled to exactly width x height, enlarged or reduced: by area averaging where both
+// sides shrink, bilinear otherwise. An empty source or size gives an empty bitmap.
+TBitmap Resample(const TBitmap& source, int width, int height);
+
 } // namespace BitmapScale

@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 #include "core/catalog/ProxySettings.h"
+#include "core/image/Thumbnail.h"
 #include "core/net/ClassHttpClient.h"
 
 #include <algorithm>
@@ -25,15 +26,25 @@ void TMireThread::ClearEvents()
     OnNext = nullptr;
 }
 
-bool TMireThread::Raise(bool next)
+TMireImage TMireThread::MakeImage()
 {
-    return Synchronize([this, next] {
-        const TEvent& slot = next ? OnNext : OnImage;
-        if (slot) {
-            const TEvent call = slot;
-            call(*this);
-        }
-    });
+    TMireImage image;
+    image.Index = Index;
+    image.Url = Url;
+    image.LastModified = LastModified;
+    image.ContentLength = ContentLength;
+    image.Received = !Data.isEmpty();
+    if (!image.Received)
+        return image;
+    if (!PictureBox.isEmpty()) {
+        QString error;
+        if (!Thumbnail::Make(Data, PictureBox, image.Picture, &image.SourceSize, &error))
+            qCInfo(lcImage).noquote() << "thumbnail of" << Url << "not readable:" << error;
+    }
+    if (KeepData)
+        image.Data = std::move(Data);
+    Data = QByteArray();
+    return image;
 }
 
 THttpResult TMireThread::Attempt()
@@ -95,7 +106,8 @@ void TMireThread::Execute()
                     qCInfo(lcHttp).noquote() << "thumbnail of" << Url << "failed:" << result.Cause()
                                              << "- sits out up to" << rounds << "round(s)";
                 }
-                Raise(false);
+                TMireImage image = MakeImage();
+                Deliver(&TMireThread::OnImage, image);
             }
         } catch (const std::exception& e) {
             qCWarning(lcWorker) << "thumbnail round failed:" << e.what();
@@ -104,7 +116,7 @@ void TMireThread::Execute()
             qCWarning(lcWorker) << "thumbnail round failed";
             Data.clear();
         }
-        Raise(true);
+        Deliver(&TMireThread::OnNext, *this);
     }
 }
 
@@ -130,6 +142,37 @@ int TMireBackoff::Failed(const QString& url, qint64 round, TClock::time_point no
 void TMireBackoff::Succeeded(const QString& url)
 {
     Entries.remove(url);
+}
+
+std::shared_ptr<TMireScaler> TMireScaler::Create(std::vector<TJob> jobs, QSize box,
+                                                 std::shared_ptr<TDispatcher> dispatcher)
+{
+    return std::shared_ptr<TMireScaler>(
+        new TMireScaler(std::move(jobs), box, std::move(dispatcher)));
+}
+
+TMireScaler::TMireScaler(std::vector<TJob> jobs, QSize box, std::shared_ptr<TDispatcher> dispatcher)
+    : TWorkerThread(std::move(dispatcher)), Jobs(std::move(jobs)), Box(box)
+{
+}
+
+void TMireScaler::Execute()
+{
+    for (TJob& job : Jobs) {
+        if (Terminated())
+            break;
+        TMireImage image;
+        image.Index = job.Index;
+        image.Received = true;
+        QString error;
+        if (!Thumbnail::Make(job.Data, Box, image.Picture, &image.SourceSize, &error)) {
+            qCInfo(lcImage).noquote() << "cell" << job.Index << "not rescaled:" << error;
+            continue;
+        }
+        job.Data = QByteArray();
+        if (!Deliver(&TMireScaler::OnImage, image))
+            break;
+    }
 }
 
 TCamInfo::TCamInfo(const TCamWebcam& entry) : Referer(entry.Referer), Url(entry.Url)

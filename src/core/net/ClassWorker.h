@@ -47,6 +47,21 @@ protected:
     // Runs fn on the UI thread and waits until it has run; false when it could not be handed
     // over (dispatcher closed). The worker stays alive while fn runs.
     bool Synchronize(const std::function<void()>& fn);
+    // Hands value to an event slot of the derived thread on the UI thread and waits until it has
+    // run. The slot is looked up there, just before it would run, so a slot cleared meanwhile is
+    // found empty and nothing runs; it may clear itself while it runs. False when the hand-over
+    // failed (dispatcher closed).
+    template <class TOwner, class TValue>
+    bool Deliver(std::function<void(TValue&)> TOwner::*slot, TValue& value)
+    {
+        auto* owner = static_cast<TOwner*>(this);
+        return Synchronize([owner, slot, &value] {
+            if (const auto& current = owner->*slot) {
+                const auto call = current;
+                call(value);
+            }
+        });
+    }
 
     const std::shared_ptr<TDispatcher> Dispatcher;
 

@@ -1,6 +1,7 @@
 // The thumbnail thread as the mosaic and the chooser drive it, against servers on 127.0.0.1.
 #include "TestHttpServer.h"
 #include "ThreadTestUtil.h"
+#include "core/image/JpegCodec.h"
 #include "core/net/ClassMire.h"
 
 #include <chrono>
@@ -27,18 +28,19 @@ struct TMosaicOwner
     void Attach(TMireThread& t)
     {
         t.Index = -1;
-        t.OnImage = [this](TMireThread& th) { Image(th); };
+        t.KeepData = true;
+        t.OnImage = [this](TMireImage& image) { Image(image); };
         t.OnNext = [this](TMireThread& th) { Next(th); };
         Next(t);
     }
-    void Image(TMireThread& t)
+    void Image(TMireImage& t)
     {
         Calls.push_back("image");
         Results.emplace_back(t.Index, int(t.Data.size()));
         TCamInfo& cam = Cams[size_t(t.Index)];
         if (!t.Data.isEmpty()) {
             cam.Online = true;
-            cam.Image = TBitmap(1, 1);
+            cam.Image = t.Data;
         }
         cam.LastModified = t.LastModified;
         cam.ContentLength = t.ContentLength;
@@ -232,7 +234,7 @@ TEST_F(MireThreadTest, ChooserValuesAbandonOnlyAnUndatedEmptyResponse)
         bool completed = false;
         Thread = TMireThread::Create(Dispatcher);
         owner.Attach(*Thread);
-        Thread->OnImage = [&](TMireThread& t) {
+        Thread->OnImage = [&](TMireImage& t) {
             owner.Image(t);
             data.push_back(t.Data);
             completed = t.ContentLength != 0 || t.LastModified.isValid();
@@ -288,6 +290,43 @@ TEST_F(MireThreadTest, StopDuringARequestFindsNoCallbacks)
     EXPECT_TRUE(owner.Results.empty());
     EXPECT_EQ(owner.Calls, std::vector<std::string>{"next"}); // only the owner's own first call
     EXPECT_EQ(server.Requests(), 1);
+}
+
+TEST_F(MireThreadTest, TheWorkerHandsOverTheScaledPictureAndTheBytesOnlyWhenKept)
+{
+    const QByteArray jpeg = JpegCodec::Encode(TBitmap(640, 480));
+    TTestHttpServer server([&](const TTestRequest& request) {
+        TTestResponse r;
+        r.Body = request.Target == "/cam.jpg" ? jpeg.toStdString() : MakeBody(500);
+        return r;
+    });
+    for (bool keep : {false, true}) {
+        SCOPED_TRACE(keep);
+        TMosaicOwner owner;
+        owner.Cams = {Cam(server.Url()), Cam(server.Url("/garbage.jpg"))};
+        owner.StopAfterAttempts = 2;
+        std::vector<TMireImage> images;
+        Thread = TMireThread::Create(Dispatcher);
+        Thread->Tick = 1ms;
+        owner.Attach(*Thread);
+        Thread->KeepData = keep;
+        Thread->PictureBox = QSize(62, 44);
+        Thread->OnImage = [&](TMireImage& image) {
+            owner.Image(image);
+            images.push_back(image);
+        };
+        Thread->Start();
+        Thread.reset();
+        ASSERT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }));
+        ASSERT_EQ(images.size(), 2u);
+        EXPECT_EQ(images[0].Url, server.Url());
+        EXPECT_EQ(QSize(images[0].Picture.Width, images[0].Picture.Height), QSize(60, 44));
+        EXPECT_EQ(images[0].SourceSize, QSize(640, 480));
+        EXPECT_EQ(images[0].Data, keep ? jpeg : QByteArray());
+        // A body that is no JPEG image arrives, but gives no picture.
+        EXPECT_TRUE(images[1].Received);
+        EXPECT_TRUE(images[1].Picture.IsEmpty());
+    }
 }
 
 } // namespace

@@ -1,0 +1,235 @@
+// The mosaic with 1,000 webcams of 640 x 480 served by democam on 127.0.0.1, and the chooser with
+// a category of 500: time to open the mosaic, resident memory once every cell has an image, time
+// to repaint a full screen of cells, UI-thread time per arriving image, and how late the UI
+// thread's events run while thumbnails arrive.
+// Targets: open under 300 ms, under 200 MiB, repaint under 8 ms, under 1 ms per arriving image,
+// no UI event more than 50 ms late.
+#include "base/ClassForm.h"
+#include "core/catalog/ClassViewer.h"
+#include "core/image/JpegCodec.h"
+#include "core/image/Thumbnail.h"
+#include "core/net/ClassWorker.h"
+#include "mosaic/DrawGrid.h"
+#include "mosaic/FormChoose.h"
+#include "mosaic/FormMire.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QListWidget>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <benchmark/benchmark.h>
+#include <ctime>
+#include <functional>
+
+namespace {
+
+constexpr int MosaicCams = 1000;
+constexpr int ChooserCams = 500;
+
+qint64 threadCpuNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+double statusMiB(const char* field)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field) + 1).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
+}
+
+// A 10-ms timer on the UI thread: how much later than due each firing runs.
+struct TLatenessProbe
+{
+    QTimer Timer;
+    QElapsedTimer Clock;
+    qint64 Last = 0;
+    double MaxLateMs = 0;
+    long long Late50 = 0;
+    TLatenessProbe()
+    {
+        Timer.setTimerType(Qt::PreciseTimer);
+        Timer.setInterval(10);
+        QObject::connect(&Timer, &QTimer::timeout, &Timer, [this] {
+            const qint64 now = Clock.nsecsElapsed();
+            const double late = double(now - Last) / 1e6 - 10.0;
+            Last = now;
+            MaxLateMs = std::max(MaxLateMs, late);
+            Late50 += late > 50 ? 1 : 0;
+        });
+        Clock.start();
+        Last = Clock.nsecsElapsed();
+        Timer.start();
+    }
+};
+
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+struct TDemoCam
+{
+    QProcess Process;
+    QString Base;
+    bool Start()
+    {
+        Process.start(QStringLiteral(PICTAVO_BIN_DIR "/democam"), {QStringLiteral("0")});
+        if (!Process.waitForReadyRead(10000))
+            return false;
+        Base = QString::fromLatin1(Process.readLine()).trimmed();
+        return true;
+    }
+    ~TDemoCam()
+    {
+        Process.kill();
+        Process.waitForFinished(3000);
+    }
+};
+
+void endWindows()
+{
+    for (TSForm* form : TSForm::Forms())
+        delete form;
+    pumpUntil([] { return RunningWorkers() == 0; }, 5000);
+}
+
+void BM_Mosaic1000(benchmark::State& state)
+{
+    TDemoCam democam;
+    if (!democam.Start()) {
+        state.SkipWithError("democam did not start");
+        return;
+    }
+    QTemporaryDir dir;
+    TCamViewer settings;
+    settings.OptionsPath = dir.filePath(QStringLiteral("Options.xml"));
+    CamViewer = &settings;
+    for (int i = 0; i < MosaicCams; ++i) {
+        TCamWebcam* cam = settings.Root.Webcams.Add();
+        cam->Name = QStringLiteral("Cam %1").arg(i);
+        cam->Url = democam.Base + QStringLiteral("clock.jpg?cam=%1").arg(i);
+    }
+    for (auto _ : state) {
+        QElapsedTimer open;
+        open.start();
+        auto* mosaic = CreateForm<TfoMire>();
+        mosaic->resize(1024, 768);
+        mosaic->show();
+        QCoreApplication::processEvents();
+        state.counters["open_ms"] = double(open.nsecsElapsed()) / 1e6;
+
+        TLatenessProbe probe;
+        const bool filled = pumpUntil(
+            [&] {
+                for (int i = 0; i < MosaicCams; ++i)
+                    if (mosaic->CellImage(i).isNull())
+                        return false;
+                return true;
+            },
+            300000);
+        if (!filled)
+            state.SkipWithError("not every cell got an image");
+        state.counters["fill_s"] = double(probe.Clock.nsecsElapsed()) / 1e9;
+        state.counters["max_event_lateness_ms"] = probe.MaxLateMs;
+        state.counters["events_later_than_50ms"] = double(probe.Late50);
+        state.counters["rss_mib"] = statusMiB("VmRSS:");
+
+        auto* grid = mosaic->findChild<TDrawGrid*>(QStringLiteral("CamGrid"));
+        constexpr int Repaints = 50;
+        const qint64 paint0 = threadCpuNs();
+        for (int i = 0; i < Repaints; ++i)
+            grid->viewport()->repaint();
+        state.counters["repaint_ms"] = double(threadCpuNs() - paint0) / 1e6 / Repaints;
+
+        // An arriving image as the thread hands it over: decoded and scaled on the worker.
+        TMireImage image;
+        const QByteArray jpeg = JpegCodec::Encode(TBitmap(640, 480));
+        Thumbnail::Make(jpeg, {grid->DefaultColWidth() - 8, grid->DefaultRowHeight() - 8},
+                        image.Picture, &image.SourceSize);
+        const qint64 arrive0 = threadCpuNs();
+        for (int i = 0; i < MosaicCams; ++i) {
+            TMireImage copy = image;
+            copy.Index = i;
+            copy.Data = jpeg;
+            copy.ContentLength = jpeg.size();
+            mosaic->ImageArrived(copy);
+        }
+        QCoreApplication::processEvents(); // the invalidated cells are painted
+        state.counters["ui_ms_per_image"] = double(threadCpuNs() - arrive0) / 1e6 / MosaicCams;
+        endWindows();
+    }
+    CamViewer = nullptr;
+}
+BENCHMARK(BM_Mosaic1000)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+void BM_Chooser500(benchmark::State& state)
+{
+    TDemoCam democam;
+    if (!democam.Start()) {
+        state.SkipWithError("democam did not start");
+        return;
+    }
+    QTemporaryDir dir;
+    TCamViewer settings;
+    settings.OptionsPath = dir.filePath(QStringLiteral("Options.xml"));
+    CamViewer = &settings;
+    TCamCategory* category = settings.Root.Categories.Add();
+    category->Name = QStringLiteral("Many");
+    for (int i = 0; i < ChooserCams; ++i) {
+        TCamWebcam* cam = category->Webcams.Add();
+        cam->Name = QStringLiteral("Cam %1").arg(i);
+        cam->Url = democam.Base + QStringLiteral("clock.jpg?cam=%1").arg(i);
+    }
+    for (auto _ : state) {
+        auto* chooser = CreateForm<TfoChoose>();
+        chooser->show();
+        QCoreApplication::processEvents();
+        TLatenessProbe probe;
+        auto* tree = chooser->findChild<QTreeWidget*>(QStringLiteral("CamTree"));
+        tree->setCurrentItem(tree->topLevelItem(0));
+        if (!pumpUntil([&] { return !chooser->IsFetching(); }, 300000))
+            state.SkipWithError("the chooser did not finish");
+        state.counters["fill_s"] = double(probe.Clock.nsecsElapsed()) / 1e9;
+        state.counters["thumbnails"] = double(chooser->CamImages().size());
+        state.counters["max_event_lateness_ms"] = probe.MaxLateMs;
+        state.counters["events_later_than_50ms"] = double(probe.Late50);
+        endWindows();
+    }
+    CamViewer = nullptr;
+}
+BENCHMARK(BM_Chooser500)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    const bool ended = ShutdownWorkers(std::chrono::milliseconds(3000));
+    return ended ? 0 : 1;
+}

@@ -1,0 +1,409 @@
+#include "mosaic/FormChoose.h"
+
+#include "base/StatusBar.h"
+#include "base/TrayHost.h"
+#include "core/Log.h"
+#include "core/catalog/ClassCategories.h"
+#include "core/catalog/ClassViewer.h"
+#include "core/catalog/Strings.h"
+#include "core/rules/CamHint.h"
+#include "core/rules/MosaicGeometry.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QListWidget>
+#include <QMenu>
+#include <QPainter>
+#include <QScreen>
+#include <QSplitter>
+#include <QToolTip>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <exception>
+
+using namespace MosaicGeometry;
+
+namespace {
+int tickMs = 1000;
+
+constexpr int PathRole = Qt::UserRole;         // tree node: positions from the root down
+constexpr int UrlRole = Qt::UserRole;          // list item: the webcam's Url
+constexpr int PositionRole = Qt::UserRole + 1; // list item: its position in the category
+
+constexpr QRgb Magenta = 0xFFFF00FF;
+
+QImage ErrorPicture()
+{
+    static const QImage picture(QStringLiteral(":/ERROR"));
+    return picture;
+}
+} // namespace
+
+TfoChoose::TfoChoose(QWidget* parent) : TSForm(QStringLiteral("foChoose"), parent, Qt::Window)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+TfoChoose::~TfoChoose()
+{
+    StopThread();
+}
+
+void TfoChoose::SetTickMilliseconds(int ms)
+{
+    tickMs = ms;
+}
+
+void TfoChoose::BuildLayout()
+{
+    setWindowTitle(QStringLiteral("Choose a Webcam"));
+    resize(520, 375);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    Splitter1 = new QSplitter(Qt::Horizontal, this);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setHandleWidth(4);
+    Splitter1->setOpaqueResize(true);
+    Splitter1->setChildrenCollapsible(false);
+
+    CamTree = new QTreeWidget(Splitter1);
+    CamTree->setObjectName(QStringLiteral("CamTree"));
+    CamTree->setHeaderHidden(true);
+    CamTree->setIndentation(19);
+    CamTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    CamTree->setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(CamTree, &QTreeWidget::itemSelectionChanged, this, &TfoChoose::CamTreeChange);
+
+    CamList = new QListWidget(Splitter1);
+    CamList->setObjectName(QStringLiteral("CamList"));
+    CamList->setViewMode(QListView::IconMode);
+    CamList->setIconSize(QSize(ThumbWidth, ThumbHeight));
+    CamList->setMovement(QListView::Static);
+    // Icons line up again, from the top, whenever the list changes size.
+    CamList->setResizeMode(QListView::Adjust);
+    CamList->setFlow(QListView::LeftToRight);
+    CamList->setWrapping(true);
+    CamList->setWordWrap(true);
+    // Every item takes the room of a thumbnail and two lines of caption, picture or not yet.
+    const int line = CamList->fontMetrics().height();
+    CamList->setGridSize(QSize(ThumbWidth + 24, ThumbHeight + 2 * line + 12));
+    CamList->setSpacing(4);
+    CamList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    CamList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    CamList->setContextMenuPolicy(Qt::CustomContextMenu);
+    CamList->viewport()->installEventFilter(this);
+    connect(CamList, &QListWidget::itemDoubleClicked, this, &TfoChoose::CamListDblClick);
+
+    Splitter1->addWidget(CamTree);
+    Splitter1->addWidget(CamList);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({121, 520 - 121 - 4});
+    layout->addWidget(Splitter1, 1);
+
+    StatusBar = new TStatusBar(this);
+    StatusBar->AddPanel(-1);
+    layout->addWidget(StatusBar);
+
+    auto newAction = [this](const char* name, const QString& caption,
+                            const QList<QKeySequence>& keys, void (TfoChoose::*handler)()) {
+        auto* action = new QAction(caption, this);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, handler);
+        addAction(action);
+        return action;
+    };
+    actView =
+        newAction("actView", QStringLiteral("&View..."),
+                  {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
+                  &TfoChoose::actViewExecute);
+    actEdit = newAction("actEdit", QStringLiteral("&Edit..."), {QKeySequence(Qt::CTRL | Qt::Key_E)},
+                        &TfoChoose::actEditExecute);
+    actDelete = newAction("actDelete", QStringLiteral("&Delete"), {QKeySequence(Qt::Key_Delete)},
+                          &TfoChoose::actDeleteExecute);
+    // The catalogue editor is not part of the program yet.
+    actEdit->setEnabled(false);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    PopupMenu1->addAction(actView);
+    PopupMenu1->addAction(actEdit);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N1"));
+    PopupMenu1->addAction(actDelete);
+    connect(CamList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu1->popup(CamList->viewport()->mapToGlobal(pos));
+    });
+}
+
+void TfoChoose::FormCreate()
+{
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = geometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    ReloadTree();
+}
+
+void TfoChoose::closeEvent(QCloseEvent* event)
+{
+    // FormClose: the tray window's slot empties itself when the window goes.
+    StopThread();
+    TSForm::closeEvent(event);
+}
+
+void TfoChoose::StopThread()
+{
+    if (!Thread)
+        return;
+    Thread->ClearEvents();
+    Thread->Terminate();
+    Thread.reset();
+}
+
+void TfoChoose::FillTree(QTreeWidgetItem* parent, const TCamCategory& category, QList<int> path)
+{
+    for (int i = 0; i < category.Categories.Count(); ++i) {
+        const TCamCategory& child = *category.Categories.Items(i);
+        QList<int> childPath = path;
+        childPath << i;
+        auto* node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(CamTree);
+        node->setText(0, child.Name);
+        node->setData(0, PathRole, QVariant::fromValue(childPath));
+        FillTree(node, child, childPath);
+    }
+}
+
+void TfoChoose::ReloadTree()
+{
+    // Emptying the tree leaves no category chosen: the list empties and the thread stops.
+    CamTree->clear();
+    CamTreeChange();
+    if (CamViewer)
+        FillTree(nullptr, CamViewer->Root, {});
+}
+
+TCamCategory* TfoChoose::CurrentCategory() const
+{
+    const QList<QTreeWidgetItem*> selected = CamTree->selectedItems();
+    if (selected.isEmpty() || !CamViewer)
+        return nullptr;
+    const QList<int> path = selected.first()->data(0, PathRole).value<QList<int>>();
+    TCamCategory* category = &CamViewer->Root;
+    for (int position : path) {
+        if (position < 0 || position >= category->Categories.Count())
+            return nullptr;
+        category = category->Categories.Items(position);
+    }
+    return path.isEmpty() ? nullptr : category;
+}
+
+TCamWebcam* TfoChoose::WebcamOf(const QListWidgetItem* item) const
+{
+    TCamCategory* category = CurrentCategory();
+    if (!item || !category)
+        return nullptr;
+    const QString url = item->data(UrlRole).toString();
+    const int position = item->data(PositionRole).toInt();
+    if (position >= 0 && position < category->Webcams.Count() &&
+        category->Webcams.Items(position)->Url == url)
+        return category->Webcams.Items(position);
+    for (int i = 0; i < category->Webcams.Count(); ++i)
+        if (category->Webcams.Items(i)->Url == url)
+            return category->Webcams.Items(i);
+    return nullptr;
+}
+
+void TfoChoose::CamTreeChange()
+{
+    // 1. Empty list and images; 2. the chosen category; 3. its webcams, in order.
+    CamList->clear();
+    FCamImages.clear();
+    const TCamCategory* category = CurrentCategory();
+    if (category) {
+        for (int i = 0; i < category->Webcams.Count(); ++i) {
+            const TCamWebcam& webcam = *category->Webcams.Items(i);
+            auto* item = new QListWidgetItem(webcam.Name, CamList);
+            item->setData(UrlRole, webcam.Url);
+            item->setData(PositionRole, i);
+        }
+    }
+    // 4. The old thread goes; 5. a new one for a category with webcams.
+    StopThread();
+    if (CamList->count() == 0) {
+        StatusBar->Panel(0)->clear();
+        return;
+    }
+    Thread = TMireThread::Create();
+    Thread->Tick = std::chrono::milliseconds(tickMs);
+    Thread->PictureBox = QSize(ThumbWidth, ThumbHeight);
+    Thread->KeepData = false;
+    Thread->OnImage = [this](TMireImage& image) { ImageArrived(image); };
+    Thread->OnNext = [this](TMireThread& thread) { NextWebcam(thread); };
+    Thread->Index = -1;
+    NextWebcam(*Thread);
+    Thread->Start();
+}
+
+void TfoChoose::NextWebcam(TMireThread& thread)
+{
+    // A webcam the thread let sit out (its address failed just before) gets the error picture,
+    // so that thumbnail i stays with item i.
+    while (thread.Index >= 0 && FCamImages.size() <= thread.Index &&
+           thread.Index < CamList->count()) {
+        FCamImages.append(MakeThumbnail(QImage()));
+        CamList->item(int(FCamImages.size()) - 1)->setIcon(FCamImages.last());
+    }
+    ++thread.Index;
+    if (thread.Index >= CamList->count()) {
+        // Each thumbnail is fetched once: the thread ends after the last.
+        thread.Terminate();
+        if (Thread.get() == &thread)
+            Thread.reset();
+        StatusBar->Panel(0)->clear();
+        return;
+    }
+    const QListWidgetItem* item = CamList->item(thread.Index);
+    const TCamWebcam* webcam = WebcamOf(item);
+    thread.Url = item->data(UrlRole).toString();
+    thread.LastModified = QDateTime();
+    thread.ContentLength = 0;
+    StatusBar->Panel(0)->setText(Refreshing + thread.Url);
+    thread.Referer = webcam ? webcam->Referer : QString();
+}
+
+void TfoChoose::ImageArrived(TMireImage& image)
+{
+    try {
+        if (image.Index < 0 || image.Index >= CamList->count())
+            return;
+        QListWidgetItem* item = CamList->item(image.Index);
+        // The date of this answer, in memory only: none after a failure or without the header.
+        if (TCamWebcam* webcam = WebcamOf(item))
+            webcam->LastUpdate = image.LastModified;
+        if (RecentlyUpdated(image.LastModified.toSecsSinceEpoch(), image.LastModified.isValid(),
+                            QDateTime::currentSecsSinceEpoch()))
+            item->setText(item->text() + OnlineText);
+        QImage picture;
+        if (!image.Picture.IsEmpty())
+            picture = QImage(image.Picture.Pixels.data(), image.Picture.Width, image.Picture.Height,
+                             image.Picture.Stride, QImage::Format_RGB888);
+        while (FCamImages.size() < image.Index)
+            FCamImages.append(MakeThumbnail(QImage()));
+        FCamImages.append(MakeThumbnail(picture));
+        item->setIcon(FCamImages.last());
+    } catch (const std::exception& e) {
+        qCInfo(lcUi) << "chooser thumbnail not taken:" << e.what();
+    } catch (...) {
+        qCInfo(lcUi) << "chooser thumbnail not taken";
+    }
+}
+
+QPixmap TfoChoose::MakeThumbnail(const QImage& picture)
+{
+    const QImage source = picture.isNull() ? ErrorPicture() : picture;
+    QImage thumb(ThumbWidth, ThumbHeight, QImage::Format_ARGB32);
+    thumb.fill(Magenta);
+    const QRect target = FitRect(thumb.rect(), source.size());
+    if (!target.isEmpty()) {
+        QPainter painter(&thumb);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(target, source);
+    }
+    // Magenta is the transparent colour: the bars beside or above the picture vanish.
+    for (int y = 0; y < thumb.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(thumb.scanLine(y));
+        for (int x = 0; x < thumb.width(); ++x)
+            if (line[x] == Magenta)
+                line[x] = 0;
+    }
+    return QPixmap::fromImage(thumb);
+}
+
+QString TfoChoose::CamListInfoTip(QListWidgetItem* item) const
+{
+    const TCamWebcam* webcam = WebcamOf(item);
+    if (!webcam)
+        return {};
+    QString date = CamHintDate(webcam->LastUpdate, QLocale::system());
+    if (date.isEmpty())
+        date = Unknow;
+    return CamHintText(CamHint, webcam->Name, webcam->Url, webcam->Email, webcam->Homepage, date);
+}
+
+bool TfoChoose::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == CamList->viewport() && event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        if (QListWidgetItem* item = CamList->itemAt(help->pos())) {
+            QString text = CamListInfoTip(item);
+            text.replace(MessageLineBreak, QStringLiteral("\n"));
+            QToolTip::showText(help->globalPos(), text, CamList->viewport());
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    return TSForm::eventFilter(watched, event);
+}
+
+QList<QListWidgetItem*> TfoChoose::SelectedInOrder() const
+{
+    QList<QListWidgetItem*> items;
+    for (int i = 0; i < CamList->count(); ++i)
+        if (CamList->item(i)->isSelected())
+            items << CamList->item(i);
+    return items;
+}
+
+void TfoChoose::CamListDblClick()
+{
+    const QList<QListWidgetItem*> selected = SelectedInOrder();
+    if (selected.isEmpty() || !TrayHost())
+        return;
+    if (TCamWebcam* webcam = WebcamOf(selected.first()))
+        TrayHost()->OpenViewer(webcam, true);
+}
+
+void TfoChoose::actViewExecute()
+{
+    // Each item's webcam is looked up when its turn comes.
+    for (QListWidgetItem* item : SelectedInOrder())
+        if (TCamWebcam* webcam = WebcamOf(item); webcam && TrayHost())
+            TrayHost()->OpenViewer(webcam, true);
+}
+
+void TfoChoose::actEditExecute()
+{
+    // The editor opens (or comes to the front) with the first selected webcam selected.
+    const QList<QListWidgetItem*> selected = SelectedInOrder();
+    if (selected.isEmpty() || !TrayHost())
+        return;
+    TrayHost()->EditWebcam(selected.first()->data(UrlRole).toString());
+}
+
+void TfoChoose::actDeleteExecute()
+{
+    TCamCategory* category = CurrentCategory();
+    if (!category)
+        return;
+    const QList<QListWidgetItem*> selected = SelectedInOrder();
+    if (selected.isEmpty())
+        return;
+    // From the last to the first, so the positions of the ones still to go stay right.
+    for (auto it = selected.crbegin(); it != selected.crend(); ++it)
+        if (TCamWebcam* webcam = WebcamOf(*it))
+            category->Webcams.Remove(webcam);
+    CamTreeChange();
+    if (TrayHost()) {
+        TrayHost()->RebuildTrayMenu(false);
+        TrayHost()->SaveOptions();
+    }
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "base/ClassForm.h"
+#include "core/net/ClassMire.h"
+
+#include <QList>
+#include <QPixmap>
+#include <memory>
+
+class QAction;
+class QListWidget;
+class QListWidgetItem;
+class QMenu;
+class QSplitter;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TCamCategory;
+class TCamWebcam;
+class TStatusBar;
+
+// "Choose a Webcam": the catalogue's categories as a tree and, for the chosen category, its webcams
+// as thumbnails of 120 x 90, fetched once each, in order, by a thumbnail thread. From the list the
+// user opens viewers or deletes webcams; hovering over one shows its details.
+//
+// Tree nodes carry their category's position below the root, list items their webcam's Url and
+// position: both are looked up in the catalogue when used, so a rebuilt catalogue is never reached
+// through a stale pointer.
+class TfoChoose : public TSForm
+{
+    Q_OBJECT
+
+public:
+    explicit TfoChoose(QWidget* parent = nullptr);
+    ~TfoChoose() override;
+
+    // Empties the tree (no category is then chosen) and fills it again from the catalogue.
+    void ReloadTree();
+    bool IsFetching() const { return Thread != nullptr; }
+    // The thumbnails that have arrived for the current list, in list order.
+    const QList<QPixmap>& CamImages() const { return FCamImages; }
+    // The thread's length of one second (tests shorten it); set before the window is made.
+    static void SetTickMilliseconds(int ms);
+
+    // The thread's two events, run on the user-interface thread.
+    void NextWebcam(TMireThread& thread);
+    void ImageArrived(TMireImage& image);
+
+    // The hover text of a list item.
+    QString CamListInfoTip(QListWidgetItem* item) const;
+    // The thumbnail for a picture fitted into 120 x 90 (an empty one gives the error picture):
+    // the bars beside or above it transparent.
+    static QPixmap MakeThumbnail(const QImage& picture);
+
+public slots:
+    void CamTreeChange();
+    void CamListDblClick();
+    void actViewExecute();
+    void actEditExecute();
+    void actDeleteExecute();
+
+protected:
+    void BuildLayout() override;
+    void FormCreate() override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FillTree(QTreeWidgetItem* parent, const TCamCategory& category, QList<int> path);
+    void StopThread();
+    // The category of the selected tree node; null when none is selected or it is gone.
+    TCamCategory* CurrentCategory() const;
+    // The catalogue webcam of a list item; null when it is no longer there.
+    TCamWebcam* WebcamOf(const QListWidgetItem* item) const;
+    QList<QListWidgetItem*> SelectedInOrder() const;
+
+    QTreeWidget* CamTree = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QListWidget* CamList = nullptr;
+    TStatusBar* StatusBar = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* actView = nullptr;
+    QAction* actEdit = nullptr;
+    QAction* actDelete = nullptr;
+    QList<QPixmap> FCamImages;
+    std::shared_ptr<TMireThread> Thread;
+};

@@ -1,0 +1,411 @@
+// The chooser and the mosaic against webcams served on 127.0.0.1.
+#include "TestHttpServer.h"
+#include "ThreadTestUtil.h"
+#include "app/FormMain.h"
+#include "base/ClassForm.h"
+#include "base/TrayHost.h"
+#include "core/catalog/ClassViewer.h"
+#include "core/catalog/Strings.h"
+#include "core/image/JpegCodec.h"
+#include "core/net/ClassWorker.h"
+#include "mosaic/DrawGrid.h"
+#include "mosaic/FormChoose.h"
+#include "mosaic/FormMire.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QListWidget>
+#include <QPainter>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <ctime>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray jpegOf(int width, int height, std::uint8_t r, std::uint8_t g, std::uint8_t b)
+{
+    TBitmap bitmap(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* p = bitmap.Row(y) + x * 3;
+            p[0] = r;
+            p[1] = g;
+            p[2] = b;
+        }
+    return JpegCodec::Encode(bitmap, 90);
+}
+
+// Paths: /red*.jpg and /blue*.jpg 320 x 240 pictures of that colour, dated when the tests began
+// (the same date every time, less than a minute ago); /wide.jpg a
+// 400 x 100 green one, undated; /slow*.jpg a red picture sent in slow pieces; anything else 404.
+TTestResponse Serve(const TTestRequest& request)
+{
+    static const QByteArray red = jpegOf(320, 240, 255, 0, 0);
+    static const QByteArray blue = jpegOf(320, 240, 0, 0, 255);
+    static const QByteArray wide = jpegOf(400, 100, 0, 255, 0);
+    static const std::string date = HttpDate(std::time(nullptr));
+    TTestResponse r;
+    // A client that drops the connection after the headers gets no body, and none is counted.
+    r.HeaderGapMs = 100;
+    const std::string& path = request.Target;
+    if (path.rfind("/red", 0) == 0 || path.rfind("/slow", 0) == 0) {
+        r.Body = red.toStdString();
+        r.Headers = {{"Last-Modified", date}};
+        if (path.rfind("/slow", 0) == 0) {
+            r.Mode = TTestResponse::Trickle;
+            r.TrickleChunk = 64;
+            r.TrickleDelayMs = 20;
+        }
+    } else if (path.rfind("/blue", 0) == 0) {
+        r.Body = blue.toStdString();
+        r.Headers = {{"Last-Modified", date}};
+    } else if (path == "/wide.jpg") {
+        r.Body = wide.toStdString();
+    } else {
+        r.Status = 404;
+        r.Body = "missing";
+    }
+    return r;
+}
+
+// What the windows ask of the tray window.
+struct TFakeTray : ITrayHost
+{
+    QStringList Opened;
+    bool AppliedState = false;
+    int Rebuilds = 0;
+    bool RefreshedChooser = true;
+    int Saves = 0;
+    void OpenViewer(const QString& url, bool applySavedState) override
+    {
+        Opened << url;
+        AppliedState = applySavedState;
+    }
+    void OpenViewer(TCamWebcam* webcam, bool applySavedState) override
+    {
+        Opened << webcam->Url;
+        AppliedState = applySavedState;
+    }
+    void RebuildTrayMenu(bool refreshChooser) override
+    {
+        ++Rebuilds;
+        RefreshedChooser = refreshChooser;
+    }
+    void EditList() override {}
+    void EditWebcam(const QString&) override {}
+    bool SaveOptions() override
+    {
+        ++Saves;
+        return true;
+    }
+};
+
+class BrowseTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        settings.OptionsPath = dir.filePath("Options.xml");
+        CamViewer = &settings;
+        SetTrayHost(&tray);
+        RestoreMessageDefaults();
+        TfoChoose::SetTickMilliseconds(10);
+        TfoMire::SetTickMilliseconds(10);
+    }
+    void TearDown() override
+    {
+        for (TSForm* form : TSForm::Forms())
+            delete form;
+        SetTrayHost(nullptr);
+        CamViewer = nullptr;
+        EXPECT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }, 15000));
+    }
+    TCamCategory* AddCategory(TCamCategory& parent, const QString& name, const QStringList& paths)
+    {
+        TCamCategory* category = parent.Categories.Add();
+        category->Name = name;
+        for (const QString& path : paths) {
+            TCamWebcam* webcam = category->Webcams.Add();
+            webcam->Name = path.mid(1).section('.', 0, 0);
+            webcam->Url = server.Url(path);
+        }
+        return category;
+    }
+    void Choose(TfoChoose* chooser, const QString& name)
+    {
+        auto* tree = chooser->findChild<QTreeWidget*>("CamTree");
+        const QList<QTreeWidgetItem*> found =
+            tree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+        ASSERT_EQ(found.size(), 1);
+        tree->setCurrentItem(found.first());
+    }
+    static QRgb CentreOf(const QPixmap& pixmap)
+    {
+        const QImage image = pixmap.toImage();
+        return image.pixel(image.width() / 2, image.height() / 2);
+    }
+
+    QTemporaryDir dir;
+    TCamViewer settings;
+    TFakeTray tray;
+    TTestHttpServer server{Serve};
+};
+
+TEST_F(BrowseTest, ChooserFetchesEachThumbnailOnceInListOrderAndMarksFreshOnesOnline)
+{
+    AddCategory(settings.Root, "Empty", {});
+    TCamCategory* mixed =
+        AddCategory(settings.Root, "Mixed", {"/red1.jpg", "/missing", "/wide.jpg"});
+    AddCategory(*mixed, "Sub", {"/blue1.jpg"});
+    auto* chooser = CreateForm<TfoChoose>();
+    auto* list = chooser->findChild<QListWidget*>("CamList");
+    auto* tree = chooser->findChild<QTreeWidget*>("CamTree");
+    // The root's own webcams have no node; sub-categories stand below their parent.
+    ASSERT_EQ(tree->topLevelItemCount(), 2);
+    EXPECT_EQ(tree->topLevelItem(1)->child(0)->text(0), "Sub");
+
+    Choose(chooser, "Empty");
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_FALSE(chooser->IsFetching());
+
+    Choose(chooser, "Mixed");
+    ASSERT_EQ(list->count(), 3);
+    // Before its thumbnail: no date known.
+    EXPECT_TRUE(chooser->CamListInfoTip(list->item(0)).endsWith(Unknow));
+    ASSERT_TRUE(PumpUntil([&] { return !chooser->IsFetching(); }));
+    ASSERT_EQ(chooser->CamImages().size(), 3);
+    EXPECT_EQ(server.Requests(), 3);
+    const std::vector<TTestRequest> log = server.Log();
+    EXPECT_EQ(log[0].Target, "/red1.jpg");
+    EXPECT_EQ(log[1].Target, "/missing");
+    EXPECT_EQ(log[2].Target, "/wide.jpg");
+
+    // A fresh dated image is online; a failed fetch shows the error picture; an undated one is
+    // not online, and its bars above and below are transparent.
+    EXPECT_EQ(list->item(0)->text(), "red1" + OnlineText);
+    EXPECT_EQ(list->item(1)->text(), "missing");
+    EXPECT_EQ(list->item(2)->text(), "wide");
+    EXPECT_GT(qRed(CentreOf(chooser->CamImages()[0])), 240);
+    EXPECT_EQ(chooser->CamImages()[1].toImage(), TfoChoose::MakeThumbnail(QImage()).toImage());
+    const QImage wide = chooser->CamImages()[2].toImage();
+    EXPECT_EQ(qAlpha(wide.pixel(60, 5)), 0);
+    EXPECT_GT(qGreen(wide.pixel(60, 45)), 200);
+    EXPECT_EQ(qAlpha(wide.pixel(60, 45)), 255);
+    // The hover text carries the date of the last answer, or "Unknown" after a failure.
+    EXPECT_FALSE(chooser->CamListInfoTip(list->item(0)).endsWith(Unknow));
+    EXPECT_TRUE(chooser->CamListInfoTip(list->item(1)).endsWith(Unknow));
+}
+
+TEST_F(BrowseTest, ChooserChangingCategoryMidFetchShowsNoneOfTheOldThumbnails)
+{
+    AddCategory(settings.Root, "Slow", {"/slow1.jpg", "/slow2.jpg", "/slow3.jpg"});
+    AddCategory(settings.Root, "Blue", {"/blue1.jpg", "/blue2.jpg"});
+    auto* chooser = CreateForm<TfoChoose>();
+    Choose(chooser, "Slow");
+    ASSERT_TRUE(PumpUntil([&] { return server.Requests() >= 1; }));
+    Choose(chooser, "Blue");
+    ASSERT_TRUE(PumpUntil([&] { return !chooser->IsFetching(); }));
+    // The slow transfer ends on its own; whatever it brings goes nowhere.
+    PumpUntil([] { return RunningWorkers() == 0; });
+    ASSERT_EQ(chooser->CamImages().size(), 2);
+    for (const QPixmap& thumb : chooser->CamImages())
+        EXPECT_GT(qBlue(CentreOf(thumb)), 240);
+    EXPECT_EQ(chooser->findChild<QListWidget*>("CamList")->count(), 2);
+}
+
+TEST_F(BrowseTest, ChooserOpensViewersAndDeletesSeveralWebcamsWithOneSave)
+{
+    TCamCategory* reds =
+        AddCategory(settings.Root, "Reds", {"/red1.jpg", "/red2.jpg", "/red3.jpg", "/red4.jpg"});
+    auto* chooser = CreateForm<TfoChoose>();
+    Choose(chooser, "Reds");
+    auto* list = chooser->findChild<QListWidget*>("CamList");
+    list->item(3)->setSelected(true);
+    list->item(1)->setSelected(true);
+
+    // A double click opens the first selected only; View opens all, in list order.
+    chooser->CamListDblClick();
+    EXPECT_EQ(tray.Opened, QStringList{server.Url("/red2.jpg")});
+    EXPECT_TRUE(tray.AppliedState);
+    tray.Opened.clear();
+    chooser->findChild<QAction*>("actView")->trigger();
+    EXPECT_EQ(tray.Opened, (QStringList{server.Url("/red2.jpg"), server.Url("/red4.jpg")}));
+    EXPECT_FALSE(chooser->findChild<QAction*>("actEdit")->isEnabled());
+
+    chooser->findChild<QAction*>("actDelete")->trigger();
+    ASSERT_EQ(reds->Webcams.Count(), 2);
+    EXPECT_EQ(reds->Webcams.Items(0)->Url, server.Url("/red1.jpg"));
+    EXPECT_EQ(reds->Webcams.Items(1)->Url, server.Url("/red3.jpg"));
+    EXPECT_EQ(tray.Saves, 1);
+    EXPECT_EQ(tray.Rebuilds, 1);
+    EXPECT_FALSE(tray.RefreshedChooser);
+    // The list is rebuilt and fetched again.
+    ASSERT_EQ(list->count(), 2);
+    ASSERT_TRUE(PumpUntil([&] { return chooser->CamImages().size() == 2; }));
+
+    // A rebuilt catalogue: the old category is gone, nothing is chosen, nothing runs.
+    settings.Root.Clear();
+    chooser->ReloadTree();
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_FALSE(chooser->IsFetching());
+}
+
+TEST_F(BrowseTest, MosaicOfAnEmptyCatalogueHasOneEmptyRowAndNoThread)
+{
+    auto* mosaic = CreateForm<TfoMire>();
+    auto* grid = mosaic->findChild<TDrawGrid*>("CamGrid");
+    EXPECT_EQ(grid->RowCount(), 1);
+    EXPECT_EQ(grid->ColCount(), 6);
+    EXPECT_FALSE(mosaic->IsFetching());
+    grid->DoubleClicked(grid->CellRect(0, 0).center());
+    EXPECT_TRUE(tray.Opened.isEmpty());
+}
+
+TEST_F(BrowseTest, MosaicCyclesWithoutDownloadingUnchangedImagesAndOpensOnlyFilledCells)
+{
+    // Seven webcams, in pre-order: a category's own webcams before its sub-categories'.
+    TCamCategory* top = AddCategory(settings.Root, "Top", {"/red1.jpg", "/missing"});
+    AddCategory(*top, "Inner", {"/blue1.jpg"});
+    AddCategory(settings.Root, "More", {"/red2.jpg", "/red3.jpg", "/red4.jpg", "/wide.jpg"});
+    auto* mosaic = CreateForm<TfoMire>();
+    mosaic->show();
+    auto* grid = mosaic->findChild<TDrawGrid*>("CamGrid");
+    ASSERT_EQ(grid->RowCount(), 2);
+    ASSERT_EQ(mosaic->List().size(), 7u);
+    EXPECT_EQ(mosaic->List()[2].Url, server.Url("/blue1.jpg"));
+    // ScrollMosaic off: the current cell stays where the user put it.
+    EXPECT_EQ(grid->Col(), 0);
+    grid->SetCurrent(3, 0);
+
+    // Two full rounds: every image is sent once, the second round only asks.
+    ASSERT_TRUE(PumpUntil([&] { return server.Requests() >= 14; }, 20000));
+    qint64 oneEach = 0;
+    for (const char* name :
+         {"/red1.jpg", "/blue1.jpg", "/red2.jpg", "/red3.jpg", "/red4.jpg", "/wide.jpg"}) {
+        TTestRequest request;
+        request.Target = name;
+        oneEach += qint64(Serve(request).Body.size());
+    }
+    EXPECT_EQ(server.BodyBytes(), oneEach);
+    // Cells keep their pictures, at cell resolution, not the image's.
+    const QImage& cell = mosaic->CellImage(0);
+    ASSERT_FALSE(cell.isNull());
+    EXPECT_LE(cell.width(), grid->DefaultColWidth());
+    EXPECT_TRUE(mosaic->CellImage(1).isNull());
+    // Online: a fresh date, or a length known from before; never after failures only.
+    EXPECT_TRUE(PumpUntil([&] { return mosaic->List()[0].Online; }));
+    // Undated, but its length is known from the first round.
+    EXPECT_TRUE(PumpUntil([&] { return mosaic->List()[6].Online; }));
+    EXPECT_FALSE(mosaic->List()[1].Online);
+    EXPECT_EQ(grid->Col(), 3);
+
+    // Row 1 holds one webcam; its other five cells open nothing.
+    grid->DoubleClicked(grid->CellRect(3, 1).center());
+    EXPECT_TRUE(tray.Opened.isEmpty());
+    grid->DoubleClicked(grid->CellRect(0, 1).center());
+    EXPECT_EQ(tray.Opened, QStringList{server.Url("/wide.jpg")});
+    EXPECT_TRUE(tray.AppliedState);
+}
+
+TEST_F(BrowseTest, MosaicCellIsFramedAndTheWidePictureCentredWithBars)
+{
+    AddCategory(settings.Root, "Cams", {"/wide.jpg", "/red1.jpg"});
+    settings.ScrollMosaic = true; // the current cell follows the refresh
+    auto* mosaic = CreateForm<TfoMire>();
+    mosaic->show();
+    mosaic->resize(440, 400); // cells of 70 x 52
+    auto* grid = mosaic->findChild<TDrawGrid*>("CamGrid");
+    EXPECT_EQ(grid->DefaultColWidth(), 70);
+    EXPECT_EQ(grid->DefaultRowHeight(), 52);
+    ASSERT_TRUE(PumpUntil(
+        [&] { return !mosaic->CellImage(0).isNull() && !mosaic->CellImage(1).isNull(); }));
+    ASSERT_TRUE(PumpUntil([&] { return grid->Col() == 1; }));
+    auto draw = [&](int col, bool selected) {
+        QImage canvas(70, 52, QImage::Format_RGB32);
+        canvas.fill(Qt::white);
+        QPainter painter(&canvas);
+        mosaic->CamGridDrawCell(painter, col, 0, canvas.rect(), selected);
+        return canvas;
+    };
+    // The wide picture: 62 x 44 inside the frame takes a 62 x 16 picture, centred, with bars of
+    // the frame's colour: black, or green once the webcam counts as online.
+    auto frameOf = [&](int index) {
+        return mosaic->List()[size_t(index)].Online ? qRgb(0, 128, 0) : qRgb(0, 0, 0);
+    };
+    const QRgb frame = frameOf(0);
+    const QImage wide = draw(0, false);
+    EXPECT_EQ(wide.pixel(1, 1), frame);
+    EXPECT_EQ(wide.pixel(35, 10), frame);
+    EXPECT_GT(qGreen(wide.pixel(35, 26)), 200);
+    EXPECT_LT(qRed(wide.pixel(35, 26)), 60);
+    EXPECT_EQ(wide.pixel(35, 41), frame);
+    // The current cell is on the highlight colour.
+    EXPECT_EQ(draw(1, false).pixel(1, 1), frameOf(1));
+    EXPECT_GT(qRed(draw(1, false).pixel(35, 26)), 200);
+    EXPECT_EQ(draw(1, true).pixel(1, 1), mosaic->palette().color(QPalette::Highlight).rgb());
+    // Cells past the list draw nothing.
+    EXPECT_EQ(draw(4, false).pixel(1, 1), qRgb(255, 255, 255));
+
+    // A new size: every row takes the new height, the pictures are made again at that size.
+    grid->SetRowHeight(0, 90);
+    mosaic->resize(416, 400);
+    EXPECT_EQ(grid->RowHeight(0), 50);
+    ASSERT_TRUE(PumpUntil([&] { return mosaic->CellImage(1).size() == QSize(56, 42); }));
+}
+
+// The tray window opens one chooser and one mosaic and brings them back; a changed catalogue
+// reaches the open chooser. Without a notification area (none here) the chooser opens at start, and
+// closing it runs Exit, which saves the settings and ends the event loop.
+TEST(BrowseFromTheTray, OneWindowOfEachKindAndTheChooserStandsInForAMissingTray)
+{
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
+    QFile::remove(TCamViewer::DefaultOptionsPath());
+    TStartup startup;
+    startup.RegisterTypes = false;
+    startup.ChooserWithoutTray = true;
+    auto main = std::make_unique<TfoCamMain>(startup);
+    auto windowOf = [](const char* kind) {
+        for (TSForm* form : TSForm::Forms())
+            if (form->inherits(kind))
+                return QPointer<QWidget>(form);
+        return QPointer<QWidget>();
+    };
+    QPointer<QWidget> chooser = windowOf("TfoChoose");
+    ASSERT_TRUE(chooser);
+    EXPECT_TRUE(chooser->isVisible());
+
+    auto* mire = main->findChild<QAction*>("actMire");
+    ASSERT_TRUE(mire->isEnabled());
+    mire->trigger();
+    QPointer<QWidget> mosaic = windowOf("TfoMire");
+    ASSERT_TRUE(mosaic);
+    mire->trigger();
+    int mosaics = 0;
+    for (TSForm* form : TSForm::Forms())
+        mosaics += form->inherits("TfoMire") ? 1 : 0;
+    EXPECT_EQ(mosaics, 1);
+
+    CamViewer->Root.Categories.Add()->Name = "Added";
+    main->RebuildTrayMenu();
+    EXPECT_EQ(chooser->findChild<QTreeWidget*>("CamTree")->topLevelItemCount(), 1);
+
+    // Closing the mosaic ends nothing; closing the chooser, with still no tray, runs Exit.
+    mosaic->close();
+    QTimer::singleShot(0, chooser.data(), &QWidget::close);
+    QObject guard; // the fallback ends with this test
+    QTimer::singleShot(5000, &guard, [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_TRUE(QFile::exists(TCamViewer::DefaultOptionsPath()));
+    EXPECT_TRUE(mosaic.isNull());
+    main.reset();
+    QFile::remove(TCamViewer::DefaultOptionsPath());
+    EXPECT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }));
+}
+
+} // namespace
