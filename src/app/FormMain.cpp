@@ -4,6 +4,7 @@
 #include "app/FormOptions.h"
 #include "app/SiteAddresses.h"
 #include "app/TrayMenus.h"
+#include "avi/FormAviCreator.h"
 #include "base/ClassForm.h"
 #include "base/ClassTranslate.h"
 #include "base/FormList.h"
@@ -127,7 +128,7 @@ void TfoCamMain::CreateActions()
     actSiteSupport->setToolTip(SupportAddress());
 
     // The windows behind these commands are not part of the program yet.
-    for (QAction* later : {actAviCreator, actEdit})
+    for (QAction* later : {actEdit})
         later->setEnabled(false);
 }
 
@@ -466,7 +467,11 @@ void TfoCamMain::actMireExecute()
     OpenMosaic();
 }
 
-void TfoCamMain::actAviCreatorExecute() {}
+// AVI creator: a new, non-modal window each time; several may be open.
+void TfoCamMain::actAviCreatorExecute()
+{
+    CreateForm<TfoAviCreator>()->show();
+}
 
 void TfoCamMain::actSiteSupportExecute()
 {

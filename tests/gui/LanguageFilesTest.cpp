@@ -4,6 +4,7 @@
 #include "app/FormMain.h"
 #include "app/FormOptions.h"
 #include "app/TrayMenus.h"
+#include "avi/FormAviCreator.h"
 #include "base/ClassForm.h"
 #include "base/ClassTranslate.h"
 #include "core/catalog/ClassViewer.h"
@@ -131,7 +132,8 @@ TEST(LanguageFiles, EachShippedFileTranslatesEveryWindowAndNamesNothingTheProgra
                                 CreateForm<TfoOptions>(),
                                 CreateForm<TfoAbout>(),
                                 CreateForm<TfoMire>(),
-                                CreateForm<TfoChoose>()};
+                                CreateForm<TfoChoose>(),
+                                CreateForm<TfoAviCreator>()};
 
         QList<TShownText> before;
         for (QWidget* window : windows)

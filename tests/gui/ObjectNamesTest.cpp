@@ -59,6 +59,7 @@ TEST(ObjectNames, EveryWindowTheProgramOpensNamesEachComponentOnce)
     main->OpenViewer(cam, false);
     main->actOptionsExecute();
     main->actAboutExecute();
+    main->actAviCreatorExecute();
     // The Windows sub-menu lists the open windows.
     main->actWindowExecute();
 
@@ -73,7 +74,7 @@ TEST(ObjectNames, EveryWindowTheProgramOpensNamesEachComponentOnce)
         EXPECT_TRUE(duplicates.isEmpty()) << window->objectName().toStdString() << ": "
                                           << duplicates.join(QLatin1String("; ")).toStdString();
     }
-    for (const char* kind : {"foCamMain", "foViewer", "foOptions", "foAbout"})
+    for (const char* kind : {"foCamMain", "foViewer", "foOptions", "foAbout", "foAviCreator"})
         EXPECT_TRUE(kinds.contains(QLatin1String(kind))) << kind << " was not opened";
 
     TSForm::SetShuttingDown(true);

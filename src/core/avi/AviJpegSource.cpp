@@ -31,19 +31,22 @@ int TAviJpegSource::Count() const
 
 bool TAviJpegSource::ReadFile(const QString& path, TBitmap& out, QString* error)
 {
-    out = TBitmap();
     QFile file;
-    if (!OpenRegularFile(file, path, error))
+    if (!OpenRegularFile(file, path, error)) {
+        out = TBitmap();
         return false;
+    }
     if (file.size() > MaxFileBytes) {
         if (error)
             *error = QStringLiteral("file too large");
+        out = TBitmap();
         return false;
     }
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         if (error)
             *error = file.errorString();
+        out = TBitmap();
         return false;
     }
     QString decodeError;
@@ -55,11 +58,29 @@ bool TAviJpegSource::ReadFile(const QString& path, TBitmap& out, QString* error)
     return true;
 }
 
-TAviJpegSource::TDecoded TAviJpegSource::Decode(const QString& path)
+TAviJpegSource::TDecoded TAviJpegSource::Decode(const QString& path, TBitmap reuse)
 {
     TDecoded d;
+    d.Bitmap = std::move(reuse);
     d.Ok = ReadFile(path, d.Bitmap, &d.Error);
     return d;
+}
+
+void TAviJpegSource::Recycle()
+{
+    // A frame's pixel memory decodes a later frame: no allocation, no fresh pages per frame.
+    if (!FCurrent.Bitmap.Pixels.empty() && FSpares.size() < 4)
+        FSpares.push_back(std::move(FCurrent.Bitmap));
+    FCurrent = TDecoded();
+}
+
+TBitmap TAviJpegSource::TakeSpare()
+{
+    if (FSpares.empty())
+        return TBitmap();
+    TBitmap spare = std::move(FSpares.back());
+    FSpares.pop_back();
+    return spare;
 }
 
 void TAviJpegSource::Prime(int index, TBitmap bitmap)
@@ -72,6 +93,7 @@ const TBitmap* TAviJpegSource::Frame(int index)
 {
     if (index < 0 || index >= Count())
         return nullptr;
+    Recycle();
     if (index == FPrimedIndex) {
         DropLookahead();
         FCurrent = TDecoded{std::move(FPrimed), true, QString()};
@@ -84,8 +106,7 @@ const TBitmap* TAviJpegSource::Frame(int index)
         ++FNextIndex;
     } else {
         DropLookahead();
-        FCurrent = TDecoded(); // the previous frame's memory goes before the next is decoded
-        FCurrent = Decode(FFiles[index]);
+        FCurrent = Decode(FFiles[index], TakeSpare());
         FNextIndex = index + 1;
     }
     // Keep the next files decoding, as many as the memory allows at this frame size.
@@ -96,7 +117,8 @@ const TBitmap* TAviJpegSource::Frame(int index)
         depth = static_cast<int>(std::min<qint64>(depth, MaxAheadBytes / FFrameBytes));
     for (int next = FNextIndex + static_cast<int>(FNext.size());
          static_cast<int>(FNext.size()) < depth && next < Count(); ++next)
-        FNext.push_back(std::async(std::launch::async, &TAviJpegSource::Decode, FFiles[next]));
+        FNext.push_back(
+            std::async(std::launch::async, &TAviJpegSource::Decode, FFiles[next], TakeSpare()));
     if (!FCurrent.Ok) {
         if (OnSkip)
             OnSkip(FFiles[index], FCurrent.Error);

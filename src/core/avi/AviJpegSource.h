@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <future>
+#include <vector>
 
 // Frames from JPEG files: each file is read and decoded when its frame is asked for, so that
 // memory holds a few frames whatever the number of files. The next lookahead files are decoded on
@@ -41,7 +42,8 @@ public:
     int Ahead() const { return static_cast<int>(FNext.size()); }
 
     // Reads and decodes one file. False with a message when it cannot be read or decoded, or when
-    // it is not a regular file (a pipe or a device would block).
+    // it is not a regular file (a pipe or a device would block). The pixel memory that out holds is
+    // reused when it is large enough.
     static bool ReadFile(const QString& path, TBitmap& out, QString* error);
 
 private:
@@ -51,7 +53,10 @@ private:
         bool Ok = false;
         QString Error;
     };
-    static TDecoded Decode(const QString& path);
+    static TDecoded Decode(const QString& path, TBitmap reuse);
+    // Keeps the current frame's memory for a later decode and empties the current frame.
+    void Recycle();
+    TBitmap TakeSpare();
 
     const QStringList FFiles;
     const int FLookahead;
@@ -61,7 +66,8 @@ private:
     int FNextIndex = -1;
     int FPrimedIndex = -1;
     TBitmap FPrimed;
-    qint64 FFrameBytes = 0; // pixel bytes of the last frame decoded
+    qint64 FFrameBytes = 0;       // pixel bytes of the last frame decoded
+    std::vector<TBitmap> FSpares; // pixel memory of frames written, for the next decodes
 
     void DropLookahead();
 };

@@ -1,0 +1,387 @@
+#include "avi/FormAviCreator.h"
+
+#include "avi/ProgressDlg.h"
+#include "core/Log.h"
+#include "core/avi/AviProduction.h"
+#include "core/catalog/ClassViewer.h"
+#include "core/catalog/Strings.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDragMoveEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace {
+
+template <class T> T* named(T* object, const char* name)
+{
+    object->setObjectName(QLatin1String(name));
+    return object;
+}
+
+// Texts of our own questions and refusals (the writer's failures come with its own messages).
+const char* const ReplaceText = "%1 already exists.\nDo you want to replace it?";
+const char* const BusyText = "%1 is being written by another AVI Creator.";
+
+} // namespace
+
+TFilesBox::TFilesBox(TfoAviCreator* owner) : QListWidget(owner), Owner(owner)
+{
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    // A drop copies in the view's eyes: the view must not remove the dragged entry afterwards.
+    setDefaultDropAction(Qt::CopyAction);
+}
+
+void TFilesBox::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->source() == this) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void TFilesBox::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->source() == this && Owner->FilesBoxDragOver(event->position().toPoint())) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void TFilesBox::dropEvent(QDropEvent* event)
+{
+    if (event->source() != this || !Owner->FilesBoxDragOver(event->position().toPoint())) {
+        event->ignore();
+        return;
+    }
+    Owner->FilesBoxDragDrop(event->position().toPoint());
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+TfoAviCreator::TfoAviCreator(QWidget* parent) : TSDialog(QStringLiteral("foAviCreator"), parent)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+TfoAviCreator::~TfoAviCreator()
+{
+    // A production under way stops and removes its file; nothing reaches this window any more.
+    if (FProduction) {
+        FProduction->OnProgress = nullptr;
+        FProduction->OnDone = nullptr;
+        FProduction->Terminate();
+        FProduction.reset();
+    }
+}
+
+void TfoAviCreator::BuildLayout()
+{
+    setWindowTitle(QStringLiteral("AVI Creator"));
+    setWindowIcon(QIcon(QStringLiteral(":/pictavo.png")));
+
+    TipsLabel =
+        named(new QLabel(QStringLiteral("To create an AVI file, you have to select a few files "
+                                        "having the same resolution, then click on \"Produce\" and "
+                                        "the animation will be saved on your disk."),
+                         this),
+              "TipsLabel");
+    TipsLabel->setWordWrap(true);
+
+    FilesBox = named(new TFilesBox(this), "FilesBox");
+    FilesBox->setMinimumSize(305, 200);
+    // Every entry is one line: a thousand files are laid out without measuring each.
+    FilesBox->setUniformItemSizes(true);
+
+    AddButton = named(new QPushButton(QStringLiteral("&Add..."), this), "AddButton");
+    RemoveButton = named(new QPushButton(QStringLiteral("&Remove"), this), "RemoveButton");
+    ProduceButton = named(new QPushButton(QStringLiteral("&Produce..."), this), "ProduceButton");
+    connect(AddButton, &QPushButton::clicked, this, &TfoAviCreator::AddButtonClick);
+    connect(RemoveButton, &QPushButton::clicked, this, &TfoAviCreator::RemoveButtonClick);
+    connect(ProduceButton, &QPushButton::clicked, this, &TfoAviCreator::ProduceButtonClick);
+
+    PauseLabel = named(new QLabel(QStringLiteral("Pause"), this), "PauseLabel");
+    PauseSpin = named(new QSpinBox(this), "PauseSpin");
+    // Every frame lasts at least a millisecond: a frame time of 0 gives a video no player can
+    // time.
+    PauseSpin->setRange(1, 10000000);
+    PauseSpin->setValue(500);
+    PauseLabel->setBuddy(PauseSpin);
+    Pause2Label =
+        named(new QLabel(QStringLiteral("milliseconds between each frame"), this), "Pause2Label");
+
+    actAdd = named(new QAction(QStringLiteral("&Add..."), this), "actAdd");
+    actAdd->setShortcut(QKeySequence(Qt::Key_Insert));
+    actAdd->setShortcutContext(Qt::WindowShortcut);
+    connect(actAdd, &QAction::triggered, this, &TfoAviCreator::actAddExecute);
+    actRemove = named(new QAction(QStringLiteral("&Remove"), this), "actRemove");
+    actRemove->setShortcut(QKeySequence(Qt::Key_Delete));
+    actRemove->setShortcutContext(Qt::WindowShortcut);
+    connect(actRemove, &QAction::triggered, this, &TfoAviCreator::actRemoveExecute);
+    addAction(actAdd);
+    addAction(actRemove);
+
+    ProgressDlg = new TProgressDlg(this);
+    connect(ProgressDlg, &TProgressDlg::CancelRequested, this, &TfoAviCreator::CancelProduction);
+
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(AddButton);
+    buttons->addWidget(RemoveButton);
+    buttons->addStretch();
+    buttons->addWidget(ProduceButton);
+    auto* middle = new QHBoxLayout;
+    middle->addWidget(FilesBox, 1);
+    middle->addLayout(buttons);
+    auto* pause = new QHBoxLayout;
+    pause->addWidget(PauseLabel);
+    pause->addWidget(PauseSpin);
+    pause->addWidget(Pause2Label);
+    pause->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(TipsLabel);
+    layout->addLayout(middle, 1);
+    layout->addLayout(pause);
+    // A fixed-size dialog, as large as its controls need.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void TfoAviCreator::FormCreate()
+{
+    // Both file dialogs start where the viewers archive their images.
+    DialogFolder = CamViewer ? CamViewer->SavePath : QString();
+    if (DialogFolder.isEmpty())
+        DialogFolder = TCamViewer::DefaultSavePath();
+}
+
+QStringList TfoAviCreator::Files() const
+{
+    QStringList files;
+    for (int i = 0; i < FilesBox->count(); ++i)
+        files << FilesBox->item(i)->text();
+    return files;
+}
+
+void TfoAviCreator::AddFiles(const QStringList& files)
+{
+    FilesBox->addItems(files);
+}
+
+void TfoAviCreator::AddButtonClick()
+{
+    auto* dialog = new QFileDialog(this);
+    dialog->setObjectName(QStringLiteral("OpenPictureDialog1"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    // File names are case-sensitive here: the filter takes the usual spellings.
+    dialog->setNameFilter(QStringLiteral("JPEG Image File (*.jpg *.jpeg *.JPG *.JPEG)"));
+    dialog->setDirectory(DialogFolder);
+    connect(dialog, &QFileDialog::filesSelected, this, &TfoAviCreator::AddFiles);
+    dialog->open();
+}
+
+void TfoAviCreator::actAddExecute()
+{
+    if (!Producing())
+        AddButtonClick();
+}
+
+void TfoAviCreator::RemoveButtonClick()
+{
+    // From the bottom up, so that the rows still to remove keep their numbers.
+    for (int i = FilesBox->count() - 1; i >= 0; --i)
+        if (FilesBox->item(i)->isSelected())
+            delete FilesBox->takeItem(i);
+}
+
+void TfoAviCreator::actRemoveExecute()
+{
+    if (!Producing())
+        RemoveButtonClick();
+}
+
+bool TfoAviCreator::FilesBoxDragOver(const QPoint& pos) const
+{
+    return FilesBox->currentRow() >= 0 && FilesBox->viewport()->rect().contains(pos);
+}
+
+void TfoAviCreator::FilesBoxDragDrop(const QPoint& pos)
+{
+    const int current = FilesBox->currentRow();
+    const int target = AviCreatorRules::DropTarget(FilesBox->indexAt(pos).row(), FilesBox->count());
+    QStringList files = Files();
+    if (!AviCreatorRules::ExchangeEntries(files, current, target))
+        return;
+    FilesBox->item(current)->setText(files[current]);
+    FilesBox->item(target)->setText(files[target]);
+    FilesBox->setCurrentRow(target);
+}
+
+void TfoAviCreator::ProduceButtonClick()
+{
+    if (Producing())
+        return;
+    auto* dialog = new QFileDialog(this);
+    dialog->setObjectName(QStringLiteral("SaveDialog"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setNameFilter(QStringLiteral("AVI File (*.avi)"));
+    dialog->setDefaultSuffix(QStringLiteral("avi"));
+    // The replacement is confirmed once, by SaveDialogAccepted.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    dialog->setDirectory(DialogFolder);
+    connect(dialog, &QFileDialog::fileSelected, this, &TfoAviCreator::SaveDialogAccepted);
+    dialog->open();
+}
+
+void TfoAviCreator::SaveDialogAccepted(const QString& chosen)
+{
+    if (Producing() || chosen.isEmpty())
+        return;
+    const QString target = AviCreatorRules::TargetFileName(chosen);
+    if (TAviProduction::IsWriting(target)) {
+        ShowMessage(QMessageBox::Warning, QString::fromLatin1(BusyText).arg(target));
+        return;
+    }
+    if (!QFileInfo::exists(target)) {
+        Produce(target);
+        return;
+    }
+    auto* question = new QMessageBox(QMessageBox::Question, windowTitle(),
+                                     QString::fromLatin1(ReplaceText).arg(target),
+                                     QMessageBox::Yes | QMessageBox::No, this);
+    question->setObjectName(QStringLiteral("ReplaceQuestion"));
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    question->setDefaultButton(QMessageBox::No);
+    connect(question, &QMessageBox::finished, this, [this, target](int answer) {
+        if (answer == QMessageBox::Yes)
+            Produce(target);
+    });
+    question->open();
+}
+
+void TfoAviCreator::Produce(const QString& target)
+{
+    if (Producing())
+        return;
+    const QStringList files = Files();
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QSize screenSize = screen ? screen->size() : QSize();
+    std::shared_ptr<TAviProduction> production =
+        TAviProduction::Create(files, target, static_cast<std::uint32_t>(PauseSpin->value()),
+                               screenSize.width(), screenSize.height());
+    if (!production) {
+        ShowMessage(QMessageBox::Warning, QString::fromLatin1(BusyText).arg(target));
+        return;
+    }
+    production->ProgressInterval = ProgressInterval;
+    const QPointer<TfoAviCreator> self(this);
+    production->OnProgress = [self](int done, int) {
+        if (self)
+            self->ProgressDlg->SetPosition(done);
+    };
+    production->OnDone = [self](const TAviProductionResult& result) {
+        if (self)
+            self->ProductionDone(result);
+    };
+    FProduction = production;
+    FTarget = target;
+    SetProducing(true);
+    ProgressDlg->Start(static_cast<int>(files.size()));
+    production->Start();
+}
+
+void TfoAviCreator::ProductionDone(const TAviProductionResult& result)
+{
+    FProduction.reset();
+    ProgressDlg->Finish();
+    SetProducing(false);
+    switch (result.Kind) {
+    case TAviProductionResult::Done:
+        ShowMessage(QMessageBox::NoIcon, AviGenerated);
+        break;
+    case TAviProductionResult::Failed:
+        // The writer's own message, and which file it is about.
+        ShowMessage(QMessageBox::Warning, result.Message, FTarget);
+        break;
+    case TAviProductionResult::Cancelled:
+        break;
+    }
+}
+
+void TfoAviCreator::CancelProduction()
+{
+    // The production stops after its current frame and reports Cancelled, which hides the
+    // progress window and gives the controls back.
+    if (FProduction)
+        FProduction->Terminate();
+}
+
+void TfoAviCreator::SetProducing(bool producing)
+{
+    for (QWidget* control :
+         {static_cast<QWidget*>(FilesBox), static_cast<QWidget*>(AddButton),
+          static_cast<QWidget*>(RemoveButton), static_cast<QWidget*>(ProduceButton),
+          static_cast<QWidget*>(PauseSpin)})
+        control->setEnabled(!producing);
+    actAdd->setEnabled(!producing);
+    actRemove->setEnabled(!producing);
+}
+
+QMessageBox* TfoAviCreator::ShowMessage(int icon, const QString& text, const QString& detail)
+{
+    auto* box = new QMessageBox(static_cast<QMessageBox::Icon>(icon), windowTitle(), text,
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    if (!detail.isEmpty())
+        box->setInformativeText(detail);
+    box->open();
+    return box;
+}
+
+void TfoAviCreator::closeEvent(QCloseEvent* event)
+{
+    // During production the window does not respond; the progress window's Cancel stops it.
+    if (Producing() && !TSForm::ShuttingDown()) {
+        event->ignore();
+        return;
+    }
+    TSDialog::closeEvent(event);
+}
+
+void TfoAviCreator::reject()
+{
+    if (!Producing())
+        TSDialog::reject();
+}
+
+void TfoAviCreator::showEvent(QShowEvent* event)
+{
+    TSDialog::showEvent(event);
+    if (Centred)
+        return;
+    Centred = true;
+    if (const QScreen* screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}

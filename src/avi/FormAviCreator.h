@@ -1,0 +1,110 @@
+#pragma once
+
+#include "base/ClassDialog.h"
+#include "base/ClassForm.h"
+
+#include <QListWidget>
+#include <QStringList>
+#include <chrono>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMessageBox;
+class QPushButton;
+class QSpinBox;
+class TAviProduction;
+class TProgressDlg;
+class TfoAviCreator;
+struct TAviProductionResult;
+
+// The creator's list of files: an entry dragged within the list is handed to the creator's drag
+// handlers (an exchange, not a move).
+class TFilesBox : public QListWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TFilesBox(TfoAviCreator* owner);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    TfoAviCreator* Owner;
+};
+
+// The AVI creator: an ordered list of JPEG files (full paths, the same file any number of times)
+// produced into an AVI video, one frame per readable file, each shown for the pause. Production
+// runs on a worker thread (TAviProduction) with the progress window in front; the window's
+// controls do not respond meanwhile and the window cannot be closed, but the progress window's
+// Cancel stops it, leaving nothing behind. Each "&AVI Creator..." opens a new one; it frees
+// itself when closed.
+class TfoAviCreator : public TSDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TfoAviCreator(QWidget* parent = nullptr);
+    ~TfoAviCreator() override;
+
+    // The list in frame order.
+    QStringList Files() const;
+    // Appends files at the end of the list, in the given order.
+    void AddFiles(const QStringList& files);
+
+    // Drag within the list, pos in the list's viewport: whether a drop there is accepted (there is
+    // a current entry and the pointer is over the list), and the drop itself, which exchanges the
+    // current entry with the one under the pointer (the last entry below the entries).
+    bool FilesBoxDragOver(const QPoint& pos) const;
+    void FilesBoxDragDrop(const QPoint& pos);
+
+    // The file the save dialog returned: refused when another creator writes it, confirmed when it
+    // exists, then produced.
+    void SaveDialogAccepted(const QString& chosen);
+    // Starts the production of target from the list (no question asked).
+    void Produce(const QString& target);
+    bool Producing() const { return FProduction != nullptr; }
+
+    // The progress hand-overs' minimum spacing (tests take every one).
+    std::chrono::milliseconds ProgressInterval{40};
+
+public slots:
+    // Escape: the window closes, except during production.
+    void reject() override;
+    void AddButtonClick();
+    void RemoveButtonClick();
+    void ProduceButtonClick();
+    void actAddExecute();
+    void actRemoveExecute();
+
+protected:
+    void BuildLayout() override;
+    void FormCreate() override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void SetProducing(bool producing);
+    void ProductionDone(const TAviProductionResult& result);
+    void CancelProduction();
+    QMessageBox* ShowMessage(int icon, const QString& text, const QString& detail = QString());
+
+    QLabel* TipsLabel = nullptr;
+    TFilesBox* FilesBox = nullptr;
+    QPushButton* AddButton = nullptr;
+    QPushButton* RemoveButton = nullptr;
+    QPushButton* ProduceButton = nullptr;
+    QLabel* PauseLabel = nullptr;
+    QSpinBox* PauseSpin = nullptr;
+    QLabel* Pause2Label = nullptr;
+    QAction* actAdd = nullptr;
+    QAction* actRemove = nullptr;
+    TProgressDlg* ProgressDlg = nullptr;
+    QString DialogFolder;
+    std::shared_ptr<TAviProduction> FProduction;
+    QString FTarget; // the file being produced
+    bool Centred = false;
+};
