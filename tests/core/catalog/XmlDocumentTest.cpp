@@ -159,7 +159,7 @@ TEST(XmlReader, NamesWithControlCharactersAreMalformed)
 {
     const QByteArray rows[] = {
         QByteArray("<a b\x01=\"1\" b=\"2\"/>"),
-        QByteArray("<a b\x00=\"1\"/>", 13),
+        QByteArray("<a b\x00=\"1\"/>", sizeof("<a b\x00=\"1\"/>") - 1),
         QByteArray("<a\x1f/>"),
         QByteArray("<r><x v\x7f=\"1\"/></r>"),
     };
