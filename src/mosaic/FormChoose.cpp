@@ -288,6 +288,11 @@ void TfoChoose::ImageArrived(TMireImage& image)
         // The date of this answer, in memory only: none after a failure or without the header.
         if (TCamWebcam* webcam = WebcamOf(item))
             webcam->LastUpdate = image.LastModified;
+        // The last failure stays in the hover text until an answer comes.
+        if (image.Failure.Kind != TFailureKind::None)
+            FFailures.insert(image.Url, image.Failure);
+        else if (image.Received)
+            FFailures.remove(image.Url);
         if (RecentlyUpdated(image.LastModified.toSecsSinceEpoch(), image.LastModified.isValid(),
                             QDateTime::currentSecsSinceEpoch()))
             item->setText(item->text() + OnlineText);
@@ -335,7 +340,12 @@ QString TfoChoose::CamListInfoTip(QListWidgetItem* item) const
     QString date = CamHintDate(webcam->LastUpdate, QLocale::system());
     if (date.isEmpty())
         date = Unknow;
-    return CamHintText(CamHint, webcam->Name, webcam->Url, webcam->Email, webcam->Homepage, date);
+    QString hint =
+        CamHintText(CamHint, webcam->Name, webcam->Url, webcam->Email, webcam->Homepage, date);
+    const auto failure = FFailures.constFind(webcam->Url);
+    if (failure != FFailures.constEnd())
+        hint += QLatin1Char('\n') + FailureHintLine(*failure, QDateTime::currentDateTime());
+    return hint;
 }
 
 bool TfoChoose::eventFilter(QObject* watched, QEvent* event)

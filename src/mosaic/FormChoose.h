@@ -3,6 +3,7 @@
 #include "base/ClassForm.h"
 #include "core/net/ClassMire.h"
 
+#include <QHash>
 #include <QList>
 #include <QPixmap>
 #include <memory>
@@ -82,5 +83,7 @@ private:
     QAction* actEdit = nullptr;
     QAction* actDelete = nullptr;
     QList<QPixmap> FCamImages;
+    // The last failure of each webcam by Url, for the hover text.
+    QHash<QString, TFetchFailure> FFailures;
     std::shared_ptr<TMireThread> Thread;
 };

@@ -199,7 +199,11 @@ TEST_F(BrowseTest, ChooserFetchesEachThumbnailOnceInListOrderAndMarksFreshOnesOn
     EXPECT_EQ(qAlpha(wide.pixel(60, 45)), 255);
     // The hover text carries the date of the last answer, or "Unknown" after a failure.
     EXPECT_FALSE(chooser->CamListInfoTip(list->item(0)).endsWith(Unknow));
-    EXPECT_TRUE(chooser->CamListInfoTip(list->item(1)).endsWith(Unknow));
+    // After a failure the date is unknown and a last line says why.
+    const QString failed = chooser->CamListInfoTip(list->item(1));
+    EXPECT_TRUE(failed.contains(Unknow)) << failed.toStdString();
+    EXPECT_TRUE(failed.section(QLatin1Char('\n'), -1).contains(": 404 ")) << failed.toStdString();
+    EXPECT_FALSE(chooser->CamListInfoTip(list->item(0)).contains(FailureHint.section('%', 0, 0)));
 }
 
 TEST_F(BrowseTest, ChooserChangingCategoryMidFetchShowsNoneOfTheOldThumbnails)

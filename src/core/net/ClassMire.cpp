@@ -114,7 +114,12 @@ void TMireThread::Execute()
                     qCInfo(lcHttp).noquote() << "thumbnail of" << Url << "failed:" << result.Cause()
                                              << "- sits out up to" << rounds << "round(s)";
                 }
+                const bool boxed = !PictureBox.isEmpty();
                 TMireImage image = MakeImage();
+                image.Failure = FailureOf(result, QDateTime::currentDateTime());
+                if (image.Failure.Kind == TFailureKind::None && image.Received && boxed &&
+                    image.Picture.IsEmpty())
+                    image.Failure = {TFailureKind::NotJpeg, 0, {}, QDateTime::currentDateTime()};
                 Deliver(&TMireThread::OnImage, image);
             }
         } catch (const std::exception& e) {

@@ -3,6 +3,7 @@
 #include "core/catalog/ClassCategories.h"
 #include "core/image/Bitmap.h"
 #include "core/net/ClassWorker.h"
+#include "core/net/FetchFailure.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -60,6 +61,8 @@ struct TMireImage
     // The response's values when the attempt completed, otherwise those the owner set.
     QDateTime LastModified;
     qint64 ContentLength = 0;
+    // Why the attempt failed (a body that is no readable image counts); Kind None otherwise.
+    TFetchFailure Failure;
 };
 
 // The worker of the mosaic and the chooser: fetches one image after another, one URL at a time.
