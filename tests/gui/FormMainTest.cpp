@@ -1,5 +1,6 @@
 #include "app/FormMain.h"
 
+#include "GuiTestUtil.h"
 #include "app/TrayMenus.h"
 #include "base/ClassForm.h"
 #include "core/catalog/ClassCategories.h"
@@ -65,21 +66,9 @@ TCamWebcam* addWebcam(TCamWebcams& list, const QString& name)
     return cam;
 }
 
-void drainDeletes()
-{
-    for (int i = 0; i < 3; ++i) {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCoreApplication::processEvents();
-    }
-}
-
 QList<TfoViewer*> viewers()
 {
-    QList<TfoViewer*> list;
-    for (TSForm* form : TSForm::Forms())
-        if (auto* viewer = qobject_cast<TfoViewer*>(form))
-            list << viewer;
-    return list;
+    return openForms<TfoViewer>();
 }
 
 class TrayWindow : public ::testing::Test

@@ -1,5 +1,6 @@
 #include "app/FormOptions.h"
 
+#include "GuiTestUtil.h"
 #include "app/FormAbout.h"
 #include "app/FormMain.h"
 #include "base/ClassForm.h"
@@ -27,23 +28,6 @@ void pressKey(QWidget* widget, int key, const QString& text = QString())
     QCoreApplication::sendEvent(widget, &press);
     QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
     QCoreApplication::sendEvent(widget, &release);
-}
-
-void drainDeletes()
-{
-    for (int i = 0; i < 3; ++i) {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCoreApplication::processEvents();
-    }
-}
-
-template <class T> QList<T*> openForms()
-{
-    QList<T*> forms;
-    for (QWidget* form : TFormList::Windows())
-        if (auto* f = qobject_cast<T*>(form))
-            forms << f;
-    return forms;
 }
 
 class OptionsDialog : public ::testing::Test
