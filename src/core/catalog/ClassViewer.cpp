@@ -3,6 +3,7 @@
 #include "core/Log.h"
 #include "core/catalog/AtomicFile.h"
 #include "core/catalog/ClassUtils.h"
+#include "core/catalog/ShippedFiles.h"
 #include "core/catalog/XmlDocument.h"
 #include "core/rules/DesktopEntry.h"
 
@@ -35,6 +36,7 @@ QString ExecutableDir()
 TCamViewer::TCamViewer()
 {
     OptionsPath = DefaultOptionsPath();
+    DefaultsPath = ShippedPath(QLatin1String(DefaultOptionsName));
     if (QCoreApplication::instance())
         ProgramPath = QCoreApplication::applicationFilePath();
 }
@@ -87,7 +89,7 @@ TLoadResult TCamViewer::LoadOptions()
 {
     QFileInfo info(OptionsPath);
     if (!info.exists())
-        return TLoadResult::NoFile;
+        return LoadDefaults();
     TXmlDocument document = ReadXmlFile(OptionsPath);
     const bool complete = document.IsOk();
     if (!complete)
@@ -107,6 +109,24 @@ TLoadResult TCamViewer::LoadOptions()
     if (document.Root)
         LoadFromXml(*document.Root, complete);
     return complete ? TLoadResult::Loaded : TLoadResult::Partial;
+}
+
+TLoadResult TCamViewer::LoadDefaults()
+{
+    if (DefaultsPath.isEmpty() || !QFileInfo(DefaultsPath).isFile())
+        return TLoadResult::NoFile;
+    const TXmlDocument document = ReadXmlFile(DefaultsPath);
+    if (!document.IsOk() || !document.Root) {
+        // Half a set of defaults is worse than none: the start goes on with the built-in values.
+        qCInfo(lcSettings) << "the default settings" << DefaultsPath
+                           << "are not used:" << document.ErrorString;
+        return TLoadResult::NoFile;
+    }
+    qCInfo(lcSettings) << "no settings file yet; reading the default settings" << DefaultsPath;
+    readingDefaults_ = true;
+    LoadFromXml(*document.Root, true);
+    readingDefaults_ = false;
+    return TLoadResult::Defaults;
 }
 
 void TCamViewer::LoadFromXml(const TXmlElement& root, bool complete)
@@ -155,7 +175,10 @@ void TCamViewer::LoadFromXml(const TXmlElement& root, bool complete)
     readBool(u"SubDirectory", SubDirectory);
     readBool(u"FirstLaunch", FirstLaunch);
     readText(u"Language", Language, QString());
-    if (complete || usable(u"LaunchWindows")) {
+    if (readingDefaults_) {
+        // The defaults describe a fresh start: the user's autostart entry is not theirs to change.
+        readBool(u"LaunchWindows", LaunchWindows);
+    } else if (complete || usable(u"LaunchWindows")) {
         bool launch = LaunchWindows;
         readBool(u"LaunchWindows", launch);
         SetLaunchWindows(launch);
@@ -184,8 +207,9 @@ void TCamViewer::LoadFromXml(const TXmlElement& root, bool complete)
         }
     }
 
-    // Reopening a viewer saves the settings; a damaged file is not rewritten by its own load.
-    if (complete) {
+    // Reopening a viewer saves the settings; a damaged file is not rewritten by its own load, and
+    // the defaults open nothing.
+    if (complete && !readingDefaults_) {
         if (const TXmlElement* opened = root.FindChild(u"OpenedCams")) {
             reopening_ = true;
             for (const auto& cam : opened->Children())

@@ -13,9 +13,10 @@ class TXmlElement;
 // What LoadOptions found.
 enum class TLoadResult
 {
-    NoFile,  // no settings file: every setting keeps the constructor's value
-    Loaded,  // read completely
-    Partial, // the file is damaged: what came before the fault was read, the rest kept as built
+    NoFile, // no settings file and no default settings: every setting keeps the constructor's value
+    Defaults, // no settings file: the shipped default settings were read
+    Loaded,   // read completely
+    Partial,  // the file is damaged: what came before the fault was read, the rest kept as built
 };
 
 // The controller: every setting, the catalogue root and the recently viewed list, read from and
@@ -63,6 +64,9 @@ public:
     // The same rule for a given folder of the executable.
     static QString OptionsPathFor(const QString& executableDir);
     QString OptionsPath;
+    // The shipped settings that a start without a settings file reads (DefaultOptions.xml beside
+    // the executable or in the prefix's data folder); empty when there are none. Never written.
+    QString DefaultsPath;
     // The program that the autostart entry starts; the running executable by default.
     QString ProgramPath;
     // $XDG_CONFIG_HOME/autostart/pictavo.desktop
@@ -71,9 +75,11 @@ public:
     static QString DefaultSavePath(); // $HOME/Webcams
     static constexpr int DefaultProxyPort = 8000;
 
-    // Reads the settings file. A missing file changes nothing; a damaged one gives what came
-    // before the fault (and reopens no viewer, so the load never rewrites it); a copy of a damaged
-    // file is kept beside it as Options.xml.damaged (a file that cannot be read is moved there).
+    // Reads the settings file. A missing file reads the default settings instead, if there are
+    // any and they read completely (they neither reopen viewers nor touch the autostart entry);
+    // a damaged one gives what came before the fault (and reopens no viewer, so the load never
+    // rewrites it); a copy of a damaged file is kept beside it as Options.xml.damaged (a file that
+    // cannot be read is moved there).
     TLoadResult LoadOptions();
     // Reads the settings from a parsed document (the work of LoadOptions after the parse).
     void LoadFromXml(const TXmlElement& root, bool complete);
@@ -96,6 +102,9 @@ public:
 private:
     TProxySettings proxy_;
     bool reopening_ = false;
+    bool readingDefaults_ = false;
+
+    TLoadResult LoadDefaults();
 };
 
 // The desktop entry that starts the program at log-in: Exec="<program path>" with the quoting

@@ -102,6 +102,7 @@ protected:
     {
         ASSERT_TRUE(dir_.isValid());
         viewer_.OptionsPath = dir_.filePath(QStringLiteral("Options.xml"));
+        viewer_.DefaultsPath.clear();
         viewer_.ProgramPath = QStringLiteral("/opt/pictavo/bin/pictavo");
         QFile::remove(TCamViewer::AutostartPath());
         PublishProxySettings(TProxySettings{});
@@ -245,6 +246,68 @@ TEST_F(Settings, NoFileKeepsTheConstructorValuesAndTheAutostartEntry)
     ExpectConstructorValues(viewer_);
     EXPECT_TRUE(QFile::exists(TCamViewer::AutostartPath()));
     EXPECT_FALSE(QFile::exists(viewer_.OptionsPath)) << "the load creates no file";
+}
+
+// The default settings shipped with the program, as a first start reads them.
+const QString ShippedDefaults = QStringLiteral(PICTAVO_SOURCE_DIR "/resources/DefaultOptions.xml");
+
+TEST_F(Settings, NoFileReadsTheShippedDefaultsAndLeavesThemUnwritten)
+{
+    EXPECT_EQ(TCamViewer().DefaultsPath, QStringLiteral(PICTAVO_BIN_DIR "/DefaultOptions.xml"))
+        << "the build puts the defaults beside the program";
+    const QByteArray defaults = ReadAll(ShippedDefaults);
+    ASSERT_FALSE(defaults.isEmpty());
+    viewer_.DefaultsPath = ShippedDefaults;
+    WriteAll(TCamViewer::AutostartPath(), "[Desktop Entry]\n");
+    int opened = 0;
+    viewer_.OnOpenViewer = [&](TCamWebcam*, bool) { ++opened; };
+
+    EXPECT_EQ(viewer_.LoadOptions(), TLoadResult::Defaults);
+    for (bool on : {viewer_.FirstLaunch, viewer_.Status, viewer_.PropResize, viewer_.SubDirectory,
+                    viewer_.ScrollMosaic})
+        EXPECT_TRUE(on);
+    for (bool off : {viewer_.SaveImages, viewer_.Beep, viewer_.AlwaysOnTop, viewer_.LaunchWindows})
+        EXPECT_FALSE(off);
+    EXPECT_EQ(viewer_.ProxyPort(), 8000);
+    EXPECT_EQ(CurrentProxySettings().Port, 8000) << "the proxy settings are published";
+    EXPECT_EQ(viewer_.SavePath, TCamViewer::DefaultSavePath());
+    EXPECT_TRUE(viewer_.Language.isEmpty() && viewer_.ProxyHost().isEmpty());
+    EXPECT_EQ(viewer_.Root.Categories.Count() + viewer_.Root.Webcams.Count(), 0);
+    EXPECT_EQ(opened, 0);
+    EXPECT_TRUE(QFile::exists(TCamViewer::AutostartPath())) << "the defaults removed autostart";
+    EXPECT_FALSE(QFile::exists(viewer_.OptionsPath)) << "the load creates no file";
+
+    // The save goes to the user's file; the next start reads that one.
+    ASSERT_TRUE(viewer_.SaveOptions());
+    EXPECT_EQ(ReadAll(ShippedDefaults), defaults);
+    TCamViewer next;
+    next.OptionsPath = viewer_.OptionsPath;
+    next.DefaultsPath = ShippedDefaults;
+    EXPECT_EQ(next.LoadOptions(), TLoadResult::Loaded);
+    EXPECT_FALSE(next.FirstLaunch) << "the notice shows at the first start only";
+    EXPECT_TRUE(next.Status);
+}
+
+TEST_F(Settings, DefaultsAreReadOnlyWithoutASettingsFileAndOnlyWhenWhole)
+{
+    // A damaged settings file is handled as without defaults: what it holds before the fault.
+    viewer_.DefaultsPath = ShippedDefaults;
+    WriteAll(viewer_.OptionsPath, Wrap("<Category/><Beep>-1</Beep><Status>").chopped(4));
+    EXPECT_EQ(viewer_.LoadOptions(), TLoadResult::Partial);
+    EXPECT_TRUE(viewer_.Beep);
+    EXPECT_FALSE(viewer_.Status || viewer_.FirstLaunch || viewer_.ScrollMosaic);
+    EXPECT_EQ(viewer_.ProxyPort(), 0);
+
+    // Damaged or missing defaults leave the built-in values.
+    const QString cut = dir_.filePath("cut.xml");
+    WriteAll(cut, ReadAll(ShippedDefaults).left(200));
+    for (const QString& defaults : {cut, dir_.filePath("missing.xml"), dir_.path()}) {
+        TCamViewer viewer;
+        viewer.OptionsPath = dir_.filePath("none/Options.xml");
+        viewer.DefaultsPath = defaults;
+        EXPECT_EQ(viewer.LoadOptions(), TLoadResult::NoFile) << defaults.toStdString();
+        ExpectConstructorValues(viewer);
+    }
 }
 
 TEST_F(Settings, EmptyCategoryGivesEveryMissingDefault)
