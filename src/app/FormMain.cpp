@@ -178,6 +178,12 @@ void TfoCamMain::FormCreate()
 
 void TfoCamMain::RegisterFileTypes()
 {
+    // An installed program has its desktop entry and file types under the prefix; a user entry
+    // of the same types would only hide or double them.
+    if (const QString installed = InstalledDesktopEntry(); !installed.isEmpty()) {
+        qCInfo(lcSettings) << "file types left to the installed desktop entry" << installed;
+        return;
+    }
     const QString error = ::RegisterFileTypes(QCoreApplication::applicationFilePath());
     if (error.isEmpty())
         return;

@@ -1,8 +1,8 @@
 #include "app/SiteAddresses.h"
 
 #include "SiteConfig.h"
+#include "core/catalog/ShippedFiles.h"
 
-#include <QCoreApplication>
 #include <QUrl>
 
 QString SiteAddress(const QString& configured, const QString& programDir)
@@ -18,19 +18,23 @@ QString SiteAddress(const QString& configured, const QString& programDir)
     return file.toString();
 }
 
+QString ShippedSiteAddress(const QString& configured, const QString& executableDir)
+{
+    const QString path = configured.section(QLatin1Char('#'), 0, 0);
+    return SiteAddress(configured, ShippedFolder(path, executableDir));
+}
+
 QString MakerAddress()
 {
-    return SiteAddress(QStringLiteral(PICTAVO_SITE_MAKER), QCoreApplication::applicationDirPath());
+    return ShippedSiteAddress(QStringLiteral(PICTAVO_SITE_MAKER));
 }
 
 QString ProductAddress()
 {
-    return SiteAddress(QStringLiteral(PICTAVO_SITE_PRODUCT),
-                       QCoreApplication::applicationDirPath());
+    return ShippedSiteAddress(QStringLiteral(PICTAVO_SITE_PRODUCT));
 }
 
 QString SupportAddress()
 {
-    return SiteAddress(QStringLiteral(PICTAVO_SITE_SUPPORT),
-                       QCoreApplication::applicationDirPath());
+    return ShippedSiteAddress(QStringLiteral(PICTAVO_SITE_SUPPORT));
 }

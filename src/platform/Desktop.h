@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+class QUrl;
+
 // The desktop services the program uses: file types, the message beep, and the browser or mail
 // program for an address.
 
@@ -17,18 +19,31 @@ QString DataHome();
 QString RegisterFileTypes(const QString& programPath, const QString& dataHome = DataHome(),
                           bool runUpdaters = true);
 
+// The file name of the desktop entry that an installation puts in <prefix>/share/applications.
+inline constexpr char DesktopEntryName[] = "org.pictavo.Pictavo.desktop";
+
+// The installed desktop entry of the program in executableDir (the running one's when empty):
+// <prefix>/share/applications/org.pictavo.Pictavo.desktop for a program in <prefix>/bin, when
+// that file exists; empty otherwise (the build tree, a copied folder). An installed program
+// leaves the file types to the installed entry and writes none of its own.
+QString InstalledDesktopEntry(const QString& executableDir = QString());
+
 // The default message beep.
 void Beep();
 
 // Opens an http, https or mailto address in the user's browser or mail program, or a file://
-// address of the manual shipped beside the program (the folder "manual" next to the executable).
-// Any other address is refused (false).
+// address of the manual shipped with the program (IsShippedManual). Any other address is refused
+// (false).
 bool OpenUrl(const QString& address);
+
+// Whether a file:// address names an existing file inside the shipped manual: the folder "manual"
+// beside the executable, or in <prefix>/share/pictavo when installed (links resolved).
+bool IsShippedManual(const QUrl& url, const QString& executableDir = QString());
 
 // --- Language files -----------------------------------------------------------------------------
 
 // The folders searched for language files, in order: Languages beside the executable, then
-// <prefix>/share/pictavo/Languages (the prefix being the executable's parent folder), then
+// <prefix>/share/pictavo/Languages (for an executable in <prefix>/bin), then
 // $XDG_DATA_HOME/Pictavo/Languages.
 QStringList LanguageFolders(const QString& executableDir = QString(),
                             const QString& dataHome = DataHome());

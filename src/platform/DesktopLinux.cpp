@@ -1,28 +1,32 @@
+#include "core/catalog/ShippedFiles.h"
 #include "core/rules/DesktopEntry.h"
 #include "platform/Desktop.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QUrl>
 
+// Resources of the static gui library are registered by name, outside any namespace.
+static void initResources()
+{
+    Q_INIT_RESOURCE(pictavo);
+}
+
 namespace {
-const char mimeXml[] = R"(<?xml version="1.0" encoding="UTF-8"?>
-<mime-info xmlns="http://www.freedesktop.org/standards/shared-mime-info">
-  <mime-type type="application/x-pictavo-cam">
-    <comment>Cam Info</comment>
-    <glob pattern="*.cam"/>
-  </mime-type>
-  <mime-type type="application/x-pictavo-cal">
-    <comment>Cam List</comment>
-    <glob pattern="*.cal"/>
-  </mime-type>
-</mime-info>
-)";
+// The file types, as installed under the prefix (shared-mime-info package), from the resources.
+QByteArray mimeXml()
+{
+    static const bool registered = (initResources(), true);
+    Q_UNUSED(registered);
+    QFile file(QStringLiteral(":/mime/pictavo.xml"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 QString writeFile(const QString& path, const QByteArray& bytes)
 {
@@ -57,8 +61,10 @@ QString RegisterFileTypes(const QString& programPath, const QString& dataHome, b
 {
     const QString mimeFolder = dataHome + QStringLiteral("/mime");
     const QString appsFolder = dataHome + QStringLiteral("/applications");
+    const QByteArray mime = mimeXml();
     const QString mimeError =
-        writeFile(mimeFolder + QStringLiteral("/packages/pictavo.xml"), mimeXml);
+        mime.isEmpty() ? QStringLiteral("The file types are missing from the program")
+                       : writeFile(mimeFolder + QStringLiteral("/packages/pictavo.xml"), mime);
 
     const QString entry = QStringLiteral("[Desktop Entry]\n"
                                          "Type=Application\n"
@@ -84,19 +90,29 @@ void Beep()
     QApplication::beep();
 }
 
-namespace {
-// A file:// address of a file inside the manual shipped beside the executable, links resolved.
-bool isShippedManual(const QUrl& url)
+QString InstalledDesktopEntry(const QString& executableDir)
+{
+    const QString share = InstalledShareFolder(executableDir);
+    if (share.isEmpty())
+        return {};
+    const QString entry = share + QStringLiteral("/applications/") + DesktopEntryName;
+    return QFileInfo(entry).isFile() ? entry : QString();
+}
+
+bool IsShippedManual(const QUrl& url, const QString& executableDir)
 {
     if (!url.isLocalFile())
         return false;
-    const QString manual =
-        QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/manual"))
-            .canonicalFilePath();
     const QString file = QFileInfo(url.toLocalFile()).canonicalFilePath();
-    return !manual.isEmpty() && !file.isEmpty() && file.startsWith(manual + QLatin1Char('/'));
+    if (file.isEmpty())
+        return false;
+    for (const QString& folder : ShippedFolders(executableDir)) {
+        const QString manual = QFileInfo(folder + QStringLiteral("/manual")).canonicalFilePath();
+        if (!manual.isEmpty() && file.startsWith(manual + QLatin1Char('/')))
+            return true;
+    }
+    return false;
 }
-} // namespace
 
 bool OpenUrl(const QString& address)
 {
@@ -105,7 +121,7 @@ bool OpenUrl(const QString& address)
     if (!url.isValid())
         return false;
     if (scheme == QLatin1String("file")
-            ? !isShippedManual(url)
+            ? !IsShippedManual(url)
             : scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
                   scheme != QLatin1String("mailto"))
         return false;
@@ -114,11 +130,11 @@ bool OpenUrl(const QString& address)
 
 QStringList LanguageFolders(const QString& executableDir, const QString& dataHome)
 {
-    const QString program =
-        executableDir.isEmpty() ? QCoreApplication::applicationDirPath() : executableDir;
-    return {QDir::cleanPath(program + QStringLiteral("/Languages")),
-            QDir::cleanPath(program + QStringLiteral("/../share/pictavo/Languages")),
-            QDir::cleanPath(dataHome + QStringLiteral("/Pictavo/Languages"))};
+    QStringList folders;
+    for (const QString& folder : ShippedFolders(executableDir))
+        folders << folder + QStringLiteral("/Languages");
+    folders << QDir::cleanPath(dataHome + QStringLiteral("/Pictavo/Languages"));
+    return folders;
 }
 
 QStringList LanguageFiles(const QStringList& folders)

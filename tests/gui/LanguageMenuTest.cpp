@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -76,6 +77,41 @@ TEST(SiteAddresses, RelativeSettingsOpenTheShippedManualOnly)
     EXPECT_FALSE(
         OpenUrl(SiteAddress("manual/../test_gui", QCoreApplication::applicationDirPath())));
     EXPECT_FALSE(OpenUrl("ftp://127.0.0.1/x"));
+}
+
+TEST(SiteAddresses, AnInstalledProgramOpensTheManualUnderThePrefix)
+{
+    QTemporaryDir dir;
+    const QString bin = dir.filePath("bin");
+    const QString data = dir.filePath("share/pictavo");
+    QDir().mkpath(bin);
+    writeFile(data + "/manual/index.html", "<html/>");
+    writeFile(data + "/DefaultOptions.xml", "<Options/>");
+
+    QUrl manual = QUrl::fromLocalFile(data + "/manual/index.html");
+    manual.setFragment("help");
+    EXPECT_EQ(ShippedSiteAddress("manual/index.html#help", bin), manual.toString());
+    EXPECT_EQ(ShippedSiteAddress("mailto:a@b.c", bin), "mailto:a@b.c");
+    EXPECT_TRUE(IsShippedManual(manual, bin));
+    // Beside the manual, or climbing out of it, is not the manual.
+    EXPECT_FALSE(IsShippedManual(QUrl::fromLocalFile(data + "/DefaultOptions.xml"), bin));
+    EXPECT_FALSE(IsShippedManual(QUrl::fromLocalFile(data + "/manual/../DefaultOptions.xml"), bin));
+    EXPECT_FALSE(IsShippedManual(QUrl::fromLocalFile(data + "/manual/missing.html"), bin));
+    // The build tree's program has its manual beside it.
+    EXPECT_TRUE(IsShippedManual(QUrl(SupportAddress())));
+}
+
+TEST(FileTypes, AnInstalledProgramHasItsDesktopEntryUnderThePrefix)
+{
+    QTemporaryDir dir;
+    const QString bin = dir.filePath("bin");
+    QDir().mkpath(bin);
+    EXPECT_EQ(InstalledDesktopEntry(bin), QString());
+    const QString entry = dir.filePath("share/applications/org.pictavo.Pictavo.desktop");
+    writeFile(entry, "[Desktop Entry]\n");
+    EXPECT_EQ(InstalledDesktopEntry(bin), entry);
+    // The build tree is no installation: its program registers the file types itself.
+    EXPECT_EQ(InstalledDesktopEntry(), QString());
 }
 
 TEST(LanguageMenu, ListsTheShippedFilesAppliesTheChoiceAndAppliesItAgainAtStart)
