@@ -3,7 +3,7 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test run demo bench asan tsan format clean
+.PHONY: all deps configure build test run demo bench asan tsan format clean install package
 
 all: build
 
@@ -24,6 +24,16 @@ run: build
 
 demo: build
 	@scripts/demo $(BUILD)/bin
+
+# Installs under PREFIX (add DESTDIR=... to stage it elsewhere).
+PREFIX ?= /usr/local
+install: build
+	@DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package of the build, for /usr: $(BUILD)/pictavo_<version>_<arch>.deb.
+package: build
+	@scripts/install-deps package
+	@cd $(BUILD) && cpack -G DEB
 
 # Benchmarks build in Release in their own folder; the results go to $(BUILD)/bench.json.
 bench: deps
