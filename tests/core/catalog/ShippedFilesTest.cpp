@@ -40,10 +40,3 @@ TEST(ShippedFiles, BesideTheProgramFirstThenThePrefixDataFolder)
     EXPECT_EQ(ShippedPath("DefaultOptions.xml", bin), bin + "/DefaultOptions.xml");
     EXPECT_EQ(ShippedFolder("manual/index.html", bin), data) << "each file on its own";
 }
-
-TEST(ShippedFiles, TheBuildPutsTheDefaultSettingsBesideTheProgram)
-{
-    // The test programs run from the build's bin folder, beside the program.
-    EXPECT_EQ(ShippedPath(DefaultOptionsName),
-              QStringLiteral(PICTAVO_BIN_DIR "/DefaultOptions.xml"));
-}
