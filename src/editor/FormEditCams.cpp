@@ -295,6 +295,9 @@ void TfoEditCams::CamListChange()
         CamHome->setText(cam.Homepage);
         CamEmail->setText(cam.Email);
         CamRefresh->setValue(cam.Refresh);
+        // Long addresses show from their start.
+        for (QLineEdit* edit : {CamName, CamUrl, CamReferer, CamHome, CamEmail})
+            edit->setCursorPosition(0);
     } else if (node && node->IsCategory()) {
         Pages->setCurrentWidget(CatSheet);
         CatName->setText(node->Cat->Name);
