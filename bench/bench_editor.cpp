@@ -1,6 +1,8 @@
 // The catalogue editor with 10,000 webcams in 100 categories of 10 sub-categories each: time to
 // load the catalogue into a shown editor's tree (the visible rows laid out), and time to apply a
-// modified tree back to the catalogue. Targets: each under 300 ms.
+// modified tree back to the catalogue. Targets: each under 300 ms. For information, the whole of
+// OK in the program: the apply, the tray menu rebuilt and the settings file written.
+#include "app/FormMain.h"
 #include "base/ClassForm.h"
 #include "core/catalog/ClassEditTree.h"
 #include "core/catalog/ClassViewer.h"
@@ -8,7 +10,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -98,6 +102,41 @@ void BM_EditorApply10000(benchmark::State& state)
     }
 }
 BENCHMARK(BM_EditorApply10000)->Iterations(5)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+void BM_EditorOkInTheProgram10000(benchmark::State& state)
+{
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    TStartup startup;
+    startup.RegisterTypes = false;
+    auto main = std::make_unique<TfoCamMain>(startup);
+    FillCatalogue(CamViewer->Root);
+    main->RebuildTrayMenu();
+    for (auto _ : state) {
+        main->actEditExecute();
+        TfoEditCams* editor = nullptr;
+        for (TSForm* form : TSForm::Forms())
+            if (auto* found = qobject_cast<TfoEditCams*>(form))
+                editor = found;
+        if (!editor) {
+            state.SkipWithError("no editor");
+            break;
+        }
+        editor->Select(editor->Tree()->index(0, 0));
+        editor->findChild<QLineEdit*>(QStringLiteral("CatName"))
+            ->setText(QStringLiteral("Renamed"));
+        QElapsedTimer timer;
+        timer.start();
+        editor->findChild<QPushButton*>(QStringLiteral("OkButton"))->click();
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    main.reset();
+}
+BENCHMARK(BM_EditorOkInTheProgram10000)
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
 
 } // namespace
 
