@@ -43,6 +43,8 @@ TCamListView::TCamListView(TfoEditCams* owner) : QTreeView(owner), Owner(owner)
     setAcceptDrops(true);
     setDropIndicatorShown(true);
     setDragDropMode(QAbstractItemView::DragDrop);
+    // A closed category held under a dragged node opens, so its children can be targets.
+    setAutoExpandDelay(700);
 }
 
 void TCamListView::startDrag(Qt::DropActions)
