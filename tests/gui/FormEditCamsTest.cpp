@@ -15,7 +15,6 @@
 #include "mosaic/FormMire.h"
 #include "viewer/FormViewer.h"
 
-#include <QAction>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -28,10 +27,8 @@
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
-#include <QTreeView>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
-#include <memory>
 
 namespace {
 
@@ -46,7 +43,6 @@ TCamWebcam* AddCam(TCamCategory& category, const QString& name)
     TCamWebcam* cam = category.Webcams.Add();
     cam->Name = name;
     cam->Url = CamUrl(name);
-    cam->Refresh = 30;
     return cam;
 }
 
