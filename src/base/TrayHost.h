@@ -23,7 +23,7 @@ public:
     // The one road from a changed catalogue to the tray menu; refreshChooser: an open chooser
     // reloads its tree too (the chooser's own delete command passes false).
     virtual void RebuildTrayMenu(bool refreshChooser = true) = 0;
-    // Opens the catalogue editor (the chooser's Edit command).
+    // Opens the catalogue editor, or brings the open one to the front ("Edit List...").
     virtual void EditList() = 0;
     // Opens the catalogue editor, or brings the open one to the front, with the first webcam of
     // this Url selected (the chooser's, the viewer's and the mosaic's Edit commands).
