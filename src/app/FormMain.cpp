@@ -14,6 +14,7 @@
 #include "core/catalog/ClassUtils.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Product.h"
+#include "editor/FormEditCams.h"
 #include "platform/Desktop.h"
 #include "viewer/FormViewer.h"
 
@@ -28,6 +29,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
+#include <exception>
 
 // Resources of the static gui library are registered by name, outside any namespace.
 static void initResources()
@@ -126,10 +128,6 @@ void TfoCamMain::CreateActions()
     actSiteNorvane->setToolTip(MakerAddress());
     actSitePictavo->setToolTip(ProductAddress());
     actSiteSupport->setToolTip(SupportAddress());
-
-    // The windows behind these commands are not part of the program yet.
-    for (QAction* later : {actEdit})
-        later->setEnabled(false);
 }
 
 void TfoCamMain::FormCreate()
@@ -452,9 +450,24 @@ void TfoCamMain::actAboutExecute()
 
 void TfoCamMain::actEditExecute()
 {
-    // Until the catalogue editor is part of the program (the action is disabled) there is nothing
-    // to open.
-    EditorWindow.BringToFront();
+    OpenEditor();
+}
+
+TfoEditCams* TfoCamMain::OpenEditor()
+{
+    // A failure while filling or showing the editor leaves the program as it was.
+    try {
+        return EditorWindow.Open([] {
+            auto* editor = CreateForm<TfoEditCams>();
+            editor->LoadTree();
+            return editor;
+        });
+    } catch (const std::exception& e) {
+        qCInfo(lcUi) << "the catalogue editor could not be opened:" << e.what();
+    } catch (...) {
+        qCInfo(lcUi) << "the catalogue editor could not be opened";
+    }
+    return nullptr;
 }
 
 void TfoCamMain::EditList()
@@ -464,8 +477,8 @@ void TfoCamMain::EditList()
 
 void TfoCamMain::EditWebcam(const QString& url)
 {
-    // No catalogue editor yet: nothing to open.
-    qCInfo(lcUi) << "no catalogue editor to edit" << url;
+    if (TfoEditCams* editor = OpenEditor())
+        editor->SelectWebcam(url);
 }
 
 void TfoCamMain::actMireExecute()

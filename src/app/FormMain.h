@@ -9,6 +9,7 @@
 #include <QWidget>
 
 class QAction;
+class TfoEditCams;
 class TfoOptions;
 class TTrayMenus;
 
@@ -98,6 +99,9 @@ private:
     void OpenChooser();
     void OpenMosaic();
     void ReloadChooser();
+    // Opens the catalogue editor filled from the catalogue, or brings the open one to the front;
+    // null when it could not be made.
+    TfoEditCams* OpenEditor();
 
     TStartup Startup;
     bool ShutDownDone = false;
@@ -118,10 +122,9 @@ private:
     QSystemTrayIcon* TrayIcon = nullptr;
     TTrayMenus* Menus = nullptr;
 
-    // Windows of which only one may be open. The editor is not part of the program yet: its slot
-    // stays empty.
+    // Windows of which only one may be open.
     TFormSlot<TfoOptions> OptionsDialog;
-    TFormSlot<> EditorWindow;
+    TFormSlot<TfoEditCams> EditorWindow;
     TFormSlot<> MosaicWindow;
     TFormSlot<> ChooserWindow;
 

@@ -23,11 +23,10 @@ public:
     // The one road from a changed catalogue to the tray menu; refreshChooser: an open chooser
     // reloads its tree too (the chooser's own delete command passes false).
     virtual void RebuildTrayMenu(bool refreshChooser = true) = 0;
-    // Opens the catalogue editor (the chooser's Edit command).
+    // Opens the catalogue editor, or brings the open one to the front ("Edit List...").
     virtual void EditList() = 0;
-    // Opens the catalogue editor with the webcam of this Url selected (the viewer's and the
-    // mosaic's Edit commands). The catalogue editor is not part of the program yet: until it is,
-    // this does nothing.
+    // Opens the catalogue editor, or brings the open one to the front, with the first webcam of
+    // this Url selected (the chooser's, the viewer's and the mosaic's Edit commands).
     virtual void EditWebcam(const QString& url) = 0;
     // The one road to Options.xml: writes the settings. A failure is logged and reported to the
     // user, once until a save succeeds again. True when the file was written (or, inside a

@@ -128,8 +128,6 @@ void TfoChoose::BuildLayout()
                         &TfoChoose::actEditExecute);
     actDelete = newAction("actDelete", QStringLiteral("&Delete"), {QKeySequence(Qt::Key_Delete)},
                           &TfoChoose::actDeleteExecute);
-    // The catalogue editor is not part of the program yet.
-    actEdit->setEnabled(false);
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));

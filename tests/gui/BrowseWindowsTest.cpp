@@ -81,6 +81,7 @@ struct TFakeTray : ITrayHost
     int Rebuilds = 0;
     bool RefreshedChooser = true;
     int Saves = 0;
+    QStringList Edited;
     void OpenViewer(const QString& url, bool applySavedState) override
     {
         Opened << url;
@@ -97,7 +98,7 @@ struct TFakeTray : ITrayHost
         RefreshedChooser = refreshChooser;
     }
     void EditList() override {}
-    void EditWebcam(const QString&) override {}
+    void EditWebcam(const QString& url) override { Edited << url; }
     bool SaveOptions() override
     {
         ++Saves;
@@ -240,7 +241,9 @@ TEST_F(BrowseTest, ChooserOpensViewersAndDeletesSeveralWebcamsWithOneSave)
     tray.Opened.clear();
     chooser->findChild<QAction*>("actView")->trigger();
     EXPECT_EQ(tray.Opened, (QStringList{server.Url("/red2.jpg"), server.Url("/red4.jpg")}));
-    EXPECT_FALSE(chooser->findChild<QAction*>("actEdit")->isEnabled());
+    // Edit names the first selected webcam to the editor.
+    chooser->findChild<QAction*>("actEdit")->trigger();
+    EXPECT_EQ(tray.Edited, QStringList{server.Url("/red2.jpg")});
 
     chooser->findChild<QAction*>("actDelete")->trigger();
     ASSERT_EQ(reds->Webcams.Count(), 2);

@@ -10,6 +10,7 @@
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Product.h"
 #include "core/catalog/Strings.h"
+#include "editor/FormEditCams.h"
 #include "mosaic/FormChoose.h"
 #include "mosaic/FormMire.h"
 #include "viewer/FormViewer.h"
@@ -133,7 +134,8 @@ TEST(LanguageFiles, EachShippedFileTranslatesEveryWindowAndNamesNothingTheProgra
                                 CreateForm<TfoAbout>(),
                                 CreateForm<TfoMire>(),
                                 CreateForm<TfoChoose>(),
-                                CreateForm<TfoAviCreator>()};
+                                CreateForm<TfoAviCreator>(),
+                                CreateForm<TfoEditCams>()};
 
         QList<TShownText> before;
         for (QWidget* window : windows)

@@ -60,6 +60,7 @@ TEST(ObjectNames, EveryWindowTheProgramOpensNamesEachComponentOnce)
     main->actOptionsExecute();
     main->actAboutExecute();
     main->actAviCreatorExecute();
+    main->actEditExecute();
     // The Windows sub-menu lists the open windows.
     main->actWindowExecute();
 
@@ -74,7 +75,8 @@ TEST(ObjectNames, EveryWindowTheProgramOpensNamesEachComponentOnce)
         EXPECT_TRUE(duplicates.isEmpty()) << window->objectName().toStdString() << ": "
                                           << duplicates.join(QLatin1String("; ")).toStdString();
     }
-    for (const char* kind : {"foCamMain", "foViewer", "foOptions", "foAbout", "foAviCreator"})
+    for (const char* kind :
+         {"foCamMain", "foViewer", "foOptions", "foAbout", "foAviCreator", "foEditCams"})
         EXPECT_TRUE(kinds.contains(QLatin1String(kind))) << kind << " was not opened";
 
     TSForm::SetShuttingDown(true);

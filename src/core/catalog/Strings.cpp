@@ -45,6 +45,7 @@ constexpr TMessageDefault MessageDefaults[] = {
     {"FailBroken", &FailBroken, "connection broken"},
     {"FailNotJpeg", &FailNotJpeg, "not a JPEG image"},
     {"StreamLive", &StreamLive, "live, %d fps"},
+    {"ExportFailed", &ExportFailed, "The file %path% could not be written: %error%"},
 };
 
 QString DefaultOf(const QString* variable)
@@ -84,6 +85,7 @@ QString FailTooLarge = DefaultOf(&FailTooLarge);
 QString FailBroken = DefaultOf(&FailBroken);
 QString FailNotJpeg = DefaultOf(&FailNotJpeg);
 QString StreamLive = DefaultOf(&StreamLive);
+QString ExportFailed = DefaultOf(&ExportFailed);
 
 void TVariables::RegisterVariable(const QString& key, QString* variable)
 {

@@ -36,6 +36,8 @@ extern QString FailTooLarge;
 extern QString FailBroken;
 extern QString FailNotJpeg;
 extern QString StreamLive; // a format: "%d" stands for the frames per second
+// The catalogue editor's report of a failed export; markers %path% %error% (the system's reason).
+extern QString ExportFailed;
 
 // The line break of message texts (CamHint's lines, backslash-n of a language file).
 inline const QString MessageLineBreak = QStringLiteral("\r\n");
