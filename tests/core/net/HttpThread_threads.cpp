@@ -46,10 +46,10 @@ struct TRecorder
             ++ProgressCalls;
             LastReceived = th.Received;
         };
-        t.OnImage = [this](THttpThread& th) {
-            Images.push_back(th.Body);
-            ImageDates.push_back(th.LastModified);
-            ImageLengths.push_back(th.ContentLength);
+        t.OnImage = [this](TViewerImage& image) {
+            Images.push_back(image.Body);
+            ImageDates.push_back(image.LastModified);
+            ImageLengths.push_back(image.ContentLength);
             Events.push_back("image");
         };
     }
@@ -342,9 +342,9 @@ TEST_F(HttpThreadTest, StreamPartsAreDeliveredAsTheyComeThenItReconnects)
     });
     Make(server.Url(), 1);
     std::vector<bool> streaming;
-    Thread->OnImage = [&](THttpThread& t) {
-        Recorder.Images.push_back(t.Body);
-        streaming.push_back(t.Streaming && t.FramesPerSecond >= 1);
+    Thread->OnImage = [&](TViewerImage& image) {
+        Recorder.Images.push_back(image.Body);
+        streaming.push_back(image.Streaming && image.FramesPerSecond >= 1);
     };
     Thread->Start();
     ASSERT_TRUE(PumpUntil([&] { return Recorder.Images.size() >= 7; }));
@@ -413,7 +413,7 @@ TEST_F(HttpThreadTest, ProgressIsMeasuredAgainstTheCurrentResponsesLength)
     Thread->OnProgress = [&](THttpThread& t) {
         reports.back().emplace_back(t.Received, t.ExpectedLength);
     };
-    Thread->OnImage = [&](THttpThread&) { reports.emplace_back(); };
+    Thread->OnImage = [&](TViewerImage&) { reports.emplace_back(); };
     Thread->Start();
     ASSERT_TRUE(PumpUntil([&] { return reports.size() >= 3; }));
     Stop();
