@@ -143,8 +143,13 @@ bool THttpThread::Fetch(THttpClient& http)
             return !Terminated();
         };
         http.Cancelled = [this] { return Terminated(); };
-        http.OnProgress = [this](qint64 received) {
+        http.OnProgress = [this, reported = std::optional<std::chrono::steady_clock::time_point>()](
+                              qint64 received) mutable {
             Received = received;
+            const auto now = std::chrono::steady_clock::now();
+            if (reported && now - *reported < ProgressStep)
+                return;
+            reported = now;
             if (!Raise(TEventKind::Progress))
                 Terminate();
         };

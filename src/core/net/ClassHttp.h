@@ -106,10 +106,17 @@ public:
     void SetControlSize(QSize size);
     QSize ControlSize() const;
 
+    // Least time between two progress reports while a body arrives. A report for each piece of
+    // body (a kilobyte) would cost the UI thread a hand-over per kilobyte, and the bar needs no
+    // more than a few moves a second.
+    static constexpr std::chrono::milliseconds ProgressStep{50};
+
     // UI thread only.
     TImageEvent OnImage; // a response was read in full, or a part of a stream arrived
-    TEvent OnProgress;   // after each piece of body, and once more when it is complete
-    TEvent OnTick;       // each second of the wait, and once when it ends: Countdown
+    // After the first piece of body, then at most every ProgressStep, and once more when the
+    // body is complete.
+    TEvent OnProgress;
+    TEvent OnTick; // each second of the wait, and once when it ends: Countdown
     void ClearEvents();
 
     // Read inside the slots.
