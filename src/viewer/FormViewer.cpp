@@ -6,7 +6,6 @@
 #include "core/catalog/ClassCategories.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
-#include "core/image/JpegCodec.h"
 #include "core/net/ClassHttp.h"
 #include "core/rules/ViewerGeometry.h"
 #include "platform/Desktop.h"
@@ -24,7 +23,6 @@
 #include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
-#include <QSaveFile>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QToolButton>
@@ -808,21 +806,9 @@ bool TfoViewer::SaveImage(const QString& path) const
 {
     if (ShownBody.isEmpty() || path.isEmpty())
         return false;
-    // The picture on screen may be a reduced decode: the file gets the image at its full size.
-    TBitmap bitmap;
     QString error;
-    if (!JpegCodec::Decode(ShownBody, bitmap, 1, &error)) {
-        qCInfo(lcImage) << "the picture could not be decoded for" << path << ":" << error;
-        return false;
-    }
-    const QByteArray jpeg = JpegCodec::Encode(bitmap, 90);
-    if (jpeg.isEmpty()) {
-        qCInfo(lcImage) << "the picture could not be encoded for" << path;
-        return false;
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size() || !file.commit()) {
-        qCInfo(lcImage) << "the picture could not be saved to" << path << ":" << file.errorString();
+    if (!SaveViewerImage(ShownBody, path, &error)) {
+        qCInfo(lcImage) << "the picture could not be saved to" << path << ":" << error;
         return false;
     }
     return true;
@@ -846,9 +832,10 @@ void TfoViewer::actSaveExecute()
         return;
     const QStringList files = dialog->selectedFiles();
     delete dialog;
-    if (result != QDialog::Accepted || files.isEmpty())
+    if (result != QDialog::Accepted || files.isEmpty() || ShownBody.isEmpty())
         return;
-    SaveImage(files.constFirst());
+    // Decoding, encoding and writing happen on a worker; the window may close meanwhile.
+    TViewerSaver::Create(ShownBody, files.constFirst())->Start();
 }
 
 QString TfoViewer::SaveFolder()

@@ -101,9 +101,9 @@ public:
     int Opacity() const { return FAlpha; }
     bool IsFetching() const { return FetchThread != nullptr; }
 
-    // Writes the shown picture at its full size as a quality-90 JPEG file (the Save command after
-    // its dialog). False when there is no picture or the file cannot be written; a failed write
-    // leaves no partial file.
+    // Writes the shown picture at its full size as a quality-90 JPEG file, on the calling thread
+    // (the Save command does the same on a worker after its dialog). False when there is no
+    // picture or the file cannot be written; a failed write leaves no partial file.
     bool SaveImage(const QString& path) const;
 
 public slots:

@@ -937,6 +937,21 @@ TEST_F(ViewerTest, SaveWritesTheShownPictureAsJpeg)
     EXPECT_TRUE(JpegCodec::ReadSize(f.readAll(), w, h));
     EXPECT_EQ(QSize(w, h), QSize(320, 240));
     EXPECT_FALSE(v->SaveImage(dir.filePath("missing/folder/shot.jpg")));
+
+    // The command writes the file after its dialog, off the UI thread.
+    const QString chosen = dir.filePath("chosen.jpg");
+    QTimer::singleShot(0, v, [&chosen] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            dialog->selectFile(chosen);
+            static_cast<QDialog*>(dialog)->accept();
+        }
+    });
+    v->actSaveExecute();
+    ASSERT_TRUE(PumpUntil([&] { return QFile::exists(chosen); }));
+    QFile c(chosen);
+    ASSERT_TRUE(c.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(JpegCodec::ReadSize(c.readAll(), w, h));
+    EXPECT_EQ(QSize(w, h), QSize(320, 240));
 }
 
 namespace {
