@@ -104,9 +104,9 @@ TPolls Poll60(const QString& url)
     thread->Interval = 0;
     thread->Tick = std::chrono::milliseconds(1);
     thread->OnTick = [&](THttpThread&) { ++polls.Fetches; }; // one tick after each fetch
-    thread->OnImage = [&](THttpThread& t) {
+    thread->OnImage = [&](TViewerImage& image) {
         ++polls.Images;
-        polls.ImageSize = t.Body.size();
+        polls.ImageSize = image.Body.size();
     };
     thread->Start();
     QElapsedTimer timer;
@@ -230,11 +230,11 @@ void BM_Stream25(benchmark::State& state)
         auto thread = THttpThread::Create(dispatcher);
         thread->Url = cam.Url + QStringLiteral("stream.mjpg");
         thread->Interval = 1;
-        TBitmap bitmap;
         int parts = 0;
-        thread->OnImage = [&](THttpThread& t) {
+        // The thread decodes each part itself, as it does for a viewer.
+        thread->OnImage = [&](TViewerImage& image) {
             ++parts;
-            if (!JpegCodec::Decode(t.Body, bitmap))
+            if (image.Picture.IsEmpty())
                 ++undecoded;
         };
         thread->Start();

@@ -6,8 +6,6 @@
 #include "core/catalog/ClassCategories.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
-#include "core/image/ClassArchive.h"
-#include "core/image/JpegCodec.h"
 #include "core/net/ClassHttp.h"
 #include "core/rules/ViewerGeometry.h"
 #include "platform/Desktop.h"
@@ -25,7 +23,6 @@
 #include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
-#include <QSaveFile>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QToolButton>
@@ -176,6 +173,7 @@ void TfoViewer::FormDestroy()
     // Out of the window list first, so that the save below no longer lists this webcam.
     TSForm::RemoveFromList(this);
     StopFetch(true);
+    StopDecoder();
     const bool save = !TSForm::ShuttingDown();
     ViewerCam.reset();
     if (save)
@@ -296,14 +294,14 @@ void TfoViewer::StartFetch()
     // The thread may outlive this window by a moment: the events reach the window through a
     // guarded pointer, and the destructor clears them before the thread is let go.
     QPointer<TfoViewer> self(this);
-    thread->OnImage = [self](THttpThread& t) {
+    thread->OnImage = [self](TViewerImage& image) {
         if (!self)
             return;
-        self->Learner.Delivered(t.LastModified, size_t(qHash(t.Body)),
+        self->Learner.Delivered(image.LastModified, image.BodyHash,
                                 QDateTime::currentSecsSinceEpoch());
-        if (t.Streaming)
-            self->StreamPartArrived(t.FramesPerSecond);
-        self->ImageArrived(t.Body);
+        if (image.Streaming)
+            self->StreamPartArrived(image.FramesPerSecond);
+        self->ImageArrived(image);
         self->StreamPart = false;
     };
     thread->OnProgress = [self](THttpThread& t) {
@@ -317,12 +315,15 @@ void TfoViewer::StartFetch()
         self->ShowCountdown(t.Countdown);
         if (t.LastFailure.Kind != TFailureKind::None)
             self->ShowFailure(t.LastFailure);
+        if (self->ViewerCam && t.ArchivedLastId > self->ViewerCam->LastId)
+            self->ViewerCam->LastId = t.ArchivedLastId;
         self->ApplyAutoInterval();
     };
     thread->Url = ViewerCam->Url;
     thread->Referer = ViewerCam->Referer;
     thread->Interval = ViewerCam->Refresh;
     thread->Tick = tickLength;
+    thread->SetControlSize(DecodeTarget());
     thread->Start();
     FetchThread = std::move(thread);
 }
@@ -452,31 +453,41 @@ void TfoViewer::ShowProgress(int received, int contentLength)
 
 void TfoViewer::ImageArrived(const QByteArray& body)
 {
+    TViewerImage image;
+    image.Body = body;
+    QString error;
+    if (!body.isEmpty() && !DecodeViewerImage(image, DecodeTarget(), &error))
+        qCInfo(lcImage) << "viewer" << ViewerCam->Url << "received" << body.size()
+                        << "bytes that do not decode as JPEG:" << error;
+    ImageArrived(image);
+}
+
+void TfoViewer::ImageArrived(TViewerImage& image)
+{
     if (FSnoozed && (ViewerCam->StartState != CamStateSnoozed || FImageCount >= 2)) {
         show();
         FSnoozed = false;
         ViewerCam->UserState = CamStateShown;
     }
     ProgressBar->hide();
+    if (image.ArchivedLastId > ViewerCam->LastId)
+        ViewerCam->LastId = image.ArchivedLastId;
     // A still image is kept (archived, beeped) each time; a stream's parts once per interval.
     const bool keep = !StreamPart || !LastStreamKept.isValid() ||
                       LastStreamKept.elapsed() >= 1000LL * std::max(1, ViewerCam->Refresh);
     if (StreamPart && keep)
         LastStreamKept.start();
-    bool decodedOk = false;
-    if (!body.isEmpty()) {
-        TBitmap decoded;
-        decodedOk = JpegCodec::Decode(body, decoded);
-        if (decodedOk) {
-            std::swap(CamImage->Bitmap(), decoded);
-            CamImage->BitmapChanged();
-            if (CamViewer && CamViewer->SaveImages && keep)
-                Archive::ArchiveImage(body, ViewerCam->Name, ViewerCam->LastId, CamViewer->SavePath,
-                                      CamViewer->SubDirectory);
-        } else {
-            qCInfo(lcImage) << "viewer" << ViewerCam->Url << "received" << body.size()
-                            << "bytes that do not decode as JPEG";
-        }
+    const bool decodedOk = !image.Picture.IsEmpty();
+    if (decodedOk) {
+        // A decode of the previous image under way is of no use any more.
+        StopDecoder();
+        ShownBody = image.Body;
+        ShownScale = image.Scale;
+        CamImage->SetPicture(std::move(image.Picture), image.SourceSize);
+        // The fetch thread writes the file after this hand-over, off the UI thread.
+        if (CamViewer && CamViewer->SaveImages && keep)
+            image.Archive = {true, ViewerCam->Name, CamViewer->SavePath, CamViewer->SubDirectory,
+                             ViewerCam->LastId};
     }
     if (!decodedOk)
         ShowFailure({TFailureKind::NotJpeg, 0, {}, QDateTime::currentDateTime()});
@@ -490,13 +501,65 @@ void TfoViewer::ImageArrived(const QByteArray& body)
         Sized = true;
         actSizeExecute(SizeCommand::Full);
     }
+    // The picture came at the scale of the area when it was fetched; the area may have grown.
+    if (decodedOk)
+        PictureAreaChanged();
+}
+
+QSize TfoViewer::DecodeTarget() const
+{
+    if (!Sized)
+        return {};
+    return CamImage->size() * CamImage->devicePixelRatioF();
+}
+
+void TfoViewer::PictureAreaChanged()
+{
+    if (Destroyed)
+        return;
+    const QSize target = DecodeTarget();
+    if (FetchThread)
+        FetchThread->SetControlSize(target);
+    if (ShownBody.isEmpty() || ShownScale == 1)
+        return;
+    const int scale = ViewerGeometry::DecodeScale(CamImage->SourceSize(), target);
+    if (scale >= ShownScale || (Decoder && DecoderScale <= scale))
+        return;
+    StopDecoder();
+    Decoder = TViewerDecoder::Create(ShownBody, target);
+    DecoderScale = scale;
+    QPointer<TfoViewer> self(this);
+    Decoder->OnImage = [self](TViewerImage& image) {
+        if (self)
+            self->PictureDecoded(image);
+    };
+    Decoder->Start();
+}
+
+void TfoViewer::PictureDecoded(TViewerImage& image)
+{
+    Decoder.reset();
+    // Only a finer picture of the image still shown replaces it.
+    if (image.Body.constData() != ShownBody.constData() || image.Scale >= ShownScale)
+        return;
+    ShownScale = image.Scale;
+    CamImage->SetPicture(std::move(image.Picture), image.SourceSize);
+}
+
+void TfoViewer::StopDecoder()
+{
+    if (!Decoder)
+        return;
+    Decoder->ClearEvents();
+    Decoder->Terminate();
+    Decoder.reset();
 }
 
 // --- Sizes ---------------------------------------------------------------------------------------
 
 QSize TfoViewer::ImageSize() const
 {
-    return {CamImage->Bitmap().Width, CamImage->Bitmap().Height};
+    return CamImage->SourceSize();
 }
 
 bool TfoViewer::StatusShown() const
@@ -741,17 +804,11 @@ void TfoViewer::actAlphaDownExecute()
 
 bool TfoViewer::SaveImage(const QString& path) const
 {
-    const TBitmap& bitmap = CamImage->Bitmap();
-    if (bitmap.IsEmpty() || path.isEmpty())
+    if (ShownBody.isEmpty() || path.isEmpty())
         return false;
-    const QByteArray jpeg = JpegCodec::Encode(bitmap, 90);
-    if (jpeg.isEmpty()) {
-        qCInfo(lcImage) << "the picture could not be encoded for" << path;
-        return false;
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size() || !file.commit()) {
-        qCInfo(lcImage) << "the picture could not be saved to" << path << ":" << file.errorString();
+    QString error;
+    if (!SaveViewerImage(ShownBody, path, &error)) {
+        qCInfo(lcImage) << "the picture could not be saved to" << path << ":" << error;
         return false;
     }
     return true;
@@ -775,9 +832,10 @@ void TfoViewer::actSaveExecute()
         return;
     const QStringList files = dialog->selectedFiles();
     delete dialog;
-    if (result != QDialog::Accepted || files.isEmpty())
+    if (result != QDialog::Accepted || files.isEmpty() || ShownBody.isEmpty())
         return;
-    SaveImage(files.constFirst());
+    // Decoding, encoding and writing happen on a worker; the window may close meanwhile.
+    TViewerSaver::Create(ShownBody, files.constFirst())->Start();
 }
 
 QString TfoViewer::SaveFolder()
@@ -825,6 +883,7 @@ void TfoViewer::LayoutChildren()
     } else {
         CamImage->setGeometry(0, 0, w, h);
     }
+    PictureAreaChanged();
 }
 
 void TfoViewer::resizeEvent(QResizeEvent* event)

@@ -20,6 +20,8 @@ class QWidget;
 class TFramelessFrame;
 class THttpThread;
 class TPvImage;
+class TViewerDecoder;
+struct TViewerImage;
 class TStatusBar;
 class TViewerActions;
 
@@ -71,6 +73,10 @@ public:
     // hand-over (and tests) can deliver plain values.
     void ShowCountdown(int countdown);
     void ShowProgress(int received, int contentLength);
+    // An image from the fetch thread, decoded there: shown, counted, archived (by the thread,
+    // after the hand-over, as the value's Archive order says), beeped.
+    void ImageArrived(TViewerImage& image);
+    // The same for bytes at hand (tests): decoded here, as the fetch thread would.
     void ImageArrived(const QByteArray& body);
     // A fetch failed (or its body was no picture): the first panel's hint says why and when.
     void ShowFailure(const TFetchFailure& failure);
@@ -95,9 +101,9 @@ public:
     int Opacity() const { return FAlpha; }
     bool IsFetching() const { return FetchThread != nullptr; }
 
-    // Writes the shown picture as a quality-90 JPEG file (the Save command after its dialog).
-    // False when there is no picture or the file cannot be written; a failed write leaves no
-    // partial file.
+    // Writes the shown picture at its full size as a quality-90 JPEG file, on the calling thread
+    // (the Save command does the same on a worker after its dialog). False when there is no
+    // picture or the file cannot be written; a failed write leaves no partial file.
     bool SaveImage(const QString& path) const;
 
 public slots:
@@ -157,9 +163,24 @@ private:
     static QString SaveFolder();
     QSize ImageSize() const;
     QRect AvailableGeometry() const;
+    // The size the fetch thread decodes for: the picture control in device pixels once the
+    // window has a size of its own; before, empty (the first picture comes at full size).
+    QSize DecodeTarget() const;
+    // Tells the fetch thread the size to decode for, and decodes the kept image again when the
+    // picture shown is coarser than the control now needs (a size command, the zoom).
+    void PictureAreaChanged();
+    // A new decode of the kept image arrived.
+    void PictureDecoded(TViewerImage& image);
+    void StopDecoder();
 
     std::unique_ptr<TCamWebcam> ViewerCam;
     std::shared_ptr<THttpThread> FetchThread;
+    // The JPEG image shown, as received, and the scale it is shown at (1/ShownScale of its size).
+    QByteArray ShownBody;
+    int ShownScale = 1;
+    // Decodes ShownBody again for a larger picture area, at DecoderScale; none when idle.
+    std::shared_ptr<TViewerDecoder> Decoder;
+    int DecoderScale = 1;
     AutoRefresh::TLearner Learner;
     bool StreamPart = false;      // the image being delivered is a part of a stream
     QElapsedTimer LastStreamKept; // since a stream part was last archived (or beeped)

@@ -20,31 +20,24 @@ void TPvImage::SetAutoZoom(bool value)
     update();
 }
 
-void TPvImage::BitmapChanged()
+void TPvImage::SetPicture(TPicture&& picture, QSize sourceSize)
 {
-    if (FBitmap.IsEmpty()) {
-        FImage = QImage();
-        update();
-        return;
-    }
-    if (FImage.width() != FBitmap.Width || FImage.height() != FBitmap.Height)
-        FImage = QImage(FBitmap.Width, FBitmap.Height, QImage::Format_RGB32);
-    if (FImage.isNull()) { // out of memory: show nothing rather than fail
-        update();
-        return;
-    }
-    for (int y = 0; y < FBitmap.Height; ++y) {
-        const std::uint8_t* src = FBitmap.Row(y);
-        auto* dst = reinterpret_cast<QRgb*>(FImage.scanLine(y));
-        for (int x = 0; x < FBitmap.Width; ++x, src += 3)
-            dst[x] = qRgb(src[0], src[1], src[2]);
+    FImage = QImage(); // lets go of the old pixels before they are replaced
+    FPicture = std::move(picture);
+    if (FPicture.IsEmpty()) {
+        FPicture = TPicture();
+        FSourceSize = QSize(0, 0);
+    } else {
+        FSourceSize = sourceSize.isEmpty() ? QSize(FPicture.Width, FPicture.Height) : sourceSize;
+        FImage = QImage(reinterpret_cast<const uchar*>(FPicture.Pixels.data()), FPicture.Width,
+                        FPicture.Height, FPicture.Width * 4, QImage::Format_RGB32);
     }
     update();
 }
 
 QRect TPvImage::ImageRect() const
 {
-    return ViewerGeometry::ZoomRect(size(), QSize(FBitmap.Width, FBitmap.Height));
+    return ViewerGeometry::ZoomRect(size(), FSourceSize);
 }
 
 void TPvImage::paintEvent(QPaintEvent* event)

@@ -1,6 +1,7 @@
 #include "viewer/FormViewer.h"
 
 #include "TestHttpServer.h"
+#include "ThreadTestUtil.h"
 #include "base/ClassTranslate.h"
 #include "base/StatusBar.h"
 #include "core/catalog/ClassViewer.h"
@@ -14,7 +15,6 @@
 #include <QApplication>
 #include <QDirIterator>
 #include <QElapsedTimer>
-#include <QRegularExpression>
 #include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -24,6 +24,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -193,10 +194,10 @@ TEST_F(ViewerTest, ContextMenuHasEveryItemShortcutAndRadioGroup)
 
     auto* intervals = v->findChild<QMenu*>("RefreshInteval1");
     ASSERT_TRUE(intervals);
-    EXPECT_EQ(itemNames(intervals),
-              QStringList({"N1second1", "N2seconds1", "N5seconds1", "N10seconds1", "N20seconds1",
-                           "N60seconds1", "Auto1", "-", "Alwaysrefresh1", "BruteRefresh1",
-                           "Custom1"}));
+    EXPECT_EQ(
+        itemNames(intervals),
+        QStringList({"N1second1", "N2seconds1", "N5seconds1", "N10seconds1", "N20seconds1",
+                     "N60seconds1", "Auto1", "-", "Alwaysrefresh1", "BruteRefresh1", "Custom1"}));
     QActionGroup* group = intervals->actions().first()->actionGroup();
     ASSERT_TRUE(group);
     EXPECT_TRUE(group->isExclusive());
@@ -391,6 +392,88 @@ TEST_F(ViewerTest, StreamShowsEveryPartLiveAndArchivesOncePerInterval)
     EXPECT_EQ(archived, 1);
 }
 
+TEST_F(ViewerTest, SmallViewerOfALargePictureShowsItsRealSizeAndDecodesFullSizeWhenAsked)
+{
+    const QByteArray jpeg = jpegOf(640, 480);
+    TTestHttpServer server([&](const TTestRequest&) {
+        TTestResponse r;
+        r.Body = jpeg.toStdString();
+        return r;
+    });
+    settings.Status = false; // the whole window is picture
+    TCamWebcam cam;
+    cam.Url = server.Url();
+    cam.UserLeft = 10;
+    cam.UserTop = 10;
+    cam.UserWidth = 160; // the picture takes 160 x 120 of it: a quarter of the image
+    cam.UserHeight = 150;
+    TfoViewer* v = open(cam);
+    auto* image = v->findChild<TPvImage*>("CamImage");
+    // A saved window counts as having had its first image.
+    ASSERT_TRUE(PumpUntil([&] { return v->ImageCount() >= 2; }));
+    EXPECT_EQ(v->size(), QSize(160, 150)) << "the saved size stays";
+    EXPECT_EQ(image->Image().size(), QSize(160, 120)) << "decoded at a quarter of its size";
+    EXPECT_EQ(image->SourceSize(), QSize(640, 480));
+    EXPECT_EQ(image->ImageRect(), QRect(0, 15, 160, 120));
+    // The size caption speaks of the image itself: 160 of 640 pixels is 25 %.
+    v->findChild<QAction*>("ProportionalResize1")->trigger();
+    EXPECT_EQ(v->SizeCaption(), "25% (160*150)");
+
+    // Save writes the image at its own size, not the quarter on screen.
+    const QString path = dir.filePath("shot.jpg");
+    ASSERT_TRUE(v->SaveImage(path));
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    int w = 0;
+    int h = 0;
+    ASSERT_TRUE(JpegCodec::ReadSize(saved.readAll(), w, h));
+    EXPECT_EQ(QSize(w, h), QSize(640, 480));
+
+    // 100%: the kept image is decoded again at full size, off the UI thread.
+    v->actSizeExecute(ViewerGeometry::SizeCommand::Full);
+    EXPECT_EQ(v->size(), QSize(640, 480));
+    EXPECT_EQ(v->SizeCaption(), "100%");
+    ASSERT_TRUE(PumpUntil([&] { return image->Image().width() == 640; }));
+    EXPECT_EQ(image->Image().size(), QSize(640, 480));
+    EXPECT_EQ(image->SourceSize(), QSize(640, 480));
+    // Made small again, the next image comes at the smaller scale (the shown one is kept).
+    v->actSizeExecute(ViewerGeometry::SizeCommand::Half);
+    EXPECT_EQ(image->Image().width(), 640);
+    v->actRefreshExecute();
+    ASSERT_TRUE(PumpUntil([&] { return v->ImageCount() >= 3; }));
+    EXPECT_EQ(image->Image().size(), QSize(320, 240));
+    EXPECT_EQ(image->SourceSize(), QSize(640, 480));
+}
+
+TEST_F(ViewerTest, ArchiveIsWrittenByTheFetchThreadAndAdvancesLastId)
+{
+    // A new image at every request.
+    TTestHttpServer server([&](const TTestRequest& request) {
+        TTestResponse r;
+        r.Body = jpegOf(32 + int(request.Number % 8), 24).toStdString();
+        r.Headers = {{"Last-Modified", HttpDate(1700000000LL + request.Number)}};
+        return r;
+    });
+    QDir(dir.path()).mkdir("archive");
+    settings.SavePath = dir.filePath("archive");
+    settings.SaveImages = true;
+    settings.SubDirectory = false;
+    TfoViewer::SetTickMilliseconds(10);
+    TCamWebcam cam;
+    cam.Url = server.Url();
+    cam.Name = "Arch";
+    auto* v = CreateForm<TfoViewer>();
+    cam.Refresh = 0;
+    v->SetupWebcam(cam, false);
+    ASSERT_TRUE(PumpUntil([&] { return v->ImageCount() >= 3; }));
+    v->actStopRefreshExecute();
+    // Each image has its file, numbered from 1; the viewer's LastId follows the files written.
+    for (const char* name : {"Arch 00001.jpg", "Arch 00002.jpg", "Arch 00003.jpg"})
+        EXPECT_TRUE(PumpUntil([&] { return QFile::exists(dir.filePath("archive/") + name); }))
+            << name;
+    EXPECT_GE(v->Webcam().LastId, 1);
+}
+
 TEST_F(ViewerTest, CountdownAndProgressInTheStatusBar)
 {
     TfoViewer* v = open();
@@ -445,12 +528,12 @@ TEST_F(ViewerTest, FirstImageSizesTheWindowOnce)
 
     v->ImageArrived(jpegOf(400, 300));
     EXPECT_EQ(v->size(), QSize(320, 240));
-    EXPECT_EQ(v->findChild<TPvImage*>("CamImage")->Bitmap().Width, 400);
+    EXPECT_EQ(v->findChild<TPvImage*>("CamImage")->SourceSize().width(), 400);
 
     // an undecodable body keeps the picture and still counts
     v->ImageArrived(QByteArray("not a jpeg"));
     EXPECT_EQ(v->ImageCount(), 3);
-    EXPECT_EQ(v->findChild<TPvImage*>("CamImage")->Bitmap().Width, 400);
+    EXPECT_EQ(v->findChild<TPvImage*>("CamImage")->SourceSize().width(), 400);
 }
 
 TEST_F(ViewerTest, OnlyAPictureThatDecodesSizesANewWindow)
@@ -739,7 +822,7 @@ TEST_F(ViewerTest, HideAndSnoozeSaveAndANewImageWakes)
     v->actHideExecute();
     v->ImageArrived(jpegOf(300, 200));
     EXPECT_FALSE(v->isVisible());
-    EXPECT_EQ(v->findChild<TPvImage*>("CamImage")->Bitmap().Width, 300);
+    EXPECT_EQ(v->findChild<TPvImage*>("CamImage")->SourceSize().width(), 300);
 }
 
 TEST_F(ViewerTest, SavedStatesAreTakenOverOnlyWhenAsked)
@@ -854,6 +937,21 @@ TEST_F(ViewerTest, SaveWritesTheShownPictureAsJpeg)
     EXPECT_TRUE(JpegCodec::ReadSize(f.readAll(), w, h));
     EXPECT_EQ(QSize(w, h), QSize(320, 240));
     EXPECT_FALSE(v->SaveImage(dir.filePath("missing/folder/shot.jpg")));
+
+    // The command writes the file after its dialog, off the UI thread.
+    const QString chosen = dir.filePath("chosen.jpg");
+    QTimer::singleShot(0, v, [&chosen] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            dialog->selectFile(chosen);
+            static_cast<QDialog*>(dialog)->accept();
+        }
+    });
+    v->actSaveExecute();
+    ASSERT_TRUE(PumpUntil([&] { return QFile::exists(chosen); }));
+    QFile c(chosen);
+    ASSERT_TRUE(c.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(JpegCodec::ReadSize(c.readAll(), w, h));
+    EXPECT_EQ(QSize(w, h), QSize(320, 240));
 }
 
 namespace {
@@ -952,7 +1050,7 @@ TEST_F(ViewerTest, ShowsServedImagesAndCountsDown)
     }
     ASSERT_GE(v->ImageCount(), 2);
     auto* image = v->findChild<TPvImage*>("CamImage");
-    EXPECT_EQ(image->Bitmap().Width, 320);
+    EXPECT_EQ(image->SourceSize().width(), 320);
     EXPECT_EQ(v->size(), QSize(320, 240)) << "the first image sized the window";
     // between the two images the countdown ran 3, 2, 1 and then checked
     const qsizetype at = texts.indexOf("3 seconds");
@@ -1051,7 +1149,7 @@ TEST_F(ViewerTest, SlowDownloadShowsProgressThenTheImage)
     EXPECT_TRUE(sawProgress);
     ASSERT_EQ(v->ImageCount(), 1);
     EXPECT_FALSE(bar->isVisible());
-    EXPECT_EQ(v->findChild<TPvImage*>("CamImage")->Bitmap().Width, 320);
+    EXPECT_EQ(v->findChild<TPvImage*>("CamImage")->SourceSize().width(), 320);
 }
 
 TEST_F(ViewerTest, HiddenAndSnoozedViewersReopenAsTheyWereAfterARestart)

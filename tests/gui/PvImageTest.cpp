@@ -20,11 +20,11 @@ TEST(PvImage, StretchesWithoutSmoothingIntoTheCentredRectangle)
     pal.setColor(QPalette::Window, QColor(10, 20, 30));
     control.setPalette(pal);
     control.resize(300, 100);
-    control.Bitmap().Resize(2, 1);
-    std::uint8_t* row = control.Bitmap().Row(0);
-    row[0] = 255; row[1] = 0; row[2] = 0;   // red
-    row[3] = 0; row[4] = 0; row[5] = 255;   // blue
-    control.BitmapChanged();
+    TPicture picture;
+    picture.Width = 2;
+    picture.Height = 1;
+    picture.Pixels = {0xffff0000u, 0xff0000ffu}; // red, blue
+    control.SetPicture(std::move(picture));
 
     // AutoZoom off: the picture is not drawn, the area shows the background.
     QImage off = renderOf(control);
@@ -42,13 +42,28 @@ TEST(PvImage, StretchesWithoutSmoothingIntoTheCentredRectangle)
             EXPECT_EQ(on.pixel(p.x, y), p.colour) << p.x << "," << y;
 
     // A new picture of another size is taken in place.
-    control.Bitmap().Resize(1, 2);
-    control.BitmapChanged();
+    picture = TPicture();
+    picture.Width = 1;
+    picture.Height = 2;
+    picture.Pixels = {0xff000000u, 0xff000000u};
+    control.SetPicture(std::move(picture));
     EXPECT_EQ(control.ImageRect(), QRect(125, 0, 50, 100));
     EXPECT_EQ(renderOf(control).pixel(150, 75), qRgb(0, 0, 0));
 
-    // An empty bitmap draws nothing but the background.
-    control.Bitmap().Resize(0, 0);
-    control.BitmapChanged();
+    // A reduced picture of a larger image takes the place of the image's own proportions: a
+    // 2 x 1 picture standing for a 400 x 100 image fills the width.
+    picture = TPicture();
+    picture.Width = 2;
+    picture.Height = 1;
+    picture.Pixels = {0xffff0000u, 0xff0000ffu};
+    control.SetPicture(std::move(picture), QSize(400, 100));
+    EXPECT_EQ(control.SourceSize(), QSize(400, 100));
+    EXPECT_EQ(control.ImageRect(), QRect(0, 12, 300, 75));
+    EXPECT_EQ(renderOf(control).pixel(10, 50), qRgb(255, 0, 0));
+    EXPECT_EQ(renderOf(control).pixel(10, 5), qRgb(10, 20, 30));
+
+    // An empty picture draws nothing but the background.
+    control.SetPicture(TPicture());
+    EXPECT_EQ(control.SourceSize(), QSize(0, 0));
     EXPECT_EQ(renderOf(control).pixel(150, 50), qRgb(10, 20, 30));
 }

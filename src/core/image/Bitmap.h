@@ -32,3 +32,20 @@ struct TBitmap
         return Pixels.data() + static_cast<std::size_t>(y) * Stride;
     }
 };
+
+// A 32-bit picture: rows top-down without padding, each pixel one word 0xffRRGGBB in the machine's
+// byte order. The layout is that of QImage::Format_RGB32, the one a window stretches onto its
+// surface on the toolkit's fastest path, so a window can wrap the pixels without copying them.
+struct TPicture
+{
+    int Width = 0;
+    int Height = 0;
+    std::vector<std::uint32_t> Pixels;
+
+    bool IsEmpty() const { return Width <= 0 || Height <= 0; }
+    std::uint32_t* Row(int y) { return Pixels.data() + static_cast<std::size_t>(y) * Width; }
+    const std::uint32_t* Row(int y) const
+    {
+        return Pixels.data() + static_cast<std::size_t>(y) * Width;
+    }
+};

@@ -1,6 +1,7 @@
 #include "core/image/JpegCodec.h"
 
 #include <QSaveFile>
+#include <QtGlobal>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -76,7 +77,8 @@ struct DecodeJob
     const unsigned char* Data = nullptr;
     unsigned long Size = 0;
     int ScaleDenom = 1;
-    TBitmap* Out = nullptr;
+    TBitmap* Out = nullptr;      // a 24-bit bitmap, or
+    TPicture* Picture = nullptr; // a 32-bit picture
     jpeg_decompress_struct Info;
     ErrorManager Err;
 };
@@ -97,6 +99,20 @@ void CmykRowToRgb(const JSAMPLE* cmyk, std::uint8_t* rgb, int width, bool invert
         rgb[2] = static_cast<std::uint8_t>((y * k + 127) / 255);
     }
 }
+
+void CmykRowToPicture(const JSAMPLE* cmyk, std::uint32_t* out, int width, bool inverted)
+{
+    for (int x = 0; x < width; ++x, cmyk += 4) {
+        std::uint8_t rgb[3];
+        CmykRowToRgb(cmyk, rgb, 1, inverted);
+        out[x] =
+            0xff000000u | (std::uint32_t(rgb[0]) << 16) | (std::uint32_t(rgb[1]) << 8) | rgb[2];
+    }
+}
+
+// The 32-bit output whose bytes in memory make the words 0xffRRGGBB of TPicture.
+constexpr J_COLOR_SPACE PictureColorSpace =
+    Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRA : JCS_EXT_ARGB;
 
 bool RunDecode(DecodeJob& job)
 {
@@ -126,19 +142,26 @@ bool RunDecode(DecodeJob& job)
     }
 
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
-    info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    info.out_color_space = cmyk ? JCS_CMYK : job.Picture ? PictureColorSpace : JCS_RGB;
     info.scale_num = 1;
     info.scale_denom = static_cast<unsigned>(job.ScaleDenom);
     jpeg_calc_output_dimensions(&info);
 
     // The caller's pixel buffer is reused when it is large enough (repeated decodes of one
     // webcam's images of one size allocate nothing); every byte is written below.
-    TBitmap& out = *job.Out;
     try {
-        out.Width = static_cast<int>(info.output_width);
-        out.Height = static_cast<int>(info.output_height);
-        out.Stride = TBitmap::StrideFor(out.Width);
-        out.Pixels.resize(static_cast<std::size_t>(out.Stride) * out.Height);
+        if (job.Picture) {
+            TPicture& picture = *job.Picture;
+            picture.Width = static_cast<int>(info.output_width);
+            picture.Height = static_cast<int>(info.output_height);
+            picture.Pixels.resize(static_cast<std::size_t>(picture.Width) * picture.Height);
+        } else {
+            TBitmap& out = *job.Out;
+            out.Width = static_cast<int>(info.output_width);
+            out.Height = static_cast<int>(info.output_height);
+            out.Stride = TBitmap::StrideFor(out.Width);
+            out.Pixels.resize(static_cast<std::size_t>(out.Stride) * out.Height);
+        }
     } catch (const std::bad_alloc&) {
         std::snprintf(job.Err.Message, sizeof job.Err.Message, "Out of memory");
         jpeg_destroy_decompress(&info);
@@ -155,7 +178,10 @@ bool RunDecode(DecodeJob& job)
             const int y = static_cast<int>(info.output_scanline);
             if (jpeg_read_scanlines(&info, buffer, 1) != 1)
                 break;
-            CmykRowToRgb(buffer[0], out.Row(y), out.Width, inverted);
+            if (job.Picture)
+                CmykRowToPicture(buffer[0], job.Picture->Row(y), job.Picture->Width, inverted);
+            else
+                CmykRowToRgb(buffer[0], job.Out->Row(y), job.Out->Width, inverted);
         }
     } else {
         JSAMPROW rows[16];
@@ -164,14 +190,20 @@ bool RunDecode(DecodeJob& job)
             unsigned count = info.output_height - first;
             if (count > 16)
                 count = 16;
-            for (unsigned i = 0; i < count; ++i)
-                rows[i] = out.Row(static_cast<int>(first + i));
+            for (unsigned i = 0; i < count; ++i) {
+                const int y = static_cast<int>(first + i);
+                rows[i] =
+                    job.Picture ? reinterpret_cast<JSAMPROW>(job.Picture->Row(y)) : job.Out->Row(y);
+            }
             if (jpeg_read_scanlines(&info, rows, count) == 0)
                 break;
         }
     }
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
+    if (job.Picture)
+        return true;
+    TBitmap& out = *job.Out;
     const int used = out.Width * 3;
     if (out.Stride > used) {
         for (int y = 0; y < out.Height; ++y)
@@ -275,6 +307,26 @@ bool Decode(const QByteArray& data, TBitmap& out, int scaleDenom, QString* error
     job->Out = &out;
     if (!RunDecode(*job)) {
         out = TBitmap();
+        SetError(error, job->Err.Message);
+        return false;
+    }
+    return true;
+}
+
+bool Decode(const QByteArray& data, TPicture& out, int scaleDenom, QString* error)
+{
+    if (data.isEmpty() || !ValidScale(scaleDenom)) {
+        out = TPicture();
+        SetError(error, data.isEmpty() ? "No image data" : "Unsupported scale");
+        return false;
+    }
+    auto job = std::make_unique<DecodeJob>();
+    job->Data = reinterpret_cast<const unsigned char*>(data.constData());
+    job->Size = static_cast<unsigned long>(data.size());
+    job->ScaleDenom = scaleDenom;
+    job->Picture = &out;
+    if (!RunDecode(*job)) {
+        out = TPicture();
         SetError(error, job->Err.Message);
         return false;
     }

@@ -22,6 +22,10 @@ inline constexpr long long MaxPixelsPerByte = 10'000;
 // is reused when it is large enough.
 bool Decode(const QByteArray& data, TBitmap& out, int scaleDenom = 1, QString* error = nullptr);
 
+// The same into a 32-bit picture (for a window to draw as it is). The pixel memory of out is
+// reused when it is large enough.
+bool Decode(const QByteArray& data, TPicture& out, int scaleDenom = 1, QString* error = nullptr);
+
 // Reads only the header: the picture's size. False when the data is not a JPEG image.
 bool ReadSize(const QByteArray& data, int& width, int& height);
 

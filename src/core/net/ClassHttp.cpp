@@ -2,8 +2,12 @@
 
 #include "core/Log.h"
 #include "core/catalog/ProxySettings.h"
+#include "core/image/ClassArchive.h"
+#include "core/image/JpegCodec.h"
 #include "core/net/ClassHttpClient.h"
+#include "core/rules/ViewerGeometry.h"
 
+#include <QHash>
 #include <chrono>
 #include <exception>
 #include <optional>
@@ -13,6 +17,26 @@ int CountdownAfterSecond(int countdown, int interval)
     if (interval < countdown)
         countdown = interval;
     return countdown - 1;
+}
+
+bool DecodeViewerImage(TViewerImage& image, QSize controlSize, QString* error)
+{
+    image.Picture = TPicture();
+    image.Scale = 1;
+    image.SourceSize = QSize();
+    int width = 0;
+    int height = 0;
+    if (!JpegCodec::ReadSize(image.Body, width, height)) {
+        if (error)
+            *error = QStringLiteral("Not a JPEG image");
+        return false;
+    }
+    const int scale = ViewerGeometry::DecodeScale({width, height}, controlSize);
+    if (!JpegCodec::Decode(image.Body, image.Picture, scale, error))
+        return false;
+    image.Scale = scale;
+    image.SourceSize = QSize(width, height);
+    return true;
 }
 
 std::shared_ptr<THttpThread> THttpThread::Create(std::shared_ptr<TDispatcher> dispatcher)
@@ -27,6 +51,18 @@ THttpThread::THttpThread(std::shared_ptr<TDispatcher> dispatcher)
 
 THttpThread::~THttpThread() = default;
 
+void THttpThread::SetControlSize(QSize size)
+{
+    std::lock_guard lock(SizeMutex);
+    FControlSize = size;
+}
+
+QSize THttpThread::ControlSize() const
+{
+    std::lock_guard lock(SizeMutex);
+    return FControlSize;
+}
+
 void THttpThread::ClearEvents()
 {
     OnImage = nullptr;
@@ -39,14 +75,40 @@ bool THttpThread::Raise(TEventKind kind)
     // The slot is looked up on the UI thread, just before it would run: a slot cleared meanwhile
     // is found empty.
     return Synchronize([this, kind] {
-        const TEvent& slot = kind == TEventKind::Image      ? OnImage
-                             : kind == TEventKind::Progress ? OnProgress
-                                                            : OnTick;
+        const TEvent& slot = kind == TEventKind::Progress ? OnProgress : OnTick;
         if (slot) {
             const TEvent call = slot; // the slot may clear itself while it runs
             call(*this);
         }
     });
+}
+
+void THttpThread::DeliverImage(QByteArray body)
+{
+    TViewerImage image;
+    image.Url = Url;
+    image.Body = std::move(body);
+    image.BodyHash = qHash(image.Body);
+    image.LastModified = LastModified;
+    image.ContentLength = ContentLength;
+    image.Streaming = Streaming;
+    image.FramesPerSecond = FramesPerSecond;
+    image.ArchivedLastId = ArchivedLastId;
+    QString error;
+    if (!image.Body.isEmpty() && !DecodeViewerImage(image, ControlSize(), &error))
+        qCInfo(lcImage).noquote() << "image of" << Url << "not readable:" << error;
+    if (!Deliver(&THttpThread::OnImage, image))
+        return;
+    const TArchiveOrder& order = image.Archive;
+    if (!order.Write)
+        return;
+    int lastId = order.LastId;
+    error.clear();
+    const QString path = Archive::ArchiveImage(image.Body, order.Name, lastId, order.SavePath,
+                                               order.SubDirectory, &error);
+    ArchivedLastId = lastId;
+    if (path.isEmpty())
+        qCInfo(lcArchive).noquote() << "image of" << Url << "not archived:" << error;
 }
 
 bool THttpThread::Fetch(THttpClient& http)
@@ -74,16 +136,20 @@ bool THttpThread::Fetch(THttpClient& http)
                 PartTimes.pop_front();
             FramesPerSecond = int(PartTimes.size());
             Streaming = true;
-            Body = part;
             ContentLength = part.size();
             LastModified = QDateTime();
             Received = ExpectedLength = part.size();
-            Raise(TEventKind::Image);
+            DeliverImage(part);
             return !Terminated();
         };
         http.Cancelled = [this] { return Terminated(); };
-        http.OnProgress = [this](qint64 received) {
+        http.OnProgress = [this, reported = std::optional<std::chrono::steady_clock::time_point>()](
+                              qint64 received) mutable {
             Received = received;
+            const auto now = std::chrono::steady_clock::now();
+            if (reported && now - *reported < ProgressStep)
+                return;
+            reported = now;
             if (!Raise(TEventKind::Progress))
                 Terminate();
         };
@@ -113,17 +179,16 @@ bool THttpThread::Fetch(THttpClient& http)
             return result.Parts > 0;
         }
     } else if (result.Ok()) {
-        Body = std::move(body);
         ContentLength = result.Headers.ContentLength;
         LastModified = result.Headers.LastModified;
         HaveResponse = true;
         Validators = THttpValidators::Of(result.Headers);
         // The last report fills the bar, whether or not the response announced its length.
-        Received = ContentLength >= 0 ? ContentLength : Body.size();
+        Received = ContentLength >= 0 ? ContentLength : body.size();
         ExpectedLength = Received;
         // Delivered even when termination was requested during the download.
         Raise(TEventKind::Progress);
-        Raise(TEventKind::Image);
+        DeliverImage(std::move(body));
         return true;
     }
     if (result.Outcome == THttpOutcome::NotModified) {
@@ -173,4 +238,57 @@ void THttpThread::Execute()
     }
     // The connection goes now, on this thread, not whenever the last reference is dropped.
     http.reset();
+}
+
+std::shared_ptr<TViewerDecoder> TViewerDecoder::Create(QByteArray body, QSize controlSize,
+                                                       std::shared_ptr<TDispatcher> dispatcher)
+{
+    return std::shared_ptr<TViewerDecoder>(
+        new TViewerDecoder(std::move(body), controlSize, std::move(dispatcher)));
+}
+
+TViewerDecoder::TViewerDecoder(QByteArray body, QSize controlSize,
+                               std::shared_ptr<TDispatcher> dispatcher)
+    : TWorkerThread(std::move(dispatcher)), Body(std::move(body)), Control(controlSize)
+{
+}
+
+void TViewerDecoder::Execute()
+{
+    if (Terminated())
+        return;
+    TViewerImage image;
+    image.Body = std::move(Body);
+    QString error;
+    if (!DecodeViewerImage(image, Control, &error)) {
+        qCInfo(lcImage) << "kept image not decoded again:" << error;
+        return;
+    }
+    Deliver(&TViewerDecoder::OnImage, image);
+}
+
+bool SaveViewerImage(const QByteArray& body, const QString& path, QString* error)
+{
+    TBitmap bitmap;
+    return JpegCodec::Decode(body, bitmap, 1, error) &&
+           JpegCodec::SaveToFile(bitmap, path, 90, error);
+}
+
+std::shared_ptr<TViewerSaver> TViewerSaver::Create(QByteArray body, QString path,
+                                                   std::shared_ptr<TDispatcher> dispatcher)
+{
+    return std::shared_ptr<TViewerSaver>(
+        new TViewerSaver(std::move(body), std::move(path), std::move(dispatcher)));
+}
+
+TViewerSaver::TViewerSaver(QByteArray body, QString path, std::shared_ptr<TDispatcher> dispatcher)
+    : TWorkerThread(std::move(dispatcher)), Body(std::move(body)), Path(std::move(path))
+{
+}
+
+void TViewerSaver::Execute()
+{
+    QString error;
+    if (!SaveViewerImage(Body, Path, &error))
+        qCInfo(lcImage) << "the picture could not be saved to" << Path << ":" << error;
 }

@@ -1,21 +1,63 @@
 #pragma once
 
+#include "core/image/Bitmap.h"
 #include "core/net/ClassHttpClient.h"
 #include "core/net/ClassWorker.h"
 #include "core/net/FetchFailure.h"
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QSize>
 #include <QString>
 #include <atomic>
 #include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 // Countdown of the wait between fetches after one second has passed: a lowered Interval shortens
 // the wait at once, a raised one never lengthens it.
 int CountdownAfterSecond(int countdown, int interval);
+
+// Where the viewer's worker archives an image after handing it over: the receiver fills it in on
+// the UI thread, where the settings live; the file is written on the worker.
+struct TArchiveOrder
+{
+    bool Write = false;
+    QString Name;
+    QString SavePath;
+    bool SubDirectory = false;
+    int LastId = 0; // the webcam's LastId, from which the search for a free number starts
+};
+
+// What the viewer's worker hands over for each image read in full, and for each part of a
+// stream: made on the worker, so that the UI thread only stores it and draws it.
+struct TViewerImage
+{
+    QString Url;
+    QByteArray Body;          // as received; kept by the viewer for a decode at full size and Save
+    std::size_t BodyHash = 0; // qHash of Body, for the Auto interval
+    // The image decoded at 1/Scale of its own size (Scale 1, 2, 4 or 8, chosen by
+    // ViewerGeometry::DecodeScale for the control it is shown in); empty when Body is not a
+    // readable JPEG image.
+    TPicture Picture;
+    int Scale = 1;
+    QSize SourceSize;         // the image's own size; empty when Picture is
+    QDateTime LastModified;   // of the response; invalid when it had none
+    qint64 ContentLength = 0; // of the response; -1 when it had none
+    bool Streaming = false;   // a part of a stream
+    int FramesPerSecond = 0;  // parts of the stream in the last second
+    // LastId after the worker's last archive write (it only moves forward); -1: none yet.
+    int ArchivedLastId = -1;
+    // Filled in by the receiver: whether and where the worker archives Body after the hand-over.
+    TArchiveOrder Archive;
+};
+
+// Decodes image.Body into image.Picture at the scale for a picture control of controlSize (empty:
+// full size), with Scale and SourceSize. False, and Picture empty, when Body is not a readable
+// JPEG image; *error then says why.
+bool DecodeViewerImage(TViewerImage& image, QSize controlSize, QString* error = nullptr);
 
 // The worker behind one viewer: fetches Url again and again, Interval seconds apart, keeping the
 // connection for intervals up to 20 s, and hands its events to the UI thread, waiting until they
@@ -25,11 +67,13 @@ int CountdownAfterSecond(int countdown, int interval);
 // t->Start(). Write Interval at any time. To stop: ClearEvents() (when the receiver goes away),
 // Terminate(), and drop the pointer; the thread finishes the fetch under way and frees itself.
 //
-// The event slots run on the UI thread with the thread as argument and are only ever touched
-// there; an empty slot is skipped, an exception from a slot is swallowed (and logged). Inside a
-// slot the receiver reads the fields below: Received and ExpectedLength (progress), Body,
-// LastModified and ContentLength (image), Countdown (tick). The worker waits while a slot runs, so
-// these reads are safe there and only there.
+// The event slots run on the UI thread and are only ever touched there; an empty slot is skipped,
+// an exception from a slot is swallowed (and logged). OnImage receives one value (TViewerImage):
+// the image is decoded on the worker, at a reduced scale when the viewer's picture control
+// (ControlSize) is much smaller than the image, and archived there after the hand-over when the
+// receiver filled in its Archive order. Inside the other slots the receiver reads the fields
+// below: Received and ExpectedLength (progress), Countdown, LastFailure and ArchivedLastId (tick).
+// The worker waits while a slot runs, so these reads are safe there and only there.
 //
 // After the first image every request is conditional (If-Modified-Since, If-None-Match): a 304 is
 // an unchanged image that cost no body and keeps the connection. A server that ignores them gets
@@ -43,6 +87,7 @@ class THttpThread final : public TWorkerThread
 {
 public:
     using TEvent = std::function<void(THttpThread&)>;
+    using TImageEvent = std::function<void(TViewerImage&)>;
 
     static std::shared_ptr<THttpThread> Create(std::shared_ptr<TDispatcher> dispatcher = {});
     ~THttpThread() override;
@@ -56,10 +101,22 @@ public:
     // Seconds between fetches; -1 (any negative value) at the start means 10. Any thread, any time.
     std::atomic<int> Interval{-1};
 
+    // The size of the picture control the images are decoded for; empty (the start): full size.
+    // Any thread, any time; it applies from the next image on.
+    void SetControlSize(QSize size);
+    QSize ControlSize() const;
+
+    // Least time between two progress reports while a body arrives. A report for each piece of
+    // body (a kilobyte) would cost the UI thread a hand-over per kilobyte, and the bar needs no
+    // more than a few moves a second.
+    static constexpr std::chrono::milliseconds ProgressStep{50};
+
     // UI thread only.
-    TEvent OnImage;    // a response was read in full: Body, LastModified, ContentLength
-    TEvent OnProgress; // after each piece of body, and once more when it is complete
-    TEvent OnTick;     // each second of the wait, and once when it ends: Countdown
+    TImageEvent OnImage; // a response was read in full, or a part of a stream arrived
+    // After the first piece of body, then at most every ProgressStep, and once more when the
+    // body is complete.
+    TEvent OnProgress;
+    TEvent OnTick; // each second of the wait, and once when it ends: Countdown
     void ClearEvents();
 
     // Read inside the slots.
@@ -79,7 +136,8 @@ public:
     // second.
     bool Streaming = false;
     int FramesPerSecond = 0;
-    QByteArray Body; // body of the last response read in full
+    // LastId after the last archive write of this thread; -1 until it wrote one.
+    int ArchivedLastId = -1;
 
 protected:
     void Execute() override;
@@ -89,15 +147,65 @@ private:
 
     enum class TEventKind
     {
-        Image,
         Progress,
         Tick
     };
     bool Raise(TEventKind kind);
     // One GET of Url; true when an image was delivered.
     bool Fetch(THttpClient& http);
+    // Decodes body, hands it to OnImage, then archives it when the receiver asked for it.
+    void DeliverImage(QByteArray body);
+
+    mutable std::mutex SizeMutex;
+    QSize FControlSize; // under SizeMutex
 
     bool HaveResponse = false;  // a response was read in full: the unchanged test applies
     THttpValidators Validators; // of that response, for the conditional requests
     std::deque<std::chrono::steady_clock::time_point> PartTimes; // of the last second
 };
+
+// Decodes an image a viewer keeps once more, for a new size of its picture control (a size
+// command, the zoom), off the UI thread: OnImage receives the value (Body, Picture, Scale,
+// SourceSize), then the worker ends. Started and stopped like THttpThread.
+class TViewerDecoder final : public TWorkerThread
+{
+public:
+    using TImageEvent = std::function<void(TViewerImage&)>;
+
+    static std::shared_ptr<TViewerDecoder> Create(QByteArray body, QSize controlSize,
+                                                  std::shared_ptr<TDispatcher> dispatcher = {});
+
+    TImageEvent OnImage; // UI thread only
+    void ClearEvents() { OnImage = nullptr; }
+
+protected:
+    void Execute() override;
+
+private:
+    TViewerDecoder(QByteArray body, QSize controlSize, std::shared_ptr<TDispatcher> dispatcher);
+    QByteArray Body;
+    const QSize Control;
+};
+
+// Writes an image a viewer keeps as a quality-90 JPEG file of its full size (the Save command),
+// off the UI thread: decode, encode and write happen here. A failure is logged under lcImage;
+// a failed write leaves no partial file. Nobody waits for it: it ends by itself.
+class TViewerSaver final : public TWorkerThread
+{
+public:
+    static std::shared_ptr<TViewerSaver> Create(QByteArray body, QString path,
+                                                std::shared_ptr<TDispatcher> dispatcher = {});
+
+protected:
+    void Execute() override;
+
+private:
+    TViewerSaver(QByteArray body, QString path, std::shared_ptr<TDispatcher> dispatcher);
+    const QByteArray Body;
+    const QString Path;
+};
+
+// The saving itself, on the calling thread: Body decoded at full size, written as SaveToFile
+// writes. False, with the reason in *error, when it is no readable image or the file cannot be
+// written.
+bool SaveViewerImage(const QByteArray& body, const QString& path, QString* error = nullptr);

@@ -34,6 +34,20 @@ QRect ZoomRect(QSize controlSize, QSize bitmapSize)
     return QRect((cw - w) / 2, (ch - h) / 2, w, h);
 }
 
+int DecodeScale(QSize imageSize, QSize controlSize)
+{
+    if (imageSize.isEmpty() || controlSize.isEmpty())
+        return 1;
+    const QSize shown = ZoomRect(controlSize, imageSize).size();
+    for (int n : {8, 4, 2}) {
+        const int w = (imageSize.width() + n - 1) / n;
+        const int h = (imageSize.height() + n - 1) / n;
+        if (w >= shown.width() && h >= shown.height())
+            return n;
+    }
+    return 1;
+}
+
 ResizeResult CanResize(QSize proposed, const ResizeContext& context)
 {
     int w = std::max(proposed.width(), MinimumSize);

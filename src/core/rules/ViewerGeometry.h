@@ -27,6 +27,12 @@ int RoundHalfEven(double value);
 // with the bitmap's aspect ratio, centred. An empty bitmap gives an empty rectangle at the centre.
 QRect ZoomRect(QSize controlSize, QSize bitmapSize);
 
+// The reduced scale 1/n (n = 1, 2, 4 or 8) at which a viewer decodes an image of imageSize for a
+// control of controlSize: the largest n whose decoded size (each side rounded up, as the decoder
+// does) still covers ZoomRect on both sides, so the window never shows fewer pixels than it has.
+// An empty image or control (not laid out yet) gives 1, the full size.
+int DecodeScale(QSize imageSize, QSize controlSize);
+
 // What the size rule needs to know about the window besides the proposed size.
 struct ResizeContext
 {

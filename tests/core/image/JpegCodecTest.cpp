@@ -327,6 +327,36 @@ TEST(JpegCodec, GrayscaleAndCmykComeOutAsRgb)
     }
 }
 
+TEST(JpegCodec, PictureDecodeHasTheBitmapsColoursInOpaqueWords)
+{
+    // Colour, grey and inverted CMYK, full size and scaled: every pixel is the 24-bit decode's,
+    // as 0xffRRGGBB.
+    const QByteArray inputs[] = {ValidJpeg(1001, 333), EncodeRaw(JCS_GRAYSCALE, {100}, false),
+                                 EncodeRaw(JCS_CMYK, {0, 0, 255, 255}, true)};
+    for (const QByteArray& jpeg : inputs) {
+        for (int denom : {1, 4}) {
+            TBitmap bitmap;
+            TPicture picture;
+            ASSERT_TRUE(JpegCodec::Decode(jpeg, bitmap, denom));
+            ASSERT_TRUE(JpegCodec::Decode(jpeg, picture, denom));
+            ASSERT_EQ(picture.Width, bitmap.Width);
+            ASSERT_EQ(picture.Height, bitmap.Height);
+            int wrong = 0;
+            for (int y = 0; y < bitmap.Height; ++y)
+                for (int x = 0; x < bitmap.Width; ++x) {
+                    const std::uint8_t* p = bitmap.Row(y) + x * 3;
+                    const std::uint32_t want = 0xff000000u | (std::uint32_t(p[0]) << 16) |
+                                               (std::uint32_t(p[1]) << 8) | p[2];
+                    wrong += picture.Row(y)[x] != want;
+                }
+            EXPECT_EQ(wrong, 0) << bitmap.Width << " " << denom;
+        }
+    }
+    TPicture picture;
+    EXPECT_FALSE(JpegCodec::Decode(QByteArray("not a jpeg"), picture));
+    EXPECT_TRUE(picture.IsEmpty());
+}
+
 TEST(JpegCodec, ScaleDenomForThumbnails)
 {
     struct Row

@@ -154,13 +154,13 @@ TEST(ShutdownTest, EndsWorkersInTransferHandOverAndWait)
     auto inWait = THttpThread::Create(dispatcher);
     inWait->Url = normal.Url();
     inWait->Interval = 3600;
-    inWait->OnImage = [&](THttpThread&) { ++events; };
+    inWait->OnImage = [&](TViewerImage&) { ++events; };
     inWait->OnTick = [&](THttpThread&) { ++events; };
 
     auto inHandOver = THttpThread::Create(dispatcher);
     inHandOver->Url = normal.Url();
     inHandOver->Interval = 0;
-    inHandOver->OnImage = [&](THttpThread&) { ++events; };
+    inHandOver->OnImage = [&](TViewerImage&) { ++events; };
 
     inTransfer->Start();
     inWait->Start();

@@ -37,6 +37,33 @@ TEST(ViewerGeometry, ZoomRectFitsAndCentresTheBitmap)
                                                          << r.control.height();
 }
 
+TEST(ViewerGeometry, DecodeScaleIsTheSmallestDecodeThatStillCoversTheZoomedPicture)
+{
+    struct Row { QSize image; QSize control; int scale; };
+    const Row rows[] = {
+        // a Full HD webcam in a 320 x 200 window (picture area 320 x 181): 1/8 gives 240 x 135,
+        // too small; 1/4 gives 480 x 270
+        {{1920, 1080}, {320, 181}, 4},
+        // the shown size exactly reached at 1/8, and one pixel beyond it
+        {{1920, 1080}, {240, 135}, 8},
+        {{1920, 1080}, {241, 136}, 4},
+        // the decoder rounds each side up: 1001 x 601 at 1/8 is 126 x 76, which covers 126 x 76
+        {{1001, 601}, {126, 76}, 8},
+        {{640, 480}, {320, 240}, 2},
+        {{640, 480}, {322, 242}, 1},
+        // a window larger than the picture, or 100%: full size
+        {{320, 240}, {640, 480}, 1},
+        {{1920, 1080}, {1920, 1080}, 1},
+        // nothing laid out yet, or no picture: full size
+        {{1920, 1080}, {0, 0}, 1},
+        {{0, 0}, {320, 181}, 1},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(DecodeScale(r.image, r.control), r.scale)
+            << r.image.width() << "x" << r.image.height() << " in " << r.control.width() << "x"
+            << r.control.height();
+}
+
 TEST(ViewerGeometry, CanResizeAppliesMinimumAndProportion)
 {
     const QSize screen(1920, 1080);
