@@ -48,8 +48,7 @@ inline QString WriteScratchFile(const QString& name, const QByteArray& bytes)
 {
     const QString path = Scratch() + QLatin1Char('/') + name;
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(bytes) != bytes.size())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
         std::abort();
     return path;
 }

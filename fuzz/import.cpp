@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
 {
     if (size < 1)
         return 0;
-    const QString name = (data[0] & 1) ? QStringLiteral("import.cal") : QStringLiteral("import.cam");
+    const QString name =
+        (data[0] & 1) ? QStringLiteral("import.cal") : QStringLiteral("import.cam");
     const QString path = Fuzz::WriteScratchFile(name, Fuzz::Bytes(data + 1, size - 1));
 
     TCamViewer viewer;
@@ -31,7 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     };
     const TImportResult result = TCamExchange::ImportFile(path, viewer.Root, callbacks);
     if (result == TImportResult::Nothing)
-        Fuzz::Check(viewer.Root.Categories.Count() == 0 && viewer.Root.Webcams.Count() == 0 && opened == 0, "nothing imported adds nothing");
+        Fuzz::Check(viewer.Root.Categories.Count() == 0 && viewer.Root.Webcams.Count() == 0 &&
+                        opened == 0,
+                    "nothing imported adds nothing");
 
     const QByteArray saved = viewer.SaveToBytes();
     const TXmlDocument document = ReadXml(saved);

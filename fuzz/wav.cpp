@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     if (size < 1)
         return 0;
     static const std::uint32_t frameTimes[4] = {40, 100, 1000, 3000};
-    const QString wav = Fuzz::WriteScratchFile(QStringLiteral("sound.wav"),
-                                               Fuzz::Bytes(data + 1, size - 1));
+    const QString wav =
+        Fuzz::WriteScratchFile(QStringLiteral("sound.wav"), Fuzz::Bytes(data + 1, size - 1));
     const QString avi = Fuzz::Scratch() + QStringLiteral("/video.avi");
     QFile::remove(avi);
 

@@ -11,8 +11,7 @@ namespace {
 bool SameTree(const TXmlElement& a, const TXmlElement& b)
 {
     if (a.Name != b.Name || (a.ChildCount() == 0 && a.Text != b.Text) ||
-        a.ChildCount() != b.ChildCount() ||
-        a.Attributes().size() != b.Attributes().size())
+        a.ChildCount() != b.ChildCount() || a.Attributes().size() != b.Attributes().size())
         return false;
     for (size_t i = 0; i < a.Attributes().size(); ++i)
         if (a.Attributes()[i].Name != b.Attributes()[i].Name ||
