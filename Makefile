@@ -3,7 +3,7 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test run demo bench asan tsan format clean install package
+.PHONY: all deps configure build test run demo bench asan tsan fuzz format clean install package
 
 all: build
 
@@ -53,6 +53,14 @@ tsan: deps
 	@cmake --build build-tsan -j $(JOBS)
 	@TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 		ctest --test-dir build-tsan --output-on-failure -j $(JOBS) --timeout 600 -L threads
+
+# libFuzzer targets (clang) in build-fuzz, each run FUZZ_SECONDS on its corpus (fuzz/run).
+FUZZ_SECONDS ?= 60
+fuzz:
+	@scripts/install-deps fuzz
+	@cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DPICTAVO_FUZZ=ON -DPICTAVO_BENCH=OFF $(CMAKE_ARGS) >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target fuzzers
+	@fuzz/run build-fuzz $(FUZZ_SECONDS)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -40,11 +40,6 @@ struct TTransfer
     void Activity() { LastActivity = std::chrono::steady_clock::now(); }
 };
 
-QByteArray Trimmed(const char* data, size_t length)
-{
-    return QByteArray(data, static_cast<qsizetype>(length)).trimmed();
-}
-
 bool StartsWithName(const QByteArray& line, const char* name)
 {
     const qsizetype n = qsizetype(qstrlen(name));
@@ -60,34 +55,8 @@ size_t HeaderCallback(char* data, size_t size, size_t count, void* user)
     // image is known by the headers that came before it.
     if (t->HeadersDone)
         return length;
-    const QByteArray line = Trimmed(data, length);
-    if (line.startsWith("HTTP/")) {
-        // A new response begins (an interim 1xx may come first): forget the previous headers.
-        t->Headers = THttpHeaders();
-        const qsizetype space = line.indexOf(' ');
-        if (space > 0) {
-            t->Headers.Status = line.mid(space + 1, 3).toLong();
-            t->Headers.Reason = line.mid(space + 4).trimmed();
-        }
+    if (ReadHttpHeaderLine(QByteArray(data, qsizetype(length)), t->Headers))
         return length;
-    }
-    if (!line.isEmpty()) {
-        const QByteArray value = line.mid(line.indexOf(':') + 1).trimmed();
-        if (StartsWithName(line, "Last-Modified")) {
-            t->Headers.LastModified = ParseHttpDate(value);
-            t->Headers.LastModifiedText = t->Headers.LastModified.isValid() ? value : QByteArray();
-        } else if (StartsWithName(line, "ETag"))
-            t->Headers.ETag = value;
-        else if (StartsWithName(line, "Content-Type"))
-            t->Headers.ContentType = value;
-        else if (StartsWithName(line, "Content-Length")) {
-            bool ok = false;
-            const qint64 length = value.toLongLong(&ok);
-            t->Headers.ContentLength = ok && length >= 0 ? length : -1;
-        } else if (StartsWithName(line, "Location"))
-            t->Headers.HasLocation = true;
-        return length;
-    }
     // The blank line: the headers of this response are complete.
     if (t->Headers.Status >= 100 && t->Headers.Status < 200)
         return length; // interim response; the real one follows
@@ -222,6 +191,38 @@ int ProgressCallback(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 }
 
 } // namespace
+
+bool ReadHttpHeaderLine(const QByteArray& rawLine, THttpHeaders& headers)
+{
+    const QByteArray line = rawLine.trimmed();
+    if (line.startsWith("HTTP/")) {
+        // A new response begins (an interim 1xx may come first): forget the previous headers.
+        headers = THttpHeaders();
+        const qsizetype space = line.indexOf(' ');
+        if (space > 0) {
+            headers.Status = line.mid(space + 1, 3).toLong();
+            headers.Reason = line.mid(space + 4).trimmed();
+        }
+        return true;
+    }
+    if (line.isEmpty())
+        return false;
+    const QByteArray value = line.mid(line.indexOf(':') + 1).trimmed();
+    if (StartsWithName(line, "Last-Modified")) {
+        headers.LastModified = ParseHttpDate(value);
+        headers.LastModifiedText = headers.LastModified.isValid() ? value : QByteArray();
+    } else if (StartsWithName(line, "ETag"))
+        headers.ETag = value;
+    else if (StartsWithName(line, "Content-Type"))
+        headers.ContentType = value;
+    else if (StartsWithName(line, "Content-Length")) {
+        bool ok = false;
+        const qint64 contentLength = value.toLongLong(&ok);
+        headers.ContentLength = ok && contentLength >= 0 ? contentLength : -1;
+    } else if (StartsWithName(line, "Location"))
+        headers.HasLocation = true;
+    return true;
+}
 
 bool SameImage(const THttpHeaders& headers, const QDateTime& lastModified, qint64 contentLength)
 {

@@ -26,6 +26,12 @@ struct THttpHeaders
     QByteArray ContentType;
 };
 
+// Takes one line of a response's headers (its line end may be there or not) into headers: a status
+// line ("HTTP/1.1 200 OK") starts a new response, so the headers so far are forgotten; the headers
+// that the program reads are taken, any other is passed over. False for the blank line that ends
+// the headers.
+bool ReadHttpHeaderLine(const QByteArray& line, THttpHeaders& headers);
+
 // What a conditional request sends back: the Last-Modified and ETag of the image the client
 // already holds. Empty fields are not sent; with both empty the request is a plain GET.
 struct THttpValidators

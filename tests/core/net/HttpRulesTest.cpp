@@ -74,6 +74,42 @@ TEST(HttpDateTest, AbsentDatesEqualOnlyEachOther)
     }
 }
 
+TEST(HttpHeaderLineTest, ReadsTheHeadersTheClientUsesAndStartsOverAtEachStatusLine)
+{
+    THttpHeaders h;
+    for (const char* line :
+         {"HTTP/1.1 100 Continue\r\n", "ETag: \"early\"\r\n", "HTTP/1.1 200 Fine Thanks\r\n",
+          "content-length:  42 \r\n", "Content-Lengthy: 7\r\n",
+          "LAST-MODIFIED: Sun, 06 Nov 1994 08:49:37 GMT", "Content-Type: image/jpeg\r\n",
+          "no colon at all\r\n"})
+        EXPECT_TRUE(ReadHttpHeaderLine(line, h)) << line;
+    EXPECT_FALSE(ReadHttpHeaderLine("\r\n", h));
+    EXPECT_EQ(h.Status, 200);
+    EXPECT_EQ(h.Reason, "Fine Thanks");
+    EXPECT_TRUE(h.ETag.isEmpty()); // it came with the interim response
+    EXPECT_EQ(h.ContentLength, 42);
+    EXPECT_EQ(h.LastModifiedText, "Sun, 06 Nov 1994 08:49:37 GMT");
+    EXPECT_EQ(h.ContentType, "image/jpeg");
+    EXPECT_FALSE(h.HasLocation);
+
+    // Values that cannot be used are as good as missing.
+    for (const char* line : {"Content-Length: -1", "Content-Length: 12abc", "Content-Length:"}) {
+        THttpHeaders bad;
+        bad.ContentLength = 5;
+        ReadHttpHeaderLine(line, bad);
+        EXPECT_EQ(bad.ContentLength, -1) << line;
+    }
+    THttpHeaders date;
+    ReadHttpHeaderLine("Last-Modified: yesterday", date);
+    EXPECT_FALSE(date.LastModified.isValid());
+    EXPECT_TRUE(date.LastModifiedText.isEmpty());
+    THttpHeaders moved;
+    ReadHttpHeaderLine("HTTP/1.0 302", moved);
+    ReadHttpHeaderLine("Location: /elsewhere", moved);
+    EXPECT_EQ(moved.Status, 302);
+    EXPECT_TRUE(moved.HasLocation);
+}
+
 TEST(MireBackoffTest, FailingWebcamSitsOutDoublingRoundsButNeverLongerThanTheRetryTime)
 {
     TMireBackoff backoff;
