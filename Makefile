@@ -44,6 +44,12 @@ tsan: deps
 	@TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 		ctest --test-dir build-tsan --output-on-failure -j $(JOBS) --timeout 600 -L threads
 
+# The program with 20 viewers, the mosaic and the chooser on democam's webcams, troubled ones
+# included, under Xvfb; the summary goes to $(BUILD)/soak.txt. Not part of `make test`.
+SOAK_SECONDS ?= 600
+soak: build
+	@SOAK_SECONDS=$(SOAK_SECONDS) scripts/soak $(BUILD)/bin $(BUILD)/soak.txt
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 

@@ -7,6 +7,13 @@
 #include <QTimer>
 
 namespace {
+// A text as one line without double quotes.
+QByteArray oneLine(QString text)
+{
+    text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('"'), QLatin1Char('\''));
+    return text.toUtf8();
+}
+
 QByteArray viewerLine(const TfoViewer& viewer)
 {
     return "viewer name=\"" + viewer.objectName().toUtf8() + "\" title=\"" +
@@ -14,7 +21,8 @@ QByteArray viewerLine(const TfoViewer& viewer)
            " images=" + QByteArray::number(viewer.ImageCount()) + " countdown=\"" +
            viewer.CountdownText().toUtf8() + "\" geometry=" + QByteArray::number(viewer.x()) + "," +
            QByteArray::number(viewer.y()) + "," + QByteArray::number(viewer.width()) + "," +
-           QByteArray::number(viewer.height()) + "\n";
+           QByteArray::number(viewer.height()) + " failure=\"" + oneLine(viewer.FailureHint()) +
+           "\"\n";
 }
 } // namespace
 
