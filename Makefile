@@ -3,7 +3,7 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test run demo bench asan tsan format clean
+.PHONY: all deps configure build test run demo bench asan tsan soak format clean
 
 all: build
 
@@ -43,6 +43,12 @@ tsan: deps
 	@cmake --build build-tsan -j $(JOBS)
 	@TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 		ctest --test-dir build-tsan --output-on-failure -j $(JOBS) --timeout 600 -L threads
+
+# The program with 20 viewers, the mosaic and the chooser on democam's webcams, troubled ones
+# included, under Xvfb; the summary goes to $(BUILD)/soak.txt. Not part of `make test`.
+SOAK_SECONDS ?= 600
+soak: build
+	@SOAK_SECONDS=$(SOAK_SECONDS) scripts/soak $(BUILD)/bin $(BUILD)/soak.txt
 
 # The program with 20 viewers, the mosaic and the chooser on democam's webcams, troubled ones
 # included, under Xvfb; the summary goes to $(BUILD)/soak.txt. Not part of `make test`.
