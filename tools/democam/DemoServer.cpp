@@ -108,6 +108,7 @@ void TDemoServer::Accept()
         Busy.insert(socket, false);
         // Idle keep-alive connections are dropped after a minute.
         auto* idle = new QTimer(socket);
+        idle->setObjectName(QStringLiteral("idle"));
         idle->setSingleShot(true);
         idle->setInterval(60000);
         connect(idle, &QTimer::timeout, socket, &QTcpSocket::disconnectFromHost);
@@ -327,7 +328,7 @@ QByteArray TDemoServer::StatsText() const
     QList<QByteArray> targets = Targets.keys();
     std::sort(targets.begin(), targets.end());
     for (const QByteArray& target : targets) {
-        const TTargetCount& count = Targets[target];
+        const TTargetCount count = Targets.value(target);
         // Request targets are one word: the request line is split at spaces.
         text += "target " + target + ' ' + QByteArray::number(count.Requests) + ' ' +
                 QByteArray::number(now - count.LastMs) + '\n';
@@ -411,6 +412,9 @@ void TDemoServer::AnswerGarbage(QTcpSocket* socket, const QByteArray& jpeg)
 void TDemoServer::StartStream(QTcpSocket* socket, const TDemoCam& cam)
 {
     Busy[socket] = true; // the stream is the last answer on this connection
+    // A stream runs until the client goes, however long it says nothing.
+    if (auto* idle = socket->findChild<QTimer*>(QStringLiteral("idle")))
+        idle->stop();
     socket->write("HTTP/1.1 200 OK\r\nServer: democam\r\nContent-Type: multipart/x-mixed-replace; "
                   "boundary=democam\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n");
     auto* timer = new QTimer(socket);
