@@ -1,8 +1,11 @@
 #include "app/StateDump.h"
 
 #include "core/Log.h"
+#include "mosaic/FormChoose.h"
+#include "mosaic/FormMire.h"
 #include "viewer/FormViewer.h"
 
+#include <QApplication>
 #include <QSaveFile>
 #include <QTimer>
 
@@ -24,6 +27,32 @@ QByteArray viewerLine(const TfoViewer& viewer)
            QByteArray::number(viewer.height()) + " failure=\"" + oneLine(viewer.FailureHint()) +
            "\"\n";
 }
+// The mosaic: whether its thread runs, and its cells' pictures as one number that changes with
+// any new picture.
+QByteArray mosaicLine(const TfoMire& mosaic)
+{
+    int shown = 0;
+    size_t pictures = 0;
+    for (int i = 0; i < int(mosaic.List().size()); ++i) {
+        const QImage& cell = mosaic.CellImage(i);
+        if (cell.isNull())
+            continue;
+        ++shown;
+        pictures = qHashMulti(pictures, cell.cacheKey());
+    }
+    return "mosaic visible=" + QByteArray::number(mosaic.isVisible()) +
+           " fetching=" + QByteArray::number(mosaic.IsFetching()) +
+           " webcams=" + QByteArray::number(qsizetype(mosaic.List().size())) +
+           " shown=" + QByteArray::number(shown) + " pictures=" + QByteArray::number(pictures) +
+           "\n";
+}
+
+QByteArray chooserLine(const TfoChoose& chooser)
+{
+    return "chooser visible=" + QByteArray::number(chooser.isVisible()) +
+           " fetching=" + QByteArray::number(chooser.IsFetching()) +
+           " thumbnails=" + QByteArray::number(chooser.CamImages().size()) + "\n";
+}
 } // namespace
 
 void StartStateDump(QObject* owner)
@@ -36,6 +65,12 @@ void StartStateDump(QObject* owner)
         QByteArray text;
         for (const TfoViewer* viewer : TfoViewer::Viewers())
             text += viewerLine(*viewer);
+        for (const QWidget* window : QApplication::topLevelWidgets()) {
+            if (const auto* mosaic = qobject_cast<const TfoMire*>(window))
+                text += mosaicLine(*mosaic);
+            else if (const auto* chooser = qobject_cast<const TfoChoose*>(window))
+                text += chooserLine(*chooser);
+        }
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
             qCInfo(lcUi) << "state dump not written to" << path << file.errorString();
