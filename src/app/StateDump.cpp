@@ -65,12 +65,14 @@ void StartStateDump(QObject* owner)
         QByteArray text;
         for (const TfoViewer* viewer : TfoViewer::Viewers())
             text += viewerLine(*viewer);
+        QByteArray mosaic, chooser;
         for (const QWidget* window : QApplication::topLevelWidgets()) {
-            if (const auto* mosaic = qobject_cast<const TfoMire*>(window))
-                text += mosaicLine(*mosaic);
-            else if (const auto* chooser = qobject_cast<const TfoChoose*>(window))
-                text += chooserLine(*chooser);
+            if (const auto* form = qobject_cast<const TfoMire*>(window))
+                mosaic = mosaicLine(*form);
+            else if (const auto* form = qobject_cast<const TfoChoose*>(window))
+                chooser = chooserLine(*form);
         }
+        text += mosaic + chooser;
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
             qCInfo(lcUi) << "state dump not written to" << path << file.errorString();
