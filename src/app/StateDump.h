@@ -2,8 +2,9 @@
 
 class QObject;
 
-// For the desktop tests: when the environment variable PICTAVO_STATE_DUMP names a file, the state
-// of the open viewers (name, title, visibility, pictures shown, countdown, geometry) is written to
-// it five times a second, one line per viewer, for as long as owner lives. Without the variable
-// nothing happens.
+// For the desktop tests and the soak run: when the environment variable PICTAVO_STATE_DUMP names a
+// file, the state of the open viewers (name, title, visibility, pictures shown, countdown,
+// geometry, last failure) is written to it five times a second, one line per viewer, then a line
+// for the mosaic and one for the chooser when they are open, for as long as owner lives. Without
+// the variable nothing happens.
 void StartStateDump(QObject* owner);

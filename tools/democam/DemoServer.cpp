@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -58,7 +59,27 @@ TDemoServer::TDemoServer(QObject* parent)
          240},
     };
     StillJpeg = JpegCodec::Encode(DrawStillFrame(640, 480), 90);
+    Clock.start();
     connect(&Server, &QTcpServer::newConnection, this, &TDemoServer::Accept);
+}
+
+void TDemoServer::AddSoakCams()
+{
+    CamList += {
+        {QStringLiteral("Changing size"), QStringLiteral("/resize.jpg"), TDemoCam::Resize, 0, 0,
+         300},
+        {QStringLiteral("Stalls"), QStringLiteral("/stall.jpg"), TDemoCam::Stall, 640, 480, 30},
+        {QStringLiteral("Garbage"), QStringLiteral("/garbage.jpg"), TDemoCam::Garbage, 640, 480,
+         90},
+        {QStringLiteral("Vanishing"), QStringLiteral("/vanish.jpg"), TDemoCam::Vanish, 640, 480,
+         150},
+    };
+}
+
+bool TDemoServer::Vanished(qint64 msSinceStart) const
+{
+    const qint64 period = std::max(1, VanishMs);
+    return (msSinceStart / period) % 2 == 1;
 }
 
 bool TDemoServer::Listen(quint16 port)
@@ -87,6 +108,7 @@ void TDemoServer::Accept()
         Busy.insert(socket, false);
         // Idle keep-alive connections are dropped after a minute.
         auto* idle = new QTimer(socket);
+        idle->setObjectName(QStringLiteral("idle"));
         idle->setSingleShot(true);
         idle->setInterval(60000);
         connect(idle, &QTimer::timeout, socket, &QTcpSocket::disconnectFromHost);
@@ -105,14 +127,16 @@ void TDemoServer::Accept()
 
 void TDemoServer::Read(QTcpSocket* socket)
 {
-    QByteArray& buffer = Buffers[socket];
-    buffer += socket->readAll();
-    if (buffer.size() > 64 * 1024) { // no request of ours is that large
+    QByteArray& received = Buffers[socket];
+    received += socket->readAll();
+    if (received.size() > 64 * 1024) { // no request of ours is that large
         socket->abort();
         return;
     }
-    // One request at a time per connection; the next waits until the answer has gone out.
-    while (!Busy.value(socket)) {
+    // One request at a time per connection; the next waits until the answer has gone out. An
+    // answer may end the connection, and with it the buffer.
+    while (Buffers.contains(socket) && !Busy.value(socket)) {
+        QByteArray& buffer = Buffers[socket];
         const qsizetype end = buffer.indexOf("\r\n\r\n");
         if (end < 0)
             return;
@@ -133,6 +157,12 @@ void TDemoServer::Read(QTcpSocket* socket)
                 validators.NoneMatch = value;
         }
         ++Requests;
+        const QByteArray target = first.value(1);
+        if (!target.startsWith("/stats")) {
+            TTargetCount& count = Targets[target];
+            ++count.Requests;
+            count.LastMs = Clock.elapsed();
+        }
         Answer(socket, first.value(0), first.value(1), keepAlive, validators);
     }
 }
@@ -143,8 +173,17 @@ QByteArray TDemoServer::Frame(const TDemoCam& cam, const QDateTime& second)
     auto it = FrameCache.find(cam.Path);
     if (it != FrameCache.end() && it->first == key)
         return it->second;
-    const QByteArray jpeg = JpegCodec::Encode(
-        DrawClockFrame(cam.Width, cam.Height, second.toLocalTime().time(), cam.Hue), 90);
+    int width = cam.Width;
+    int height = cam.Height;
+    if (cam.Kind == TDemoCam::Resize) {
+        // A new size every second, landscape and portrait.
+        static constexpr int Sizes[][2] = {{320, 240}, {800, 600}, {160, 120}, {240, 320}};
+        const auto& size = Sizes[key % 4];
+        width = size[0];
+        height = size[1];
+    }
+    const QByteArray jpeg =
+        JpegCodec::Encode(DrawClockFrame(width, height, second.toLocalTime().time(), cam.Hue), 90);
     FrameCache.insert(cam.Path, {key, jpeg});
     return jpeg;
 }
@@ -172,11 +211,7 @@ void TDemoServer::Answer(QTcpSocket* socket, const QByteArray& method, const QBy
         body = "Only GET and HEAD.\n";
         headers += "Allow: GET, HEAD\r\nContent-Type: text/plain\r\n";
     } else if (path == QLatin1String("/stats")) {
-        body = "connections " + QByteArray::number(Connections) + "\nrequests " +
-               QByteArray::number(Requests) + "\nbody_bytes " + QByteArray::number(BodyBytes) +
-               "\nwithheld " + QByteArray::number(Withheld) + "\nnot_modified " +
-               QByteArray::number(NotModified) + "\nstream_parts " +
-               QByteArray::number(StreamParts) + "\n";
+        body = StatsText();
         headers += "Content-Type: text/plain\r\n";
     } else if (path == QLatin1String("/") || path == QLatin1String("/webcams.cal")) {
         body = CalFile();
@@ -191,6 +226,17 @@ void TDemoServer::Answer(QTcpSocket* socket, const QByteArray& method, const QBy
         headers += "Location: /still.jpg\r\nContent-Type: text/plain\r\n";
     } else if (cam->Kind == TDemoCam::Stream && method == "GET") {
         StartStream(socket, *cam);
+        return;
+    } else if (cam->Kind == TDemoCam::Vanish && Vanished(Clock.elapsed())) {
+        // Gone: the connection is reset without a word, once this request has been taken.
+        Busy[socket] = true;
+        QTimer::singleShot(0, socket, [socket] { socket->abort(); });
+        return;
+    } else if (cam->Kind == TDemoCam::Stall && method == "GET" &&
+               AnswerStall(socket, Frame(*cam, now))) {
+        return;
+    } else if (cam->Kind == TDemoCam::Garbage && method == "GET") {
+        AnswerGarbage(socket, Frame(*cam, now));
         return;
     } else {
         headers += "Content-Type: image/jpeg\r\n";
@@ -271,9 +317,104 @@ void TDemoServer::Answer(QTcpSocket* socket, const QByteArray& method, const QBy
     SendBody(socket, body, trickle, !keepAlive, image);
 }
 
+QByteArray TDemoServer::StatsText() const
+{
+    QByteArray text = "connections " + QByteArray::number(Connections) + "\nrequests " +
+                      QByteArray::number(Requests) + "\nbody_bytes " +
+                      QByteArray::number(BodyBytes) + "\nwithheld " + QByteArray::number(Withheld) +
+                      "\nnot_modified " + QByteArray::number(NotModified) + "\nstream_parts " +
+                      QByteArray::number(StreamParts) + "\n";
+    const qint64 now = Clock.elapsed();
+    QList<QByteArray> targets = Targets.keys();
+    std::sort(targets.begin(), targets.end());
+    for (const QByteArray& target : targets) {
+        const TTargetCount count = Targets.value(target);
+        // Request targets are one word: the request line is split at spaces.
+        text += "target " + target + ' ' + QByteArray::number(count.Requests) + ' ' +
+                QByteArray::number(now - count.LastMs) + '\n';
+    }
+    return text;
+}
+
+bool TDemoServer::AnswerStall(QTcpSocket* socket, const QByteArray& jpeg)
+{
+    const quint64 turn = StallCount++;
+    if (turn % 2 == 1)
+        return false; // this one is answered in full
+    // Nothing more is answered on this connection: the client has to give up on it.
+    Busy[socket] = true;
+    if (turn % 4 == 0)
+        return true; // not even the headers
+    socket->write("HTTP/1.1 200 OK\r\nServer: democam\r\nContent-Type: image/jpeg\r\n"
+                  "Content-Length: " +
+                  QByteArray::number(jpeg.size()) + "\r\n\r\n" + jpeg.left(jpeg.size() / 2));
+    return true;
+}
+
+void TDemoServer::AnswerGarbage(QTcpSocket* socket, const QByteArray& jpeg)
+{
+    const auto randomBytes = [this](qsizetype size) {
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (char& c : bytes)
+            c = char(Random.bounded(256));
+        return bytes;
+    };
+    const auto imageHead = [](qint64 length) {
+        return "HTTP/1.1 200 OK\r\nServer: democam\r\nContent-Type: image/jpeg\r\n"
+               "Content-Length: " +
+               QByteArray::number(length) + "\r\nConnection: close\r\n\r\n";
+    };
+    QByteArray response;
+    switch (GarbageCount++ % 9) {
+    case 0: { // random bytes for an image
+        const QByteArray body = randomBytes(1 + Random.bounded(200000));
+        response = imageHead(body.size()) + body;
+        break;
+    }
+    case 1: // a JPEG cut short, its length saying so
+        response = imageHead(jpeg.size() / 2) + jpeg.left(jpeg.size() / 2);
+        break;
+    case 2: { // the JPEG's headers, then noise for its picture data
+        QByteArray body = jpeg;
+        const qsizetype from = std::min<qsizetype>(700, body.size());
+        body.replace(from, body.size() - from, randomBytes(body.size() - from));
+        response = imageHead(body.size()) + body;
+        break;
+    }
+    case 3: // not HTTP at all
+        response = randomBytes(1 + Random.bounded(4000));
+        break;
+    case 4: // a length that promises more than comes
+        response = imageHead(jpeg.size() * 3) + jpeg;
+        break;
+    case 5: // a web page instead of an image
+        response = "HTTP/1.1 200 OK\r\nServer: democam\r\nContent-Type: text/html\r\n"
+                   "Content-Length: 44\r\nConnection: close\r\n\r\n"
+                   "<html><body>Camera offline</body></html>\r\n\r\n";
+        break;
+    case 6: // headers without end: one line of 100 KB
+        response = "HTTP/1.1 200 OK\r\nX-Filler: " + QByteArray(100000, 'x');
+        break;
+    case 7: // chunks whose sizes are nonsense
+        response = "HTTP/1.1 200 OK\r\nServer: democam\r\nContent-Type: image/jpeg\r\n"
+                   "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\nzz\r\n" +
+                   jpeg.left(100) + "\r\nffffffffffffffffff\r\n" + jpeg.mid(100, 100);
+        break;
+    default: // an image of no bytes
+        response = imageHead(0);
+        break;
+    }
+    Busy[socket] = true; // the last answer on this connection
+    socket->write(response);
+    socket->disconnectFromHost();
+}
+
 void TDemoServer::StartStream(QTcpSocket* socket, const TDemoCam& cam)
 {
     Busy[socket] = true; // the stream is the last answer on this connection
+    // A stream runs until the client goes, however long it says nothing.
+    if (auto* idle = socket->findChild<QTimer*>(QStringLiteral("idle")))
+        idle->stop();
     socket->write("HTTP/1.1 200 OK\r\nServer: democam\r\nContent-Type: multipart/x-mixed-replace; "
                   "boundary=democam\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n");
     auto* timer = new QTimer(socket);

@@ -1,11 +1,13 @@
 // democam: a few synthetic webcams over HTTP on 127.0.0.1.
 //
-//   democam PORT [--write-cal FILE] [--header-gap MS] [--slow-ms MS]
+//   democam PORT [--write-cal FILE] [--header-gap MS] [--slow-ms MS] [--soak] [--vanish-ms MS]
 //
 // PORT 0 picks a free port. The base address is printed on the first line of standard output
 // (http://127.0.0.1:PORT/). --write-cal writes a .cal file listing the webcams, ready to import.
 // --header-gap: see TDemoServer::HeaderGapMs. --slow-ms: how long the slow webcam takes to send
-// its body (3000 by default).
+// its body (3000 by default). --soak adds troubled webcams for a soak run: one that changes size,
+// one that stalls, one that sends garbage and one that vanishes every MS milliseconds (40000 by
+// default) for as long.
 #include "DemoServer.h"
 
 #include <QCoreApplication>
@@ -18,8 +20,8 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr,
-                 "usage: democam PORT [--write-cal FILE] [--header-gap MS] [--slow-ms MS]\n");
+    std::fprintf(stderr, "usage: democam PORT [--write-cal FILE] [--header-gap MS] [--slow-ms MS] "
+                         "[--soak] [--vanish-ms MS]\n");
     return 2;
 }
 
@@ -38,6 +40,8 @@ int main(int argc, char** argv)
     QString calPath;
     int headerGap = 0;
     int slowMs = 3000;
+    bool soak = false;
+    int vanishMs = 40000;
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--write-cal") && i + 1 < args.size())
             calPath = args[++i];
@@ -45,6 +49,10 @@ int main(int argc, char** argv)
             headerGap = args[++i].toInt();
         else if (args[i] == QLatin1String("--slow-ms") && i + 1 < args.size())
             slowMs = std::max(0, args[++i].toInt());
+        else if (args[i] == QLatin1String("--soak"))
+            soak = true;
+        else if (args[i] == QLatin1String("--vanish-ms") && i + 1 < args.size())
+            vanishMs = std::max(1, args[++i].toInt());
         else
             return Usage();
     }
@@ -52,6 +60,9 @@ int main(int argc, char** argv)
     TDemoServer server;
     server.HeaderGapMs = headerGap;
     server.SlowMs = slowMs;
+    server.VanishMs = vanishMs;
+    if (soak)
+        server.AddSoakCams();
     if (!server.Listen(quint16(port))) {
         std::fprintf(stderr, "democam: cannot listen on 127.0.0.1:%u\n", port);
         return 1;

@@ -2,6 +2,7 @@
 #include "core/image/JpegCodec.h"
 #include "core/net/ClassHttpClient.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -20,8 +21,10 @@ protected:
             GTEST_SKIP() << "democam not built";
         ASSERT_TRUE(Dir.isValid());
         CalPath = Dir.filePath(QStringLiteral("demo.cal"));
-        Process.start(program, {QStringLiteral("0"), QStringLiteral("--write-cal"), CalPath,
-                                QStringLiteral("--slow-ms"), QStringLiteral("300")});
+        Process.start(program,
+                      QStringList{QStringLiteral("0"), QStringLiteral("--write-cal"), CalPath,
+                                  QStringLiteral("--slow-ms"), QStringLiteral("300")} +
+                          ExtraArguments);
         ASSERT_TRUE(Process.waitForStarted(5000));
         ASSERT_TRUE(Process.waitForReadyRead(10000));
         Base = QString::fromLatin1(Process.readLine()).trimmed();
@@ -37,6 +40,7 @@ protected:
 
     THttpResult Get(const QString& path, QByteArray& body) { return Http.Get(Base + path, body); }
 
+    QStringList ExtraArguments;
     QTemporaryDir Dir;
     QString CalPath;
     QProcess Process;
@@ -134,6 +138,73 @@ TEST_F(DemoCamTest, WritesACalFileListingEveryWebcam)
     EXPECT_TRUE(text.endsWith("</Category>\r\n"));
     EXPECT_EQ(text.count("<Webcam "), 8);
     EXPECT_EQ(text.count("\r\n"), text.count('\n')); // CR LF throughout
+}
+
+// With --soak: the troubled webcams a soak run needs.
+class DemoCamSoakTest : public DemoCamTest
+{
+protected:
+    DemoCamSoakTest()
+    {
+        ExtraArguments = {QStringLiteral("--soak"), QStringLiteral("--vanish-ms"),
+                          QString::number(VanishMs)};
+        Http.ReadTimeoutMs = 400;
+    }
+    static constexpr int VanishMs = 1000;
+
+    // Whether a fetch gave a whole picture.
+    bool Picture(const QString& path)
+    {
+        QByteArray body;
+        TBitmap bitmap;
+        return Get(path, body).Ok() && JpegCodec::Decode(body, bitmap);
+    }
+};
+
+TEST_F(DemoCamSoakTest, TroubledWebcamsFailTheirWayAndTheServerGoesOn)
+{
+    // Every other answer of the stalling webcam stops (before the headers, then halfway through
+    // the body) until the client gives up on it.
+    for (const bool whole : {false, true, false, true}) {
+        QByteArray body;
+        const THttpResult result = Get(QStringLiteral("stall.jpg"), body);
+        EXPECT_EQ(result.Ok(), whole) << result.Cause().toStdString();
+        if (!whole) {
+            EXPECT_EQ(result.Net, TNetError::TimedOut) << result.Cause().toStdString();
+        }
+    }
+    // No garbage answer is a picture, and none stops the server.
+    for (int i = 0; i < 9; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_FALSE(Picture(QStringLiteral("garbage.jpg")));
+    }
+    EXPECT_TRUE(Picture(QStringLiteral("resize.jpg")));
+    EXPECT_TRUE(Picture(QStringLiteral("vanish.jpg")));
+
+    // Requests counted by target, the query included.
+    QByteArray stats;
+    ASSERT_TRUE(Get(QStringLiteral("stats"), stats).Ok());
+    EXPECT_TRUE(stats.contains("\ntarget /garbage.jpg 9 ")) << stats.toStdString();
+    EXPECT_TRUE(stats.contains("\ntarget /stall.jpg 4 ")) << stats.toStdString();
+    EXPECT_FALSE(stats.contains("target /stats")) << stats.toStdString();
+    Picture(QStringLiteral("clock.jpg?v=7"));
+    ASSERT_TRUE(Get(QStringLiteral("stats"), stats).Ok());
+    EXPECT_TRUE(stats.contains("\ntarget /clock.jpg?v=7 1 ")) << stats.toStdString();
+}
+
+TEST_F(DemoCamSoakTest, VanishingWebcamComesBack)
+{
+    // Present for the first period, then gone (the connection reset), then back.
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<bool> seen;
+    while (clock.elapsed() < 2 * VanishMs + 500) {
+        const bool picture = Picture(QStringLiteral("vanish.jpg"));
+        if (seen.empty() || seen.back() != picture)
+            seen.push_back(picture);
+        QThread::msleep(100);
+    }
+    EXPECT_EQ(seen, (std::vector<bool>{true, false, true}));
 }
 
 } // namespace
