@@ -2,166 +2,13 @@
 // interval: resident memory, CPU per viewer, and how late the UI thread's events run.
 // Targets: under 300 MiB, under 2 % of one core per viewer, no event later than 50 ms.
 // PICTAVO_VIEWERS_SECONDS shortens the 60-second run.
-#include "base/ClassForm.h"
-#include "core/catalog/ClassViewer.h"
-#include "core/net/ClassWorker.h"
-#include "viewer/FormViewer.h"
-
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <benchmark/benchmark.h>
-#include <ctime>
-#include <sys/resource.h>
+#include "ViewerLoad.h"
 
 namespace {
 
-constexpr int ViewerCount = 30;
-
-// CPU time of the calling thread, in nanoseconds.
-qint64 threadCpuNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
-
-double cpuSeconds()
-{
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-           double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-}
-
-// A field of /proc/self/status in MiB (VmRSS, VmHWM).
-double statusMiB(const char* field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field) + 1).trimmed().split(' ').first().toDouble() / 1024.0;
-    return -1;
-}
-
-void runLoop(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 void BM_Viewers30OnDemocam(benchmark::State& state)
 {
-    const int seconds = qEnvironmentVariableIsSet("PICTAVO_VIEWERS_SECONDS")
-                            ? qEnvironmentVariableIntValue("PICTAVO_VIEWERS_SECONDS")
-                            : 60;
-    QProcess democam;
-    democam.start(QStringLiteral(PICTAVO_BIN_DIR "/democam"), {QStringLiteral("0")});
-    if (!democam.waitForReadyRead(10000)) {
-        state.SkipWithError("democam did not start");
-        return;
-    }
-    const QString base = QString::fromLatin1(democam.readLine()).trimmed();
-    QTemporaryDir dir;
-    TCamViewer settings;
-    settings.OptionsPath = dir.filePath(QStringLiteral("Options.xml"));
-    settings.Status = true;
-    settings.OnOpenViewers = &TfoViewer::OpenWebcams;
-    CamViewer = &settings;
-
-    for (auto _ : state) {
-        QList<TfoViewer*> viewers;
-        for (int i = 0; i < ViewerCount; ++i) {
-            TCamWebcam cam;
-            cam.Name = QStringLiteral("Clock %1").arg(i + 1);
-            cam.Url = base + QStringLiteral("clock.jpg");
-            cam.Refresh = 1;
-            auto* v = CreateForm<TfoViewer>();
-            v->SetupWebcam(cam, false);
-            viewers << v;
-        }
-        // Let every viewer take its first image and its size before measuring.
-        runLoop(3000);
-
-        // The probe: a 10-ms timer on the UI thread; each firing later than its due time is
-        // lateness of the event loop.
-        QElapsedTimer clock;
-        clock.start();
-        qint64 last = clock.nsecsElapsed();
-        qint64 lastCpu = threadCpuNs();
-        double maxLateMs = 0;
-        // The UI thread's own CPU time during the latest gap: when it is far below the gap, the
-        // thread was waiting for a core (the machine was busy), not running our handlers.
-        double worstGapCpuMs = 0;
-        double maxBusyMs = 0;
-        long long late50 = 0;
-        long long probes = 0;
-        QTimer probe;
-        probe.setTimerType(Qt::PreciseTimer);
-        probe.setInterval(10);
-        QObject::connect(&probe, &QTimer::timeout, [&] {
-            const qint64 now = clock.nsecsElapsed();
-            const qint64 cpuNow = threadCpuNs();
-            const double lateMs = double(now - last) / 1e6 - 10.0;
-            const double busyMs = double(cpuNow - lastCpu) / 1e6;
-            last = now;
-            lastCpu = cpuNow;
-            ++probes;
-            if (lateMs > maxLateMs) {
-                maxLateMs = lateMs;
-                worstGapCpuMs = busyMs;
-            }
-            maxBusyMs = std::max(maxBusyMs, busyMs);
-            if (lateMs > 50)
-                ++late50;
-        });
-        int imagesBefore = 0;
-        for (TfoViewer* v : viewers)
-            imagesBefore += v->ImageCount();
-        const double cpu0 = cpuSeconds();
-        QElapsedTimer wall;
-        wall.start();
-        last = clock.nsecsElapsed();
-        lastCpu = threadCpuNs();
-        probe.start();
-        runLoop(seconds * 1000);
-        probe.stop();
-        const double wallS = double(wall.nsecsElapsed()) / 1e9;
-        const double cpuS = cpuSeconds() - cpu0;
-        int images = -imagesBefore;
-        for (TfoViewer* v : viewers)
-            images += v->ImageCount();
-
-        state.counters["rss_mib"] = statusMiB("VmRSS:");
-        state.counters["peak_rss_mib"] = statusMiB("VmHWM:");
-        state.counters["cpu_pct_per_viewer"] = cpuS / wallS / ViewerCount * 100.0;
-        state.counters["cpu_pct_total"] = cpuS / wallS * 100.0;
-        state.counters["max_event_lateness_ms"] = maxLateMs;
-        state.counters["events_later_than_50ms"] = double(late50);
-        state.counters["ui_cpu_in_worst_gap_ms"] = worstGapCpuMs;
-        state.counters["max_ui_cpu_between_probes_ms"] = maxBusyMs;
-        state.counters["probes"] = double(probes);
-        state.counters["images_per_viewer_per_s"] = images / wallS / ViewerCount;
-
-        TSForm::SetShuttingDown(true);
-        for (TfoViewer* v : viewers)
-            delete v;
-        TSForm::SetShuttingDown(false);
-        QElapsedTimer ending;
-        ending.start();
-        while (RunningWorkers() > 0 && ending.elapsed() < 5000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    CamViewer = nullptr;
-    democam.kill();
-    democam.waitForFinished(3000);
+    RunViewerLoad(state, {30, QStringLiteral("Clock"), QStringLiteral("clock.jpg"), QSize(), 60});
 }
 BENCHMARK(BM_Viewers30OnDemocam)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
@@ -169,14 +16,5 @@ BENCHMARK(BM_Viewers30OnDemocam)->Iterations(1)->Unit(benchmark::kSecond)->UseRe
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    const bool ended = ShutdownWorkers(std::chrono::milliseconds(3000));
-    return ended ? 0 : 1;
+    return RunViewerBenchmarks(argc, argv);
 }
