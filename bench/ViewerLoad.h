@@ -179,18 +179,3 @@ inline void RunViewerLoad(benchmark::State& state, const TViewerLoad& load)
     democam.kill();
     democam.waitForFinished(3000);
 }
-
-// The program of a viewer benchmark: offscreen unless told otherwise, workers ended at the end.
-inline int RunViewerBenchmarks(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    const bool ended = ShutdownWorkers(std::chrono::milliseconds(3000));
-    return ended ? 0 : 1;
-}

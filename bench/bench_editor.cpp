@@ -2,6 +2,7 @@
 // load the catalogue into a shown editor's tree (the visible rows laid out), and time to apply a
 // modified tree back to the catalogue. Targets: each under 300 ms. For information, the whole of
 // OK in the program: the apply, the tray menu rebuilt and the settings file written.
+#include "WidgetBenchMain.h"
 #include "app/FormMain.h"
 #include "base/ClassForm.h"
 #include "core/catalog/ClassEditTree.h"
@@ -142,13 +143,5 @@ BENCHMARK(BM_EditorOkInTheProgram10000)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunWidgetBenchmarks(argc, argv);
 }

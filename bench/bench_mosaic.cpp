@@ -4,6 +4,7 @@
 // thread's events run while thumbnails arrive.
 // Targets: open under 300 ms, under 200 MiB, repaint under 8 ms, under 1 ms per arriving image,
 // no UI event more than 50 ms late.
+#include "WidgetBenchMain.h"
 #include "base/ClassForm.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/image/JpegCodec.h"
@@ -222,14 +223,5 @@ BENCHMARK(BM_Chooser500)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime()
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    const bool ended = ShutdownWorkers(std::chrono::milliseconds(3000));
-    return ended ? 0 : 1;
+    return RunWidgetBenchmarks(argc, argv);
 }

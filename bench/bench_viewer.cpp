@@ -1,5 +1,6 @@
 // The viewer's picture: the time to paint a 1920 x 1080 image into an 800 x 450 image control
 // (target: under 2 ms), and how many C++ allocations one paint makes (target: none in our code).
+#include "WidgetBenchMain.h"
 #include "core/image/Bitmap.h"
 #include "viewer/PvImage.h"
 
@@ -141,13 +142,5 @@ BENCHMARK(BM_TakePicture1080p)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunWidgetBenchmarks(argc, argv);
 }

@@ -4,6 +4,7 @@
 // Targets: under 200 MiB, under 0.6 % of one core per viewer, no event later than 50 ms.
 // PICTAVO_VIEWERS_SECONDS changes the 25-second measured period.
 #include "ViewerLoad.h"
+#include "WidgetBenchMain.h"
 
 namespace {
 
@@ -18,5 +19,5 @@ BENCHMARK(BM_Viewers20FullHdSmallWindows)->Iterations(1)->Unit(benchmark::kSecon
 
 int main(int argc, char** argv)
 {
-    return RunViewerBenchmarks(argc, argv);
+    return RunWidgetBenchmarks(argc, argv);
 }

@@ -3,6 +3,7 @@
 // Targets: under 300 MiB, under 2 % of one core per viewer, no event later than 50 ms.
 // PICTAVO_VIEWERS_SECONDS shortens the 60-second run.
 #include "ViewerLoad.h"
+#include "WidgetBenchMain.h"
 
 namespace {
 
@@ -16,5 +17,5 @@ BENCHMARK(BM_Viewers30OnDemocam)->Iterations(1)->Unit(benchmark::kSecond)->UseRe
 
 int main(int argc, char** argv)
 {
-    return RunViewerBenchmarks(argc, argv);
+    return RunWidgetBenchmarks(argc, argv);
 }
