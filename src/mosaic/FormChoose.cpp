@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QIcon>
 #include <QListWidget>
 #include <QMenu>
 #include <QPainter>
@@ -226,9 +227,14 @@ void TfoChoose::CamTreeChange()
     FCamImages.clear();
     const TCamCategory* category = CurrentCategory();
     if (category) {
+        // Until its picture comes, an item shows a clear thumbnail, so that its caption already
+        // stands where it will stay.
+        QPixmap blank(ThumbWidth, ThumbHeight);
+        blank.fill(Qt::transparent);
+        const QIcon waiting(blank);
         for (int i = 0; i < category->Webcams.Count(); ++i) {
             const TCamWebcam& webcam = *category->Webcams.Items(i);
-            auto* item = new QListWidgetItem(webcam.Name, CamList);
+            auto* item = new QListWidgetItem(waiting, webcam.Name, CamList);
             item->setData(UrlRole, webcam.Url);
             item->setData(PositionRole, i);
         }

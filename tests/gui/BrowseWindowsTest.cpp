@@ -177,8 +177,10 @@ TEST_F(BrowseTest, ChooserFetchesEachThumbnailOnceInListOrderAndMarksFreshOnesOn
 
     Choose(chooser, "Mixed");
     ASSERT_EQ(list->count(), 3);
-    // Before its thumbnail: no date known.
+    // Before its thumbnail: no date known, and a clear picture of the thumbnail's size holds the
+    // caption where it will stay.
     EXPECT_TRUE(chooser->CamListInfoTip(list->item(0)).endsWith(Unknow));
+    EXPECT_EQ(list->item(2)->icon().actualSize(QSize(200, 200)), QSize(120, 90));
     ASSERT_TRUE(PumpUntil([&] { return !chooser->IsFetching(); }));
     ASSERT_EQ(chooser->CamImages().size(), 3);
     EXPECT_EQ(server.Requests(), 3);
