@@ -247,40 +247,30 @@ void TfoChoose::CamTreeChange()
     }
     Thread = TMireThread::Create();
     Thread->Tick = std::chrono::milliseconds(tickMs);
-    Thread->PictureBox = QSize(ThumbWidth, ThumbHeight);
+    Thread->Repeat = false; // each thumbnail once
+    Thread->SetPictureBox(QSize(ThumbWidth, ThumbHeight));
     Thread->KeepData = false;
+    for (int i = 0; i < CamList->count(); ++i) {
+        const QListWidgetItem* item = CamList->item(i);
+        const TCamWebcam* webcam = WebcamOf(item);
+        TMireCam cam;
+        cam.Url = item->data(UrlRole).toString();
+        cam.Referer = webcam ? webcam->Referer : QString();
+        cam.Interval = webcam ? webcam->Refresh : 1;
+        Thread->Cams.push_back(cam);
+    }
     Thread->OnImage = [this](TMireImage& image) { ImageArrived(image); };
-    Thread->OnNext = [this](TMireThread& thread) { NextWebcam(thread); };
-    Thread->Index = -1;
-    NextWebcam(*Thread);
+    Thread->OnNext = [this](const TMireNext& next) { NextWebcam(next); };
+    Thread->OnDone = [this] {
+        StatusBar->Panel(0)->clear();
+        Thread.reset();
+    };
     Thread->Start();
 }
 
-void TfoChoose::NextWebcam(TMireThread& thread)
+void TfoChoose::NextWebcam(const TMireNext& next)
 {
-    // A webcam the thread let sit out (its address failed just before) gets the error picture,
-    // so that thumbnail i stays with item i.
-    while (thread.Index >= 0 && FCamImages.size() <= thread.Index &&
-           thread.Index < CamList->count()) {
-        FCamImages.append(MakeThumbnail(QImage()));
-        CamList->item(int(FCamImages.size()) - 1)->setIcon(FCamImages.last());
-    }
-    ++thread.Index;
-    if (thread.Index >= CamList->count()) {
-        // Each thumbnail is fetched once: the thread ends after the last.
-        thread.Terminate();
-        if (Thread.get() == &thread)
-            Thread.reset();
-        StatusBar->Panel(0)->clear();
-        return;
-    }
-    const QListWidgetItem* item = CamList->item(thread.Index);
-    const TCamWebcam* webcam = WebcamOf(item);
-    thread.Url = item->data(UrlRole).toString();
-    thread.LastModified = QDateTime();
-    thread.ContentLength = 0;
-    StatusBar->Panel(0)->setText(Refreshing + thread.Url);
-    thread.Referer = webcam ? webcam->Referer : QString();
+    StatusBar->Panel(0)->setText(Refreshing + next.Url);
 }
 
 void TfoChoose::ImageArrived(TMireImage& image)

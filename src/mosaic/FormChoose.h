@@ -42,8 +42,8 @@ public:
     // The thread's length of one second (tests shorten it); set before the window is made.
     static void SetTickMilliseconds(int ms);
 
-    // The thread's two events, run on the user-interface thread.
-    void NextWebcam(TMireThread& thread);
+    // The feed's events, run on the user-interface thread.
+    void NextWebcam(const TMireNext& next);
     void ImageArrived(TMireImage& image);
 
     // The hover text of a list item.

@@ -5,13 +5,19 @@
 #include "core/Log.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
+#include "core/image/BitmapScale.h"
+#include "core/image/JpegCodec.h"
+#include "core/net/FetchEngine.h"
 #include "core/rules/MosaicGeometry.h"
 #include "mosaic/DrawGrid.h"
 
 #include <QCloseEvent>
 #include <QPainter>
+#include <QScrollBar>
+#include <QThreadPool>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <atomic>
 #include <exception>
 
 using namespace MosaicGeometry;
@@ -73,6 +79,7 @@ void TfoMire::BuildLayout()
         CamGridDrawCell(painter, col, row, rect, selected);
     };
     connect(CamGrid, &TDrawGrid::DoubleClicked, this, &TfoMire::CamGridDblClick);
+    connect(CamGrid->verticalScrollBar(), &QScrollBar::valueChanged, this, &TfoMire::DropFarCells);
     layout->addWidget(CamGrid, 1);
     StatusBar = new TStatusBar(this);
     StatusBar->AddPanel(-1);
@@ -90,20 +97,27 @@ void TfoMire::FormCreate()
     if (CamViewer)
         AddWebcams(CamViewer->Root, FList);
     Cells.resize(FList.size());
+    Compact.resize(FList.size());
+    CompactSize.resize(FList.size());
     Generation.resize(FList.size());
     // 2. The rows.
     CamGrid->SetRowCount(RowCount(int(FList.size())));
     FormResize();
-    // 3. The thread, prepared for the first webcam.
+    // 3. The feed, with every webcam of the list.
     if (FList.empty())
         return;
     Thread = TMireThread::Create();
     Thread->Tick = std::chrono::milliseconds(tickMs);
-    Thread->Index = -1;
-    Thread->KeepData = true;
+    Thread->Repeat = true;
+    Thread->KeepData = false;
+    Thread->CellQuality = 80;
+    for (const TCamInfo& entry : FList)
+        Thread->Cams.push_back({entry.Url, entry.Referer, entry.Webcam.Refresh, entry.LastModified,
+                                entry.ContentLength});
+    Thread->SetPictureBox(
+        CellPictureBox(QSize(CamGrid->DefaultColWidth(), CamGrid->DefaultRowHeight())));
     Thread->OnImage = [this](TMireImage& image) { ImageArrived(image); };
-    Thread->OnNext = [this](TMireThread& thread) { NextWebcam(thread); };
-    NextWebcam(*Thread);
+    Thread->OnNext = [this](const TMireNext& next) { NextWebcam(next); };
     Thread->Start();
 }
 
@@ -114,11 +128,10 @@ void TfoMire::StopThread()
         Thread->Terminate();
         Thread.reset();
     }
-    if (Scaler) {
-        Scaler->ClearEvents();
-        Scaler->Terminate();
-        Scaler.reset();
-    }
+    if (RescaleCancel)
+        RescaleCancel->store(true);
+    if (RescaleBox)
+        RescaleBox->Detach();
 }
 
 void TfoMire::closeEvent(QCloseEvent* event)
@@ -145,27 +158,19 @@ void TfoMire::FormResize()
     CamGrid->SetDefaultColWidth(cell.width());
     // Every row gets the computed height again, also rows the user resized.
     CamGrid->SetDefaultRowHeight(cell.height());
-    if (changed)
+    if (changed) {
+        if (Thread)
+            Thread->SetPictureBox(CellPictureBox(cell));
         RescaleTimer->start();
+    }
 }
 
-void TfoMire::NextWebcam(TMireThread& thread)
+void TfoMire::NextWebcam(const TMireNext& next)
 {
-    const int count = int(FList.size());
-    if (count == 0)
+    if (next.Index < 0 || next.Index >= int(FList.size()))
         return;
-    ++thread.Index;
-    if (thread.Index >= count)
-        thread.Index = 0;
-    TCamInfo& entry = FList[size_t(thread.Index)];
-    thread.Url = entry.Url;
-    thread.LastModified = entry.LastModified;
-    thread.ContentLength = entry.ContentLength;
-    entry.Online = false;
-    StatusBar->Panel(0)->setText(Refreshing + entry.Url);
-    thread.Referer = entry.Referer;
-    thread.PictureBox =
-        CellPictureBox(QSize(CamGrid->DefaultColWidth(), CamGrid->DefaultRowHeight()));
+    FList[size_t(next.Index)].Online = false;
+    StatusBar->Panel(0)->setText(Refreshing + next.Url);
 }
 
 void TfoMire::ImageArrived(TMireImage& image)
@@ -181,14 +186,16 @@ void TfoMire::ImageArrived(TMireImage& image)
         entry.ContentLength = image.ContentLength;
         entry.LastModified = image.LastModified;
         // An empty or unreadable answer keeps the previous picture.
-        if (!image.Picture.IsEmpty()) {
-            entry.Image = std::move(image.Data);
+        if (!image.Picture.IsEmpty() && !image.Cell.isEmpty()) {
+            const size_t i = size_t(image.Index);
             entry.ImageSize = image.SourceSize;
-            Cells[size_t(image.Index)] = ToCellImage(image.Picture);
-            ++Generation[size_t(image.Index)];
-            // Made for a cell size that has changed since: a new copy follows.
+            Compact[i] = std::move(image.Cell);
+            CompactSize[i] = QSize(image.Picture.Width, image.Picture.Height);
+            SetCell(i, NearScreen(image.Index) ? ToCellImage(image.Picture) : QImage());
+            ++Generation[i];
+            // Made for a cell size that has changed since: a new picture follows.
             const QSize cell(CamGrid->DefaultColWidth(), CamGrid->DefaultRowHeight());
-            if (Cells[size_t(image.Index)].size() !=
+            if (CompactSize[i] !=
                 CellPictureRect(QRect(QPoint(0, 0), cell), entry.ImageSize).size())
                 RescaleTimer->start();
         }
@@ -214,9 +221,19 @@ void TfoMire::CamGridDrawCell(QPainter& painter, int col, int row, const QRect& 
                               : entry.Online ? QColor(0, 128, 0)
                                              : QColor(Qt::black);
     painter.fillRect(rect, background);
-    const QImage& cell = Cells[size_t(index)];
-    if (entry.Image.isEmpty() || cell.isNull())
+    if (Compact[size_t(index)].isEmpty())
         return;
+    if (Cells[size_t(index)].isNull()) {
+        // Back on screen: decoded again from its small image.
+        TBitmap picture;
+        QString error;
+        if (!JpegCodec::Decode(Compact[size_t(index)], picture, 1, &error)) {
+            qCInfo(lcImage) << "mosaic cell" << index << "not decoded:" << error;
+            return;
+        }
+        SetCell(size_t(index), ToCellImage(picture));
+    }
+    const QImage& cell = Cells[size_t(index)];
     const QRect target = CellPictureRect(rect, entry.ImageSize);
     if (target.isEmpty())
         return;
@@ -241,34 +258,103 @@ void TfoMire::CamGridDblClick(const QPoint& pos)
     TrayHost()->OpenViewer(&FList[size_t(index)].Webcam, true);
 }
 
+void TfoMire::SetCell(size_t index, QImage picture)
+{
+    Decoded += (picture.isNull() ? 0 : 1) - (Cells[index].isNull() ? 0 : 1);
+    Cells[index] = std::move(picture);
+}
+
+void TfoMire::DecodedRows(int& first, int& last) const
+{
+    int col = 0;
+    int top = 0;
+    int bottom = 0;
+    QWidget* viewport = CamGrid->viewport();
+    if (!CamGrid->MouseToCell(QPoint(0, 0), col, top))
+        top = 0;
+    if (!CamGrid->MouseToCell(QPoint(0, std::max(0, viewport->height() - 1)), col, bottom))
+        bottom = CamGrid->RowCount() - 1;
+    const int screen = std::max(1, bottom - top + 1);
+    first = std::max(0, top - screen);
+    last = bottom + screen;
+}
+
+bool TfoMire::NearScreen(int index) const
+{
+    int first = 0;
+    int last = 0;
+    DecodedRows(first, last);
+    const int row = index / ColCount;
+    return row >= first && row <= last;
+}
+
+void TfoMire::DropFarCells()
+{
+    int first = 0;
+    int last = 0;
+    DecodedRows(first, last);
+    for (size_t i = 0; i < Cells.size(); ++i) {
+        const int row = int(i) / ColCount;
+        if ((row < first || row > last) && !Cells[i].isNull())
+            SetCell(i, QImage());
+    }
+}
+
 void TfoMire::RescaleCells()
 {
-    if (Scaler) {
-        Scaler->ClearEvents();
-        Scaler->Terminate();
-        Scaler.reset();
-    }
+    // A rescale still under way is of no use any more.
+    if (RescaleCancel)
+        RescaleCancel->store(true);
+    RescaleCancel.reset();
     const QSize cell(CamGrid->DefaultColWidth(), CamGrid->DefaultRowHeight());
-    const QSize box = CellPictureBox(cell);
-    std::vector<TMireScaler::TJob> jobs;
+    struct TJob
+    {
+        int Index;
+        QByteArray Compact;
+        QSize Wanted;
+    };
+    std::vector<TJob> jobs;
+    int first = 0;
+    int last = 0;
+    DecodedRows(first, last);
     for (size_t i = 0; i < FList.size(); ++i) {
-        if (FList[i].Image.isEmpty())
+        const int row = int(i) / ColCount;
+        if (Compact[i].isEmpty() || row < first || row > last)
             continue;
         const QSize wanted = CellPictureRect(QRect(QPoint(0, 0), cell), FList[i].ImageSize).size();
-        if (Cells[i].size() != wanted)
-            jobs.push_back({int(i), FList[i].Image});
+        if (CompactSize[i] != wanted && !wanted.isEmpty())
+            jobs.push_back({int(i), Compact[i], wanted});
     }
-    if (jobs.empty() || box.isEmpty())
+    if (jobs.empty())
         return;
-    Scaler = TMireScaler::Create(std::move(jobs), box);
-    Scaler->OnImage = [this, cell, generation = Generation](TMireImage& image) {
-        // A later size change has its own rescale, and a newer image its own copy.
-        const size_t i = size_t(image.Index);
-        if (cell != QSize(CamGrid->DefaultColWidth(), CamGrid->DefaultRowHeight()) ||
-            generation[i] != Generation[i])
-            return;
-        Cells[size_t(image.Index)] = ToCellImage(image.Picture);
-        CamGrid->InvalidateCell(image.Index % ColCount, image.Index / ColCount);
-    };
-    Scaler->Start();
+    if (!RescaleBox)
+        RescaleBox = std::make_shared<TPostBox>();
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    RescaleCancel = cancel;
+    // Off the UI thread: each small image decoded and brought to its new size.
+    TFetchEngine::Main()->Pool()->start(
+        [box = RescaleBox, cancel, jobs = std::move(jobs), cell, generation = Generation, this] {
+            for (const TJob& job : jobs) {
+                if (cancel->load())
+                    return;
+                TBitmap small;
+                QString error;
+                if (!JpegCodec::Decode(job.Compact, small, 1, &error)) {
+                    qCInfo(lcImage) << "cell" << job.Index << "not rescaled:" << error;
+                    continue;
+                }
+                auto picture = std::make_shared<TBitmap>(
+                    BitmapScale::Resample(small, job.Wanted.width(), job.Wanted.height()));
+                // The window's own box: nothing runs once the window is gone.
+                box->Post([this, picture, index = size_t(job.Index), cell,
+                           was = generation[size_t(job.Index)]] {
+                    // A later size change has its own rescale, and a newer image its own picture.
+                    if (cell != QSize(CamGrid->DefaultColWidth(), CamGrid->DefaultRowHeight()) ||
+                        was != Generation[index])
+                        return;
+                    SetCell(index, ToCellImage(*picture));
+                    CamGrid->InvalidateCell(int(index) % ColCount, int(index) / ColCount);
+                });
+            }
+        });
 }

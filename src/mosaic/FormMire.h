@@ -4,6 +4,7 @@
 #include "core/net/ClassMire.h"
 
 #include <QImage>
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -16,8 +17,12 @@ class TStatusBar;
 // online; a double click on a cell opens a viewer. It works on copies of the catalogue's webcams,
 // taken when it opens.
 //
-// Each cell is drawn from a copy at cell resolution that the thumbnail thread makes; the JPEG
-// image as received is kept to make a new copy when the cell size changes.
+// It holds only what it shows. Each filled cell keeps its picture at cell size as a small JPEG
+// image (made off the UI thread); decoded pixels are kept for the rows on screen and a screen's
+// worth of rows above and below, and are decoded again from the small image when a cell scrolls
+// back into that range. The webcam's full image is not kept. When the cells change size, the
+// pictures near the screen are made again from the small images, the others come with their
+// webcam's next image (until then they are drawn stretched).
 class TfoMire : public TSForm
 {
     Q_OBJECT
@@ -26,15 +31,19 @@ public:
     explicit TfoMire(QWidget* parent = nullptr);
     ~TfoMire() override;
 
-    // The webcams shown, in list order, and the cell copies (null before a first image).
+    // The webcams shown, in list order, and the decoded cell pictures (null before a first image
+    // and for cells far from the screen).
     const std::vector<TCamInfo>& List() const { return FList; }
     const QImage& CellImage(int index) const { return Cells[size_t(index)]; }
+    // Whether the cell has a picture (kept as a small JPEG image), and how many are decoded.
+    bool CellFilled(int index) const { return !Compact[size_t(index)].isEmpty(); }
+    int DecodedCells() const { return Decoded; }
     bool IsFetching() const { return Thread != nullptr; }
     // The thread's length of one second (tests shorten it); set before the window is made.
     static void SetTickMilliseconds(int ms);
 
-    // The thread's two events, run on the user-interface thread.
-    void NextWebcam(TMireThread& thread);
+    // The feed's two events, run on the user-interface thread.
+    void NextWebcam(const TMireNext& next);
     void ImageArrived(TMireImage& image);
 
     void CamGridDrawCell(QPainter& painter, int col, int row, const QRect& rect, bool selected);
@@ -50,15 +59,28 @@ protected:
 private:
     void FormResize();
     void StopThread();
-    // Makes new cell copies at the current cell size, off the user-interface thread.
+    // Makes new cell pictures at the current cell size from the small images, for the cells
+    // near the screen, off the user-interface thread.
     void RescaleCells();
+    // The rows whose pictures stay decoded: those on screen and a screen's worth either side.
+    void DecodedRows(int& first, int& last) const;
+    bool NearScreen(int index) const;
+    // Lets go of decoded pictures of cells that left the range.
+    void DropFarCells();
+    void SetCell(size_t index, QImage picture);
 
     TDrawGrid* CamGrid = nullptr;
     TStatusBar* StatusBar = nullptr;
     std::vector<TCamInfo> FList;
     std::vector<QImage> Cells;
+    std::vector<QByteArray> Compact; // each filled cell's picture as a small JPEG image
+    std::vector<QSize> CompactSize;  // the size it was made for
+    int Decoded = 0;                 // cells with a decoded picture
     std::vector<quint32> Generation; // counts the images taken for each entry
     std::shared_ptr<TMireThread> Thread;
-    std::shared_ptr<class TMireScaler> Scaler;
+    // Rescaled cell pictures come back through RescaleBox; RescaleCancel ends a rescale that a
+    // newer one makes useless.
+    std::shared_ptr<TPostBox> RescaleBox;
+    std::shared_ptr<std::atomic<bool>> RescaleCancel;
     class QTimer* RescaleTimer = nullptr;
 };

@@ -25,6 +25,7 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QToolButton>
 #include <chrono>
 #include <climits>
@@ -38,6 +39,9 @@ constexpr int PanelWidth1 = 100;
 constexpr int PanelWidth2 = 34;
 
 std::chrono::milliseconds tickLength{1000};
+
+// The one timer of every viewer's countdown.
+QTimer* countdownTimer = nullptr;
 
 // The viewer's background around the zoomed picture: a plain desktop colour.
 const QColor DesktopColour(58, 110, 165);
@@ -174,6 +178,7 @@ void TfoViewer::FormDestroy()
     TSForm::RemoveFromList(this);
     StopFetch(true);
     StopDecoder();
+    Archiver.reset();
     const bool save = !TSForm::ShuttingDown();
     ViewerCam.reset();
     if (save)
@@ -291,8 +296,9 @@ void TfoViewer::SetTickMilliseconds(int ms)
 void TfoViewer::StartFetch()
 {
     auto thread = THttpThread::Create();
-    // The thread may outlive this window by a moment: the events reach the window through a
-    // guarded pointer, and the destructor clears them before the thread is let go.
+    // Results may still come from a feed this window let go of (a refresh ends the old feed
+    // without dropping its download): they reach the window through a guarded pointer, and
+    // the destructor clears the current feed's events.
     QPointer<TfoViewer> self(this);
     thread->OnImage = [self](TViewerImage& image) {
         if (!self)
@@ -304,32 +310,68 @@ void TfoViewer::StartFetch()
         self->ImageArrived(image);
         self->StreamPart = false;
     };
-    thread->OnProgress = [self](THttpThread& t) {
-        if (self)
-            self->ShowProgress(static_cast<int>(std::clamp<qint64>(t.Received, -1, INT_MAX)),
-                               static_cast<int>(std::clamp<qint64>(t.ExpectedLength, -1, INT_MAX)));
-    };
-    thread->OnTick = [self](THttpThread& t) {
+    thread->OnProgress = [self](const TViewerProgress& progress) {
         if (!self)
             return;
-        self->ShowCountdown(t.Countdown);
-        if (t.LastFailure.Kind != TFailureKind::None)
-            self->ShowFailure(t.LastFailure);
-        if (self->ViewerCam && t.ArchivedLastId > self->ViewerCam->LastId)
-            self->ViewerCam->LastId = t.ArchivedLastId;
-        self->ApplyAutoInterval();
+        self->Waiting = false;
+        self->ShowProgress(
+            static_cast<int>(std::clamp<qint64>(progress.Received, -1, INT_MAX)),
+            static_cast<int>(std::clamp<qint64>(progress.ExpectedLength, -1, INT_MAX)));
+    };
+    thread->OnTick = [self](const TViewerTick& tick) {
+        if (self)
+            self->ScheduleArrived(tick);
     };
     thread->Url = ViewerCam->Url;
     thread->Referer = ViewerCam->Referer;
-    thread->Interval = ViewerCam->Refresh;
+    thread->SetInterval(ViewerCam->Refresh);
     thread->Tick = tickLength;
     thread->SetControlSize(DecodeTarget());
     thread->Start();
     FetchThread = std::move(thread);
+    StartCountdownTimer();
+}
+
+void TfoViewer::ScheduleArrived(const TViewerTick& tick)
+{
+    Waiting = true;
+    NextFetch = tick.NextFetch;
+    ShownCountdown = -1;
+    UpdateCountdown();
+    if (tick.LastFailure.Kind != TFailureKind::None)
+        ShowFailure(tick.LastFailure);
+    ApplyAutoInterval();
+}
+
+void TfoViewer::UpdateCountdown()
+{
+    if (!Waiting || !FetchThread)
+        return;
+    const int countdown = CountdownAt(NextFetch, std::chrono::steady_clock::now(), tickLength);
+    if (countdown == ShownCountdown)
+        return;
+    ShownCountdown = countdown;
+    ShowCountdown(countdown);
+}
+
+void TfoViewer::StartCountdownTimer()
+{
+    // One timer for every viewer, a few steps per tick so that each second shows in time.
+    if (!countdownTimer) {
+        countdownTimer = new QTimer(QCoreApplication::instance());
+        QObject::connect(countdownTimer, &QTimer::timeout, [] {
+            for (TfoViewer* viewer : Viewers())
+                viewer->UpdateCountdown();
+        });
+    }
+    const int step = std::max<int>(1, int(tickLength.count() / 4));
+    if (countdownTimer->interval() != step || !countdownTimer->isActive())
+        countdownTimer->start(step);
 }
 
 void TfoViewer::StopFetch(bool detach)
 {
+    Waiting = false;
     if (!FetchThread)
         return;
     if (detach)
@@ -359,7 +401,7 @@ void TfoViewer::actRefresh0Execute(int value)
     ViewerCam->UserAuto = false;
     ViewerCam->Refresh = value;
     if (FetchThread)
-        FetchThread->Interval = value;
+        FetchThread->SetInterval(value);
     else
         actRefreshExecute();
     ViewerCam->UserRefresh = ViewerCam->Refresh;
@@ -379,7 +421,7 @@ void TfoViewer::actRefreshCustomExecute()
     ViewerCam->UserAuto = false;
     ViewerCam->Refresh = value;
     if (FetchThread)
-        FetchThread->Interval = value;
+        FetchThread->SetInterval(value);
     ViewerCam->UserRefresh = value;
 }
 
@@ -401,8 +443,8 @@ void TfoViewer::ApplyAutoInterval()
     const int interval = Learner.Interval(QDateTime::currentSecsSinceEpoch(), fallback);
     ViewerCam->Refresh = interval;
     ViewerCam->UserRefresh = interval;
-    if (FetchThread && FetchThread->Interval.load() != interval)
-        FetchThread->Interval = interval;
+    if (FetchThread && FetchThread->Interval() != interval)
+        FetchThread->SetInterval(interval);
 }
 
 // --- Events of the fetch thread -----------------------------------------------------------------
@@ -470,8 +512,6 @@ void TfoViewer::ImageArrived(TViewerImage& image)
         ViewerCam->UserState = CamStateShown;
     }
     ProgressBar->hide();
-    if (image.ArchivedLastId > ViewerCam->LastId)
-        ViewerCam->LastId = image.ArchivedLastId;
     // A still image is kept (archived, beeped) each time; a stream's parts once per interval.
     const bool keep = !StreamPart || !LastStreamKept.isValid() ||
                       LastStreamKept.elapsed() >= 1000LL * std::max(1, ViewerCam->Refresh);
@@ -483,11 +523,13 @@ void TfoViewer::ImageArrived(TViewerImage& image)
         StopDecoder();
         ShownBody = image.Body;
         ShownScale = image.Scale;
-        CamImage->SetPicture(std::move(image.Picture), image.SourceSize);
-        // The fetch thread writes the file after this hand-over, off the UI thread.
+        TPicture previous = CamImage->SetPicture(std::move(image.Picture), image.SourceSize);
+        // The next decode of the feed reuses the buffer of the picture it replaces.
+        if (FetchThread)
+            FetchThread->Recycle(std::move(previous));
+        // The file is written off the UI thread, after those asked for before.
         if (CamViewer && CamViewer->SaveImages && keep)
-            image.Archive = {true, ViewerCam->Name, CamViewer->SavePath, CamViewer->SubDirectory,
-                             ViewerCam->LastId};
+            ArchiveImage(ShownBody);
     }
     if (!decodedOk)
         ShowFailure({TFailureKind::NotJpeg, 0, {}, QDateTime::currentDateTime()});
@@ -504,6 +546,21 @@ void TfoViewer::ImageArrived(TViewerImage& image)
     // The picture came at the scale of the area when it was fetched; the area may have grown.
     if (decodedOk)
         PictureAreaChanged();
+}
+
+void TfoViewer::ArchiveImage(const QByteArray& body)
+{
+    if (!Archiver) {
+        Archiver = std::make_unique<TArchiveQueue>();
+        QPointer<TfoViewer> self(this);
+        Archiver->OnArchived = [self](int lastId) {
+            if (self && self->ViewerCam && lastId > self->ViewerCam->LastId)
+                self->ViewerCam->LastId = lastId;
+        };
+    }
+    Archiver->Write(
+        body, {ViewerCam->Name, CamViewer->SavePath, CamViewer->SubDirectory, ViewerCam->LastId},
+        ViewerCam->Url);
 }
 
 QSize TfoViewer::DecodeTarget() const

@@ -11,6 +11,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -18,10 +19,13 @@ class QProgressBar;
 class QToolButton;
 class QWidget;
 class TFramelessFrame;
+class TArchiveQueue;
 class THttpThread;
+class QTimer;
 class TPvImage;
 class TViewerDecoder;
 struct TViewerImage;
+struct TViewerTick;
 class TStatusBar;
 class TViewerActions;
 
@@ -72,9 +76,11 @@ public:
     // Events of the fetch thread, run on the user-interface thread. Public so that the thread's
     // hand-over (and tests) can deliver plain values.
     void ShowCountdown(int countdown);
+    // The feed's schedule: the countdown runs from it on the viewers' shared timer.
+    void ScheduleArrived(const TViewerTick& tick);
     void ShowProgress(int received, int contentLength);
-    // An image from the fetch thread, decoded there: shown, counted, archived (by the thread,
-    // after the hand-over, as the value's Archive order says), beeped.
+    // An image from the feed, decoded off the UI thread: shown, counted, archived (off the UI
+    // thread, in order), beeped.
     void ImageArrived(TViewerImage& image);
     // The same for bytes at hand (tests): decoded here, as the fetch thread would.
     void ImageArrived(const QByteArray& body);
@@ -147,6 +153,9 @@ private:
     void ApplyAutoInterval();
     void StartFetch();
     void StopFetch(bool detach);
+    // The shared timer's step: the countdown from the schedule, when it changed.
+    void UpdateCountdown();
+    static void StartCountdownTimer();
     void SaveSettings();
     void LayoutChildren();
     void ApplyOpacity();
@@ -172,9 +181,16 @@ private:
     // A new decode of the kept image arrived.
     void PictureDecoded(TViewerImage& image);
     void StopDecoder();
+    // Hands body to the archive queue with the current settings.
+    void ArchiveImage(const QByteArray& body);
 
     std::unique_ptr<TCamWebcam> ViewerCam;
     std::shared_ptr<THttpThread> FetchThread;
+    std::unique_ptr<TArchiveQueue> Archiver;
+    // The wait shown: the next fetch is due at NextFetch (steady clock) while Waiting.
+    bool Waiting = false;
+    std::chrono::steady_clock::time_point NextFetch;
+    int ShownCountdown = -1;
     // The JPEG image shown, as received, and the scale it is shown at (1/ShownScale of its size).
     QByteArray ShownBody;
     int ShownScale = 1;

@@ -20,9 +20,10 @@ void TPvImage::SetAutoZoom(bool value)
     update();
 }
 
-void TPvImage::SetPicture(TPicture&& picture, QSize sourceSize)
+TPicture TPvImage::SetPicture(TPicture&& picture, QSize sourceSize)
 {
     FImage = QImage(); // lets go of the old pixels before they are replaced
+    TPicture previous = std::move(FPicture);
     FPicture = std::move(picture);
     if (FPicture.IsEmpty()) {
         FPicture = TPicture();
@@ -33,6 +34,7 @@ void TPvImage::SetPicture(TPicture&& picture, QSize sourceSize)
                         FPicture.Height, FPicture.Width * 4, QImage::Format_RGB32);
     }
     update();
+    return previous;
 }
 
 QRect TPvImage::ImageRect() const

@@ -28,8 +28,9 @@ public:
     void SetAutoZoom(bool value);
 
     // Takes the picture (its pixels are moved, not copied) standing for an image of sourceSize
-    // (an empty size: the picture's own), and repaints. An empty picture shows nothing.
-    void SetPicture(TPicture&& picture, QSize sourceSize = QSize());
+    // (an empty size: the picture's own), and repaints. An empty picture shows nothing. Returns
+    // the picture shown before, whose buffer the caller may use again.
+    TPicture SetPicture(TPicture&& picture, QSize sourceSize = QSize());
     const TPicture& Picture() const { return FPicture; }
     // The size of the image shown, whatever the scale of the picture; 0 x 0 without one.
     QSize SourceSize() const { return FSourceSize; }

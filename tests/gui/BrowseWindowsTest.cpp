@@ -125,7 +125,7 @@ protected:
             delete form;
         SetTrayHost(nullptr);
         CamViewer = nullptr;
-        EXPECT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }, 15000));
+        EXPECT_TRUE(PumpUntil([] { return FeedsIdle(); }, 15000));
     }
     TCamCategory* AddCategory(TCamCategory& parent, const QString& name, const QStringList& paths)
     {
@@ -219,7 +219,7 @@ TEST_F(BrowseTest, ChooserChangingCategoryMidFetchShowsNoneOfTheOldThumbnails)
     Choose(chooser, "Blue");
     ASSERT_TRUE(PumpUntil([&] { return !chooser->IsFetching(); }));
     // The slow transfer ends on its own; whatever it brings goes nowhere.
-    PumpUntil([] { return RunningWorkers() == 0; });
+    PumpUntil([] { return FeedsIdle(); });
     ASSERT_EQ(chooser->CamImages().size(), 2);
     for (const QPixmap& thumb : chooser->CamImages())
         EXPECT_GT(qBlue(CentreOf(thumb)), 240);
@@ -414,7 +414,7 @@ TEST(BrowseFromTheTray, OneWindowOfEachKindAndTheChooserStandsInForAMissingTray)
     EXPECT_TRUE(mosaic.isNull());
     main.reset();
     QFile::remove(TCamViewer::DefaultOptionsPath());
-    EXPECT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }));
+    EXPECT_TRUE(PumpUntil([] { return FeedsIdle(); }));
 }
 
 } // namespace

@@ -97,7 +97,7 @@ protected:
         Main.reset();
         drainDeletes();
         EXPECT_TRUE(TSForm::Forms().isEmpty());
-        EXPECT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }, 15000));
+        EXPECT_TRUE(PumpUntil([] { return FeedsIdle(); }, 15000));
         QFile::remove(TCamViewer::DefaultOptionsPath());
     }
 

@@ -71,9 +71,9 @@ protected:
         // A thread may be waiting for the UI thread to run its last event: keep the loop going.
         QElapsedTimer clock;
         clock.start();
-        while (RunningWorkers() > 0 && clock.elapsed() < 5000)
+        while (!FeedsIdle() && clock.elapsed() < 5000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        EXPECT_EQ(RunningWorkers(), 0);
+        EXPECT_TRUE(FeedsIdle());
         TfoViewer::SetTickMilliseconds(1000);
     }
 
@@ -375,12 +375,14 @@ TEST_F(ViewerTest, StreamShowsEveryPartLiveAndArchivesOncePerInterval)
     QStringList texts;
     QElapsedTimer clock;
     clock.start();
-    while (v->ImageCount() < 6 && clock.elapsed() < 10000) {
+    // Every part is shown as it comes; when the UI thread is behind, the latest one.
+    while ((server.Requests() < 1 || clock.elapsed() < 400) && clock.elapsed() < 10000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         if (texts.isEmpty() || texts.last() != v->CountdownText())
             texts << v->CountdownText();
     }
-    EXPECT_EQ(v->ImageCount(), 6);
+    EXPECT_GE(v->ImageCount(), 2);
+    EXPECT_LE(v->ImageCount(), 6);
     EXPECT_TRUE(texts.filter(QRegularExpression("^live, [1-9][0-9]* fps$")).size() >= 1)
         << texts.join('|').toStdString();
     QDirIterator files(dir.filePath("archive"), QDir::Files, QDirIterator::Subdirectories);
@@ -1030,7 +1032,9 @@ TEST_F(ViewerTest, ShowsServedImagesAndCountsDown)
         r.HeaderGapMs = 150;
         return r;
     });
-    TfoViewer::SetTickMilliseconds(20);
+    // Ticks long enough for the shared countdown timer to show each second even on a busy
+    // machine.
+    TfoViewer::SetTickMilliseconds(60);
     TCamWebcam cam;
     cam.Url = server.Url();
     cam.Name = "Served";

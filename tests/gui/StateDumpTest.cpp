@@ -38,7 +38,7 @@ protected:
             delete form;
         CamViewer = nullptr;
         TfoViewer::SetTickMilliseconds(1000);
-        EXPECT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }, 15000));
+        EXPECT_TRUE(PumpUntil([] { return FeedsIdle(); }, 15000));
     }
     QString DumpPath() const { return Dir.filePath(QStringLiteral("state.txt")); }
     QList<QByteArray> DumpLines() const

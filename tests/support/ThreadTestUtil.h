@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/net/ClassWorker.h"
+#include "core/net/FetchEngine.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <chrono>
@@ -24,4 +27,11 @@ template <class Pred> bool PumpUntil(Pred pred, int timeoutMs = 10000)
 inline void PumpFor(int ms)
 {
     PumpUntil([] { return false; }, ms);
+}
+
+// No worker thread runs and the process-wide fetch engine drives no feed any more.
+inline bool FeedsIdle()
+{
+    return RunningWorkers() == 0 &&
+           (!TFetchEngine::HasMain() || TFetchEngine::Main()->Tasks() == 0);
 }

@@ -8,8 +8,11 @@
 #include "core/rules/ViewerGeometry.h"
 
 #include <QHash>
+#include <algorithm>
 #include <chrono>
+#include <deque>
 #include <exception>
+#include <mutex>
 #include <optional>
 
 int CountdownAfterSecond(int countdown, int interval)
@@ -21,106 +24,249 @@ int CountdownAfterSecond(int countdown, int interval)
 
 bool DecodeViewerImage(TViewerImage& image, QSize controlSize, QString* error)
 {
-    image.Picture = TPicture();
+    // A picture handed in keeps its buffer for the decode (a stream's frames of one size
+    // allocate nothing); it is emptied when nothing decodes.
     image.Scale = 1;
     image.SourceSize = QSize();
     int width = 0;
     int height = 0;
     if (!JpegCodec::ReadSize(image.Body, width, height)) {
+        image.Picture = TPicture();
         if (error)
             *error = QStringLiteral("Not a JPEG image");
         return false;
     }
     const int scale = ViewerGeometry::DecodeScale({width, height}, controlSize);
-    if (!JpegCodec::Decode(image.Body, image.Picture, scale, error))
+    if (!JpegCodec::Decode(image.Body, image.Picture, scale, error)) {
+        image.Picture = TPicture();
         return false;
+    }
     image.Scale = scale;
     image.SourceSize = QSize(width, height);
     return true;
 }
 
-std::shared_ptr<THttpThread> THttpThread::Create(std::shared_ptr<TDispatcher> dispatcher)
+int CountdownAt(std::chrono::steady_clock::time_point due,
+                std::chrono::steady_clock::time_point now, std::chrono::milliseconds tick)
 {
-    return std::shared_ptr<THttpThread>(new THttpThread(std::move(dispatcher)));
+    if (due <= now || tick.count() <= 0)
+        return 0;
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(due - now);
+    const auto step = std::chrono::duration_cast<std::chrono::microseconds>(tick);
+    return int((left.count() + step.count() - 1) / step.count());
 }
 
-THttpThread::THttpThread(std::shared_ptr<TDispatcher> dispatcher)
-    : TWorkerThread(std::move(dispatcher))
+// What the engine's thread, the pool and the UI thread share of one viewer's feed: the event
+// slots (UI thread only), where values go, the decode size, and the queue that keeps the
+// webcam's decodes and archive writes in order.
+struct TViewerSink
 {
-}
+    std::shared_ptr<TPostBox> Box = std::make_shared<TPostBox>();
+    std::shared_ptr<TSerialQueue> Queue;
+    THttpThread::TImageEvent OnImage;
+    THttpThread::TProgressEvent OnProgress;
+    THttpThread::TTickEvent OnTick;
 
-THttpThread::~THttpThread() = default;
+    std::mutex Mutex;
+    QSize Control;            // under Mutex
+    TViewerImage PendingPart; // under Mutex: the latest stream part not decoded yet
+    bool PartQueued = false;  // under Mutex: a decode of PendingPart is queued
+    TPicture Spare;           // under Mutex: a picture the viewer is done with, for its buffer
+    // An image read in full waits for its decoding: the next fetch waits with it, so a webcam
+    // never runs ahead of the pool, and its events keep their order.
+    std::atomic<bool> StillDecoding{false};
+    std::weak_ptr<TFetchTask> Task;
 
-void THttpThread::SetControlSize(QSize size)
+    enum TKey
+    {
+        KeyProgress = 1,
+        KeyTick,
+        KeyPart,
+    };
+
+    QSize ControlSize()
+    {
+        std::lock_guard lock(Mutex);
+        return Control;
+    }
+
+    // Decodes image on the calling pool thread and posts it; a stream part under PostLatest.
+    static void DecodeAndPost(const std::shared_ptr<TViewerSink>& sink, TViewerImage image,
+                              bool part)
+    {
+        {
+            std::lock_guard lock(sink->Mutex);
+            image.Picture = std::move(sink->Spare);
+            sink->Spare = TPicture();
+        }
+        QString error;
+        image.BodyHash = qHash(image.Body);
+        if (!image.Body.isEmpty() && !DecodeViewerImage(image, sink->ControlSize(), &error))
+            qCInfo(lcImage).noquote() << "image of" << image.Url << "not readable:" << error;
+        auto value = std::make_shared<TViewerImage>(std::move(image));
+        auto call = [sink, value] {
+            if (const auto& slot = sink->OnImage) {
+                const auto run = slot; // the slot may clear itself while it runs
+                run(*value);
+            }
+        };
+        if (part)
+            sink->Box->PostLatest(KeyPart, std::move(call));
+        else
+            sink->Box->Post(std::move(call));
+    }
+};
+
+// The engine's side of a viewer's feed: its schedule and the state of its requests.
+class TViewerTask final : public TFetchTask
 {
-    std::lock_guard lock(SizeMutex);
-    FControlSize = size;
-}
+public:
+    using TClock = std::chrono::steady_clock;
 
-QSize THttpThread::ControlSize() const
-{
-    std::lock_guard lock(SizeMutex);
-    return FControlSize;
-}
+    TViewerTask(std::shared_ptr<TViewerSink> sink, const THttpThread& feed, int interval)
+        : Sink(std::move(sink)), Url(feed.Url), Referer(feed.Referer),
+          ReadTimeoutMs(feed.ReadTimeoutMs), ConnectTimeoutMs(feed.ConnectTimeoutMs),
+          Tick(feed.Tick), ScheduledInterval(interval)
+    {
+        IntervalValue.store(interval);
+    }
 
-void THttpThread::ClearEvents()
-{
-    OnImage = nullptr;
-    OnProgress = nullptr;
-    OnTick = nullptr;
-}
+    std::atomic<int> IntervalValue;
+    std::atomic<bool> TerminateFlag{false};
 
-bool THttpThread::Raise(TEventKind kind)
+    bool Prepare(THttpClient& http, QString& url) override;
+    void Finished(THttpClient& http, const THttpResult& result, QByteArray body) override;
+    TClock::time_point Due() override;
+
+private:
+    void PostProgress(bool force);
+    void PostTick(bool afterImage = false);
+    void DeliverImage(QByteArray body);
+    void DeliverPart(const QByteArray& part);
+
+    const std::shared_ptr<TViewerSink> Sink;
+    const QString Url;
+    const QString Referer;
+    const int ReadTimeoutMs;
+    const int ConnectTimeoutMs;
+    const std::chrono::milliseconds Tick;
+
+    // Engine thread only.
+    bool First = true;          // no fetch yet: due at once
+    TClock::time_point NextDue; // of the wait under way
+    TClock::time_point Floor;   // no fetch before this (a Tick after a failure)
+    int ScheduledInterval;      // the interval NextDue was computed with
+    bool HaveResponse = false;  // a response was read in full: the unchanged test applies
+    THttpValidators Validators; // of that response, for the conditional requests
+    QDateTime LastModified;     // of the last response read in full; invalid when it had none
+    qint64 ContentLength = 0;   // of the last response read in full; -1 when it had none
+    qint64 Received = 0;
+    qint64 ExpectedLength = 0;
+    std::optional<TClock::time_point> Reported; // the last progress report of this fetch
+    TFetchFailure LastFailure;
+    bool Streaming = false;
+    int FramesPerSecond = 0;
+    std::deque<TClock::time_point> PartTimes; // of the last second
+};
+
+void TViewerTask::PostProgress(bool force)
 {
-    // The slot is looked up on the UI thread, just before it would run: a slot cleared meanwhile
-    // is found empty.
-    return Synchronize([this, kind] {
-        const TEvent& slot = kind == TEventKind::Progress ? OnProgress : OnTick;
-        if (slot) {
-            const TEvent call = slot; // the slot may clear itself while it runs
-            call(*this);
+    const auto now = TClock::now();
+    if (!force && Reported && now - *Reported < THttpThread::ProgressStep)
+        return;
+    Reported = now;
+    const TViewerProgress value{Received, ExpectedLength};
+    Sink->Box->PostLatest(TViewerSink::KeyProgress, [sink = Sink.get(), keep = Sink, value] {
+        (void)keep;
+        if (const auto& slot = sink->OnProgress) {
+            const auto run = slot;
+            run(value);
         }
     });
 }
 
-void THttpThread::DeliverImage(QByteArray body)
+void TViewerTask::PostTick(bool afterImage)
+{
+    TViewerTick value;
+    value.NextFetch = NextDue;
+    value.Countdown = CountdownAt(NextDue, TClock::now(), Tick);
+    value.LastFailure = LastFailure;
+    auto post = [sink = Sink, value] {
+        sink->Box->PostLatest(TViewerSink::KeyTick, [sink = sink.get(), keep = sink, value] {
+            (void)keep;
+            if (const auto& slot = sink->OnTick) {
+                const auto run = slot;
+                run(value);
+            }
+        });
+    };
+    // The wait that follows an image is told after the image.
+    if (afterImage)
+        Sink->Queue->Post(std::move(post));
+    else
+        post();
+}
+
+void TViewerTask::DeliverImage(QByteArray body)
 {
     TViewerImage image;
     image.Url = Url;
     image.Body = std::move(body);
-    image.BodyHash = qHash(image.Body);
     image.LastModified = LastModified;
     image.ContentLength = ContentLength;
-    image.Streaming = Streaming;
-    image.FramesPerSecond = FramesPerSecond;
-    image.ArchivedLastId = ArchivedLastId;
-    QString error;
-    if (!image.Body.isEmpty() && !DecodeViewerImage(image, ControlSize(), &error))
-        qCInfo(lcImage).noquote() << "image of" << Url << "not readable:" << error;
-    if (!Deliver(&THttpThread::OnImage, image))
-        return;
-    const TArchiveOrder& order = image.Archive;
-    if (!order.Write)
-        return;
-    int lastId = order.LastId;
-    error.clear();
-    const QString path = Archive::ArchiveImage(image.Body, order.Name, lastId, order.SavePath,
-                                               order.SubDirectory, &error);
-    ArchivedLastId = lastId;
-    if (path.isEmpty())
-        qCInfo(lcArchive).noquote() << "image of" << Url << "not archived:" << error;
+    Sink->StillDecoding.store(true);
+    Sink->Queue->Post([sink = Sink, image = std::move(image)]() mutable {
+        TViewerSink::DecodeAndPost(sink, std::move(image), false);
+        sink->StillDecoding.store(false);
+        if (auto task = sink->Task.lock())
+            task->Reschedule();
+    });
 }
 
-bool THttpThread::Fetch(THttpClient& http)
+void TViewerTask::DeliverPart(const QByteArray& part)
 {
+    TViewerImage image;
+    image.Url = Url;
+    image.Body = part;
+    image.ContentLength = part.size();
+    image.Streaming = true;
+    image.FramesPerSecond = FramesPerSecond;
+    {
+        // Only the latest part waits for the pool: a stream faster than the decoding loses the
+        // parts nobody would have seen.
+        std::lock_guard lock(Sink->Mutex);
+        Sink->PendingPart = std::move(image);
+        if (Sink->PartQueued)
+            return;
+        Sink->PartQueued = true;
+    }
+    Sink->Queue->Post([sink = Sink] {
+        TViewerImage latest;
+        {
+            std::lock_guard lock(sink->Mutex);
+            latest = std::move(sink->PendingPart);
+            sink->PendingPart = TViewerImage();
+            sink->PartQueued = false;
+        }
+        TViewerSink::DecodeAndPost(sink, std::move(latest), true);
+    });
+}
+
+bool TViewerTask::Prepare(THttpClient& http, QString& url)
+{
+    if (TerminateFlag.load())
+        return false;
     try {
         http.Proxy = CurrentProxySettings();
         http.ReadTimeoutMs = ReadTimeoutMs;
         http.ConnectTimeoutMs = ConnectTimeoutMs;
-        http.ReceiveBuffer = 1024;
+        // Large reads: progress is reported by time, not by piece.
+        http.ReceiveBuffer = 64 * 1024;
         http.Referer = Referer;
         // Until an image was read a 304 would mean nothing: the first request is plain.
         http.Validators = HaveResponse ? Validators : THttpValidators();
+        // Above 20 seconds between fetches the connection is not kept.
+        http.ForbidReuse = IntervalValue.load() > 20;
         // The unchanged-image test: the same Last-Modified and Content-Length as the last image
         // read in full means the same image; its body is not read.
         http.OnHeaders = [this](const THttpHeaders& headers) {
@@ -130,7 +276,7 @@ bool THttpThread::Fetch(THttpClient& http)
             return false;
         };
         http.OnPart = [this](const QByteArray& part) {
-            const auto now = std::chrono::steady_clock::now();
+            const auto now = TClock::now();
             PartTimes.push_back(now);
             while (now - PartTimes.front() >= std::chrono::seconds(1))
                 PartTimes.pop_front();
@@ -139,44 +285,41 @@ bool THttpThread::Fetch(THttpClient& http)
             ContentLength = part.size();
             LastModified = QDateTime();
             Received = ExpectedLength = part.size();
-            DeliverImage(part);
-            return !Terminated();
+            DeliverPart(part);
+            return !TerminateFlag.load() && !Cancelled();
         };
-        http.Cancelled = [this] { return Terminated(); };
-        http.OnProgress = [this, reported = std::optional<std::chrono::steady_clock::time_point>()](
-                              qint64 received) mutable {
+        http.Cancelled = [this] { return TerminateFlag.load() || Cancelled(); };
+        http.OnProgress = [this](qint64 received) {
             Received = received;
-            const auto now = std::chrono::steady_clock::now();
-            if (reported && now - *reported < ProgressStep)
-                return;
-            reported = now;
-            if (!Raise(TEventKind::Progress))
-                Terminate();
+            PostProgress(false);
         };
     } catch (const std::exception& e) {
         qCInfo(lcHttp) << "fetch set-up failed, fetching anyway:" << e.what();
     } catch (...) {
         qCInfo(lcHttp) << "fetch set-up failed, fetching anyway";
     }
-
     Received = 0;
-    QByteArray body;
-    const THttpResult result = http.Get(Url, body);
-    // The hooks reach into this fetch only.
+    Reported.reset();
+    url = Url;
+    return true;
+}
+
+void TViewerTask::Finished(THttpClient& http, const THttpResult& result, QByteArray body)
+{
     http.OnHeaders = nullptr;
     http.OnProgress = nullptr;
     http.OnPart = nullptr;
     http.Cancelled = nullptr;
+    bool delivered = false;
     if (result.Parts >= 0) {
         // A stream: its parts were delivered as they came. Over now, one way or another.
         Streaming = false;
         PartTimes.clear();
         FramesPerSecond = 0;
-        http.Close();
         if (result.Ok()) {
             qCInfo(lcHttp).noquote()
                 << "stream of" << Url << "ended after" << result.Parts << "part(s)";
-            return result.Parts > 0;
+            delivered = result.Parts > 0;
         }
     } else if (result.Ok()) {
         ContentLength = result.Headers.ContentLength;
@@ -186,58 +329,187 @@ bool THttpThread::Fetch(THttpClient& http)
         // The last report fills the bar, whether or not the response announced its length.
         Received = ContentLength >= 0 ? ContentLength : body.size();
         ExpectedLength = Received;
-        // Delivered even when termination was requested during the download.
-        Raise(TEventKind::Progress);
+        PostProgress(true);
         DeliverImage(std::move(body));
-        return true;
+        delivered = true;
     }
-    if (result.Outcome == THttpOutcome::NotModified) {
-        // The image shown is current; the connection stays for the next poll.
-        qCInfo(lcHttp).noquote() << Url << "not modified";
-        return false;
+    if (!delivered && result.Parts < 0) {
+        if (result.Outcome == THttpOutcome::NotModified) {
+            // The image shown is current; the connection stays for the next poll.
+            qCInfo(lcHttp).noquote() << Url << "not modified";
+        } else if (result.Outcome != THttpOutcome::Ok) {
+            qCInfo(lcHttp).noquote() << "fetch of" << Url << "failed:" << result.Cause();
+            const TFetchFailure failure = FailureOf(result, QDateTime::currentDateTime());
+            if (failure.Kind != TFailureKind::None)
+                LastFailure = failure;
+        }
+    } else if (!delivered) {
+        qCInfo(lcHttp).noquote() << "stream of" << Url << "failed:" << result.Cause();
+        const TFetchFailure failure = FailureOf(result, QDateTime::currentDateTime());
+        if (failure.Kind != TFailureKind::None)
+            LastFailure = failure;
     }
-    http.Close();
-    qCInfo(lcHttp).noquote() << "fetch of" << Url << "failed:" << result.Cause();
-    const TFetchFailure failure = FailureOf(result, QDateTime::currentDateTime());
-    if (failure.Kind != TFailureKind::None)
-        LastFailure = failure;
-    return false;
+    // The wait: Interval ticks from now; after a fetch that brought nothing, at least a Tick, even
+    // at an interval of 0 or below: a failing webcam is not hammered.
+    const auto now = TClock::now();
+    const int interval = IntervalValue.load();
+    ScheduledInterval = interval;
+    Floor = delivered ? now : now + Tick;
+    NextDue = std::max(Floor, now + std::max(0, interval) * Tick);
+    First = false;
+    if (TerminateFlag.load()) {
+        Cancel();
+        return;
+    }
+    PostTick(delivered && result.Parts < 0);
 }
 
-void THttpThread::Execute()
+TFetchTask::TClock::time_point TViewerTask::Due()
 {
-    using Clock = std::chrono::steady_clock;
-    if (Interval.load() < 0)
-        Interval.store(10);
-    auto http = std::make_unique<THttpClient>();
-    // After a failed fetch the next one waits at least a Tick, even at an interval of 0 or below:
-    // a failing webcam is not hammered, nor the UI thread with a tick per attempt.
-    std::optional<Clock::time_point> retryAt;
-    while (!Terminated()) {
-        if (retryAt) {
-            const auto now = Clock::now();
-            if (now < *retryAt &&
-                !Sleep(std::chrono::ceil<std::chrono::milliseconds>(*retryAt - now)))
-                continue; // termination requested
-            retryAt.reset();
-        }
-        if (!Fetch(*http))
-            retryAt = Clock::now() + Tick;
-
-        if (Interval.load() > 20 && http->Connected())
-            http->Close();
-
-        Countdown = Interval.load();
-        while (Countdown > 0 && !Terminated()) {
-            Raise(TEventKind::Tick);
-            Sleep(Tick);
-            Countdown = CountdownAfterSecond(Countdown, Interval.load());
-        }
-        if (!Terminated())
-            Raise(TEventKind::Tick);
+    if (TerminateFlag.load()) {
+        Cancel();
+        return Never;
     }
-    // The connection goes now, on this thread, not whenever the last reference is dropped.
-    http.reset();
+    if (First)
+        return TClock::time_point();
+    if (Sink->StillDecoding.load())
+        return Never; // asked again once the image is handed over
+    const int interval = IntervalValue.load();
+    if (interval != ScheduledInterval) {
+        // A lowered interval shortens the wait at once; a raised one never lengthens it.
+        ScheduledInterval = interval;
+        const auto shortened = std::max(Floor, TClock::now() + std::max(0, interval) * Tick);
+        if (shortened < NextDue) {
+            NextDue = shortened;
+            PostTick();
+        }
+    }
+    return NextDue;
+}
+
+std::shared_ptr<THttpThread> THttpThread::Create(std::shared_ptr<TFetchEngine> engine)
+{
+    return std::shared_ptr<THttpThread>(new THttpThread(std::move(engine)));
+}
+
+THttpThread::THttpThread(std::shared_ptr<TFetchEngine> engine)
+    : Engine(engine ? std::move(engine) : TFetchEngine::Main()),
+      Sink(std::make_shared<TViewerSink>())
+{
+    Sink->Queue = std::make_shared<TSerialQueue>(Engine->Pool());
+}
+
+THttpThread::~THttpThread()
+{
+    // A download under way still arrives, unless the events were cleared.
+    Terminate();
+}
+
+void THttpThread::SetInterval(int seconds)
+{
+    if (!Task) {
+        StartInterval = seconds;
+        return;
+    }
+    if (Task->IntervalValue.exchange(seconds) != seconds)
+        Task->Reschedule();
+}
+
+int THttpThread::Interval() const
+{
+    return Task ? Task->IntervalValue.load() : StartInterval;
+}
+
+void THttpThread::SetControlSize(QSize size)
+{
+    std::lock_guard lock(Sink->Mutex);
+    Sink->Control = size;
+}
+
+QSize THttpThread::ControlSize() const
+{
+    return Sink->ControlSize();
+}
+
+void THttpThread::Recycle(TPicture&& picture)
+{
+    std::lock_guard lock(Sink->Mutex);
+    Sink->Spare = std::move(picture);
+}
+
+void THttpThread::ClearEvents()
+{
+    OnImage = nullptr;
+    OnProgress = nullptr;
+    OnTick = nullptr;
+    Sink->OnImage = nullptr;
+    Sink->OnProgress = nullptr;
+    Sink->OnTick = nullptr;
+    Sink->Box->Detach();
+    // Nobody takes its results any more: the transfer under way ends at once.
+    if (Task)
+        Task->Cancel();
+}
+
+bool THttpThread::Start()
+{
+    if (Task || Sink->Box->Detached())
+        return false;
+    Sink->OnImage = OnImage;
+    Sink->OnProgress = OnProgress;
+    Sink->OnTick = OnTick;
+    Task = std::make_shared<TViewerTask>(Sink, *this, StartInterval < 0 ? 10 : StartInterval);
+    Sink->Task = Task;
+    Engine->Add(Task);
+    return !Engine->Stopped();
+}
+
+void THttpThread::Terminate()
+{
+    if (!Task)
+        return;
+    Task->TerminateFlag.store(true);
+    Task->Reschedule();
+}
+
+struct TArchiveState
+{
+    std::shared_ptr<TPostBox> Box = std::make_shared<TPostBox>();
+    std::shared_ptr<TSerialQueue> Queue;
+    std::function<void(int)> OnArchived; // UI thread only
+    int LastId = -1;                     // in Queue's jobs only
+};
+
+TArchiveQueue::TArchiveQueue(std::shared_ptr<TFetchEngine> engine)
+    : State(std::make_shared<TArchiveState>())
+{
+    State->Queue = std::make_shared<TSerialQueue>((engine ? engine : TFetchEngine::Main())->Pool());
+}
+
+TArchiveQueue::~TArchiveQueue()
+{
+    State->Box->Detach();
+}
+
+void TArchiveQueue::Write(const QByteArray& body, const TArchiveOrder& order, const QString& url)
+{
+    State->OnArchived = OnArchived;
+    State->Queue->Post([state = State, body, order, url] {
+        int lastId = std::max(order.LastId, state->LastId);
+        QString error;
+        const QString path = Archive::ArchiveImage(body, order.Name, lastId, order.SavePath,
+                                                   order.SubDirectory, &error);
+        state->LastId = lastId;
+        if (path.isEmpty())
+            qCInfo(lcArchive).noquote() << "image of" << url << "not archived:" << error;
+        state->Box->Post([state = state.get(), keep = state, lastId] {
+            (void)keep;
+            if (const auto& slot = state->OnArchived) {
+                const auto run = slot;
+                run(lastId);
+            }
+        });
+    });
 }
 
 std::shared_ptr<TViewerDecoder> TViewerDecoder::Create(QByteArray body, QSize controlSize,

@@ -3,6 +3,7 @@
 #include "core/image/Bitmap.h"
 #include "core/net/ClassHttpClient.h"
 #include "core/net/ClassWorker.h"
+#include "core/net/FetchEngine.h"
 #include "core/net/FetchFailure.h"
 
 #include <QByteArray>
@@ -20,19 +21,20 @@
 // the wait at once, a raised one never lengthens it.
 int CountdownAfterSecond(int countdown, int interval);
 
-// Where the viewer's worker archives an image after handing it over: the receiver fills it in on
-// the UI thread, where the settings live; the file is written on the worker.
+class TFetchEngine;
+
+// Where and how a viewer's image is archived: filled in by the viewer on the UI thread, where
+// the settings live; the file is written off it (THttpThread::Archive).
 struct TArchiveOrder
 {
-    bool Write = false;
     QString Name;
     QString SavePath;
     bool SubDirectory = false;
     int LastId = 0; // the webcam's LastId, from which the search for a free number starts
 };
 
-// What the viewer's worker hands over for each image read in full, and for each part of a
-// stream: made on the worker, so that the UI thread only stores it and draws it.
+// What a viewer's feed hands over for each image read in full, and for each part of a stream:
+// made off the UI thread, so that the UI thread only stores it and draws it.
 struct TViewerImage
 {
     QString Url;
@@ -48,120 +50,144 @@ struct TViewerImage
     qint64 ContentLength = 0; // of the response; -1 when it had none
     bool Streaming = false;   // a part of a stream
     int FramesPerSecond = 0;  // parts of the stream in the last second
-    // LastId after the worker's last archive write (it only moves forward); -1: none yet.
-    int ArchivedLastId = -1;
-    // Filled in by the receiver: whether and where the worker archives Body after the hand-over.
-    TArchiveOrder Archive;
 };
+
+// The progress of a body under way.
+struct TViewerProgress
+{
+    qint64 Received = 0; // body bytes of the current fetch
+    // The length the fetch is heading for: its response's Content-Length, or, when it has none,
+    // that of the last image. Once the body is complete, both it and Received are its size.
+    qint64 ExpectedLength = 0;
+};
+
+// The feed's schedule, posted when a wait begins (after each fetch) and whenever it changes (a
+// new interval): the viewer counts down from it with its own timer.
+struct TViewerTick
+{
+    std::chrono::steady_clock::time_point NextFetch; // when the next fetch is due
+    int Countdown = 0; // whole ticks from the moment of posting to NextFetch
+    // The last fetch that failed, and when (Kind None until one does). An unchanged image is no
+    // failure.
+    TFetchFailure LastFailure;
+};
+
+// Whole ticks left until due at time now, rounded up; 0 once due.
+int CountdownAt(std::chrono::steady_clock::time_point due,
+                std::chrono::steady_clock::time_point now, std::chrono::milliseconds tick);
 
 // Decodes image.Body into image.Picture at the scale for a picture control of controlSize (empty:
 // full size), with Scale and SourceSize. False, and Picture empty, when Body is not a readable
 // JPEG image; *error then says why.
 bool DecodeViewerImage(TViewerImage& image, QSize controlSize, QString* error = nullptr);
 
-// The worker behind one viewer: fetches Url again and again, Interval seconds apart, keeping the
-// connection for intervals up to 20 s, and hands its events to the UI thread, waiting until they
-// have run.
+class TViewerTask;
+
+// The feed behind one viewer: the fetch engine fetches Url again and again, Interval seconds apart
+// (counted from the end of each fetch), keeping the connection for intervals up to 20 s; the feed
+// decodes each image on the engine's pool and posts the value to the UI thread.
 //
-// Use (UI thread): auto t = THttpThread::Create(); set Url, Referer, Interval and the event slots;
-// t->Start(). Write Interval at any time. To stop: ClearEvents() (when the receiver goes away),
-// Terminate(), and drop the pointer; the thread finishes the fetch under way and frees itself.
+// Use (UI thread): auto t = THttpThread::Create(); set Url, Referer, the interval and the event
+// slots; t->Start(). SetInterval at any time. To stop: ClearEvents() when the receiver goes away
+// (the transfer under way ends at once, nothing more arrives), or Terminate() (no new fetch; a
+// download under way still arrives); then drop the pointer.
 //
 // The event slots run on the UI thread and are only ever touched there; an empty slot is skipped,
-// an exception from a slot is swallowed (and logged). OnImage receives one value (TViewerImage):
-// the image is decoded on the worker, at a reduced scale when the viewer's picture control
-// (ControlSize) is much smaller than the image, and archived there after the hand-over when the
-// receiver filled in its Archive order. Inside the other slots the receiver reads the fields
-// below: Received and ExpectedLength (progress), Countdown, LastFailure and ArchivedLastId (tick).
-// The worker waits while a slot runs, so these reads are safe there and only there.
+// an exception from a slot is swallowed (and logged). Every event carries a value; nothing of the
+// feed is read inside them. When the UI thread is behind, only the latest progress, schedule and
+// stream part of a feed wait for it.
 //
 // After the first image every request is conditional (If-Modified-Since, If-None-Match): a 304 is
 // an unchanged image that cost no body and keeps the connection. A server that ignores them gets
 // the unchanged-image test on its headers.
 //
 // A failed fetch (no connection, time-out, a status other than 2xx, a redirect, an unchanged image
-// whose body was not read, a 304) is logged under lcHttp and reported to nobody but LastFailure;
+// whose body was not read, a 304) is logged under lcHttp and reported in OnTick's LastFailure;
 // the next attempt comes after the interval, but never sooner than one Tick after the failure,
 // whatever the interval.
-class THttpThread final : public TWorkerThread
+class THttpThread final
 {
 public:
-    using TEvent = std::function<void(THttpThread&)>;
     using TImageEvent = std::function<void(TViewerImage&)>;
+    using TProgressEvent = std::function<void(const TViewerProgress&)>;
+    using TTickEvent = std::function<void(const TViewerTick&)>;
 
-    static std::shared_ptr<THttpThread> Create(std::shared_ptr<TDispatcher> dispatcher = {});
-    ~THttpThread() override;
+    static std::shared_ptr<THttpThread> Create(std::shared_ptr<TFetchEngine> engine = {});
+    ~THttpThread();
+    THttpThread(const THttpThread&) = delete;
+    THttpThread& operator=(const THttpThread&) = delete;
 
     // Set before Start.
     QString Url;
     QString Referer;
     int ReadTimeoutMs = 10000;
     int ConnectTimeoutMs = 10000;
+    // Length of one second of the schedule (the interval's unit, the pause after a failure);
+    // tests shorten it.
+    std::chrono::milliseconds Tick{1000};
 
-    // Seconds between fetches; -1 (any negative value) at the start means 10. Any thread, any time.
-    std::atomic<int> Interval{-1};
+    // Seconds between fetches; a negative value at the start means 10. Any time: a lowered
+    // interval shortens the wait under way at once, a raised one never lengthens it.
+    void SetInterval(int seconds);
+    int Interval() const;
 
     // The size of the picture control the images are decoded for; empty (the start): full size.
-    // Any thread, any time; it applies from the next image on.
+    // Any time; it applies from the next image on.
     void SetControlSize(QSize size);
     QSize ControlSize() const;
 
-    // Least time between two progress reports while a body arrives. A report for each piece of
-    // body (a kilobyte) would cost the UI thread a hand-over per kilobyte, and the bar needs no
-    // more than a few moves a second.
+    // Any thread: a picture the receiver is done with; the next decode writes into its buffer.
+    void Recycle(TPicture&& picture);
+
+    // Least time between two progress reports while a body arrives: the bar needs no more than a
+    // few moves a second.
     static constexpr std::chrono::milliseconds ProgressStep{50};
 
     // UI thread only.
     TImageEvent OnImage; // a response was read in full, or a part of a stream arrived
     // After the first piece of body, then at most every ProgressStep, and once more when the
     // body is complete.
-    TEvent OnProgress;
-    TEvent OnTick; // each second of the wait, and once when it ends: Countdown
+    TProgressEvent OnProgress;
+    TTickEvent OnTick; // a wait began, or its end moved
     void ClearEvents();
 
-    // Read inside the slots.
-    QDateTime LastModified; // of the last response read in full; invalid when it had none
-    qint64 Received = 0;    // body bytes of the current fetch
-    // The length the current fetch is heading for: its response's Content-Length, or, when it
-    // has none, ContentLength. Once the body is complete, both it and Received are its size.
-    qint64 ExpectedLength = 0;
-    qint64 ContentLength = 0; // of the last response read in full; -1 when it had none
-    int Countdown = 0;        // seconds left before the next fetch
-    // The last fetch that failed, and when (Kind None until one does); read it in OnTick, which
-    // follows every fetch. An unchanged image is no failure.
-    TFetchFailure LastFailure;
-    // The webcam answers with a stream of JPEG parts (multipart/x-mixed-replace): OnImage comes
-    // for each part as it arrives, with Body the part, and the connection stays until the stream
-    // ends; then the wait of Interval and a new connection. FramesPerSecond: parts in the last
-    // second.
-    bool Streaming = false;
-    int FramesPerSecond = 0;
-    // LastId after the last archive write of this thread; -1 until it wrote one.
-    int ArchivedLastId = -1;
+    bool Start();
+    void Terminate();
+    bool Started() const { return Task != nullptr; }
 
-protected:
-    void Execute() override;
+    // The webcam answers with a stream of JPEG parts (multipart/x-mixed-replace): OnImage comes
+    // for each part as it arrives (the latest one when the UI thread is behind), with Body the
+    // part, and the connection stays until the stream ends; then the wait of Interval and a new
+    // connection.
 
 private:
-    explicit THttpThread(std::shared_ptr<TDispatcher> dispatcher);
+    explicit THttpThread(std::shared_ptr<TFetchEngine> engine);
+    friend class TViewerTask;
 
-    enum class TEventKind
-    {
-        Progress,
-        Tick
-    };
-    bool Raise(TEventKind kind);
-    // One GET of Url; true when an image was delivered.
-    bool Fetch(THttpClient& http);
-    // Decodes body, hands it to OnImage, then archives it when the receiver asked for it.
-    void DeliverImage(QByteArray body);
+    const std::shared_ptr<TFetchEngine> Engine;
+    std::shared_ptr<TViewerTask> Task;
+    std::shared_ptr<struct TViewerSink> Sink;
+    int StartInterval = -1; // before Start
+    QSize StartControl;     // before Start
+};
 
-    mutable std::mutex SizeMutex;
-    QSize FControlSize; // under SizeMutex
+// Writes one viewer's archive off the UI thread: each file after the ones asked for before, so
+// that one webcam's files keep their order and numbering; then OnArchived on the UI thread with
+// the webcam's LastId after the write. A failure is logged under lcArchive.
+class TArchiveQueue
+{
+public:
+    explicit TArchiveQueue(std::shared_ptr<TFetchEngine> engine = {});
+    ~TArchiveQueue(); // later results are dropped; the writes asked for still happen
+    TArchiveQueue(const TArchiveQueue&) = delete;
+    TArchiveQueue& operator=(const TArchiveQueue&) = delete;
 
-    bool HaveResponse = false;  // a response was read in full: the unchanged test applies
-    THttpValidators Validators; // of that response, for the conditional requests
-    std::deque<std::chrono::steady_clock::time_point> PartTimes; // of the last second
+    std::function<void(int lastId)> OnArchived; // UI thread only
+    // UI thread. url names the webcam in the log.
+    void Write(const QByteArray& body, const TArchiveOrder& order, const QString& url);
+
+private:
+    std::shared_ptr<struct TArchiveState> State;
 };
 
 // Decodes an image a viewer keeps once more, for a new size of its picture control (a size

@@ -12,14 +12,8 @@
 #include <memory>
 #include <mutex>
 
-namespace {
-
-std::atomic<bool> abortAll{false};
-std::mutex globalMutex;
-bool globalReady = false;
-
-// State of one Get, reached from libcurl's callbacks.
-struct TTransfer
+// State of one transfer, reached from libcurl's callbacks.
+struct THttpTransferState
 {
     QByteArray* Body = nullptr;
     THttpClient* Client = nullptr;
@@ -37,8 +31,42 @@ struct TTransfer
     bool SilenceExpired = false;              // the read time-out ended it
     std::unique_ptr<TMultipartReader> Stream; // the answer is a stream of parts
 
+    curl_slist* Extra = nullptr; // the request's own header lines
+
     void Activity() { LastActivity = std::chrono::steady_clock::now(); }
 };
+
+namespace {
+
+using TTransfer = THttpTransferState;
+
+std::atomic<bool> abortAll{false};
+std::mutex globalMutex;
+bool globalReady = false;
+
+// Whether the read time-out has passed; marks the transfer failed when it has.
+bool SilenceOver(TTransfer* t)
+{
+    if (t->Silence.count() <= 0)
+        return false;
+    if (!t->RequestSent) {
+        // The clock starts once the request is sent: connecting has libcurl's own time-out.
+        curl_off_t sentAt = 0;
+        if (curl_easy_getinfo(t->Curl, CURLINFO_PRETRANSFER_TIME_T, &sentAt) == CURLE_OK &&
+            sentAt > 0) {
+            t->RequestSent = true;
+            t->Activity();
+        }
+        return false;
+    }
+    if (std::chrono::steady_clock::now() - t->LastActivity <= t->Silence)
+        return false;
+    t->Error = QStringLiteral("nothing received for %1 ms").arg(t->Silence.count());
+    t->Stop = THttpOutcome::Failed;
+    t->Stopped = true;
+    t->SilenceExpired = true;
+    return true;
+}
 
 bool StartsWithName(const QByteArray& line, const char* name)
 {
@@ -170,24 +198,7 @@ int ProgressCallback(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
         t->Stopped = true;
         return 1;
     }
-    if (t->Silence.count() > 0) {
-        if (!t->RequestSent) {
-            // The clock starts once the request is sent: connecting has libcurl's own time-out.
-            curl_off_t sentAt = 0;
-            if (curl_easy_getinfo(t->Curl, CURLINFO_PRETRANSFER_TIME_T, &sentAt) == CURLE_OK &&
-                sentAt > 0) {
-                t->RequestSent = true;
-                t->Activity();
-            }
-        } else if (std::chrono::steady_clock::now() - t->LastActivity > t->Silence) {
-            t->Error = QStringLiteral("nothing received for %1 ms").arg(t->Silence.count());
-            t->Stop = THttpOutcome::Failed;
-            t->Stopped = true;
-            t->SilenceExpired = true;
-            return 1;
-        }
-    }
-    return 0;
+    return SilenceOver(t) ? 1 : 0;
 }
 
 } // namespace
@@ -348,28 +359,43 @@ void THttpClient::Close()
 
 THttpResult THttpClient::Get(const QString& url, QByteArray& body)
 {
-    THttpResult result;
+    void* curl = Begin(url, body);
+    const CURLcode code = curl ? curl_easy_perform(static_cast<CURL*>(curl)) : CURLE_OK;
+    return Finish(int(code));
+}
+
+bool THttpClient::Expired()
+{
+    return Transfer && !Transfer->Stopped && SilenceOver(Transfer.get());
+}
+
+void* THttpClient::Begin(const QString& url, QByteArray& body)
+{
     body.clear();
+    Transfer.reset();
+    Early.reset();
     if (!Handle)
         Handle = curl_easy_init();
     auto* curl = static_cast<CURL*>(Handle);
     if (!curl) {
-        result.Error = QStringLiteral("no HTTP handle");
-        return result;
+        Early.emplace();
+        Early->Error = QStringLiteral("no HTTP handle");
+        return nullptr;
     }
     if (abortAll.load()) {
-        result.Outcome = THttpOutcome::Aborted;
-        return result;
+        Early.emplace();
+        Early->Outcome = THttpOutcome::Aborted;
+        return nullptr;
     }
 
-    TTransfer transfer;
+    Transfer = std::make_unique<TTransfer>();
+    TTransfer& transfer = *Transfer;
     transfer.Body = &body;
     transfer.Client = this;
     transfer.Curl = curl;
     transfer.Silence = std::chrono::milliseconds(ReadTimeoutMs > 0 ? ReadTimeoutMs : 0);
     transfer.Activity();
     transfer.Conditional = !Validators.Empty();
-
     // Settings that fail to apply are ignored: the request is still made.
     const QByteArray urlBytes = url.toUtf8();
     curl_easy_setopt(curl, CURLOPT_URL, urlBytes.constData());
@@ -413,23 +439,40 @@ THttpResult THttpClient::Get(const QString& url, QByteArray& body)
     if (!Validators.ETag.isEmpty())
         extra = curl_slist_append(extra, ("If-None-Match: " + Validators.ETag).constData());
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, extra);
+    transfer.Extra = extra;
+    curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, ForbidReuse ? 1L : 0L);
 
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &HeaderCallback);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, Transfer.get());
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteCallback);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, Transfer.get());
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &ProgressCallback);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, Transfer.get());
 
-    const CURLcode code = curl_easy_perform(curl);
+    return curl;
+}
 
-    // The callbacks point at this stack frame: unhook them before returning.
+THttpResult THttpClient::Finish(int curlCode)
+{
+    if (!Transfer) {
+        THttpResult early = Early.value_or(THttpResult());
+        Early.reset();
+        return early;
+    }
+    const auto code = static_cast<CURLcode>(curlCode);
+    const std::unique_ptr<TTransfer> done = std::move(Transfer);
+    TTransfer& transfer = *done;
+    auto* curl = static_cast<CURL*>(Handle);
+    QByteArray& body = *transfer.Body;
+    THttpResult result;
+
+    // The callbacks point at the transfer's state: unhook them before it goes.
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, nullptr);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, nullptr);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
-    curl_slist_free_all(extra);
+    curl_slist_free_all(transfer.Extra);
 
     result.Headers = transfer.Headers;
     if (transfer.Stream)

@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QString>
 #include <functional>
+#include <memory>
+#include <optional>
 
 // The HTTP request form of both fetch threads, on one libcurl easy handle. A client belongs to one
 // thread at a time. GET only, body into memory, no redirect followed, only a 2xx status succeeds,
@@ -98,6 +100,8 @@ struct THttpResult
     QString Cause() const;
 };
 
+struct THttpTransferState;
+
 class THttpClient
 {
 public:
@@ -131,8 +135,22 @@ public:
     std::function<bool(const QByteArray& part)> OnPart;
     std::function<bool()> Cancelled; // asked now and then during a stream
 
+    // Closes the connection after the transfer instead of keeping it for the next one.
+    bool ForbidReuse = false;
+
     // GET url; body is emptied first and receives the response body.
     THttpResult Get(const QString& url, QByteArray& body);
+
+    // The same request in steps, for a caller that drives many transfers at once on one thread
+    // (the fetch engine's multi handle). Begin empties body, prepares the handle and returns it
+    // (a CURL*), or null when no request can be made (Finish then says why). The caller runs the
+    // transfer and hands libcurl's result code to Finish, which unhooks the callbacks; body must
+    // stay in place until then. Expired, asked now and then while the transfer runs, tells whether
+    // the read time-out has passed; Finish then reports the time-out.
+    void* Begin(const QString& url, QByteArray& body);
+    bool Expired();
+    THttpResult Finish(int curlCode);
+    void* EasyHandle() const { return Handle; }
 
     // Whether a connection is kept open for the next Get.
     bool Connected() const;
@@ -151,5 +169,7 @@ public:
     static void GlobalCleanup();
 
 private:
-    void* Handle = nullptr; // CURL*
+    void* Handle = nullptr;                       // CURL*
+    std::unique_ptr<THttpTransferState> Transfer; // between Begin and Finish
+    std::optional<THttpResult> Early;             // Begin could not start: the result Finish gives
 };

@@ -2,135 +2,319 @@
 
 #include "core/Log.h"
 #include "core/catalog/ProxySettings.h"
+#include "core/image/JpegCodec.h"
 #include "core/image/Thumbnail.h"
 #include "core/net/ClassHttpClient.h"
 
 #include <algorithm>
 #include <exception>
+#include <mutex>
 
-std::shared_ptr<TMireThread> TMireThread::Create(std::shared_ptr<TDispatcher> dispatcher)
+// What the engine's thread, the pool and the UI thread share of one thumbnail feed.
+struct TMireSink
 {
-    return std::shared_ptr<TMireThread>(new TMireThread(std::move(dispatcher)));
-}
+    std::shared_ptr<TPostBox> Box = std::make_shared<TPostBox>();
+    std::shared_ptr<TSerialQueue> Queue; // the feed's decodes, in the order of the attempts
+    TMireThread::TImageEvent OnImage;    // UI thread only, like the two below
+    TMireThread::TNextEvent OnNext;
+    TMireThread::TDoneEvent OnDone;
 
-TMireThread::TMireThread(std::shared_ptr<TDispatcher> dispatcher)
-    : TWorkerThread(std::move(dispatcher))
-{
-}
+    std::mutex Mutex;
+    QSize Box_; // under Mutex
+    // Results not handed over yet: the feed fetches no further ahead of its decoding.
+    std::atomic<int> InFlight{0};
+    std::weak_ptr<TFetchTask> Task;
 
-TMireThread::~TMireThread() = default;
-
-void TMireThread::ClearEvents()
-{
-    OnImage = nullptr;
-    OnNext = nullptr;
-}
-
-TMireImage TMireThread::MakeImage()
-{
-    TMireImage image;
-    image.Index = Index;
-    image.Url = Url;
-    image.LastModified = LastModified;
-    image.ContentLength = ContentLength;
-    image.Received = !Data.isEmpty();
-    if (!image.Received)
-        return image;
-    if (!PictureBox.isEmpty()) {
-        QString error;
-        if (!Thumbnail::Make(Data, PictureBox, image.Picture, &image.SourceSize, &error))
-            qCInfo(lcImage).noquote() << "thumbnail of" << Url << "not readable:" << error;
+    QSize PictureBox()
+    {
+        std::lock_guard lock(Mutex);
+        return Box_;
     }
-    if (KeepData)
-        image.Data = std::move(Data);
-    Data = QByteArray();
-    return image;
+};
+
+namespace {
+// Results a thumbnail feed may have in decoding before it waits.
+constexpr int MaxAhead = 4;
+} // namespace
+
+class TMireTask final : public TFetchTask
+{
+public:
+    TMireTask(std::shared_ptr<TMireSink> sink, const TMireThread& feed)
+        : Sink(std::move(sink)), Repeat(feed.Repeat), KeepData(feed.KeepData),
+          CellQuality(feed.CellQuality), ReadTimeoutMs(feed.ReadTimeoutMs),
+          ConnectTimeoutMs(feed.ConnectTimeoutMs), Tick(feed.Tick)
+    {
+        Backoff.RetryAfter = 60 * Tick;
+        for (const TMireCam& cam : feed.Cams)
+            Cams.push_back({cam, {}});
+    }
+
+    std::atomic<bool> TerminateFlag{false};
+
+    bool Prepare(THttpClient& http, QString& url) override;
+    void Finished(THttpClient& http, const THttpResult& result, QByteArray body) override;
+    TClock::time_point Due() override;
+
+private:
+    struct TEntry
+    {
+        TMireCam Cam;
+        TClock::time_point NextAllowed; // no ask before
+    };
+
+    const std::shared_ptr<TMireSink> Sink;
+    const bool Repeat;
+    const bool KeepData;
+    const int CellQuality;
+    const int ReadTimeoutMs;
+    const int ConnectTimeoutMs;
+    const std::chrono::milliseconds Tick;
+
+    // Engine thread only.
+    std::vector<TEntry> Cams;
+    TMireBackoff Backoff;
+    int Position = -1; // the last webcam chosen
+    qint64 Round = 0;
+    TClock::time_point RoundStart;
+    int Chosen = -1;  // chosen by Due, asked for by the next Prepare
+    int Current = -1; // the attempt under way
+    QByteArray StreamPart;
+    bool DonePosted = false;
+};
+
+TFetchTask::TClock::time_point TMireTask::Due()
+{
+    if (TerminateFlag.load()) {
+        Cancel();
+        return Never;
+    }
+    if (Chosen >= 0)
+        return TClock::time_point(); // at once
+    const int count = int(Cams.size());
+    if (!Repeat && Position + 1 >= count) {
+        // Every webcam was asked: done once the last result is handed over.
+        if (Sink->InFlight.load() == 0 && !DonePosted) {
+            DonePosted = true;
+            Sink->Box->Post([sink = Sink.get(), keep = Sink] {
+                (void)keep;
+                if (const auto& slot = sink->OnDone) {
+                    const auto run = slot;
+                    run();
+                }
+            });
+            Cancel();
+        }
+        return Never;
+    }
+    if (Sink->InFlight.load() >= MaxAhead)
+        return Never; // asked again when a result is handed over
+    if (!Repeat) {
+        Chosen = Position + 1;
+        Position = Chosen;
+        return TClock::time_point();
+    }
+    // The next webcam in list order that may be asked now: not sitting out its failures, and
+    // its interval over since it was last asked. Passing the end of the list begins a round, at
+    // least a Tick after the previous round began.
+    const auto now = TClock::now();
+    TClock::time_point earliest = now + Tick;
+    for (int k = 1; k <= count; ++k) {
+        const int i = (Position + k) % count;
+        const bool wraps = Position < 0 || i <= Position;
+        if (wraps && Round > 0 && now < RoundStart + Tick) {
+            earliest = std::min(earliest, RoundStart + Tick);
+            break;
+        }
+        const qint64 round = wraps ? Round + 1 : Round;
+        TEntry& entry = Cams[size_t(i)];
+        if (entry.NextAllowed > now) {
+            earliest = std::min(earliest, entry.NextAllowed);
+            continue;
+        }
+        if (Backoff.Skip(entry.Cam.Url, round, now))
+            continue;
+        Chosen = i;
+        Position = i;
+        if (round != Round)
+            RoundStart = now;
+        Round = round;
+        return TClock::time_point();
+    }
+    return earliest;
 }
 
-THttpResult TMireThread::Attempt()
+bool TMireTask::Prepare(THttpClient& http, QString& url)
 {
-    // A fresh client for every attempt: no connection is kept between webcams.
-    THttpClient http;
+    if (Chosen < 0)
+        return false;
+    Current = Chosen;
+    Chosen = -1;
+    TEntry& entry = Cams[size_t(Current)];
+    const TMireCam& cam = entry.Cam;
+    entry.NextAllowed = TClock::now() + std::max(1, cam.Interval) * Tick;
+    StreamPart.clear();
     try {
         http.Proxy = CurrentProxySettings();
         http.ReadTimeoutMs = ReadTimeoutMs;
         http.ConnectTimeoutMs = ConnectTimeoutMs;
-        http.ReceiveBuffer = 1024;
-        http.Referer = Referer;
+        http.ReceiveBuffer = 64 * 1024;
+        http.Referer = cam.Referer;
+        http.ForbidReuse = false;
         // With a date from an earlier image the request is conditional; a 304 is that image.
-        http.Validators.LastModified = FormatHttpDate(LastModified);
-        // The unchanged-image test against the values the owner gave; no pause afterwards.
-        http.OnHeaders = [this](const THttpHeaders& headers) {
-            return SameImage(headers, LastModified, ContentLength);
+        http.Validators = THttpValidators();
+        http.Validators.LastModified = FormatHttpDate(cam.LastModified);
+        // The unchanged-image test against what is known of the webcam.
+        http.OnHeaders = [lastModified = cam.LastModified,
+                          contentLength = cam.ContentLength](const THttpHeaders& headers) {
+            return SameImage(headers, lastModified, contentLength);
         };
         // A stream's first part is the webcam's image; the stream is closed after it.
         http.OnPart = [this](const QByteArray& part) {
-            Data = part;
+            StreamPart = part;
             return false;
         };
+        http.OnProgress = nullptr;
+        http.Cancelled = [this] { return Cancelled(); };
     } catch (const std::exception& e) {
         qCInfo(lcHttp) << "thumbnail set-up failed, fetching anyway:" << e.what();
     } catch (...) {
         qCInfo(lcHttp) << "thumbnail set-up failed, fetching anyway";
     }
-    THttpResult result = http.Get(Url, Data);
-    if (result.Ok()) {
-        ContentLength = result.Headers.ContentLength;
-        LastModified = result.Headers.LastModified;
-    } else {
-        Data.clear();
-    }
-    return result;
+    url = cam.Url;
+    const TMireNext next{Current, cam.Url};
+    Sink->Box->PostLatest(1, [sink = Sink.get(), keep = Sink, next] {
+        (void)keep;
+        if (const auto& slot = sink->OnNext) {
+            const auto run = slot;
+            run(next);
+        }
+    });
+    return true;
 }
 
-void TMireThread::Execute()
+void TMireTask::Finished(THttpClient& http, const THttpResult& result, QByteArray body)
 {
-    using Clock = std::chrono::steady_clock;
-    Backoff.RetryAfter = 60 * Tick;
-    qint64 round = 0;
-    Clock::time_point roundStart;
-    int previousIndex = 0;
-    while (!Terminated()) {
-        try {
-            if (round == 0 || Index <= previousIndex) {
-                const auto now = Clock::now();
-                const auto due = roundStart + Tick;
-                if (round > 0 && now < due &&
-                    !Sleep(std::chrono::ceil<std::chrono::milliseconds>(due - now)))
-                    continue; // termination requested
-                roundStart = Clock::now();
-                ++round;
-            }
-            previousIndex = Index;
-            Data.clear();
-            if (!Backoff.Skip(Url, round, Clock::now())) {
-                const THttpResult result = Attempt();
-                // An unchanged image is no failure: the webcam answered.
-                if (result.Ok() || result.Outcome == THttpOutcome::Abandoned ||
-                    result.Outcome == THttpOutcome::NotModified) {
-                    Backoff.Succeeded(Url);
-                } else {
-                    const int rounds = Backoff.Failed(Url, round, Clock::now());
-                    qCInfo(lcHttp).noquote() << "thumbnail of" << Url << "failed:" << result.Cause()
-                                             << "- sits out up to" << rounds << "round(s)";
-                }
-                const bool boxed = !PictureBox.isEmpty();
-                TMireImage image = MakeImage();
-                image.Failure = FailureOf(result, QDateTime::currentDateTime());
-                if (image.Failure.Kind == TFailureKind::None && image.Received && boxed &&
-                    image.Picture.IsEmpty())
-                    image.Failure = {TFailureKind::NotJpeg, 0, {}, QDateTime::currentDateTime()};
-                Deliver(&TMireThread::OnImage, image);
-            }
-        } catch (const std::exception& e) {
-            qCWarning(lcWorker) << "thumbnail round failed:" << e.what();
-            Data.clear();
-        } catch (...) {
-            qCWarning(lcWorker) << "thumbnail round failed";
-            Data.clear();
-        }
-        Deliver(&TMireThread::OnNext, *this);
+    http.OnHeaders = nullptr;
+    http.OnPart = nullptr;
+    http.Cancelled = nullptr;
+    if (Current < 0)
+        return;
+    TMireCam& cam = Cams[size_t(Current)].Cam;
+    QByteArray data = result.Parts >= 0 ? std::move(StreamPart) : std::move(body);
+    StreamPart = QByteArray();
+    if (result.Ok()) {
+        cam.ContentLength = result.Headers.ContentLength;
+        cam.LastModified = result.Headers.LastModified;
+    } else {
+        data.clear();
     }
+    const auto now = TClock::now();
+    // An unchanged image is no failure: the webcam answered.
+    if (result.Ok() || result.Outcome == THttpOutcome::Abandoned ||
+        result.Outcome == THttpOutcome::NotModified) {
+        Backoff.Succeeded(cam.Url);
+    } else {
+        const int rounds = Backoff.Failed(cam.Url, Round, now);
+        qCInfo(lcHttp).noquote() << "thumbnail of" << cam.Url << "failed:" << result.Cause()
+                                 << "- sits out up to" << rounds << "round(s)";
+    }
+    TMireImage image;
+    image.Index = Current;
+    image.Url = cam.Url;
+    image.LastModified = cam.LastModified;
+    image.ContentLength = cam.ContentLength;
+    image.Received = !data.isEmpty();
+    image.Failure = FailureOf(result, QDateTime::currentDateTime());
+    Current = -1;
+    Sink->InFlight.fetch_add(1);
+    Sink->Queue->Post([sink = Sink, image = std::move(image), data = std::move(data),
+                       keepData = KeepData, quality = CellQuality]() mutable {
+        const QSize box = sink->PictureBox();
+        if (image.Received && !box.isEmpty()) {
+            QString error;
+            if (!Thumbnail::Make(data, box, image.Picture, &image.SourceSize, &error))
+                qCInfo(lcImage).noquote()
+                    << "thumbnail of" << image.Url << "not readable:" << error;
+            if (image.Failure.Kind == TFailureKind::None && image.Picture.IsEmpty())
+                image.Failure = {TFailureKind::NotJpeg, 0, {}, QDateTime::currentDateTime()};
+        }
+        if (quality > 0 && !image.Picture.IsEmpty()) {
+            QString error;
+            image.Cell = JpegCodec::Encode(image.Picture, quality, &error);
+            if (image.Cell.isEmpty())
+                qCInfo(lcImage).noquote() << "cell of" << image.Url << "not encoded:" << error;
+        }
+        if (keepData)
+            image.Data = std::move(data);
+        auto value = std::make_shared<TMireImage>(std::move(image));
+        sink->Box->Post([sink = sink.get(), keep = sink, value] {
+            (void)keep;
+            if (const auto& slot = sink->OnImage) {
+                const auto run = slot;
+                run(*value);
+            }
+        });
+        sink->InFlight.fetch_sub(1);
+        if (auto task = sink->Task.lock())
+            task->Reschedule();
+    });
+}
+
+std::shared_ptr<TMireThread> TMireThread::Create(std::shared_ptr<TFetchEngine> engine)
+{
+    return std::shared_ptr<TMireThread>(new TMireThread(std::move(engine)));
+}
+
+TMireThread::TMireThread(std::shared_ptr<TFetchEngine> engine)
+    : Engine(engine ? std::move(engine) : TFetchEngine::Main()), Sink(std::make_shared<TMireSink>())
+{
+    Sink->Queue = std::make_shared<TSerialQueue>(Engine->Pool());
+}
+
+TMireThread::~TMireThread()
+{
+    Terminate();
+}
+
+void TMireThread::SetPictureBox(QSize box)
+{
+    std::lock_guard lock(Sink->Mutex);
+    Sink->Box_ = box;
+}
+
+void TMireThread::ClearEvents()
+{
+    OnImage = nullptr;
+    OnNext = nullptr;
+    OnDone = nullptr;
+    Sink->OnImage = nullptr;
+    Sink->OnNext = nullptr;
+    Sink->OnDone = nullptr;
+    Sink->Box->Detach();
+    if (Task)
+        Task->Cancel();
+}
+
+bool TMireThread::Start()
+{
+    if (Task || Sink->Box->Detached())
+        return false;
+    Sink->OnImage = OnImage;
+    Sink->OnNext = OnNext;
+    Sink->OnDone = OnDone;
+    Task = std::make_shared<TMireTask>(Sink, *this);
+    Sink->Task = Task;
+    Engine->Add(Task);
+    return !Engine->Stopped();
+}
+
+void TMireThread::Terminate()
+{
+    if (!Task)
+        return;
+    Task->TerminateFlag.store(true);
+    Task->Reschedule();
 }
 
 bool TMireBackoff::Skip(const QString& url, qint64 round, TClock::time_point now) const
@@ -155,37 +339,6 @@ int TMireBackoff::Failed(const QString& url, qint64 round, TClock::time_point no
 void TMireBackoff::Succeeded(const QString& url)
 {
     Entries.remove(url);
-}
-
-std::shared_ptr<TMireScaler> TMireScaler::Create(std::vector<TJob> jobs, QSize box,
-                                                 std::shared_ptr<TDispatcher> dispatcher)
-{
-    return std::shared_ptr<TMireScaler>(
-        new TMireScaler(std::move(jobs), box, std::move(dispatcher)));
-}
-
-TMireScaler::TMireScaler(std::vector<TJob> jobs, QSize box, std::shared_ptr<TDispatcher> dispatcher)
-    : TWorkerThread(std::move(dispatcher)), Jobs(std::move(jobs)), Box(box)
-{
-}
-
-void TMireScaler::Execute()
-{
-    for (TJob& job : Jobs) {
-        if (Terminated())
-            break;
-        TMireImage image;
-        image.Index = job.Index;
-        image.Received = true;
-        QString error;
-        if (!Thumbnail::Make(job.Data, Box, image.Picture, &image.SourceSize, &error)) {
-            qCInfo(lcImage).noquote() << "cell" << job.Index << "not rescaled:" << error;
-            continue;
-        }
-        job.Data = QByteArray();
-        if (!Deliver(&TMireScaler::OnImage, image))
-            break;
-    }
 }
 
 TCamInfo::TCamInfo(const TCamWebcam& entry) : Referer(entry.Referer), Url(entry.Url)

@@ -3,6 +3,7 @@
 #include "core/catalog/ClassCategories.h"
 #include "core/image/Bitmap.h"
 #include "core/net/ClassWorker.h"
+#include "core/net/FetchEngine.h"
 #include "core/net/FetchFailure.h"
 
 #include <QByteArray>
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <vector>
 
 struct THttpResult;
 
@@ -44,7 +46,7 @@ private:
     QHash<QString, TEntry> Entries;
 };
 
-// What one attempt of the thumbnail thread brings its owner, made on the worker: the owner only
+// What one attempt of a thumbnail feed brings its owner, made off the UI thread: the owner only
 // stores it and draws it.
 struct TMireImage
 {
@@ -58,107 +60,98 @@ struct TMireImage
     // body is not a readable JPEG image, or the box is empty.
     TBitmap Picture;
     QSize SourceSize; // the JPEG image's own size; empty when it was not read
-    // The response's values when the attempt completed, otherwise those the owner set.
+    // Picture again as a JPEG image, when the owner asked for it (CellQuality): a few kilobytes
+    // from which the owner decodes the picture whenever it needs it again.
+    QByteArray Cell;
+    // The response's values when the attempt completed, otherwise those known before.
     QDateTime LastModified;
     qint64 ContentLength = 0;
     // Why the attempt failed (a body that is no readable image counts); Kind None otherwise.
     TFetchFailure Failure;
 };
 
-// The worker of the mosaic and the chooser: fetches one image after another, one URL at a time.
-// Its owner decides, in OnNext, which webcam comes next, and takes each result in OnImage.
-//
-// Use (UI thread): auto t = TMireThread::Create(); t->Index = -1; set PictureBox, KeepData,
-// OnImage and OnNext; call the owner's own next-webcam handler once with *t (so Url, Referer,
-// LastModified and ContentLength describe the first webcam); t->Start(). To stop: ClearEvents(),
-// Terminate(), drop the pointer. OnNext may itself call Terminate() after the last webcam.
-//
-// A round is one walk through the owner's list: it begins whenever Index does not move forward
-// (the owner wrapped around, or has a single webcam). A round begins at least one Tick after the
-// previous one began, so a mosaic with one webcam, or with every webcam offline, does not spin. A
-// webcam whose fetch failed sits out some rounds (TMireBackoff, retried at least every 60 Ticks):
-// for it the thread makes no attempt and raises no OnImage, only OnNext. Failures are logged under
-// lcHttp.
-//
-// After each attempt the worker decodes the body and scales it to fit PictureBox (DCT-scaled
-// decode, then a scale), so that the UI thread never decodes; OnImage receives the result as one
-// value.
-//
-// The owner writes Url, Referer, Index, LastModified, ContentLength, PictureBox and KeepData only
-// before Start and inside OnNext; it reads Index inside the callbacks. The worker waits while a
-// callback runs.
-class TMireThread final : public TWorkerThread
+// A webcam in the list of a thumbnail feed: what its owner knows of it.
+struct TMireCam
 {
-public:
-    using TEvent = std::function<void(TMireThread&)>;
-    using TImageEvent = std::function<void(TMireImage&)>;
-
-    static std::shared_ptr<TMireThread> Create(std::shared_ptr<TDispatcher> dispatcher = {});
-    ~TMireThread() override;
-
     QString Url;
     QString Referer;
-    int Index = -1;
-    // Before an attempt: what the owner knows of this webcam (invalid = no date). After an attempt
-    // that completed: the response's values (invalid when it had no Last-Modified, -1 when it had
-    // no Content-Length). A failed or abandoned attempt leaves them as the owner set them.
+    int Interval = 1; // its refresh interval in seconds: it is asked no more often (at least 1 s)
+    // From an earlier image (invalid = no date, 0 = no length): the unchanged-image test and the
+    // conditional request use them.
     QDateTime LastModified;
     qint64 ContentLength = 0;
-    // The box the picture is fitted into; empty: the body is not decoded.
-    QSize PictureBox;
+};
+
+// The attempt that begins: the owner's position of the webcam and its address.
+struct TMireNext
+{
+    int Index = -1;
+    QString Url;
+};
+
+class TMireTask;
+
+// The feed of the mosaic and the chooser: the fetch engine fetches the webcams of Cams one after
+// another, and the feed hands each result to the UI thread as a value.
+//
+// Use (UI thread): auto t = TMireThread::Create(); fill Cams; set Repeat, PictureBox, KeepData and
+// the event slots; t->Start(). To stop: ClearEvents() (the transfer under way ends at once) and
+// drop the pointer.
+//
+// With Repeat (the mosaic) the list is walked round after round without end; a round is one walk
+// through the list. A webcam is asked no more often than its own Interval (at least one Tick
+// apart): when none is due the feed waits. A webcam whose fetch failed sits out some rounds
+// (TMireBackoff, retried at least every 60 Ticks); it gets no attempt and no OnImage. Without
+// Repeat (the chooser) each webcam is asked once, in order, and then OnDone comes. Failures are
+// logged under lcHttp.
+//
+// Each body is decoded and scaled to fit PictureBox (DCT-scaled decode, then a scale) on the
+// engine's pool, so that the UI thread never decodes; OnImage receives the result as one value.
+// The feed keeps each webcam's Last-Modified and Content-Length between rounds itself.
+class TMireThread final
+{
+public:
+    using TImageEvent = std::function<void(TMireImage&)>;
+    using TNextEvent = std::function<void(const TMireNext&)>;
+    using TDoneEvent = std::function<void()>;
+
+    static std::shared_ptr<TMireThread> Create(std::shared_ptr<TFetchEngine> engine = {});
+    ~TMireThread();
+    TMireThread(const TMireThread&) = delete;
+    TMireThread& operator=(const TMireThread&) = delete;
+
+    // Set before Start.
+    std::vector<TMireCam> Cams;
+    bool Repeat = true;
     // Whether OnImage's value carries the body as received.
     bool KeepData = false;
-
-    int ReadTimeoutMs = 20000; // set before Start
+    // Above 0: OnImage's value carries the picture encoded as a JPEG image of this quality.
+    int CellQuality = 0;
+    int ReadTimeoutMs = 20000;
     int ConnectTimeoutMs = 10000;
+    // Length of one second (the least time between two asks of a webcam, the unit of the
+    // intervals); tests shorten it.
+    std::chrono::milliseconds Tick{1000};
+
+    // The box the pictures are fitted into; empty: bodies are not decoded. Any time; it applies
+    // from the next image on.
+    void SetPictureBox(QSize box);
 
     // UI thread only.
     TImageEvent OnImage; // after every attempt, successful or not
-    TEvent OnNext;       // after OnImage: prepare the next attempt, or Terminate()
+    TNextEvent OnNext;   // an attempt begins (the latest one when the UI thread is behind)
+    TDoneEvent OnDone;   // without Repeat: every webcam was asked and its OnImage came
     void ClearEvents();
 
-protected:
-    void Execute() override;
+    bool Start();
+    // No new attempt; the one under way still brings its OnImage.
+    void Terminate();
 
 private:
-    explicit TMireThread(std::shared_ptr<TDispatcher> dispatcher);
-    // One GET of Url into Data; on success LastModified and ContentLength are the response's.
-    THttpResult Attempt();
-    // Decodes and scales Data into a value for OnImage.
-    TMireImage MakeImage();
-
-    QByteArray Data; // body of the current attempt
-
-    TMireBackoff Backoff;
-};
-
-// Makes new pictures for JPEG images already received, at a new box size (the mosaic's cells
-// changed size), one after another off the user-interface thread. OnImage receives one value per
-// readable image (Index, Picture, SourceSize). Started and stopped like TMireThread; it ends by
-// itself after the last image.
-class TMireScaler final : public TWorkerThread
-{
-public:
-    struct TJob
-    {
-        int Index = -1;
-        QByteArray Data;
-    };
-    using TImageEvent = std::function<void(TMireImage&)>;
-
-    static std::shared_ptr<TMireScaler> Create(std::vector<TJob> jobs, QSize box,
-                                               std::shared_ptr<TDispatcher> dispatcher = {});
-
-    TImageEvent OnImage; // UI thread only
-    void ClearEvents() { OnImage = nullptr; }
-
-protected:
-    void Execute() override;
-
-private:
-    TMireScaler(std::vector<TJob> jobs, QSize box, std::shared_ptr<TDispatcher> dispatcher);
-    std::vector<TJob> Jobs;
-    const QSize Box;
+    explicit TMireThread(std::shared_ptr<TFetchEngine> engine);
+    const std::shared_ptr<TFetchEngine> Engine;
+    std::shared_ptr<TMireTask> Task;
+    std::shared_ptr<struct TMireSink> Sink;
 };
 
 // What the mosaic keeps for each webcam it shows; LastModified and ContentLength are the memory of
@@ -170,7 +163,8 @@ struct TCamInfo
     // an open mosaic.
     explicit TCamInfo(const TCamWebcam& entry);
 
-    // The last readable JPEG image as received, and its size; empty until one has come.
+    // The last readable JPEG image as received (for an owner that keeps it; the mosaic does not),
+    // and its size; empty until one has come.
     QByteArray Image;
     QSize ImageSize;
     TCamWebcam Webcam; // copy of the catalogue entry, to open a viewer for the cell

@@ -2,7 +2,9 @@
 
 #include "core/Log.h"
 #include "core/net/ClassHttpClient.h"
+#include "core/net/FetchEngine.h"
 
+#include <algorithm>
 #include <exception>
 #include <set>
 #include <thread>
@@ -146,9 +148,15 @@ bool ShutdownWorkers(TDispatcher* dispatcher, std::chrono::milliseconds bound)
 {
     if (dispatcher)
         dispatcher->Close();
+    const auto deadline = std::chrono::steady_clock::now() + bound;
     THttpClient::AbortAll();
     TerminateAllWorkers();
-    const bool allEnded = WaitForWorkers(bound);
+    // The engine ends its transfers on its own thread; libcurl is cleaned up only after it.
+    const bool engineEnded = StopFetchEngine(bound);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    const bool allEnded =
+        WaitForWorkers(std::max(std::chrono::milliseconds(0), left)) && engineEnded;
     if (allEnded)
         THttpClient::GlobalCleanup();
     return allEnded;
