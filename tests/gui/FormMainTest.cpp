@@ -5,6 +5,7 @@
 #include "base/ClassForm.h"
 #include "core/catalog/ClassCategories.h"
 #include "core/catalog/ClassViewer.h"
+#include "core/catalog/XmlDocument.h"
 #include "core/image/JpegCodec.h"
 #include "viewer/FormViewer.h"
 
@@ -430,6 +431,68 @@ TEST_F(TrayWindow, HandedOverFilesAreImportedByExtension)
     const QList<QAction*> region = catalogueRegion(*Main);
     ASSERT_FALSE(region.isEmpty()) << "the import rebuilds the menu";
     EXPECT_EQ(region.last()->text(), "Handed");
+}
+
+namespace {
+// The texts of the visible message boxes of that name; closes them.
+QStringList takeBoxes(const QString& name)
+{
+    QStringList texts;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w);
+            box && box->objectName() == name && box->isVisible()) {
+            texts << box->text();
+            box->close();
+        }
+    drainDeletes();
+    return texts;
+}
+} // namespace
+
+TEST_F(TrayWindow, ARefusedImportIsToldAndChangesNothing)
+{
+    QTemporaryDir dir;
+    QFile f(dir.filePath("bomb.cal"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<!DOCTYPE Category [<!ENTITY h \"" + QByteArray(4000, 'h') +
+            "\">]><Category Name=\"Bomb\"><Webcam Url=\"u\" Name=\"&h;&h;\"/></Category>");
+    f.close();
+    Main->WMCopyData(f.fileName());
+    EXPECT_EQ(CamViewer->Root.Categories.Count(), 0);
+    const QStringList told = takeBoxes("ImportRefusedBox");
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains("bomb.cal") && told[0].contains("entities"))
+        << told[0].toStdString();
+}
+
+TEST(TrayWindowStart, ARefusedSettingsFileIsToldOnceAndExitDoesNotWriteOverIt)
+{
+    const QString path = TCamViewer::DefaultOptionsPath();
+    const QString aside = path + ".damaged";
+    QFile::remove(aside);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    {
+        QFile options(path);
+        ASSERT_TRUE(options.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        options.write("<?xml version=\"1.0\"?><Options><Category Name=\"\">");
+        ASSERT_TRUE(options.resize(MaxXmlFileSize + 1)); // sparse: quick to make
+    }
+    TStartup startup;
+    startup.RegisterTypes = false;
+    auto main = std::make_unique<TfoCamMain>(startup);
+    const QStringList told = takeBoxes("RefusedOptionsBox");
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains(QDir::toNativeSeparators(aside))) << told[0].toStdString();
+
+    QTimer::singleShot(0, main.get(), &TfoCamMain::actExitExecute);
+    EXPECT_EQ(QApplication::exec(), 0);
+    main.reset();
+    drainDeletes();
+    EXPECT_EQ(QFileInfo(aside).size(), MaxXmlFileSize + 1) << "the refused file is kept whole";
+    EXPECT_LT(QFileInfo(path).size(), 4096) << "exit wrote a new file beside it";
+    EXPECT_TRUE(takeBoxes("SaveFailureBox").isEmpty());
+    QFile::remove(aside);
+    QFile::remove(path);
 }
 
 TEST_F(TrayWindow, ExitSavesTheSettings)
