@@ -124,7 +124,7 @@ void TfoCamMain::CreateActions()
     actSnoozeAll = NewAction("actSnoozeAll", text("&Snooze All"), &TfoCamMain::actSnoozeAllExecute);
     actCloseAll = NewAction("actCloseAll", text("&Close All"), &TfoCamMain::actCloseAllExecute);
 
-    // Each site action holds its address in its hint.
+    // Each site action shows its address in its hint (the address opened is the same constant).
     actSiteNorvane->setToolTip(MakerAddress());
     actSitePictavo->setToolTip(ProductAddress());
     actSiteSupport->setToolTip(SupportAddress());
@@ -522,8 +522,15 @@ void TfoCamMain::actAviCreatorExecute()
 
 void TfoCamMain::actSiteSupportExecute()
 {
-    if (auto* action = qobject_cast<QAction*>(sender()))
-        OpenUrl(action->toolTip());
+    // The address is the program's own: the hint only shows it, and a language file may change
+    // the hint.
+    const QObject* action = sender();
+    if (action == actSiteNorvane)
+        OpenUrl(MakerAddress());
+    else if (action == actSitePictavo)
+        OpenUrl(ProductAddress());
+    else
+        OpenUrl(SupportAddress());
 }
 
 void TfoCamMain::TrayIconActivated(QSystemTrayIcon::ActivationReason reason)

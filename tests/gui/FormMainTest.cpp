@@ -7,6 +7,7 @@
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/XmlDocument.h"
 #include "core/image/JpegCodec.h"
+#include "core/rules/MenuColumns.h"
 #include "viewer/FormViewer.h"
 
 #include <QAction>
@@ -49,6 +50,13 @@ template <class T = QMenu> T* part(const QObject& main, const char* name)
 QAction* item(const QObject& main, const char* name)
 {
     return part<QAction>(main, name);
+}
+
+// The items of a menu as the user sees them once it opens (catalogue menus fill themselves then).
+QList<QAction*> opened(QMenu* menu)
+{
+    emit menu->aboutToShow();
+    return menu->actions();
 }
 
 QList<QAction*> catalogueRegion(const TfoCamMain& main)
@@ -153,14 +161,15 @@ TEST_F(TrayWindow, CategoriesBecomeSubMenusWithColumnsOfTwentyNine)
     // The top level has no column breaks.
     EXPECT_FALSE(region[2]->property(TTrayMenus::ColumnBreakProperty).toBool());
 
-    const QList<QAction*> emptyItems = region[0]->menu()->actions();
+    const QList<QAction*> emptyItems = opened(region[0]->menu());
     ASSERT_EQ(emptyItems.size(), 1);
     EXPECT_EQ(emptyItems[0]->text(), "Empty Category");
     EXPECT_FALSE(emptyItems[0]->isEnabled());
 
-    const QList<QAction*> bigItems = region[1]->menu()->actions();
+    const QList<QAction*> bigItems = opened(region[1]->menu());
     ASSERT_EQ(bigItems.size(), 61);
     EXPECT_EQ(bigItems[0]->text(), "Sub");
+    EXPECT_EQ(opened(bigItems[0]->menu()).size(), 1);
     EXPECT_EQ(bigItems[1]->text(), "cam0");
     QList<int> columns{0};
     for (int i = 1; i < bigItems.size(); ++i) {
@@ -741,7 +750,7 @@ TEST_F(TrayWindow, ACatalogueTallerThanTheScreenKeepsEveryItemReachable)
         EXPECT_LE(size.width(), screen.width() / 2) << "level " << levels << " runs in columns";
         QMenu* next = nullptr;
         const QList<QAction*> items =
-            menu == part(*Main, "TrayPopup") ? catalogueRegion(*Main) : menu->actions();
+            menu == part(*Main, "TrayPopup") ? catalogueRegion(*Main) : opened(menu);
         for (QAction* item : items) {
             if (item->menu() && item->menu()->objectName() == TTrayMenus::MoreMenuName)
                 next = item->menu();
@@ -761,9 +770,72 @@ TEST_F(TrayWindow, ACatalogueTallerThanTheScreenKeepsEveryItemReachable)
     // A catalogue item deep down still opens its viewer.
     QMenu* last = part(*Main, "TrayPopup");
     while (QMenu* more =
-               last->findChild<QMenu*>(TTrayMenus::MoreMenuName, Qt::FindDirectChildrenOnly))
+               last->findChild<QMenu*>(TTrayMenus::MoreMenuName, Qt::FindDirectChildrenOnly)) {
         last = more;
+        emit last->aboutToShow();
+    }
     last->actions().last()->trigger();
     ASSERT_EQ(viewers().size(), 1);
     EXPECT_EQ(viewers().first()->Webcam().Name, "TopLevel39");
+}
+
+TEST_F(TrayWindow, AHugeCategoryAndGiantNamesKeepEveryMenuSmall)
+{
+    // One category of 2,000 webcams with a sub-category, a giant category name and a giant
+    // webcam name (the catalogue may hold names of megabytes).
+    const QString giant = "Giant start " + QString(1024 * 1024, 'g') + " giant end";
+    TCamCategory* huge = CamViewer->Root.Categories.Add();
+    huge->Name = giant;
+    huge->Categories.Add()->Name = "Inner";
+    for (int i = 0; i < 2000; ++i)
+        addWebcam(huge->Webcams, QStringLiteral("Cam%1").arg(i));
+    addWebcam(huge->Webcams, "x")->Name = giant;
+    Main->RebuildTrayMenu();
+
+    // Every menu level, opened as the user opens it, is at most a screenful of columns, and no
+    // caption or hint is giant; every webcam stays reachable through "More".
+    QStringList reached;
+    QMenu* menu = catalogueRegion(*Main).first()->menu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->title().size(), MenuCaptionLength);
+    EXPECT_TRUE(menu->menuAction()->toolTip().startsWith("Giant start"));
+    int levels = 0;
+    while (menu) {
+        ++levels;
+        const QList<QAction*> items = opened(menu);
+        EXPECT_LE(items.size(), CategoryMenuRoom) << "level " << levels;
+        QMenu* next = nullptr;
+        for (QAction* item : items) {
+            EXPECT_LE(item->text().size(), MenuCaptionLength);
+            EXPECT_LE(item->toolTip().size(), MenuHintLength + MenuHintLength / MenuHintLineLength);
+            if (item->menu() && item->menu()->objectName() == TTrayMenus::MoreMenuName)
+                next = item->menu();
+            else if (!item->menu())
+                reached << item->property(TTrayMenus::UrlProperty).toString();
+        }
+        menu = next;
+    }
+    EXPECT_GT(levels, 2);
+    ASSERT_EQ(reached.size(), 2001);
+    EXPECT_EQ(reached.first(), "http://127.0.0.1:9/Cam0");
+    EXPECT_EQ(reached.last(), "http://127.0.0.1:9/x");
+
+    // The item of the giant webcam shows its start and end, and opens its viewer.
+    QMenu* last = catalogueRegion(*Main).first()->menu();
+    while (QMenu* more =
+               last->findChild<QMenu*>(TTrayMenus::MoreMenuName, Qt::FindDirectChildrenOnly))
+        last = more;
+    QAction* giantItem = last->actions().last();
+    EXPECT_TRUE(giantItem->text().startsWith("Giant start"));
+    EXPECT_TRUE(giantItem->text().endsWith("giant end"));
+    giantItem->trigger();
+    ASSERT_EQ(viewers().size(), 1);
+    EXPECT_EQ(viewers().first()->Webcam().Url, "http://127.0.0.1:9/x");
+
+    // A catalogue replaced after the rebuild leaves the menu as it was built: a sub-menu first
+    // opened later still shows the webcams it was built with.
+    Main->RebuildTrayMenu();
+    QMenu* fresh = catalogueRegion(*Main).first()->menu();
+    CamViewer->Root.Categories.Clear();
+    EXPECT_EQ(opened(fresh).size(), CategoryMenuRoom);
 }

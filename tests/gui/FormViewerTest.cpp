@@ -8,6 +8,7 @@
 #include "core/catalog/Strings.h"
 #include "core/image/JpegCodec.h"
 #include "core/net/ClassWorker.h"
+#include "platform/Desktop.h"
 #include "viewer/PvImage.h"
 
 #include <QAction>
@@ -31,6 +32,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 namespace {
@@ -1224,4 +1226,29 @@ TEST_F(ViewerTest, FullScreenMaximisesAndASizeCommandRestores)
     v->findChild<QAction*>("act100")->trigger();
     EXPECT_EQ(v->size(), QSize(320, 259));
     EXPECT_EQ(v->SizeCaption(), "100%");
+}
+
+TEST_F(ViewerTest, MailAndHomePageButtonsOpenAPlainAddressAndNeverHeaders)
+{
+    QStringList opened;
+    SetUrlOpener([&opened](const QUrl& url) {
+        opened << url.toString(QUrl::FullyEncoded);
+        return true;
+    });
+    TCamWebcam hostile;
+    hostile.Email = "webmaster@cam.example.org?attach=/home/user/.ssh/id_rsa";
+    hostile.Homepage = "mailto:webmaster@cam.example.org?attach=/home/user/.ssh/id_rsa";
+    TfoViewer* v = open(hostile);
+    EXPECT_FALSE(v->findChild<QAction*>("actEmail")->isEnabled());
+    v->findChild<QAction*>("actEmail")->trigger();
+    v->findChild<QAction*>("actSite")->trigger();
+    EXPECT_TRUE(opened.isEmpty()) << opened.join(' ').toStdString();
+
+    TCamWebcam plain;
+    plain.Email = " webmaster@cam.example.org ";
+    v = open(plain);
+    EXPECT_TRUE(v->findChild<QAction*>("actEmail")->isEnabled());
+    v->findChild<QAction*>("actEmail")->trigger();
+    EXPECT_EQ(opened, QStringList{"mailto:webmaster@cam.example.org"});
+    SetUrlOpener(nullptr);
 }
