@@ -264,19 +264,20 @@ TEST(HttpClientTest, ImageDeadlineEndsATrickleButNotAStreamOfTimelyParts)
     EXPECT_EQ(result.Net, TNetError::TimedOut) << result.Error.toStdString();
     EXPECT_TRUE(body.isEmpty());
 
-    // Six parts 100 ms apart: the stream outlasts the deadline, no part does.
+    // Four parts 500 ms apart: the stream outlasts the deadline, no part does.
     TTestHttpServer stream([](const TTestRequest&) {
         TTestResponse r;
         r.Mode = TTestResponse::Stream;
-        r.Parts.assign(6, MakeBody(500));
-        r.PartDelayMs = 100;
+        r.Parts.assign(4, MakeBody(500));
+        r.PartDelayMs = 500;
         return r;
     });
     int parts = 0;
     http.OnPart = [&](const QByteArray&) { return ++parts > 0; };
+    http.ImageTimeoutMs = 1000;
     result = http.Get(stream.Url(), body);
     EXPECT_TRUE(result.Ok()) << result.Error.toStdString();
-    EXPECT_EQ(parts, 6);
+    EXPECT_EQ(parts, 4);
 
     // The owner that cancels ends a trickle at once, as Aborted.
     http.OnPart = nullptr;
