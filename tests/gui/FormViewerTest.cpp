@@ -363,7 +363,7 @@ TEST_F(ViewerTest, StreamShowsEveryPartLiveAndArchivesOncePerInterval)
         TTestResponse r;
         r.Mode = TTestResponse::Stream;
         r.Parts.assign(6, jpeg.toStdString());
-        r.PartDelayMs = 20;
+        r.PartDelayMs = 100; // far apart enough for the UI to take each one
         return r;
     });
     QDir(dir.path()).mkdir("archive");
