@@ -116,8 +116,8 @@ void THttpThread::WriteArchive(const QByteArray& body, const TArchiveOrder& orde
         return;
     int lastId = std::max(order.LastId, ArchivedLastId);
     QString error;
-    const QString path = Archive::ArchiveImage(body, order.Name, lastId, order.SavePath,
-                                               order.SubDirectory, &error);
+    const QString path =
+        Archive::ArchiveImage(body, order.Name, lastId, order.SavePath, order.SubDirectory, &error);
     ArchivedLastId = lastId;
     if (path.isEmpty())
         qCInfo(lcArchive).noquote() << "image of" << Url << "not archived:" << error;

@@ -32,10 +32,10 @@ public:
 private:
     enum class TState
     {
-        Delimiter, // before the next delimiter line
+        Delimiter,     // before the next delimiter line
         DelimiterLine, // the rest of the delimiter's line
-        Headers,   // the part's header lines
-        Body,      // the part's body
+        Headers,       // the part's header lines
+        Body,          // the part's body
         End,
     };
     bool Step(const TPart& onPart, bool& progress);

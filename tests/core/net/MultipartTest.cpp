@@ -82,8 +82,9 @@ TEST(MultipartTest, LongPartsAreReadInLinearTime)
     // with its first 20,000 bytes one at a time. Reading the stream looks at
     // each byte a bounded number of times, not once per read as a search from the front would.
     const QByteArray big = QByteArray(4 << 20, 'x') + "\n--fram"; // not yet a delimiter
-    const QByteArray stream = "--frame junk after the delimiter\r\nContent-Type: image/jpeg\r\n\r\n" +
-                              big + "\r\n--frame\r\n\r\nnext\r\n--frame--\r\n";
+    const QByteArray stream =
+        "--frame junk after the delimiter\r\nContent-Type: image/jpeg\r\n\r\n" + big +
+        "\r\n--frame\r\n\r\nnext\r\n--frame--\r\n";
     for (const qsizetype piece : {qsizetype(1024), qsizetype(1)}) {
         const qsizetype end = piece == 1 ? 20000 : stream.size(); // 1-byte reads: the first bytes
         TMultipartReader reader("--frame", 8 << 20);
@@ -111,7 +112,8 @@ TEST(MultipartTest, DelimiterLineWithoutEndIsRefused)
     // Bytes after a delimiter that never bring the line end: refused at the header limit, not kept.
     TMultipartReader reader("--f", 1 << 20);
     const QByteArray start = "--f ";
-    ASSERT_TRUE(reader.Feed(start.constData(), start.size(), [](const QByteArray&) { return true; }));
+    ASSERT_TRUE(
+        reader.Feed(start.constData(), start.size(), [](const QByteArray&) { return true; }));
     const QByteArray junk(1024, 'j');
     bool ok = true;
     for (int i = 0; i < 64 && ok; ++i)
