@@ -365,7 +365,7 @@ TEST_F(ViewerTest, StreamShowsEveryPartLiveAndArchivesOncePerInterval)
         TTestResponse r;
         r.Mode = TTestResponse::Stream;
         r.Parts.assign(6, jpeg.toStdString());
-        r.PartDelayMs = 20;
+        r.PartDelayMs = 100; // far apart enough for the UI to take each one
         return r;
     });
     QDir(dir.path()).mkdir("archive");
@@ -392,6 +392,33 @@ TEST_F(ViewerTest, StreamShowsEveryPartLiveAndArchivesOncePerInterval)
         ++archived;
     }
     EXPECT_EQ(archived, 1);
+}
+
+TEST_F(ViewerTest, ClosedSlowViewersLeaveNoThreadOrConnection)
+{
+    // Bodies that trickle a byte every 20 ms (100 s each) for five viewers, opened and closed
+    // three times: each close ends its transfer, without waiting for the image's deadline.
+    TTestHttpServer server([](const TTestRequest&) {
+        TTestResponse r;
+        r.Body = MakeBody(5000);
+        r.Mode = TTestResponse::Trickle;
+        r.TrickleChunk = 1;
+        r.TrickleDelayMs = 20;
+        return r;
+    });
+    for (int round = 0; round < 3; ++round) {
+        std::vector<QPointer<TfoViewer>> viewers;
+        for (int i = 0; i < 5; ++i) {
+            TCamWebcam cam;
+            cam.Url = server.Url(QStringLiteral("/slow%1.jpg").arg(i));
+            viewers.emplace_back(open(cam));
+        }
+        ASSERT_TRUE(PumpUntil([&] { return server.OpenConnections() == 5; })) << round;
+        for (const QPointer<TfoViewer>& v : viewers)
+            v->actCloseExecute();
+        EXPECT_TRUE(PumpUntil([&] { return RunningWorkers() == 0; }, 3000)) << round;
+        EXPECT_TRUE(PumpUntil([&] { return server.OpenConnections() == 0; }, 1000)) << round;
+    }
 }
 
 TEST_F(ViewerTest, SmallViewerOfALargePictureShowsItsRealSizeAndDecodesFullSizeWhenAsked)

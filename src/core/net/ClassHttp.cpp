@@ -5,9 +5,11 @@
 #include "core/image/ClassArchive.h"
 #include "core/image/JpegCodec.h"
 #include "core/net/ClassHttpClient.h"
+#include "core/net/Multipart.h"
 #include "core/rules/ViewerGeometry.h"
 
 #include <QHash>
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <optional>
@@ -65,6 +67,7 @@ QSize THttpThread::ControlSize() const
 
 void THttpThread::ClearEvents()
 {
+    Orphaned.store(true);
     OnImage = nullptr;
     OnProgress = nullptr;
     OnTick = nullptr;
@@ -83,7 +86,7 @@ bool THttpThread::Raise(TEventKind kind)
     });
 }
 
-void THttpThread::DeliverImage(QByteArray body)
+TViewerImage THttpThread::MakeImage(QByteArray body)
 {
     TViewerImage image;
     image.Url = Url;
@@ -97,25 +100,75 @@ void THttpThread::DeliverImage(QByteArray body)
     QString error;
     if (!image.Body.isEmpty() && !DecodeViewerImage(image, ControlSize(), &error))
         qCInfo(lcImage).noquote() << "image of" << Url << "not readable:" << error;
-    if (!Deliver(&THttpThread::OnImage, image))
-        return;
-    const TArchiveOrder& order = image.Archive;
+    return image;
+}
+
+void THttpThread::DeliverImage(QByteArray body)
+{
+    TViewerImage image = MakeImage(std::move(body));
+    if (Deliver(&THttpThread::OnImage, image))
+        WriteArchive(image.Body, image.Archive);
+}
+
+void THttpThread::WriteArchive(const QByteArray& body, const TArchiveOrder& order)
+{
     if (!order.Write)
         return;
-    int lastId = order.LastId;
-    error.clear();
-    const QString path = Archive::ArchiveImage(image.Body, order.Name, lastId, order.SavePath,
-                                               order.SubDirectory, &error);
+    int lastId = std::max(order.LastId, ArchivedLastId);
+    QString error;
+    const QString path =
+        Archive::ArchiveImage(body, order.Name, lastId, order.SavePath, order.SubDirectory, &error);
     ArchivedLastId = lastId;
     if (path.isEmpty())
         qCInfo(lcArchive).noquote() << "image of" << Url << "not archived:" << error;
 }
 
+void THttpThread::PostPart(QByteArray part)
+{
+    if (LatestPart.Put(MakeImage(std::move(part)))) {
+        auto self = std::static_pointer_cast<THttpThread>(shared_from_this());
+        Dispatcher->Post([self] { self->TakePart(true); });
+    }
+    WriteArchives();
+}
+
+void THttpThread::TakePart(bool again)
+{
+    std::optional<TViewerImage> image = LatestPart.Take();
+    if (!image)
+        return;
+    if (again) {
+        auto self = std::static_pointer_cast<THttpThread>(shared_from_this());
+        Dispatcher->Post([self] { self->TakePart(true); }, PartGap);
+    }
+    if (!OnImage)
+        return;
+    const TImageEvent call = OnImage; // the slot may clear itself while it runs
+    call(*image);
+    if (image->Archive.Write) {
+        std::lock_guard lock(ArchiveMutex);
+        ArchiveOrders.emplace_back(std::move(image->Body), image->Archive);
+    }
+}
+
+void THttpThread::WriteArchives()
+{
+    std::vector<std::pair<QByteArray, TArchiveOrder>> orders;
+    {
+        std::lock_guard lock(ArchiveMutex);
+        orders.swap(ArchiveOrders);
+    }
+    for (const auto& [body, order] : orders)
+        WriteArchive(body, order);
+}
+
 bool THttpThread::Fetch(THttpClient& http)
 {
+    bool streamAnswer = false;
     try {
         http.Proxy = CurrentProxySettings();
         http.ReadTimeoutMs = ReadTimeoutMs;
+        http.ImageTimeoutMs = ImageTimeoutMs;
         http.ConnectTimeoutMs = ConnectTimeoutMs;
         http.ReceiveBuffer = 1024;
         http.Referer = Referer;
@@ -123,7 +176,8 @@ bool THttpThread::Fetch(THttpClient& http)
         http.Validators = HaveResponse ? Validators : THttpValidators();
         // The unchanged-image test: the same Last-Modified and Content-Length as the last image
         // read in full means the same image; its body is not read.
-        http.OnHeaders = [this](const THttpHeaders& headers) {
+        http.OnHeaders = [this, &streamAnswer](const THttpHeaders& headers) {
+            streamAnswer = !StreamDelimiter(headers.ContentType).isEmpty();
             if (HaveResponse && SameImage(headers, LastModified, ContentLength))
                 return true;
             ExpectedLength = headers.ContentLength >= 0 ? headers.ContentLength : ContentLength;
@@ -139,10 +193,14 @@ bool THttpThread::Fetch(THttpClient& http)
             ContentLength = part.size();
             LastModified = QDateTime();
             Received = ExpectedLength = part.size();
-            DeliverImage(part);
+            PostPart(part);
             return !Terminated();
         };
-        http.Cancelled = [this] { return Terminated(); };
+        // A stream ends with termination; a single image only when nobody waits for it any more
+        // (a refresh lets the image under way arrive).
+        http.Cancelled = [this, &streamAnswer] {
+            return Terminated() && (streamAnswer || Orphaned.load());
+        };
         http.OnProgress = [this, reported = std::optional<std::chrono::steady_clock::time_point>()](
                               qint64 received) mutable {
             Received = received;
@@ -168,7 +226,10 @@ bool THttpThread::Fetch(THttpClient& http)
     http.OnPart = nullptr;
     http.Cancelled = nullptr;
     if (result.Parts >= 0) {
-        // A stream: its parts were delivered as they came. Over now, one way or another.
+        // A stream: its parts were delivered as they came; the last one may still wait for the
+        // UI thread, and goes before the stream's end. Over now, one way or another.
+        Synchronize([this] { TakePart(false); });
+        WriteArchives();
         Streaming = false;
         PartTimes.clear();
         FramesPerSecond = 0;

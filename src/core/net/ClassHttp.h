@@ -4,6 +4,7 @@
 #include "core/net/ClassHttpClient.h"
 #include "core/net/ClassWorker.h"
 #include "core/net/FetchFailure.h"
+#include "core/net/LatestValue.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -15,6 +16,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 // Countdown of the wait between fetches after one second has passed: a lowered Interval shortens
 // the wait at once, a raised one never lengthens it.
@@ -73,7 +76,13 @@ bool DecodeViewerImage(TViewerImage& image, QSize controlSize, QString* error = 
 // (ControlSize) is much smaller than the image, and archived there after the hand-over when the
 // receiver filled in its Archive order. Inside the other slots the receiver reads the fields
 // below: Received and ExpectedLength (progress), Countdown, LastFailure and ArchivedLastId (tick).
-// The worker waits while a slot runs, so these reads are safe there and only there.
+// The worker waits while a slot runs, so these reads are safe there and only there. The parts of
+// a stream are the exception: the worker goes on reading while OnImage runs, a part waiting for
+// the UI thread is replaced by a newer one (see PartGap), and the last part of a stream is handed
+// over before the stream's end is.
+//
+// Every image has a deadline (ImageTimeoutMs, for a stream each part): a body that trickles in
+// fails with a time-out. A receiver that goes (ClearEvents, Terminate) ends the transfer at once.
 //
 // After the first image every request is conditional (If-Modified-Since, If-None-Match): a 304 is
 // an unchanged image that cost no body and keeps the connection. A server that ignores them gets
@@ -97,6 +106,7 @@ public:
     QString Referer;
     int ReadTimeoutMs = 10000;
     int ConnectTimeoutMs = 10000;
+    int ImageTimeoutMs = 60000; // an image, or a part of a stream, takes at most this long
 
     // Seconds between fetches; -1 (any negative value) at the start means 10. Any thread, any time.
     std::atomic<int> Interval{-1};
@@ -110,6 +120,10 @@ public:
     // body (a kilobyte) would cost the UI thread a hand-over per kilobyte, and the bar needs no
     // more than a few moves a second.
     static constexpr std::chrono::milliseconds ProgressStep{50};
+    // Least time between two parts of a stream handed to OnImage: a part that comes sooner waits,
+    // and a newer one replaces it. A webcam that sends thousands of parts a second costs the UI
+    // thread one hand-over per frame of the screen. Set before Start.
+    std::chrono::milliseconds PartGap{16};
 
     // UI thread only.
     TImageEvent OnImage; // a response was read in full, or a part of a stream arrived
@@ -117,6 +131,8 @@ public:
     // body is complete.
     TEvent OnProgress;
     TEvent OnTick; // each second of the wait, and once when it ends: Countdown
+    // Empties the slots: the receiver is gone. A transfer under way then ends at once (nobody
+    // would see its image) once termination is requested too.
     void ClearEvents();
 
     // Read inside the slots.
@@ -153,8 +169,18 @@ private:
     bool Raise(TEventKind kind);
     // One GET of Url; true when an image was delivered.
     bool Fetch(THttpClient& http);
+    // The value of body for OnImage, decoded on this thread.
+    TViewerImage MakeImage(QByteArray body);
     // Decodes body, hands it to OnImage, then archives it when the receiver asked for it.
     void DeliverImage(QByteArray body);
+    // A part of a stream: decoded and left for the UI thread, in place of a part it has not taken.
+    void PostPart(QByteArray part);
+    // UI thread: hands the waiting part (if any) to OnImage; with again, the next take is due
+    // PartGap later.
+    void TakePart(bool again);
+    // Writes the archive orders the receiver gave for parts of a stream.
+    void WriteArchives();
+    void WriteArchive(const QByteArray& body, const TArchiveOrder& order);
 
     mutable std::mutex SizeMutex;
     QSize FControlSize; // under SizeMutex
@@ -162,6 +188,10 @@ private:
     bool HaveResponse = false;  // a response was read in full: the unchanged test applies
     THttpValidators Validators; // of that response, for the conditional requests
     std::deque<std::chrono::steady_clock::time_point> PartTimes; // of the last second
+    std::atomic<bool> Orphaned{false};                           // ClearEvents was called
+    TLatestValue<TViewerImage> LatestPart;
+    std::mutex ArchiveMutex;
+    std::vector<std::pair<QByteArray, TArchiveOrder>> ArchiveOrders; // under ArchiveMutex
 };
 
 // Decodes an image a viewer keeps once more, for a new size of its picture control (a size

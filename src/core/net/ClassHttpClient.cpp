@@ -34,10 +34,39 @@ struct TTransfer
     std::chrono::steady_clock::time_point LastActivity;
     std::chrono::milliseconds Silence{0};
     QString Error; // why a callback failed the transfer, when libcurl's code would not say
-    bool SilenceExpired = false;              // the read time-out ended it
+    bool TimeExpired = false;                 // the read time-out or the image's deadline ended it
     std::unique_ptr<TMultipartReader> Stream; // the answer is a stream of parts
+    // The image under way (the response, or the stream's next part) began at ImageStart and must
+    // be complete ImageTime later; zero: no limit.
+    std::chrono::steady_clock::time_point ImageStart;
+    std::chrono::milliseconds ImageTime{0};
 
     void Activity() { LastActivity = std::chrono::steady_clock::now(); }
+
+    // Whether the transfer must end now: the process ends, the owner cancelled, or the image is
+    // late. Sets Stop and the reason.
+    bool MustStop()
+    {
+        if (abortAll.load()) {
+            Stop = THttpOutcome::Aborted;
+            Stopped = true;
+            return true;
+        }
+        if (Client->Cancelled && Client->Cancelled()) {
+            Stop = Stream ? THttpOutcome::Ok : THttpOutcome::Aborted; // the owner is done with it
+            Error = QStringLiteral("cancelled");
+            Stopped = true;
+            return true;
+        }
+        if (ImageTime.count() > 0 && std::chrono::steady_clock::now() - ImageStart > ImageTime) {
+            Error = QStringLiteral("image not complete within %1 ms").arg(ImageTime.count());
+            Stop = THttpOutcome::Failed;
+            TimeExpired = true;
+            Stopped = true;
+            return true;
+        }
+        return false;
+    }
 };
 
 bool StartsWithName(const QByteArray& line, const char* name)
@@ -106,6 +135,7 @@ size_t WriteCallback(char* data, size_t size, size_t count, void* user)
     t->Activity();
     if (t->Stream) {
         const auto onPart = [t](const QByteArray& part) {
+            t->ImageStart = std::chrono::steady_clock::now(); // the next part's time begins
             try {
                 return t->Client->OnPart(part);
             } catch (const std::exception& e) {
@@ -130,7 +160,7 @@ size_t WriteCallback(char* data, size_t size, size_t count, void* user)
             t->Stopped = true;
             return 0;
         }
-        return length;
+        return t->MustStop() ? 0 : length;
     }
     if (t->Body->size() + qint64(length) > t->Client->MaxBodySize) {
         t->Error = QStringLiteral("body larger than %1 bytes").arg(t->Client->MaxBodySize);
@@ -149,27 +179,14 @@ size_t WriteCallback(char* data, size_t size, size_t count, void* user)
             qCInfo(lcHttp) << "progress hook failed";
         }
     }
-    if (abortAll.load()) {
-        t->Stop = THttpOutcome::Aborted;
-        t->Stopped = true;
-        return 0;
-    }
-    return length;
+    return t->MustStop() ? 0 : length;
 }
 
 int ProgressCallback(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
     auto* t = static_cast<TTransfer*>(user);
-    if (abortAll.load()) {
-        t->Stop = THttpOutcome::Aborted;
-        t->Stopped = true;
+    if (t->MustStop())
         return 1;
-    }
-    if (t->Stream && t->Client->Cancelled && t->Client->Cancelled()) {
-        t->Stop = THttpOutcome::Ok; // the owner is done with the stream
-        t->Stopped = true;
-        return 1;
-    }
     if (t->Silence.count() > 0) {
         if (!t->RequestSent) {
             // The clock starts once the request is sent: connecting has libcurl's own time-out.
@@ -183,7 +200,7 @@ int ProgressCallback(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
             t->Error = QStringLiteral("nothing received for %1 ms").arg(t->Silence.count());
             t->Stop = THttpOutcome::Failed;
             t->Stopped = true;
-            t->SilenceExpired = true;
+            t->TimeExpired = true;
             return 1;
         }
     }
@@ -252,7 +269,7 @@ QString THttpResult::Cause() const
     case THttpOutcome::TooLarge:
         return Error.isEmpty() ? QStringLiteral("body too large") : Error;
     case THttpOutcome::Aborted:
-        return QStringLiteral("aborted at exit");
+        return Error.isEmpty() ? QStringLiteral("aborted at exit") : Error;
     }
     return QStringLiteral("unknown");
 }
@@ -368,6 +385,8 @@ THttpResult THttpClient::Get(const QString& url, QByteArray& body)
     transfer.Curl = curl;
     transfer.Silence = std::chrono::milliseconds(ReadTimeoutMs > 0 ? ReadTimeoutMs : 0);
     transfer.Activity();
+    transfer.ImageStart = transfer.LastActivity;
+    transfer.ImageTime = std::chrono::milliseconds(ImageTimeoutMs > 0 ? ImageTimeoutMs : 0);
     transfer.Conditional = !Validators.Empty();
 
     // Settings that fail to apply are ignored: the request is still made.
@@ -462,7 +481,7 @@ THttpResult THttpClient::Get(const QString& url, QByteArray& body)
             result.Net = TNetError::TimedOut;
             break;
         default:
-            result.Net = transfer.SilenceExpired ? TNetError::TimedOut : TNetError::Other;
+            result.Net = transfer.TimeExpired ? TNetError::TimedOut : TNetError::Other;
         }
     }
     if (!result.Ok())

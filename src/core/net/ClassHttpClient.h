@@ -71,7 +71,7 @@ enum class THttpOutcome
     // kept. A 304 to a plain GET is a BadStatus.
     NotModified,
     TooLarge, // the body grew past MaxBodySize
-    Aborted,  // the process is shutting down (AbortAll)
+    Aborted,  // the process is shutting down (AbortAll), or Cancelled ended a response
 };
 
 // Why a transfer failed on the network side, as far as the transport tells.
@@ -114,6 +114,10 @@ public:
     // Name lookup and connection together may take this long; a host that drops packets would
     // otherwise hold a fetch for minutes.
     int ConnectTimeoutMs = 10000;
+    // One image may take this long: a response from the start of the request, each part of a
+    // stream from the end of the one before. A body that trickles a byte now and then never lets
+    // the read time-out expire; this ends it, as a time-out. 0: no limit.
+    int ImageTimeoutMs = 60000;
     int ReceiveBuffer = 1024; // bytes per read, so per progress report
     QString Referer;          // sent only when not empty
     // Sent as If-Modified-Since and If-None-Match; a 304 then gives NotModified.
@@ -129,7 +133,9 @@ public:
     // here as soon as it is complete (MaxBodySize then caps each part, not the stream), and the
     // transfer goes on until the server ends it, a part returns false, or Cancelled says so.
     std::function<bool(const QByteArray& part)> OnPart;
-    std::function<bool()> Cancelled; // asked now and then during a stream
+    // Asked with each piece received and at least once a second while nothing comes; true ends
+    // the transfer at once: a stream as Ok (its parts were handed on), a response as Aborted.
+    std::function<bool()> Cancelled;
 
     // GET url; body is emptied first and receives the response body.
     THttpResult Get(const QString& url, QByteArray& body);

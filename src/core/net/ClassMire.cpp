@@ -54,6 +54,9 @@ THttpResult TMireThread::Attempt()
     try {
         http.Proxy = CurrentProxySettings();
         http.ReadTimeoutMs = ReadTimeoutMs;
+        http.ImageTimeoutMs = ImageTimeoutMs;
+        // The owner that stops the thread has no use for the image under way.
+        http.Cancelled = [this] { return Terminated(); };
         http.ConnectTimeoutMs = ConnectTimeoutMs;
         http.ReceiveBuffer = 1024;
         http.Referer = Referer;

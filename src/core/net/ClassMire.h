@@ -72,6 +72,7 @@ struct TMireImage
 // OnImage and OnNext; call the owner's own next-webcam handler once with *t (so Url, Referer,
 // LastModified and ContentLength describe the first webcam); t->Start(). To stop: ClearEvents(),
 // Terminate(), drop the pointer. OnNext may itself call Terminate() after the last webcam.
+// Termination ends an attempt under way at once.
 //
 // A round is one walk through the owner's list: it begins whenever Index does not move forward
 // (the owner wrapped around, or has a single webcam). A round begins at least one Tick after the
@@ -111,6 +112,9 @@ public:
 
     int ReadTimeoutMs = 20000; // set before Start
     int ConnectTimeoutMs = 10000;
+    // An attempt that has not brought its image by then fails as a time-out, and the thread goes
+    // on with the next webcam: a body that trickles in does not hold the others up.
+    int ImageTimeoutMs = 30000;
 
     // UI thread only.
     TImageEvent OnImage; // after every attempt, successful or not
