@@ -145,10 +145,13 @@ void CheckExport(const TCamEditTree& tree, const QModelIndex& index)
     }
     Fuzz::Check(category->Categories.Count() == 1, "an export carries the node");
     category = category->Categories.Items(0);
+    // Otherwise what the import merges or skips depends on the order it meets things in (a
+    // webcam before or after a sub-category that holds its Url), and the tree is not the same.
     QSet<QString> urls;
-    if (ImportKeepsAsIs(*node, urls))
-        Fuzz::Check(Describe(*category) == Describe(*node),
-                    "an exported category imports as the same tree");
+    if (!ImportKeepsAsIs(*node, urls))
+        return;
+    Fuzz::Check(Describe(*category) == Describe(*node),
+                "an exported category imports as the same tree");
 
     // Loaded into a tree and exported again, it gives the same list.
     TCamEditTree again;
