@@ -170,6 +170,10 @@ bool TMultipartReader::Step(const TPart& onPart, bool& progress)
                 return true;
             }
             const qsizetype end = at > 0 && Buffer[at - 1] == '\r' ? at - 1 : at;
+            if (end > MaxPart) { // the whole part came in one read
+                Problem = "part larger than the cap";
+                return false;
+            }
             body = Buffer.left(end);
             taken(end);
         }

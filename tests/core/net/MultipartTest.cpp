@@ -68,6 +68,10 @@ TEST(MultipartTest, CapAppliesToEachPartAndTheOwnerMayStop)
     TMultipartReader unannounced("--f", 4); // no length: the bytes without a delimiter do
     const QByteArray endless = "--f\r\n\r\n" + QByteArray(100, 'x');
     EXPECT_FALSE(unannounced.Feed(endless.constData(), endless.size(), keep));
+    TMultipartReader whole("--f", 4); // nor may such a part come whole in one read
+    const QByteArray closed = endless + "\r\n--f--\r\n";
+    EXPECT_FALSE(whole.Feed(closed.constData(), closed.size(), keep));
+    EXPECT_EQ(whole.Parts(), 0);
 
     TMultipartReader stopped("--f", 5);
     const QByteArray two = part + part;
