@@ -2,6 +2,7 @@
 // benchmarks started ended before it returns.
 #pragma once
 
+#include "core/TimeZone.h"
 #include "core/net/ClassWorker.h"
 
 #include <QApplication>
@@ -10,6 +11,8 @@
 
 inline int RunWidgetBenchmarks(int argc, char** argv)
 {
+    PrepareTimeZone();
+
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

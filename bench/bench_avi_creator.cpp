@@ -5,6 +5,7 @@
 // ui_max_gap_ms (the longest gap between two 1-ms timer ticks of the UI thread), against
 // idle_max_gap_ms, the same of an idle UI thread over as long a time (the machine's own share).
 #include "avi/FormAviCreator.h"
+#include "core/TimeZone.h"
 #include "core/image/JpegCodec.h"
 
 #include <QApplication>
@@ -184,6 +185,8 @@ BENCHMARK(BM_CreatorAgainstTool)->UseManualTime()->Unit(benchmark::kSecond)->Ite
 
 int main(int argc, char** argv)
 {
+    PrepareTimeZone();
+
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

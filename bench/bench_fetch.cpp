@@ -11,6 +11,7 @@
 //    thread, each part decoded as the viewer does: parts shown a second and the CPU time of this
 //    process per part (target: every part, under 10 % of one core).
 // PICTAVO_DEMOCAM_URL names a running democam for the first two; otherwise one is started.
+#include "core/TimeZone.h"
 #include "core/image/JpegCodec.h"
 #include "core/net/ClassHttp.h"
 #include "core/net/ClassHttpClient.h"
@@ -274,6 +275,8 @@ BENCHMARK(BM_Stream25)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations
 
 int main(int argc, char** argv)
 {
+    PrepareTimeZone();
+
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

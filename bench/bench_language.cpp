@@ -3,6 +3,7 @@
 #include "app/FormMain.h"
 #include "base/ClassForm.h"
 #include "base/ClassTranslate.h"
+#include "core/TimeZone.h"
 #include "core/catalog/Strings.h"
 #include "viewer/FormViewer.h"
 
@@ -69,6 +70,8 @@ BENCHMARK(BM_LanguageSwitchWith30Viewers)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
+    PrepareTimeZone();
+
     // Never the user's settings: the tray window reads Options.xml at start.
     QTemporaryDir home;
     for (const char* sub : {"config", "data", "runtime"})

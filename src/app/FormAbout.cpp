@@ -111,7 +111,8 @@ void TfoAbout::Label2MouseLeave(QLabel* label)
 
 void TfoAbout::Label2Click(QLabel* label)
 {
-    OpenUrl(label->toolTip());
+    // The program's own address, never the label's caption or hint, which a language file sets.
+    OpenUrl(label == Label3 ? ProductAddress() : MakerAddress());
 }
 
 bool TfoAbout::eventFilter(QObject* watched, QEvent* event)

@@ -124,7 +124,7 @@ void TfoCamMain::CreateActions()
     actSnoozeAll = NewAction("actSnoozeAll", text("&Snooze All"), &TfoCamMain::actSnoozeAllExecute);
     actCloseAll = NewAction("actCloseAll", text("&Close All"), &TfoCamMain::actCloseAllExecute);
 
-    // Each site action holds its address in its hint.
+    // Each site action shows its address in its hint (the address opened is the same constant).
     actSiteNorvane->setToolTip(MakerAddress());
     actSitePictavo->setToolTip(ProductAddress());
     actSiteSupport->setToolTip(SupportAddress());
@@ -158,6 +158,9 @@ void TfoCamMain::FormCreate()
     Menus->FillLanguages(LanguageFiles(LanguageFolders()));
     // 6. The catalogue in the menu.
     RebuildTrayMenu();
+    // A settings file that could not be read whole: the user learns once where it is kept.
+    if (!CamViewer->RefusedReason.isEmpty())
+        ReportRefusedOptions();
     // 7. The first-launch notice, until the settings have been saved once.
     if (CamViewer->FirstLaunch && TrayIcon->supportsMessages())
         TrayIcon->showMessage(StartTitle + ProductName, StartText, QSystemTrayIcon::NoIcon, 5000);
@@ -211,7 +214,23 @@ void TfoCamMain::ImportFile(const QString& path)
     callbacks.OpenViewer = [this](TCamWebcam* webcam, bool applySavedState) {
         OpenViewer(webcam, applySavedState);
     };
-    TCamExchange::ImportFile(path, CamViewer->Root, callbacks);
+    QString refusal;
+    if (TCamExchange::ImportFile(path, CamViewer->Root, callbacks, &refusal) !=
+        TImportResult::Refused)
+        return;
+    QString text = ImportRefused;
+    text.replace(QLatin1String("%path%"), QDir::toNativeSeparators(path));
+    text.replace(QLatin1String("%reason%"), refusal);
+    ShowWarning(text, QStringLiteral("ImportRefusedBox"));
+}
+
+void TfoCamMain::ReportRefusedOptions()
+{
+    QString text = CamViewer->SavesHeld() ? OptionsLeftAlone : OptionsKeptAside;
+    text.replace(QLatin1String("%path%"), QDir::toNativeSeparators(CamViewer->OptionsPath));
+    text.replace(QLatin1String("%copy%"), QDir::toNativeSeparators(CamViewer->RefusedCopy));
+    text.replace(QLatin1String("%reason%"), CamViewer->RefusedReason);
+    ShowWarning(text, QStringLiteral("RefusedOptionsBox"));
 }
 
 void TfoCamMain::ShutDown()
@@ -295,6 +314,9 @@ bool TfoCamMain::SaveOptions()
         SaveFailureReported = false;
         return true;
     }
+    // The user was told at start that nothing is saved over the refused settings file.
+    if (CamViewer->SavesHeld())
+        return false;
     qCInfo(lcSettings) << "the settings could not be saved to" << CamViewer->OptionsPath;
     if (!SaveFailureReported) {
         SaveFailureReported = true;
@@ -307,6 +329,12 @@ void TfoCamMain::ReportSaveFailure()
 {
     QString text = SaveFailed;
     text.replace(QLatin1String("%path%"), QDir::toNativeSeparators(CamViewer->OptionsPath));
+    ShowWarning(text, QStringLiteral("SaveFailureBox"));
+}
+
+void TfoCamMain::ShowWarning(const QString& text, const QString& boxName)
+{
+    qCInfo(lcUi) << "told the user:" << text;
     if (TrayIcon && TrayIcon->isVisible() && QSystemTrayIcon::isSystemTrayAvailable() &&
         TrayIcon->supportsMessages()) {
         TrayIcon->showMessage(ProductName, text, QSystemTrayIcon::Warning, 10000);
@@ -314,7 +342,7 @@ void TfoCamMain::ReportSaveFailure()
     }
     // Not modal: a save happens inside commands that must not wait for the user.
     auto* box = new QMessageBox(QMessageBox::Warning, ProductName, text, QMessageBox::Ok);
-    box->setObjectName(QStringLiteral("SaveFailureBox"));
+    box->setObjectName(boxName);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->show();
@@ -494,8 +522,15 @@ void TfoCamMain::actAviCreatorExecute()
 
 void TfoCamMain::actSiteSupportExecute()
 {
-    if (auto* action = qobject_cast<QAction*>(sender()))
-        OpenUrl(action->toolTip());
+    // The address is the program's own: the hint only shows it, and a language file may change
+    // the hint.
+    const QObject* action = sender();
+    if (action == actSiteNorvane)
+        OpenUrl(MakerAddress());
+    else if (action == actSitePictavo)
+        OpenUrl(ProductAddress());
+    else
+        OpenUrl(SupportAddress());
 }
 
 void TfoCamMain::TrayIconActivated(QSystemTrayIcon::ActivationReason reason)

@@ -92,6 +92,11 @@ private:
     void TrayIconClick();
     QAction* NewAction(const char* name, const QString& caption, void (TfoCamMain::*handler)());
     void ReportSaveFailure();
+    // Tells the user where the settings file that could not be read whole is kept.
+    void ReportRefusedOptions();
+    // A warning in the tray's balloon where the desktop shows one, otherwise in a message box
+    // (not modal) named boxName.
+    void ShowWarning(const QString& text, const QString& boxName);
     // Runs a command over all viewers with their saves put off and made once at its end.
     template <typename Command> void OverAllViewers(Command command);
     void ApplySavedLanguage();

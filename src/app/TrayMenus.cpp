@@ -14,7 +14,10 @@
 #include <QStyle>
 #include <QStyleOptionMenuItem>
 #include <QWidget>
+#include <algorithm>
 #include <climits>
+#include <memory>
+#include <vector>
 
 namespace {
 QAction* newSeparator(QMenu* menu, const char* name)
@@ -36,7 +39,46 @@ void discardItems(QMenu* menu, qsizetype first)
 
 // The Windows sub-menu's fixed items: four commands, a separator, the placeholder.
 constexpr qsizetype WindowsFixedItems = 6;
+
+// Shows a name of the catalogue on an item: shortened, with the whole name as its hint.
+void setNameCaption(QAction* item, const QString& name)
+{
+    item->setText(MenuCaption(name));
+    const QString hint = MenuHint(name);
+    if (!hint.isEmpty())
+        item->setToolTip(hint);
+}
 } // namespace
+
+// A category as the menus show it, copied from the catalogue at a rebuild: sub-menus filled
+// later read this, never the catalogue, which the editor may have replaced in the meantime.
+struct TMenuCategory
+{
+    struct TCam
+    {
+        QString Name;
+        QString Url;
+    };
+    QString Name;
+    std::vector<std::shared_ptr<const TMenuCategory>> Categories;
+    std::vector<TCam> Webcams;
+
+    static std::shared_ptr<const TMenuCategory> Of(const TCamCategory& category)
+    {
+        auto copy = std::make_shared<TMenuCategory>();
+        copy->Name = category.Name;
+        copy->Categories.reserve(size_t(category.Categories.Count()));
+        for (int i = 0; i < category.Categories.Count(); ++i)
+            copy->Categories.push_back(Of(*category.Categories.Items(i)));
+        copy->Webcams.reserve(size_t(category.Webcams.Count()));
+        for (int i = 0; i < category.Webcams.Count(); ++i) {
+            const TCamWebcam* webcam = category.Webcams.Items(i);
+            copy->Webcams.push_back({webcam->Name, webcam->Url});
+        }
+        return copy;
+    }
+    int Count() const { return int(Categories.size() + Webcams.size()); }
+};
 
 TTrayMenus::TTrayMenus(QWidget* owner, const TTrayActions& actions) : QObject(owner)
 {
@@ -50,8 +92,10 @@ TTrayMenus::~TTrayMenus() = default;
 
 void TTrayMenus::BuildPopup(const TTrayActions& actions)
 {
-    // Separators stand exactly where they are put, also next to each other.
+    // Separators stand exactly where they are put, also next to each other. Hints show the
+    // whole of a shortened name.
     TrayPopup->setSeparatorsCollapsible(false);
+    TrayPopup->setToolTipsVisible(true);
 
     QAction* closeMenu = AddLinkedItem(TrayPopup, "Closethismenu1", actions.CloseMenu);
     QFont bold = closeMenu->font();
@@ -62,6 +106,7 @@ void TTrayMenus::BuildPopup(const TTrayActions& actions)
 
     Lastviewed1 = TrayPopup->addMenu(QStringLiteral("Last viewed"));
     Lastviewed1->setObjectName(QStringLiteral("Lastviewed1"));
+    Lastviewed1->setToolTipsVisible(true);
     Nocam1 = Lastviewed1->addAction(QStringLiteral("No cam viewed yet"));
     Nocam1->setObjectName(QStringLiteral("Nocam1"));
     Nocam1->setEnabled(false);
@@ -96,6 +141,7 @@ void TTrayMenus::BuildPopup(const TTrayActions& actions)
     Windows1 = TrayPopup->addMenu(window->text());
     Windows1->setObjectName(QStringLiteral("Windows1"));
     Windows1->setSeparatorsCollapsible(false);
+    Windows1->setToolTipsVisible(true);
     connect(window, &QAction::changed, Windows1,
             [menu = Windows1, window] { menu->setTitle(window->text()); });
     connect(Windows1, &QMenu::aboutToShow, window, &QAction::trigger);
@@ -112,13 +158,65 @@ void TTrayMenus::BuildPopup(const TTrayActions& actions)
     AddLinkedItem(TrayPopup, "Exit1", actions.Exit);
 }
 
-QAction* TTrayMenus::AddWebcamItem(QMenu* menu, const TCamWebcam& webcam, QAction* before)
+QAction* TTrayMenus::NewWebcamItem(QMenu* menu, const QString& name, const QString& url)
 {
-    auto* item = new QAction(webcam.Name, menu);
-    item->setProperty(UrlProperty, webcam.Url);
-    connect(item, &QAction::triggered, this, [this, url = webcam.Url] { emit WebcamChosen(url); });
-    menu->insertAction(before, item);
+    auto* item = new QAction(menu);
+    setNameCaption(item, name);
+    item->setProperty(UrlProperty, url);
+    connect(item, &QAction::triggered, this, [this, url] { emit WebcamChosen(url); });
     return item;
+}
+
+QMenu* TTrayMenus::NewCategoryMenu(QMenu* menu,
+                                   const std::shared_ptr<const TMenuCategory>& category)
+{
+    auto* sub = new QMenu(menu);
+    sub->setToolTipsVisible(true);
+    setNameCaption(sub->menuAction(), category->Name);
+    connect(sub, &QMenu::aboutToShow, this, [this, sub, category] {
+        if (!sub->isEmpty())
+            return;
+        FillLevel(sub, nullptr, category, 0, CategoryMenuRoom, CategoryMenuRoom, true);
+        if (sub->isEmpty())
+            sub->addAction(EmptyCat)->setEnabled(false);
+    });
+    return sub;
+}
+
+void TTrayMenus::FillLevel(QMenu* menu, QAction* before,
+                           const std::shared_ptr<const TMenuCategory>& category, int first,
+                           int room, int nextRoom, bool columns)
+{
+    // The items are made first and added in one go.
+    const int categories = int(category->Categories.size());
+    const std::vector<int> levels = MenuLevels(category->Count() - first, room, nextRoom);
+    const int shown = levels.front();
+    QList<QAction*> items;
+    items.reserve(shown + 1);
+    for (int entry = first; entry < first + shown; ++entry) {
+        if (entry < categories) {
+            items << NewCategoryMenu(menu, category->Categories[size_t(entry)])->menuAction();
+            continue;
+        }
+        const TMenuCategory::TCam& webcam = category->Webcams[size_t(entry - categories)];
+        QAction* item = NewWebcamItem(menu, webcam.Name, webcam.Url);
+        const int position = entry - std::max(first, categories);
+        if (columns && StartsMenuColumn(position))
+            item->setProperty(ColumnBreakProperty, true);
+        items << item;
+    }
+    if (levels.size() > 1) {
+        auto* more = new QMenu(MoreCaption, menu);
+        more->setObjectName(QLatin1String(MoreMenuName));
+        more->setToolTipsVisible(true);
+        const int next = first + shown;
+        connect(more, &QMenu::aboutToShow, this, [this, more, category, next, nextRoom, columns] {
+            if (more->isEmpty())
+                FillLevel(more, nullptr, category, next, nextRoom, nextRoom, columns);
+        });
+        items << more->menuAction();
+    }
+    menu->insertActions(before, items);
 }
 
 void TTrayMenus::RebuildCatalogue(const TCamCategory& root, const QString& moreCaption)
@@ -138,52 +236,10 @@ void TTrayMenus::RebuildCatalogue(const TCamCategory& root, const QString& moreC
     // Top-level categories as sub-menus, then the top-level webcams, without columns. A catalogue
     // taller than the screen would push the menu into columns off its right edge: the entries
     // past what fits go into nested sub-menus.
-    const int categories = root.Categories.Count();
-    const int entries = categories + root.Webcams.Count();
+    MoreCaption = moreCaption;
     const int fixedLines = int(TrayPopup->actions().size());
-    const std::vector<int> levels =
-        MenuLevels(entries, MenuLines(TrayPopup) - fixedLines, MenuLines(TrayPopup));
-    QMenu* menu = TrayPopup;
-    QAction* before = AfterItems;
-    int entry = 0;
-    for (size_t level = 0; level < levels.size(); ++level) {
-        if (level > 0) {
-            auto* more = new QMenu(moreCaption, menu);
-            more->setObjectName(QLatin1String(MoreMenuName));
-            menu->insertMenu(before, more);
-            menu = more;
-            before = nullptr;
-        }
-        for (int n = 0; n < levels[level]; ++n, ++entry) {
-            if (entry < categories) {
-                const TCamCategory* category = root.Categories.Items(entry);
-                auto* sub = new QMenu(category->Name, menu);
-                menu->insertMenu(before, sub);
-                FillCategoryMenu(sub, *category);
-            } else {
-                AddWebcamItem(menu, *root.Webcams.Items(entry - categories), before);
-            }
-        }
-    }
-}
-
-void TTrayMenus::FillCategoryMenu(QMenu* menu, const TCamCategory& category)
-{
-    for (int i = 0; i < category.Categories.Count(); ++i) {
-        const TCamCategory* child = category.Categories.Items(i);
-        auto* sub = new QMenu(child->Name, menu);
-        menu->addMenu(sub);
-        FillCategoryMenu(sub, *child);
-    }
-    for (int i = 0; i < category.Webcams.Count(); ++i) {
-        QAction* item = AddWebcamItem(menu, *category.Webcams.Items(i), nullptr);
-        if (StartsMenuColumn(i))
-            item->setProperty(ColumnBreakProperty, true);
-    }
-    if (menu->isEmpty()) {
-        QAction* empty = menu->addAction(EmptyCat);
-        empty->setEnabled(false);
-    }
+    const int lines = MenuLines(TrayPopup);
+    FillLevel(TrayPopup, AfterItems, TMenuCategory::Of(root), 0, lines - fixedLines, lines, false);
 }
 
 int TTrayMenus::MenuLines(const QMenu* menu) const
@@ -211,8 +267,10 @@ int TTrayMenus::MenuLines(const QMenu* menu) const
 void TTrayMenus::FillLastViewed(const QList<const TCamWebcam*>& webcams)
 {
     discardItems(Lastviewed1, 1);
+    QList<QAction*> items;
     for (const TCamWebcam* webcam : webcams)
-        AddWebcamItem(Lastviewed1, *webcam, nullptr);
+        items << NewWebcamItem(Lastviewed1, webcam->Name, webcam->Url);
+    Lastviewed1->addActions(items);
     Nocam1->setVisible(webcams.isEmpty());
 }
 
@@ -220,7 +278,8 @@ void TTrayMenus::FillWindows(const QList<QWidget*>& windows)
 {
     discardItems(Windows1, WindowsFixedItems);
     for (qsizetype i = 0; i < windows.size(); ++i) {
-        QAction* item = Windows1->addAction(windows[i]->windowTitle());
+        QAction* item = Windows1->addAction(QString());
+        setNameCaption(item, windows[i]->windowTitle());
         item->setProperty(WindowProperty, int(i));
         connect(item, &QAction::triggered, this, [this, i] { emit WindowChosen(int(i)); });
     }

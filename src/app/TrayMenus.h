@@ -3,12 +3,14 @@
 #include <QList>
 #include <QObject>
 #include <QStringList>
+#include <memory>
 
 class QAction;
 class QMenu;
 class QWidget;
 class TCamCategory;
 class TCamWebcam;
+struct TMenuCategory;
 
 // The tray window's actions that the fixed menu items run (each item takes its action's caption,
 // hint and state, and follows later changes).
@@ -52,9 +54,12 @@ public:
     QMenu* Popup() const { return TrayPopup; }
 
     // The catalogue region between BeforeItems and AfterItems: the categories directly under root
-    // as sub-menus (filled recursively, webcams in columns of 29, an empty one showing EmptyCat),
-    // then root's webcams. Entries past what fits on the screen go into nested sub-menus
-    // captioned moreCaption.
+    // as sub-menus, then root's webcams. Entries past what fits on the screen go into nested
+    // sub-menus captioned moreCaption. A sub-menu is filled when it first opens, from the
+    // catalogue as it was at the rebuild: its sub-categories, then its webcams in columns of 29
+    // (an empty one shows EmptyCat), at most CategoryMenuRoom entries and the rest in "More".
+    // Names are shown shortened (MenuCaption), the whole name in the item's hint. So the work of
+    // a rebuild and of each opening is bounded, however large the catalogue.
     void RebuildCatalogue(const TCamCategory& root, const QString& moreCaption);
     // Last viewed: one item per webcam, in the order given; "No cam viewed yet" when none.
     void FillLastViewed(const QList<const TCamWebcam*>& webcams);
@@ -83,8 +88,14 @@ signals:
 
 private:
     void BuildPopup(const TTrayActions& actions);
-    QAction* AddWebcamItem(QMenu* menu, const TCamWebcam& webcam, QAction* before);
-    void FillCategoryMenu(QMenu* menu, const TCamCategory& category);
+    QAction* NewWebcamItem(QMenu* menu, const QString& name, const QString& url);
+    // A sub-menu of menu for category, filled when it first opens.
+    QMenu* NewCategoryMenu(QMenu* menu, const std::shared_ptr<const TMenuCategory>& category);
+    // Puts the entries of category from first on into menu before the item before (null: at
+    // the end): as many as room allows, then a "More" sub-menu whose levels take nextRoom each
+    // and are filled when they open. columns marks the items that start a column of webcams.
+    void FillLevel(QMenu* menu, QAction* before, const std::shared_ptr<const TMenuCategory>& category,
+                   int first, int room, int nextRoom, bool columns);
     // Lines of menu items that a menu of the tray may take on the screen.
     int MenuLines(const QMenu* menu) const;
 
@@ -97,4 +108,5 @@ private:
     QAction* BeforeItems = nullptr;
     QAction* AfterItems = nullptr;
     QAction* Dummy2 = nullptr;
+    QString MoreCaption;
 };

@@ -2,6 +2,7 @@
 // ends. The first instance creates the hidden tray window and runs until Exit, SIGTERM or SIGINT.
 #include "app/FormMain.h"
 #include "app/StateDump.h"
+#include "core/TimeZone.h"
 #include "core/catalog/Product.h"
 #include "core/net/ClassWorker.h"
 #include "platform/Signals.h"
@@ -16,6 +17,8 @@
 
 int main(int argc, char** argv)
 {
+    PrepareTimeZone();
+
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QFile::decodeName(argv[i]);

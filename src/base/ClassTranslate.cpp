@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QColor>
 #include <QComboBox>
+#include <QFile>
 #include <QFont>
 #include <QGroupBox>
 #include <QHash>
@@ -35,6 +36,66 @@ namespace {
 template <class Text> bool same(const Text& a, QStringView b)
 {
     return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// What became of one attribute of a language file.
+enum class TSetResult
+{
+    Set,
+    NoMatch, // no such property, or the value does not fit it
+    Refused, // a property or a value that a language file may not set
+};
+
+TSetResult setResult(bool set)
+{
+    return set ? TSetResult::Set : TSetResult::NoMatch;
+}
+
+// A text of a language file that fits MaxLanguageTextLength; a longer one is logged and refused.
+bool fitsLength(const QString& value, QStringView what)
+{
+    if (value.size() <= MaxLanguageTextLength)
+        return true;
+    qCWarning(lcLanguage) << "language text refused:" << what << "has" << value.size()
+                          << "characters, more than" << MaxLanguageTextLength;
+    return false;
+}
+
+// The number of elements and attributes of the tree, counted up to limit + 1.
+int countElements(const TXmlElement& root, int limit)
+{
+    int count = 0;
+    std::vector<const TXmlElement*> stack{&root};
+    while (!stack.empty() && count <= limit) {
+        const TXmlElement* element = stack.back();
+        stack.pop_back();
+        count += 1 + int(element->Attributes().size());
+        for (const auto& child : element->Children())
+            stack.push_back(child.get());
+    }
+    return count;
+}
+
+// The document of a language file's bytes, or null (logged) when it does not parse or is larger
+// than a language file may be.
+std::shared_ptr<TXmlElement> readLanguage(const QByteArray& bytes, const QString& source)
+{
+    if (bytes.size() > MaxLanguageFileSize) {
+        qCWarning(lcLanguage) << "language file refused:" << source << "is larger than"
+                              << MaxLanguageFileSize << "bytes";
+        return nullptr;
+    }
+    TXmlDocument document = ReadXml(bytes);
+    if (!document.IsOk()) {
+        qCInfo(lcLanguage) << "language file not applied:" << source << document.ErrorString;
+        return nullptr;
+    }
+    if (countElements(*document.Root, MaxLanguageElements) > MaxLanguageElements) {
+        qCWarning(lcLanguage) << "language file refused:" << source << "has more than"
+                              << MaxLanguageElements << "elements and attributes";
+        return nullptr;
+    }
+    return std::move(document.Root);
 }
 
 // The page control and index of a tab page, or null.
@@ -178,22 +239,31 @@ bool writeNamedProperty(QObject* object, QStringView name, const QString& value)
 bool setFontMember(QFont& font, std::optional<QColor>& color, QStringView name,
                    const QString& value)
 {
+    if (!fitsLength(value, name))
+        return false;
     if (same(name, u"Name")) {
         font.setFamily(value);
         return true;
     }
+    // Sizes within what a text needs: a giant font costs a giant glyph cache and window.
     bool ok = false;
     if (same(name, u"Size")) {
         const int size = value.trimmed().toInt(&ok);
-        if (ok && size > 0)
+        ok = ok && size > 0 && size <= MaxLanguageFontPoints;
+        if (ok)
             font.setPointSize(size);
-        return ok && size > 0;
+        else
+            qCWarning(lcLanguage) << "font size refused:" << value;
+        return ok;
     }
     if (same(name, u"Height")) {
         const int height = value.trimmed().toInt(&ok);
-        if (ok && height != 0)
+        ok = ok && height != 0 && std::abs(height) <= MaxLanguageFontPixels;
+        if (ok)
             font.setPixelSize(std::abs(height));
-        return ok && height != 0;
+        else
+            qCWarning(lcLanguage) << "font height refused:" << value;
+        return ok;
     }
     if (same(name, u"Style")) {
         bool bold = false, italic = false, underline = false, strikeOut = false;
@@ -262,8 +332,9 @@ void applyLines(const TXmlElement& element, int count, const std::function<void(
             continue;
         bool ok = false;
         const int i = index->Value.trimmed().toInt(&ok);
-        if (ok && i >= 0 && i < count)
-            set(i, child->Attribute(u"Value"));
+        const QString value = child->Attribute(u"Value");
+        if (ok && i >= 0 && i < count && fitsLength(value, element.Name))
+            set(i, value);
     }
 }
 
@@ -288,8 +359,10 @@ void applyListItems(const TXmlElement& element, int rows, int columns,
         bool rowOk = false, columnOk = false;
         const int row = index->Value.trimmed().toInt(&rowOk);
         const int col = column->Value.trimmed().toInt(&columnOk);
-        if (rowOk && columnOk && row >= 0 && row < rows && col >= 0 && col < columns)
-            set(row, col, child->Attribute(u"Value"));
+        const QString value = child->Attribute(u"Value");
+        if (rowOk && columnOk && row >= 0 && row < rows && col >= 0 && col < columns &&
+            fitsLength(value, element.Name))
+            set(row, col, value);
     }
 }
 
@@ -398,6 +471,8 @@ bool applyColumns(QObject* object, const TXmlElement& element)
         if (!index || *index < 0 || *index >= count)
             continue;
         for (const TXmlAttribute& attribute : child->Attributes()) {
+            if (!fitsLength(attribute.Value, attribute.Name))
+                continue;
             if (same(attribute.Name, u"Caption") || same(attribute.Name, u"Text")) {
                 const QString text = LanguageText(attribute.Value);
                 if (tree)
@@ -409,7 +484,7 @@ bool applyColumns(QObject* object, const TXmlElement& element)
             } else if (same(attribute.Name, u"Width")) {
                 bool ok = false;
                 const int width = attribute.Value.trimmed().toInt(&ok);
-                if (ok && width >= 0) {
+                if (ok && width >= 0 && width <= MaxLanguageWidth) {
                     if (tree)
                         tree->setColumnWidth(*index, width);
                     else
@@ -423,8 +498,12 @@ bool applyColumns(QObject* object, const TXmlElement& element)
 
 } // namespace
 
-bool SetLanguageProperty(QObject* object, const QString& name, const QString& value)
+namespace {
+
+TSetResult setLanguageProperty(QObject* object, const QString& name, const QString& value)
 {
+    if (!IsLanguageProperty(name) || value.size() > MaxLanguageTextLength)
+        return TSetResult::Refused;
     auto* widget = qobject_cast<QWidget*>(object);
     int tab = -1;
     QTabWidget* tabs = tabOf(object, &tab);
@@ -432,46 +511,50 @@ bool SetLanguageProperty(QObject* object, const QString& name, const QString& va
         const QString text = LanguageText(value);
         if (auto* action = qobject_cast<QAction*>(object)) {
             action->setText(text);
-            return true;
+            return TSetResult::Set;
         }
         if (auto* menu = qobject_cast<QMenu*>(object)) {
             menu->setTitle(text);
-            return true;
+            return TSetResult::Set;
         }
         if (auto* box = qobject_cast<QGroupBox*>(object)) {
             box->setTitle(text);
-            return true;
+            return TSetResult::Set;
         }
         if (tabs) {
             tabs->setTabText(tab, text);
-            return true;
+            return TSetResult::Set;
         }
         if (widget && widget->isWindow()) {
             widget->setWindowTitle(text);
-            return true;
+            return TSetResult::Set;
         }
-        return writeNamedProperty(object, u"text", value) ||
-               writeNamedProperty(object, u"title", value);
+        return setResult(writeNamedProperty(object, u"text", value) ||
+                         writeNamedProperty(object, u"title", value));
     }
     if (same(name, u"Hint")) {
         if (tabs)
             tabs->setTabToolTip(tab, LanguageText(value));
-        return writeNamedProperty(object, u"toolTip", value);
+        return setResult(writeNamedProperty(object, u"toolTip", value));
     }
-    if (same(name, u"Visible") && widget && widget->isWindow())
-        return false; // a language file never shows or hides a window
-    if (same(name, u"Color") && widget) {
-        const std::optional<unsigned> rgb = LanguageColor(value);
-        if (!rgb)
-            return false;
-        QPalette palette = widget->palette();
-        palette.setColor(QPalette::Window, QColor::fromRgb(*rgb));
-        palette.setColor(QPalette::Base, QColor::fromRgb(*rgb));
-        widget->setPalette(palette);
-        widget->setAutoFillBackground(true);
-        return true;
+    if (same(name, u"Width")) {
+        // A status panel's width, within reason: a wide panel widens the window that holds it.
+        auto* panel = qobject_cast<TStatusPanel*>(object);
+        bool ok = false;
+        const int width = value.trimmed().toInt(&ok);
+        if (!panel || !ok || width > MaxLanguageWidth)
+            return TSetResult::Refused;
+        panel->SetWidth(width);
+        return TSetResult::Set;
     }
-    return writeNamedProperty(object, name, value);
+    return setResult(writeNamedProperty(object, name, value));
+}
+
+} // namespace
+
+bool SetLanguageProperty(QObject* object, const QString& name, const QString& value)
+{
+    return setLanguageProperty(object, name, value) == TSetResult::Set;
 }
 
 TPvTranslator::TPvTranslator() = default;
@@ -479,24 +562,31 @@ TPvTranslator::~TPvTranslator() = default;
 
 bool TPvTranslator::Translate(const QString& path)
 {
-    TXmlDocument document = ReadXmlFile(path);
-    if (!document.IsOk()) {
-        qCInfo(lcLanguage) << "language file not applied:" << path << document.ErrorString;
+    // Read no further than a language file may reach (a device or a growing file has no size).
+    QFile file(path);
+    if (file.size() > MaxLanguageFileSize) {
+        qCWarning(lcLanguage) << "language file refused:" << path << "is larger than"
+                              << MaxLanguageFileSize << "bytes";
         return false;
     }
-    FDocument = std::move(document.Root);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCInfo(lcLanguage) << "language file not applied:" << path << file.errorString();
+        return false;
+    }
+    std::shared_ptr<TXmlElement> document = readLanguage(file.read(MaxLanguageFileSize + 1), path);
+    if (!document)
+        return false;
+    FDocument = std::move(document);
     Apply();
     return true;
 }
 
 bool TPvTranslator::TranslateBytes(const QByteArray& bytes)
 {
-    TXmlDocument document = ReadXml(bytes);
-    if (!document.IsOk()) {
-        qCInfo(lcLanguage) << "language document not applied:" << document.ErrorString;
+    std::shared_ptr<TXmlElement> document = readLanguage(bytes, QStringLiteral("(document)"));
+    if (!document)
         return false;
-    }
-    FDocument = std::move(document.Root);
+    FDocument = std::move(document);
     Apply();
     return true;
 }
@@ -537,22 +627,51 @@ void TPvTranslator::TranslateForm(QWidget* window) const
 
 void TPvTranslator::TranslateComponent(QObject* object, const TXmlElement& element) const
 {
+    TranslateElement(object, element, false);
+}
+
+void TPvTranslator::TranslateElement(QObject* object, const TXmlElement& element,
+                                     bool collectionItem) const
+{
     if (!object)
         return;
-    for (const TXmlAttribute& attribute : element.Attributes())
-        if (!SetLanguageProperty(object, attribute.Name, attribute.Value))
+    for (const TXmlAttribute& attribute : element.Attributes()) {
+        // A collection item's Index says which item it is; it is no property.
+        if (collectionItem && same(attribute.Name, u"Index"))
+            continue;
+        switch (setLanguageProperty(object, attribute.Name, attribute.Value)) {
+        case TSetResult::Set:
+            break;
+        case TSetResult::NoMatch:
             qCInfo(lcLanguage) << "property not set:" << object->objectName() << attribute.Name;
+            break;
+        case TSetResult::Refused:
+            qCWarning(lcLanguage) << "property refused: a language file may not set"
+                                  << attribute.Name << "of" << object->objectName() << "to"
+                                  << attribute.Value.left(40);
+            break;
+        }
+    }
     if (element.Children().empty())
         return;
     try {
         const QHash<QString, QObject*> components = componentIndex(object);
         for (const auto& child : element.Children()) {
             if (Variables && object == VariablesOwner && same(child->Name, u"Variables")) {
-                Variables->LoadFromXml(*child);
+                // Messages of a sane length only: they end up in menus and balloons.
+                TXmlElement kept(child->Name);
+                for (const auto& item : child->Children()) {
+                    if (!fitsLength(item->Attribute(u"Value"), item->Attribute(u"Name")))
+                        continue;
+                    TXmlElement* copy = kept.AddChild(item->Name);
+                    for (const TXmlAttribute& attribute : item->Attributes())
+                        copy->AddAttribute(attribute.Name, attribute.Value);
+                }
+                Variables->LoadFromXml(kept);
                 continue;
             }
             if (QObject* component = components.value(child->Name.toLower())) {
-                TranslateComponent(component, *child);
+                TranslateElement(component, *child, false);
                 continue;
             }
             bool applied = false;
@@ -571,7 +690,7 @@ void TPvTranslator::TranslateComponent(QObject* object, const TXmlElement& eleme
                     for (const auto& item : child->Children()) {
                         const std::optional<int> index = collectionIndex(*item);
                         if (index)
-                            TranslateComponent(bar->Panel(*index), *item);
+                            TranslateElement(bar->Panel(*index), *item, true);
                     }
                     applied = true;
                 }

@@ -15,17 +15,21 @@ class TVariables;
 // A language file names windows by object name (children of the root), their components by
 // object name (children of a window's element, whatever panel or page the component sits on) and
 // object-valued properties (Font, Items, Lines, Panels, Columns, Tabs). Attributes set properties:
-// the names of the layouts (Caption, Hint, ShortCut, Checked, Visible, Enabled, Font's Name, Size,
-// Style, Color) are mapped onto the matching Qt property of each kind of object, and Qt's own
-// property names work as well. Names are matched without regard to case; a name that matches
-// nothing changes nothing. The element Variables of the tray window sets the message texts.
+// the names of the layouts (Caption, Hint, ShortCut, a panel's Text, Width and Alignment, Font's
+// Name, Size, Height, Style, Color) are mapped onto the matching Qt property of each kind of
+// object, and Qt's own names of text properties work as well. Only what translation needs is set
+// (IsLanguageProperty and the bounds in core/rules/LanguageValues.h): any other property, an
+// over-long text, a giant font or panel is refused and logged. Names are matched without regard
+// to case; a name that matches nothing changes nothing. The element Variables of the tray window
+// sets the message texts.
 class TPvTranslator
 {
 public:
     TPvTranslator();
     ~TPvTranslator();
 
-    // Reads the language file and, when it parses, keeps it as the document that later windows
+    // Reads the language file and, when it parses and stays within MaxLanguageFileSize and
+    // MaxLanguageElements, keeps it as the document that later windows
     // are translated from and applies it to the open windows (Apply). A file that cannot be read
     // or parsed changes nothing, not even the document: false.
     bool Translate(const QString& path);
@@ -55,6 +59,9 @@ public:
     static constexpr const char* UnownedProperty = "pvUnowned";
 
 private:
+    // TranslateComponent; a collection item (collectionItem) takes its Index as no property.
+    void TranslateElement(QObject* object, const TXmlElement& element, bool collectionItem) const;
+
     std::shared_ptr<TXmlElement> FDocument;
     QPointer<QObject> VariablesOwner;
     TVariables* Variables = nullptr;
@@ -65,5 +72,6 @@ TPvTranslator& PvTranslator();
 
 // Sets one property of an object from a language file's attribute: the layout names are mapped
 // onto the Qt property of the object's kind, then Qt's own names are tried (case ignored).
-// False when the name matches nothing or the value does not fit the property.
+// False when the name matches nothing, the value does not fit the property, or a language file may
+// not set it.
 bool SetLanguageProperty(QObject* object, const QString& name, const QString& value);

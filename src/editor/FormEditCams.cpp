@@ -144,6 +144,8 @@ void TfoEditCams::BuildLayout()
     auto edit = [this](const char* name, void (TfoEditCams::*change)()) {
         auto* e = new QLineEdit(this);
         e->setObjectName(QLatin1String(name));
+        // As long as an import accepts: longer names would slow the menus and lists.
+        e->setMaxLength(MaxFieldLength);
         connect(e, &QLineEdit::textChanged, this, change);
         return e;
     };

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QUrl;
 
@@ -35,6 +36,10 @@ void Beep();
 // address of the manual shipped with the program (IsShippedManual). Any other address is refused
 // (false).
 bool OpenUrl(const QString& address);
+
+// What OpenUrl hands an accepted address to: the desktop's browser or mail program, or the opener
+// set here (tests record the addresses the program would open); null restores the desktop's.
+void SetUrlOpener(std::function<bool(const QUrl&)> opener);
 
 // Whether a file:// address names an existing file inside the shipped manual: the folder "manual"
 // beside the executable, or in <prefix>/share/pictavo when installed (links resolved).

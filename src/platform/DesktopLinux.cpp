@@ -114,6 +114,14 @@ bool IsShippedManual(const QUrl& url, const QString& executableDir)
     return false;
 }
 
+namespace {
+std::function<bool(const QUrl&)>& urlOpener()
+{
+    static std::function<bool(const QUrl&)> opener;
+    return opener;
+}
+} // namespace
+
 bool OpenUrl(const QString& address)
 {
     const QUrl url(address.trimmed(), QUrl::StrictMode);
@@ -125,7 +133,12 @@ bool OpenUrl(const QString& address)
             : scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
                   scheme != QLatin1String("mailto"))
         return false;
-    return QDesktopServices::openUrl(url);
+    return urlOpener() ? urlOpener()(url) : QDesktopServices::openUrl(url);
+}
+
+void SetUrlOpener(std::function<bool(const QUrl&)> opener)
+{
+    urlOpener() = std::move(opener);
 }
 
 QStringList LanguageFolders(const QString& executableDir, const QString& dataHome)

@@ -193,7 +193,7 @@ void TfoViewer::SetupWebcam(const TCamWebcam& cam, bool applySavedState)
     setWindowTitle(name);
     StatusBar->Panel(3)->setText(name);
     Actions->Site()->setEnabled(!ViewerCam->Homepage.isEmpty());
-    Actions->Email()->setEnabled(!ViewerCam->Email.isEmpty());
+    Actions->Email()->setEnabled(!MailLink(ViewerCam->Email).isEmpty());
 
     // The saved geometry; -1 leaves a value as it is.
     QRect g = geometry();
@@ -305,6 +305,7 @@ void TfoViewer::StartFetch()
             return;
         self->Learner.Delivered(image.LastModified, image.BodyHash,
                                 QDateTime::currentSecsSinceEpoch());
+        self->ApplyAutoInterval();
         if (image.Streaming)
             self->StreamPartArrived(image.FramesPerSecond);
         self->ImageArrived(image);
@@ -914,7 +915,14 @@ void TfoViewer::actSiteExecute()
 
 void TfoViewer::actEmailExecute()
 {
-    OpenUrl(QStringLiteral("mailto:") + ViewerCam->Email.trimmed());
+    // The address alone: an imported webcam's Email never adds headers (attach=, body=) or
+    // recipients to the mail.
+    const QString link = MailLink(ViewerCam->Email);
+    if (link.isEmpty()) {
+        qCWarning(lcUi) << "no mail opened: not a plain address:" << ViewerCam->Email.left(80);
+        return;
+    }
+    OpenUrl(link);
 }
 
 void TfoViewer::SaveSettings()

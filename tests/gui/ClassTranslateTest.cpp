@@ -3,16 +3,20 @@
 #include "base/ActionLink.h"
 #include "base/StatusBar.h"
 #include "core/catalog/Strings.h"
+#include "core/rules/LanguageValues.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -94,7 +98,7 @@ TEST_F(Translator, NamesOfWindowsComponentsPropertiesAndKeysMatchInAnyCase)
 <lang>
  <FOOPTIONS caption="Réglages">
   <tabsheet1 CAPTION="Affichage" hint="Onglet"/>
-  <alwaysbox Caption="Toujours devant" CHECKED="True" Enabled="0"/>
+  <alwaysbox Caption="Toujours devant"/>
   <OKBUTTON Text="D&#39;accord"/>
   <ACTEXIT Caption="&amp;Quitter" ShortCut="Ctrl+Q"/>
   <variables><X name="emptycat" VALUE="Vide"/><X Name="NoSuchKey" Value="x"/></variables>
@@ -106,8 +110,6 @@ TEST_F(Translator, NamesOfWindowsComponentsPropertiesAndKeysMatchInAnyCase)
     EXPECT_EQ(W.Tabs->tabText(0), "Affichage");
     EXPECT_EQ(W.Tabs->tabToolTip(0), "Onglet");
     EXPECT_EQ(W.Box->text(), "Toujours devant");
-    EXPECT_TRUE(W.Box->isChecked());
-    EXPECT_FALSE(W.Box->isEnabled());
     EXPECT_EQ(W.Ok->text(), "D'accord");
     EXPECT_EQ(W.Action->text(), "&Quitter");
     EXPECT_EQ(W.Action->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -226,12 +228,11 @@ TEST_F(Translator, TreeNodesInOverallOrderAndListViewItemsByColumn)
 TEST(LanguageProperty, EnumerationsSetsAndValuesThatDoNotFit)
 {
     QLabel label("x");
-    EXPECT_TRUE(SetLanguageProperty(&label, "textFormat", "RichText"));
-    EXPECT_EQ(label.textFormat(), Qt::RichText);
-    EXPECT_FALSE(SetLanguageProperty(&label, "margin", "wide"));
+    EXPECT_TRUE(SetLanguageProperty(&label, "layoutDirection", "RightToLeft"));
+    EXPECT_EQ(label.layoutDirection(), Qt::RightToLeft);
     // A name that is no member gives the first member.
-    EXPECT_TRUE(SetLanguageProperty(&label, "TEXTFORMAT", "Bogus"));
-    EXPECT_EQ(label.textFormat(), Qt::PlainText);
+    EXPECT_TRUE(SetLanguageProperty(&label, "LAYOUTDIRECTION", "Bogus"));
+    EXPECT_EQ(label.layoutDirection(), Qt::LeftToRight);
     EXPECT_TRUE(SetLanguageProperty(&label, "alignment", "[AlignRight, AlignBottom]"));
     EXPECT_EQ(label.alignment(), Qt::AlignRight | Qt::AlignBottom);
     EXPECT_FALSE(SetLanguageProperty(&label, "alignment", "[AlignRight, Nowhere]"));
@@ -241,11 +242,118 @@ TEST(LanguageProperty, EnumerationsSetsAndValuesThatDoNotFit)
     EXPECT_FALSE(SetLanguageProperty(&action, "ShortCut", "Ctrl+Nonsense"));
     EXPECT_TRUE(SetLanguageProperty(&action, "ShortCut", "Shift+Esc"));
     EXPECT_EQ(action.shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_Escape));
-    EXPECT_TRUE(SetLanguageProperty(&action, "Visible", "False"));
-    EXPECT_FALSE(action.isVisible());
+}
 
-    // A language file never shows a window.
-    QWidget window;
-    EXPECT_FALSE(SetLanguageProperty(&window, "Visible", "True"));
-    EXPECT_FALSE(window.isVisible());
+namespace {
+// The warnings of the language category while it lives.
+class TLanguageWarnings
+{
+public:
+    TLanguageWarnings() { Previous = qInstallMessageHandler(&TLanguageWarnings::Handle); }
+    ~TLanguageWarnings()
+    {
+        qInstallMessageHandler(Previous);
+        Seen().clear();
+    }
+    static QStringList& Seen()
+    {
+        static QStringList seen;
+        return seen;
+    }
+    bool Mention(const QString& text) const
+    {
+        return std::any_of(Seen().cbegin(), Seen().cend(),
+                           [&text](const QString& line) { return line.contains(text); });
+    }
+
+private:
+    static void Handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
+    {
+        if (type == QtWarningMsg && QLatin1String(context.category) == "pictavo.language")
+            Seen() << message;
+    }
+    QtMessageHandler Previous = nullptr;
+};
+} // namespace
+
+TEST_F(Translator, OnlyWhatTranslationNeedsIsSetAndTheRestIsRefusedAndLogged)
+{
+    TLanguageWarnings warnings;
+    const QSize minimum = W.Window->minimumSize();
+    ASSERT_TRUE(Load(R"(<l>
+ <foOptions minimumWidth="16777215" minimumHeight="16777215" Caption="Fenster">
+  <AlwaysBox Checked="True" Enabled="False" Visible="False" styleSheet="min-width: 9999px"
+             objectName="Renamed" Caption="Immer"/>
+  <OkButton minimumWidth="16777215" Hint="Fertig"/>
+  <actExit Visible="False" Enabled="False" Checkable="True" Caption="Ende"/>
+  <StatusBar><Panels><Item Index="0" Width="16777215" Text="eins"/><Item Index="1" Width="60"/>
+  </Panels></StatusBar>
+  <OkButton><Font Size="16777215" Name="Sans"/></OkButton>
+  <AlwaysBox><Font Height="-100000"/></AlwaysBox>
+ </foOptions>
+</l>)"));
+    // The texts are translated ...
+    EXPECT_EQ(W.Window->windowTitle(), "Fenster");
+    EXPECT_EQ(W.Box->text(), "Immer");
+    EXPECT_EQ(W.Ok->toolTip(), "Fertig");
+    EXPECT_EQ(W.Action->text(), "Ende");
+    EXPECT_EQ(W.Bar->Panel(0)->text(), "eins");
+    EXPECT_EQ(W.Bar->Panel(1)->Width(), 60);
+    EXPECT_EQ(W.Ok->font().family(), "Sans");
+    // ... and nothing else: sizes, states, style and names stay as the program made them.
+    EXPECT_EQ(W.Window->minimumSize(), minimum);
+    EXPECT_EQ(W.Ok->minimumWidth(), 0);
+    EXPECT_FALSE(W.Box->isChecked());
+    EXPECT_TRUE(W.Box->isEnabled());
+    EXPECT_FALSE(W.Box->isHidden());
+    EXPECT_TRUE(W.Box->styleSheet().isEmpty());
+    EXPECT_EQ(W.Box->objectName(), "AlwaysBox");
+    EXPECT_TRUE(W.Action->isVisible());
+    EXPECT_TRUE(W.Action->isEnabled());
+    EXPECT_FALSE(W.Action->isCheckable());
+    EXPECT_EQ(W.Bar->Panel(0)->Width(), 40);
+    EXPECT_LE(W.Ok->font().pointSize(), MaxLanguageFontPoints);
+    EXPECT_LE(W.Box->font().pixelSize(), MaxLanguageFontPixels);
+    for (const char* refused : {"minimumWidth", "minimumHeight", "Checked", "Enabled", "Visible",
+                                "styleSheet", "objectName", "Checkable", "Width"})
+        EXPECT_TRUE(warnings.Mention(refused)) << refused;
+    EXPECT_TRUE(warnings.Mention("font size refused"));
+    EXPECT_TRUE(warnings.Mention("font height refused"));
+}
+
+TEST_F(Translator, OverLongTextsAndOverLargeFilesAreRefused)
+{
+    TLanguageWarnings warnings;
+    const QString giant(MaxLanguageTextLength + 1, QLatin1Char('x'));
+    ASSERT_TRUE(Load(QString("<l><foOptions><OkButton Caption=\"%1\"/><AlwaysBox Caption=\"fits\"/>"
+                             "<Choice><Items><I Index=\"0\" Value=\"%1\"/></Items></Choice>"
+                             "<Variables><V Name=\"EmptyCat\" Value=\"%1\"/>"
+                             "<V Name=\"NewCam\" Value=\"Neu\"/></Variables></foOptions></l>")
+                         .arg(giant)
+                         .toUtf8()));
+    EXPECT_EQ(W.Ok->text(), "&Ok");
+    EXPECT_EQ(W.Box->text(), "fits");
+    EXPECT_EQ(W.Combo->itemText(0), "a");
+    EXPECT_EQ(EmptyCat, "Empty Category");
+    EXPECT_EQ(NewCam, "Neu");
+
+    // Too large, or too many elements: refused whole, the document stays the last good one.
+    QByteArray large = "<l><foOptions><OkButton Caption=\"Large\"/></foOptions><!--";
+    large += QByteArray(int(MaxLanguageFileSize), ' ') + "--></l>";
+    EXPECT_FALSE(Load(large));
+    QTemporaryDir dir;
+    QFile file(dir.filePath("Large.xml"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(large);
+    file.close();
+    EXPECT_FALSE(T.Translate(file.fileName()));
+    QByteArray many = "<l><foOptions>";
+    for (int i = 0; i < MaxLanguageElements; ++i)
+        many += "<OkButton Caption=\"Many\"/>";
+    EXPECT_FALSE(Load(many + "</foOptions></l>"));
+    EXPECT_EQ(W.Ok->text(), "&Ok");
+    T.TranslateForm(W.Window.get());
+    EXPECT_EQ(W.Box->text(), "fits");
+    EXPECT_TRUE(warnings.Mention("larger than"));
+    EXPECT_TRUE(warnings.Mention("elements"));
 }

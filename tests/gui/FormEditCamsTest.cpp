@@ -5,6 +5,7 @@
 #include "GuiTestUtil.h"
 #include "ThreadTestUtil.h"
 #include "app/FormMain.h"
+#include "app/TrayMenus.h"
 #include "core/catalog/ClassEditTree.h"
 #include "core/catalog/ClassExchange.h"
 #include "core/catalog/ClassViewer.h"
@@ -53,14 +54,18 @@ TCamCategory* AddCat(TCamCategory& parent, const QString& name)
     return category;
 }
 
-// Every text of a menu and its sub-menus, depth first.
-QStringList MenuTexts(const QMenu* menu)
+// Every text of a menu and its sub-menus, depth first; the catalogue's sub-menus are opened, as
+// they fill themselves when they first open.
+QStringList MenuTexts(QMenu* menu)
 {
     QStringList texts;
     for (const QAction* action : menu->actions()) {
         texts << action->text();
-        if (action->menu())
-            texts << MenuTexts(action->menu());
+        if (QMenu* sub = action->menu()) {
+            if (sub->objectName().isEmpty() || sub->objectName() == TTrayMenus::MoreMenuName)
+                emit sub->aboutToShow();
+            texts << MenuTexts(sub);
+        }
     }
     return texts;
 }

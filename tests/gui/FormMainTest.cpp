@@ -5,7 +5,9 @@
 #include "base/ClassForm.h"
 #include "core/catalog/ClassCategories.h"
 #include "core/catalog/ClassViewer.h"
+#include "core/catalog/XmlDocument.h"
 #include "core/image/JpegCodec.h"
+#include "core/rules/MenuColumns.h"
 #include "viewer/FormViewer.h"
 
 #include <QAction>
@@ -48,6 +50,13 @@ template <class T = QMenu> T* part(const QObject& main, const char* name)
 QAction* item(const QObject& main, const char* name)
 {
     return part<QAction>(main, name);
+}
+
+// The items of a menu as the user sees them once it opens (catalogue menus fill themselves then).
+QList<QAction*> opened(QMenu* menu)
+{
+    emit menu->aboutToShow();
+    return menu->actions();
 }
 
 QList<QAction*> catalogueRegion(const TfoCamMain& main)
@@ -152,14 +161,15 @@ TEST_F(TrayWindow, CategoriesBecomeSubMenusWithColumnsOfTwentyNine)
     // The top level has no column breaks.
     EXPECT_FALSE(region[2]->property(TTrayMenus::ColumnBreakProperty).toBool());
 
-    const QList<QAction*> emptyItems = region[0]->menu()->actions();
+    const QList<QAction*> emptyItems = opened(region[0]->menu());
     ASSERT_EQ(emptyItems.size(), 1);
     EXPECT_EQ(emptyItems[0]->text(), "Empty Category");
     EXPECT_FALSE(emptyItems[0]->isEnabled());
 
-    const QList<QAction*> bigItems = region[1]->menu()->actions();
+    const QList<QAction*> bigItems = opened(region[1]->menu());
     ASSERT_EQ(bigItems.size(), 61);
     EXPECT_EQ(bigItems[0]->text(), "Sub");
+    EXPECT_EQ(opened(bigItems[0]->menu()).size(), 1);
     EXPECT_EQ(bigItems[1]->text(), "cam0");
     QList<int> columns{0};
     for (int i = 1; i < bigItems.size(); ++i) {
@@ -432,6 +442,68 @@ TEST_F(TrayWindow, HandedOverFilesAreImportedByExtension)
     EXPECT_EQ(region.last()->text(), "Handed");
 }
 
+namespace {
+// The texts of the visible message boxes of that name; closes them.
+QStringList takeBoxes(const QString& name)
+{
+    QStringList texts;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w);
+            box && box->objectName() == name && box->isVisible()) {
+            texts << box->text();
+            box->close();
+        }
+    drainDeletes();
+    return texts;
+}
+} // namespace
+
+TEST_F(TrayWindow, ARefusedImportIsToldAndChangesNothing)
+{
+    QTemporaryDir dir;
+    QFile f(dir.filePath("bomb.cal"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<!DOCTYPE Category [<!ENTITY h \"" + QByteArray(4000, 'h') +
+            "\">]><Category Name=\"Bomb\"><Webcam Url=\"u\" Name=\"&h;&h;\"/></Category>");
+    f.close();
+    Main->WMCopyData(f.fileName());
+    EXPECT_EQ(CamViewer->Root.Categories.Count(), 0);
+    const QStringList told = takeBoxes("ImportRefusedBox");
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains("bomb.cal") && told[0].contains("entities"))
+        << told[0].toStdString();
+}
+
+TEST(TrayWindowStart, ARefusedSettingsFileIsToldOnceAndExitDoesNotWriteOverIt)
+{
+    const QString path = TCamViewer::DefaultOptionsPath();
+    const QString aside = path + ".damaged";
+    QFile::remove(aside);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    {
+        QFile options(path);
+        ASSERT_TRUE(options.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        options.write("<?xml version=\"1.0\"?><Options><Category Name=\"\">");
+        ASSERT_TRUE(options.resize(MaxXmlFileSize + 1)); // sparse: quick to make
+    }
+    TStartup startup;
+    startup.RegisterTypes = false;
+    auto main = std::make_unique<TfoCamMain>(startup);
+    const QStringList told = takeBoxes("RefusedOptionsBox");
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains(QDir::toNativeSeparators(aside))) << told[0].toStdString();
+
+    QTimer::singleShot(0, main.get(), &TfoCamMain::actExitExecute);
+    EXPECT_EQ(QApplication::exec(), 0);
+    main.reset();
+    drainDeletes();
+    EXPECT_EQ(QFileInfo(aside).size(), MaxXmlFileSize + 1) << "the refused file is kept whole";
+    EXPECT_LT(QFileInfo(path).size(), 4096) << "exit wrote a new file beside it";
+    EXPECT_TRUE(takeBoxes("SaveFailureBox").isEmpty());
+    QFile::remove(aside);
+    QFile::remove(path);
+}
+
 TEST_F(TrayWindow, ExitSavesTheSettings)
 {
     Main->OpenViewer(addWebcam(CamViewer->Root.Webcams, "Alpha"), false);
@@ -678,7 +750,7 @@ TEST_F(TrayWindow, ACatalogueTallerThanTheScreenKeepsEveryItemReachable)
         EXPECT_LE(size.width(), screen.width() / 2) << "level " << levels << " runs in columns";
         QMenu* next = nullptr;
         const QList<QAction*> items =
-            menu == part(*Main, "TrayPopup") ? catalogueRegion(*Main) : menu->actions();
+            menu == part(*Main, "TrayPopup") ? catalogueRegion(*Main) : opened(menu);
         for (QAction* item : items) {
             if (item->menu() && item->menu()->objectName() == TTrayMenus::MoreMenuName)
                 next = item->menu();
@@ -698,9 +770,72 @@ TEST_F(TrayWindow, ACatalogueTallerThanTheScreenKeepsEveryItemReachable)
     // A catalogue item deep down still opens its viewer.
     QMenu* last = part(*Main, "TrayPopup");
     while (QMenu* more =
-               last->findChild<QMenu*>(TTrayMenus::MoreMenuName, Qt::FindDirectChildrenOnly))
+               last->findChild<QMenu*>(TTrayMenus::MoreMenuName, Qt::FindDirectChildrenOnly)) {
         last = more;
+        emit last->aboutToShow();
+    }
     last->actions().last()->trigger();
     ASSERT_EQ(viewers().size(), 1);
     EXPECT_EQ(viewers().first()->Webcam().Name, "TopLevel39");
+}
+
+TEST_F(TrayWindow, AHugeCategoryAndGiantNamesKeepEveryMenuSmall)
+{
+    // One category of 2,000 webcams with a sub-category, a giant category name and a giant
+    // webcam name (the catalogue may hold names of megabytes).
+    const QString giant = "Giant start " + QString(1024 * 1024, 'g') + " giant end";
+    TCamCategory* huge = CamViewer->Root.Categories.Add();
+    huge->Name = giant;
+    huge->Categories.Add()->Name = "Inner";
+    for (int i = 0; i < 2000; ++i)
+        addWebcam(huge->Webcams, QStringLiteral("Cam%1").arg(i));
+    addWebcam(huge->Webcams, "x")->Name = giant;
+    Main->RebuildTrayMenu();
+
+    // Every menu level, opened as the user opens it, is at most a screenful of columns, and no
+    // caption or hint is giant; every webcam stays reachable through "More".
+    QStringList reached;
+    QMenu* menu = catalogueRegion(*Main).first()->menu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->title().size(), MenuCaptionLength);
+    EXPECT_TRUE(menu->menuAction()->toolTip().startsWith("Giant start"));
+    int levels = 0;
+    while (menu) {
+        ++levels;
+        const QList<QAction*> items = opened(menu);
+        EXPECT_LE(items.size(), CategoryMenuRoom) << "level " << levels;
+        QMenu* next = nullptr;
+        for (QAction* item : items) {
+            EXPECT_LE(item->text().size(), MenuCaptionLength);
+            EXPECT_LE(item->toolTip().size(), MenuHintLength + MenuHintLength / MenuHintLineLength);
+            if (item->menu() && item->menu()->objectName() == TTrayMenus::MoreMenuName)
+                next = item->menu();
+            else if (!item->menu())
+                reached << item->property(TTrayMenus::UrlProperty).toString();
+        }
+        menu = next;
+    }
+    EXPECT_GT(levels, 2);
+    ASSERT_EQ(reached.size(), 2001);
+    EXPECT_EQ(reached.first(), "http://127.0.0.1:9/Cam0");
+    EXPECT_EQ(reached.last(), "http://127.0.0.1:9/x");
+
+    // The item of the giant webcam shows its start and end, and opens its viewer.
+    QMenu* last = catalogueRegion(*Main).first()->menu();
+    while (QMenu* more =
+               last->findChild<QMenu*>(TTrayMenus::MoreMenuName, Qt::FindDirectChildrenOnly))
+        last = more;
+    QAction* giantItem = last->actions().last();
+    EXPECT_TRUE(giantItem->text().startsWith("Giant start"));
+    EXPECT_TRUE(giantItem->text().endsWith("giant end"));
+    giantItem->trigger();
+    ASSERT_EQ(viewers().size(), 1);
+    EXPECT_EQ(viewers().first()->Webcam().Url, "http://127.0.0.1:9/x");
+
+    // A catalogue replaced after the rebuild leaves the menu as it was built: a sub-menu first
+    // opened later still shows the webcams it was built with.
+    Main->RebuildTrayMenu();
+    QMenu* fresh = catalogueRegion(*Main).first()->menu();
+    CamViewer->Root.Categories.Clear();
+    EXPECT_EQ(opened(fresh).size(), CategoryMenuRoom);
 }

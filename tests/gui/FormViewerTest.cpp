@@ -8,6 +8,7 @@
 #include "core/catalog/Strings.h"
 #include "core/image/JpegCodec.h"
 #include "core/net/ClassWorker.h"
+#include "platform/Desktop.h"
 #include "viewer/PvImage.h"
 
 #include <QAction>
@@ -31,6 +32,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 namespace {
@@ -363,7 +365,7 @@ TEST_F(ViewerTest, StreamShowsEveryPartLiveAndArchivesOncePerInterval)
         TTestResponse r;
         r.Mode = TTestResponse::Stream;
         r.Parts.assign(6, jpeg.toStdString());
-        r.PartDelayMs = 20;
+        r.PartDelayMs = 100; // far apart enough for the UI to take each one
         return r;
     });
     QDir(dir.path()).mkdir("archive");
@@ -392,6 +394,33 @@ TEST_F(ViewerTest, StreamShowsEveryPartLiveAndArchivesOncePerInterval)
         ++archived;
     }
     EXPECT_EQ(archived, 1);
+}
+
+TEST_F(ViewerTest, ClosedSlowViewersLeaveNoThreadOrConnection)
+{
+    // Bodies that trickle a byte every 20 ms (100 s each) for five viewers, opened and closed
+    // three times: each close ends its transfer, without waiting for the image's deadline.
+    TTestHttpServer server([](const TTestRequest&) {
+        TTestResponse r;
+        r.Body = MakeBody(5000);
+        r.Mode = TTestResponse::Trickle;
+        r.TrickleChunk = 1;
+        r.TrickleDelayMs = 20;
+        return r;
+    });
+    for (int round = 0; round < 3; ++round) {
+        std::vector<QPointer<TfoViewer>> viewers;
+        for (int i = 0; i < 5; ++i) {
+            TCamWebcam cam;
+            cam.Url = server.Url(QStringLiteral("/slow%1.jpg").arg(i));
+            viewers.emplace_back(open(cam));
+        }
+        ASSERT_TRUE(PumpUntil([&] { return server.OpenConnections() == 5; })) << round;
+        for (const QPointer<TfoViewer>& v : viewers)
+            v->actCloseExecute();
+        EXPECT_TRUE(PumpUntil([&] { return FeedsIdle(); }, 3000)) << round;
+        EXPECT_TRUE(PumpUntil([&] { return server.OpenConnections() == 0; }, 1000)) << round;
+    }
 }
 
 TEST_F(ViewerTest, SmallViewerOfALargePictureShowsItsRealSizeAndDecodesFullSizeWhenAsked)
@@ -1228,4 +1257,29 @@ TEST_F(ViewerTest, FullScreenMaximisesAndASizeCommandRestores)
     v->findChild<QAction*>("act100")->trigger();
     EXPECT_EQ(v->size(), QSize(320, 259));
     EXPECT_EQ(v->SizeCaption(), "100%");
+}
+
+TEST_F(ViewerTest, MailAndHomePageButtonsOpenAPlainAddressAndNeverHeaders)
+{
+    QStringList opened;
+    SetUrlOpener([&opened](const QUrl& url) {
+        opened << url.toString(QUrl::FullyEncoded);
+        return true;
+    });
+    TCamWebcam hostile;
+    hostile.Email = "webmaster@cam.example.org?attach=/home/user/.ssh/id_rsa";
+    hostile.Homepage = "mailto:webmaster@cam.example.org?attach=/home/user/.ssh/id_rsa";
+    TfoViewer* v = open(hostile);
+    EXPECT_FALSE(v->findChild<QAction*>("actEmail")->isEnabled());
+    v->findChild<QAction*>("actEmail")->trigger();
+    v->findChild<QAction*>("actSite")->trigger();
+    EXPECT_TRUE(opened.isEmpty()) << opened.join(' ').toStdString();
+
+    TCamWebcam plain;
+    plain.Email = " webmaster@cam.example.org ";
+    v = open(plain);
+    EXPECT_TRUE(v->findChild<QAction*>("actEmail")->isEnabled());
+    v->findChild<QAction*>("actEmail")->trigger();
+    EXPECT_EQ(opened, QStringList{"mailto:webmaster@cam.example.org"});
+    SetUrlOpener(nullptr);
 }

@@ -1,3 +1,4 @@
+#include "app/FormAbout.h"
 #include "app/FormMain.h"
 #include "app/SiteAddresses.h"
 #include "base/ClassForm.h"
@@ -10,6 +11,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QMouseEvent>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -156,4 +159,49 @@ TEST(LanguageMenu, ListsTheShippedFilesAppliesTheChoiceAndAppliesItAgainAtStart)
     main.reset();
     QFile::remove(TCamViewer::DefaultOptionsPath());
     EXPECT_TRUE(TSForm::Forms().isEmpty());
+}
+
+TEST(SiteAddresses, HelpAndAboutOpenTheProgramsOwnAddressesWhateverALanguageFileSays)
+{
+    QStringList opened;
+    SetUrlOpener([&opened](const QUrl& url) {
+        opened << url.toString();
+        return true;
+    });
+    QFile::remove(TCamViewer::DefaultOptionsPath());
+    auto main = startTray();
+    ASSERT_TRUE(PvTranslator().TranslateBytes(R"(<l>
+ <foCamMain>
+  <actSiteNorvane Caption="Hersteller" Hint="mailto:x@example.org?attach=/home/user/.ssh/id_rsa"/>
+  <actSitePictavo Hint="http://127.0.0.1:1/elsewhere"/>
+  <actSiteSupport Hint="https://127.0.0.1:1/support"/>
+  <NorvaneHomePage1 Hint="http://127.0.0.1:1/item"/>
+ </foCamMain>
+ <foAbout>
+  <Label2 Caption="http://127.0.0.1:1/a" Hint="http://127.0.0.1:1/a"/>
+  <Label3 Hint="mailto:x@example.org?attach=/etc/passwd"/>
+ </foAbout>
+</l>)"));
+    for (const char* item : {"NorvaneHomePage1", "PictavoHomePage1", "SupportHomePage1"})
+        main->findChild<QAction*>(item)->trigger();
+    auto* about = CreateForm<TfoAbout>();
+    about->show();
+    for (const char* name : {"Label2", "Label3"}) {
+        auto* label = about->findChild<QLabel*>(name);
+        ASSERT_NE(label, nullptr);
+        const QPointF at = label->rect().center();
+        QMouseEvent click(QEvent::MouseButtonRelease, at, label->mapToGlobal(at), Qt::LeftButton,
+                          Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(label, &click);
+    }
+    const auto address = [](const QString& a) { return QUrl(a).toString(); };
+    EXPECT_EQ(opened, (QStringList{address(MakerAddress()), address(ProductAddress()),
+                                   address(SupportAddress()), address(MakerAddress()),
+                                   address(ProductAddress())}));
+    SetUrlOpener(nullptr);
+    delete about;
+    main.reset();
+    RestoreMessageDefaults();
+    PvTranslator().Clear();
+    QFile::remove(TCamViewer::DefaultOptionsPath());
 }

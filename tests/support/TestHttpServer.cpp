@@ -54,6 +54,12 @@ std::vector<TTestRequest> TTestHttpServer::Log() const
     return Requests_;
 }
 
+int TTestHttpServer::OpenConnections() const
+{
+    std::lock_guard lock(Mutex);
+    return int(OpenFds.size());
+}
+
 void TTestHttpServer::AcceptLoop()
 {
     for (;;) {
@@ -258,8 +264,10 @@ void TTestHttpServer::Serve(int fd, int connection)
             break;
         case TTestResponse::Trickle:
             for (size_t pos = 0; ok && pos < r.Body.size(); pos += size_t(r.TrickleChunk)) {
-                if (pos > 0)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(r.TrickleDelayMs));
+                if (pos > 0 && ClientDropped(fd, r.TrickleDelayMs)) {
+                    ok = false;
+                    break;
+                }
                 ok = SendAll(fd, r.Body.data() + pos,
                              std::min(size_t(r.TrickleChunk), r.Body.size() - pos), true);
             }

@@ -30,7 +30,8 @@ struct TTestResponse
         Chunked,           // body in chunked encoding
         Endless,           // chunked body that never ends (until the client drops it)
         StallAfterHeaders, // headers and StallAfter bytes of body, then silence
-        Trickle,           // body in TrickleChunk-byte pieces, TrickleDelayMs apart
+        Trickle,           // body in TrickleChunk-byte pieces, TrickleDelayMs apart (the
+                           // server notices at once when the client drops the connection)
         Close,             // no Content-Length: body, then the connection closes
         // multipart/x-mixed-replace, boundary "frame": Parts one after another, PartDelayMs
         // apart, each with a Content-Length when PartLengths; then the closing delimiter and the
@@ -69,6 +70,8 @@ public:
     int Requests() const { return RequestCount.load(); }
     long long BodyBytes() const { return BodyByteCount.load(); }
     int Withheld() const { return WithheldCount.load(); }
+    // Connections that neither side has closed yet.
+    int OpenConnections() const;
     std::vector<TTestRequest> Log() const;
 
 private:

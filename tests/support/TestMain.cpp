@@ -1,5 +1,7 @@
 // Test entry point: every test process runs on its own throwaway HOME and XDG folders, never on
 // the user's, and with a Qt application object so that Qt's event loop and sockets are usable.
+#include "core/TimeZone.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
@@ -14,6 +16,7 @@ using TestApp = QCoreApplication;
 
 int main(int argc, char** argv)
 {
+    PrepareTimeZone();
     QTemporaryDir home;
     if (!home.isValid())
         return 2;

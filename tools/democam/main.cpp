@@ -9,6 +9,7 @@
 // one that stalls, one that sends garbage and one that vanishes every MS milliseconds (40000 by
 // default) for as long.
 #include "DemoServer.h"
+#include "core/TimeZone.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -29,6 +30,8 @@ int Usage()
 
 int main(int argc, char** argv)
 {
+    PrepareTimeZone();
+
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty())

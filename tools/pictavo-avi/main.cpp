@@ -1,6 +1,7 @@
 // pictavo-avi: turns JPEG files (an archive of webcam images, say) into an uncompressed AVI
 // timelapse, one file per frame, with an optional WAV sound track.
 
+#include "core/TimeZone.h"
 #include "core/avi/AviJpegSource.h"
 #include "core/avi/AviWriter.h"
 
@@ -73,6 +74,8 @@ bool ParsePause(const char* text, std::uint32_t& pause)
 
 int main(int argc, char** argv)
 {
+    PrepareTimeZone();
+
     // Frames come and go a thousand times: keep their memory in the heap for the next frame
     // instead of mapping and zeroing fresh pages from the system for each one.
     mallopt(M_MMAP_THRESHOLD, 64 << 20);

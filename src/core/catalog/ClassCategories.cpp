@@ -118,6 +118,12 @@ void TCamWebcams::Remove(TCamWebcam* webcam)
         items_.erase(items_.begin() + index);
 }
 
+void TCamWebcams::Truncate(int count)
+{
+    if (count >= 0 && static_cast<size_t>(count) < items_.size())
+        items_.resize(static_cast<size_t>(count));
+}
+
 void TCamWebcams::LoadFromXml(const TXmlElement* element)
 {
     if (!element)
@@ -168,6 +174,12 @@ void TCamCategories::Remove(TCamCategory* category)
     const int index = IndexOf(category);
     if (index >= 0)
         items_.erase(items_.begin() + index);
+}
+
+void TCamCategories::Truncate(int count)
+{
+    if (count >= 0 && static_cast<size_t>(count) < items_.size())
+        items_.resize(static_cast<size_t>(count));
 }
 
 void TCamCategories::LoadFromXml(const TXmlElement* element)

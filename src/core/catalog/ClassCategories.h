@@ -16,6 +16,11 @@ class TCamWebcam;
 // ForcePath creates nothing deeper, imports stop there, and the editor must not nest deeper.
 inline constexpr int MaxCategoryDepth = 100;
 
+// The longest text a field of the catalogue may hold, in characters: a category's name, and a
+// webcam's Name, Url, Referer, Homepage and Email. Imports refuse a file with a longer one and the
+// editor takes no more, so that menus and lists stay quick and the settings file stays in bounds.
+inline constexpr int MaxFieldLength = 4096;
+
 // Values of TCamWebcam::UserState (and StartState).
 inline constexpr int CamStateUnset = -1;
 inline constexpr int CamStateShown = 0;
@@ -81,6 +86,8 @@ public:
     int IndexOf(const TCamWebcam* webcam) const;
     // Takes the webcam (an object of this list) out and frees it. Not in the list: nothing.
     void Remove(TCamWebcam* webcam);
+    // Frees the items from position count on (with everything below them).
+    void Truncate(int count);
 
     // Appends the Cam children (exact name) of a Cams element; null does nothing.
     void LoadFromXml(const TXmlElement* element);
@@ -109,6 +116,8 @@ public:
     int IndexOf(const TCamCategory* category) const;
     // Takes the category out and frees it with everything below it. Not in the list: nothing.
     void Remove(TCamCategory* category);
+    // Frees the items from position count on (with everything below them).
+    void Truncate(int count);
 
     // Appends the Category children (exact name) of a Categories element; null does nothing.
     void LoadFromXml(const TXmlElement* element);

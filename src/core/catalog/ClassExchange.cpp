@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -23,18 +24,19 @@ std::unique_ptr<TXmlElement> CalCategoryTree(const TCamCategory& category)
     return element;
 }
 
-TImportResult ImportWebcam(const TXmlElement& element, TCamCategory& root,
-                           const TImportCallbacks& callbacks)
+// Adds the webcam of a .cam document to root; null (nothing added) when it lacks a Url or a
+// Name or its category path is empty or too deep.
+TCamWebcam* ImportWebcam(const TXmlElement& element, TCamCategory& root)
 {
     const QString url = ReadXmlText(element, u"Url", QString());
     if (url.isEmpty()) {
         qCInfo(lcExchange) << "webcam file without Url: nothing imported";
-        return TImportResult::Nothing;
+        return nullptr;
     }
     const QString name = ReadXmlText(element, u"Name", QString());
     if (name.isEmpty()) {
         qCInfo(lcExchange) << "webcam file without Name: nothing imported";
-        return TImportResult::Nothing;
+        return nullptr;
     }
     // A Category element names the path, even when empty. Exported files spell it "Cagegory"
     // (other installations read that spelling): it gives the path too, and when it is empty (a
@@ -50,7 +52,7 @@ TImportResult ImportWebcam(const TXmlElement& element, TCamCategory& root,
     if (!target) {
         qCInfo(lcExchange) << "webcam file whose category path" << path << "is empty or deeper than"
                            << MaxCategoryDepth << "levels: nothing imported";
-        return TImportResult::Nothing;
+        return nullptr;
     }
 
     TCamWebcam* webcam = target->Webcams.Add();
@@ -61,13 +63,66 @@ TImportResult ImportWebcam(const TXmlElement& element, TCamCategory& root,
     webcam->Homepage = ReadXmlText(element, u"Homepage", QString());
     webcam->Email = ReadXmlText(element, u"Email", QString());
     webcam->LastId = 0;
-
-    if (callbacks.RebuildTrayMenu)
-        callbacks.RebuildTrayMenu(true);
-    if (callbacks.OpenViewer)
-        callbacks.OpenViewer(webcam, false);
-    return TImportResult::Webcam;
+    return webcam;
 }
+
+// Whether a document holds a text the catalogue would take that is longer than MaxFieldLength.
+// In a list every attribute counts; in a single webcam every element's text, but the category
+// path only item by item (a path of many names may be long).
+bool HoldsLongText(const TXmlElement& element, bool webcamFile)
+{
+    const auto tooLong = [](const QString& text) { return text.size() > MaxFieldLength; };
+    for (const TXmlAttribute& attribute : element.Attributes())
+        if (!webcamFile && tooLong(attribute.Value))
+            return true;
+    if (webcamFile && (element.Name.compare(u"Category", Qt::CaseInsensitive) == 0 ||
+                       element.Name.compare(u"Cagegory", Qt::CaseInsensitive) == 0)) {
+        const QStringList items = SplitCommaText(element.Text);
+        return std::any_of(items.cbegin(), items.cend(), tooLong);
+    }
+    if (webcamFile && tooLong(element.Text))
+        return true;
+    for (const auto& child : element.Children())
+        if (HoldsLongText(*child, webcamFile))
+            return true;
+    return false;
+}
+
+// The length of every list of the catalogue before an import, which only appends: rolling back
+// cuts each list back to its length, freeing what the import added.
+class TCatalogueMark
+{
+public:
+    explicit TCatalogueMark(const TCamCategory& root) { Record(root); }
+    void RollBack(TCamCategory& root) const
+    {
+        size_t next = 0;
+        Restore(root, next);
+    }
+
+private:
+    struct TCounts
+    {
+        int Categories;
+        int Webcams;
+    };
+    std::vector<TCounts> counts_; // depth first, as Record visits
+
+    void Record(const TCamCategory& category)
+    {
+        counts_.push_back({category.Categories.Count(), category.Webcams.Count()});
+        for (int i = 0; i < category.Categories.Count(); ++i)
+            Record(*category.Categories.Items(i));
+    }
+    void Restore(TCamCategory& category, size_t& next) const
+    {
+        const TCounts counts = counts_[next++];
+        category.Categories.Truncate(counts.Categories);
+        category.Webcams.Truncate(counts.Webcams);
+        for (int i = 0; i < counts.Categories; ++i)
+            Restore(*category.Categories.Items(i), next);
+    }
+};
 
 // One level of a category-list import: the category and, built when first needed, the Urls of
 // its subtree and the first sub-category of each name. With them a list of any length merges in
@@ -203,40 +258,85 @@ bool TCamExchange::WriteDocument(const QString& path, const QByteArray& document
 
 namespace {
 
-TImportResult ImportDocument(const TXmlDocument& document, TCamCategory& root,
-                             const TImportCallbacks& callbacks)
+TImportResult Refuse(const QString& reason, QString* refusal)
 {
+    qCInfo(lcExchange) << "import refused:" << reason;
+    if (refusal)
+        *refusal = reason;
+    return TImportResult::Refused;
+}
+
+TImportResult ImportDocument(const TXmlDocument& document, TCamCategory& root,
+                             const TImportCallbacks& callbacks, QString* refusal)
+{
+    if (document.Status == TXmlStatus::Refused)
+        return Refuse(RefusedEntities, refusal);
+    if (document.Status == TXmlStatus::TooLarge)
+        return Refuse(RefusedFileTooLarge, refusal);
     if (!document.IsOk())
         qCInfo(lcExchange) << "import of a damaged file:" << document.ErrorString;
     if (!document.Root)
         return TImportResult::Nothing;
     const TXmlElement& element = *document.Root;
-    if (element.Name == u"Category") {
+    const bool list = element.Name == u"Category";
+    // A single webcam is one record: from a damaged file nothing is taken.
+    const bool webcam = element.Name == u"Webcam" && document.IsOk();
+    if (!list && !webcam) {
+        qCInfo(lcExchange) << "nothing imported from a document whose root is" << element.Name;
+        return TImportResult::Nothing;
+    }
+    if (HoldsLongText(element, webcam)) {
+        QString reason = RefusedLongText;
+        return Refuse(reason.replace(QLatin1String("%max%"), QString::number(MaxFieldLength)),
+                      refusal);
+    }
+
+    const TCatalogueMark mark(root);
+    TCamWebcam* added = nullptr;
+    if (list) {
         std::vector<TImportLevel> levels{{&root, std::nullopt, std::nullopt}};
         ImportCategory(element, levels);
-        // One rebuild for the whole list: rebuilding the menu after each of thousands of
-        // categories would make a large list take quadratic time.
-        if (callbacks.RebuildTrayMenu)
-            callbacks.RebuildTrayMenu(true);
-        return document.IsOk() ? TImportResult::CategoryList : TImportResult::Partial;
+    } else {
+        added = ImportWebcam(element, root);
+        if (!added)
+            return TImportResult::Nothing;
     }
-    // A single webcam is one record: from a damaged file nothing is taken.
-    if (element.Name == u"Webcam" && document.IsOk())
-        return ImportWebcam(element, root, callbacks);
-    qCInfo(lcExchange) << "nothing imported from a document whose root is" << element.Name;
-    return TImportResult::Nothing;
+    // What the program writes, it must read back: an import that would push the settings file
+    // over the reader's limit is taken back whole.
+    const qint64 size = TCamExchange::WrittenCatalogueSize(root);
+    if (size > callbacks.MaxCatalogueSize) {
+        mark.RollBack(root);
+        qCInfo(lcExchange) << "with the import the catalogue would take" << size
+                           << "bytes in the settings file, over" << callbacks.MaxCatalogueSize;
+        return Refuse(RefusedListTooLarge, refusal);
+    }
+
+    // One rebuild for a whole list: rebuilding the menu after each of thousands of categories
+    // would make a large list take quadratic time.
+    if (callbacks.RebuildTrayMenu)
+        callbacks.RebuildTrayMenu(true);
+    if (list)
+        return document.IsOk() ? TImportResult::CategoryList : TImportResult::Partial;
+    if (callbacks.OpenViewer)
+        callbacks.OpenViewer(added, false);
+    return TImportResult::Webcam;
 }
 
 } // namespace
 
-TImportResult TCamExchange::ImportBytes(const QByteArray& bytes, TCamCategory& root,
-                                        const TImportCallbacks& callbacks)
+qint64 TCamExchange::WrittenCatalogueSize(const TCamCategory& root)
 {
-    return ImportDocument(ReadXml(bytes), root, callbacks);
+    return WrittenXmlSize(*root.SaveToXml(), 1);
+}
+
+TImportResult TCamExchange::ImportBytes(const QByteArray& bytes, TCamCategory& root,
+                                        const TImportCallbacks& callbacks, QString* refusal)
+{
+    return ImportDocument(ReadXml(bytes), root, callbacks, refusal);
 }
 
 TImportResult TCamExchange::ImportFile(const QString& path, TCamCategory& root,
-                                       const TImportCallbacks& callbacks)
+                                       const TImportCallbacks& callbacks, QString* refusal)
 {
-    return ImportDocument(ReadXmlFile(path), root, callbacks);
+    return ImportDocument(ReadXmlFile(path), root, callbacks, refusal);
 }

@@ -10,6 +10,10 @@
 
 class TXmlElement;
 
+// The most bytes the catalogue may take in Options.xml after an import: the reader's file limit
+// less room for the other settings, the open viewers and the recently viewed list.
+inline constexpr qint64 MaxImportedCatalogueSize = 60 * 1024 * 1024;
+
 // What the import needs from the tray window.
 struct TImportCallbacks
 {
@@ -17,6 +21,8 @@ struct TImportCallbacks
     std::function<void(bool refreshChooser)> RebuildTrayMenu;
     // OpenViewer(webcam, applySavedState)
     TOpenViewerFunc OpenViewer;
+    // An import after which the catalogue would take more bytes in Options.xml is refused whole.
+    qint64 MaxCatalogueSize = MaxImportedCatalogueSize;
 };
 
 enum class TImportResult
@@ -25,6 +31,9 @@ enum class TImportResult
     Webcam,       // a single webcam was added
     CategoryList, // a category list was merged
     Partial,      // a damaged category list: what came before the fault was merged
+    Refused,      // refused whole, the catalogue unchanged: the file declares entities or is over
+                  // 64 MiB, a field is longer than MaxFieldLength, or the catalogue would outgrow
+                  // MaxCatalogueSize
 };
 
 // The exchange files: a single webcam (.cam, "Cam Info") and a category list (.cal, "Cam List").
@@ -55,11 +64,15 @@ public:
 
     // Reads an exchange file and merges it into root. The root element's exact name decides:
     // Category imports a category list, Webcam a single webcam, anything else nothing. Nothing is
-    // reported to the user; the result is for the caller's information.
+    // reported to the user; for a Refused import, refusal receives the reason (one of the
+    // Refused texts of Strings.h), for the caller to report.
     static TImportResult ImportFile(const QString& path, TCamCategory& root,
-                                    const TImportCallbacks& callbacks);
+                                    const TImportCallbacks& callbacks, QString* refusal = nullptr);
     static TImportResult ImportBytes(const QByteArray& bytes, TCamCategory& root,
-                                     const TImportCallbacks& callbacks);
+                                     const TImportCallbacks& callbacks, QString* refusal = nullptr);
+    // The bytes the catalogue root takes in Options.xml (its element one level below Options).
+    // Counted from the catalogue's elements, without writing the bytes.
+    static qint64 WrittenCatalogueSize(const TCamCategory& root);
 };
 
 // Categories deeper than this below the root are not created by an import: the settings file

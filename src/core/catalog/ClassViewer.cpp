@@ -23,6 +23,9 @@ constexpr QFileDevice::Permissions OwnerOnly = QFileDevice::ReadOwner | QFileDev
 static_assert(4 + 2 * MaxCategoryDepth <= MaxXmlDepth,
               "a catalogue of the deepest allowed nesting must read back whole");
 
+// Settings files kept aside after failed reads: Options.xml.damaged, then .damaged.2 and on.
+constexpr int MaxKeptFiles = 100;
+
 // The entries of the recently viewed list kept behind a newly added one.
 constexpr int LastUsedKept = 10;
 
@@ -95,20 +98,32 @@ TLoadResult TCamViewer::LoadOptions()
     if (!complete)
         qCInfo(lcSettings) << "Options.xml" << OptionsPath
                            << "could be read only in part:" << document.ErrorString;
-    if (!complete && info.size() > 0) {
-        // Keep the damaged file: the next save replaces Options.xml with what could be read.
-        const QString copy = OptionsPath + QStringLiteral(".damaged");
-        QFile::remove(copy);
-        if (QFile::copy(OptionsPath, copy))
-            QFile::setPermissions(copy, OwnerOnly);
-        else if (info.isFile() && !QFile::rename(OptionsPath, copy))
-            // A file that cannot even be read is moved aside whole, or the next save would
-            // replace it while nothing of it is in memory.
-            qCInfo(lcSettings) << "cannot move the unreadable settings file aside to" << copy;
-    }
+    if (!complete && info.size() > 0)
+        KeepRefusedFile(document.ErrorString);
     if (document.Root)
         LoadFromXml(*document.Root, complete);
     return complete ? TLoadResult::Loaded : TLoadResult::Partial;
+}
+
+void TCamViewer::KeepRefusedFile(const QString& reason)
+{
+    RefusedReason = reason;
+    // Moved aside whole under a name no earlier refusal took: the saves of this run then write a
+    // new file, and the refused one is never written over nor copied (it may be huge).
+    QString aside = OptionsPath + QStringLiteral(".damaged");
+    for (int n = 2; QFileInfo::exists(aside) && n <= MaxKeptFiles; ++n)
+        aside = OptionsPath + QStringLiteral(".damaged.%1").arg(n);
+    if (!QFileInfo::exists(aside) && QFile::rename(OptionsPath, aside)) {
+        QFile::setPermissions(aside, OwnerOnly);
+        RefusedCopy = aside;
+        qCInfo(lcSettings) << "the settings file that could not be read whole is kept as" << aside;
+        return;
+    }
+    // It stays where it is, and nothing is saved over it while the program runs.
+    RefusedCopy = OptionsPath;
+    savesHeld_ = true;
+    qCInfo(lcSettings) << "cannot move the settings file aside to" << aside
+                       << "; nothing is saved over" << OptionsPath << "in this run";
 }
 
 TLoadResult TCamViewer::LoadDefaults()
@@ -260,8 +275,20 @@ QByteArray TCamViewer::SaveToBytes()
 
 bool TCamViewer::SaveOptions()
 {
+    if (savesHeld_) {
+        qCInfo(lcSettings) << "not saved: the settings file" << OptionsPath
+                           << "that could not be read is left as it is";
+        return false;
+    }
+    const QByteArray bytes = SaveToBytes();
+    // A file the reader would refuse at the next start would cost every setting and webcam.
+    if (bytes.size() > MaxXmlFileSize) {
+        qCInfo(lcSettings) << "not saved: the settings would take" << bytes.size()
+                           << "bytes, over the" << MaxXmlFileSize << "that can be read back";
+        return false;
+    }
     QString error;
-    if (WriteFileAtomically(OptionsPath, SaveToBytes(), OwnerOnly, &error))
+    if (WriteFileAtomically(OptionsPath, bytes, OwnerOnly, &error))
         return true;
     qCInfo(lcSettings) << "cannot save" << OptionsPath << ":" << error;
     return false;

@@ -77,15 +77,23 @@ public:
 
     // Reads the settings file. A missing file reads the default settings instead, if there are
     // any and they read completely (they neither reopen viewers nor touch the autostart entry);
-    // a damaged one gives what came before the fault (and reopens no viewer, so the load never
-    // rewrites it); a copy of a damaged file is kept beside it as Options.xml.damaged (a file that
-    // cannot be read is moved there).
+    // a damaged one (cut short, not XML, over the size limit, unreadable) gives what came before
+    // the fault and reopens no viewer. Such a file is never written over: it is moved aside to
+    // Options.xml.damaged (.damaged.2 and on when taken), or, when that fails, left in place
+    // with SaveOptions held for the run. RefusedReason and RefusedCopy then say why and where.
     TLoadResult LoadOptions();
     // Reads the settings from a parsed document (the work of LoadOptions after the parse).
     void LoadFromXml(const TXmlElement& root, bool complete);
     // Writes the settings file atomically with mode 0600; false when it could not be written, in
-    // which case the previous file is left as it was.
+    // which case the previous file is left as it was. Nothing is written while saves are held, nor
+    // a document over the reader's size limit (MaxXmlFileSize).
     bool SaveOptions();
+    // After a load that could not read the file whole: the reader's reason, and where the file
+    // is kept (its own path when it could not be moved aside). Empty otherwise.
+    QString RefusedReason;
+    QString RefusedCopy;
+    // The refused file stands at OptionsPath: SaveOptions writes nothing in this run.
+    bool SavesHeld() const { return savesHeld_; }
     // The document that SaveOptions writes (FirstLaunch becomes false).
     QByteArray SaveToBytes();
 
@@ -103,8 +111,10 @@ private:
     TProxySettings proxy_;
     bool reopening_ = false;
     bool readingDefaults_ = false;
+    bool savesHeld_ = false;
 
     TLoadResult LoadDefaults();
+    void KeepRefusedFile(const QString& reason);
 };
 
 // The desktop entry that starts the program at log-in: Exec="<program path>" with the quoting

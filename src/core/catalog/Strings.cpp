@@ -46,6 +46,19 @@ constexpr TMessageDefault MessageDefaults[] = {
     {"FailNotJpeg", &FailNotJpeg, "not a JPEG image"},
     {"StreamLive", &StreamLive, "live, %d fps"},
     {"ExportFailed", &ExportFailed, "The file %path% could not be written: %error%"},
+    {"ImportRefused", &ImportRefused, "The file %path% was not imported: %reason%"},
+    {"RefusedListTooLarge", &RefusedListTooLarge,
+     "with it the webcam list would be larger than the settings file can hold."},
+    {"RefusedLongText", &RefusedLongText,
+     "a name or address in it is longer than %max% characters."},
+    {"RefusedEntities", &RefusedEntities, "it declares XML entities, which are not accepted."},
+    {"RefusedFileTooLarge", &RefusedFileTooLarge, "it is larger than 64 MiB."},
+    {"OptionsKeptAside", &OptionsKeptAside,
+     "The settings file could not be read whole (%reason%). It is kept unchanged as %copy%; "
+     "the program goes on with what could be read."},
+    {"OptionsLeftAlone", &OptionsLeftAlone,
+     "The settings file %path% could not be read whole (%reason%) and could not be moved aside. "
+     "It is left unchanged: nothing is saved over it while the program runs."},
 };
 
 QString DefaultOf(const QString* variable)
@@ -86,6 +99,13 @@ QString FailBroken = DefaultOf(&FailBroken);
 QString FailNotJpeg = DefaultOf(&FailNotJpeg);
 QString StreamLive = DefaultOf(&StreamLive);
 QString ExportFailed = DefaultOf(&ExportFailed);
+QString ImportRefused = DefaultOf(&ImportRefused);
+QString RefusedListTooLarge = DefaultOf(&RefusedListTooLarge);
+QString RefusedLongText = DefaultOf(&RefusedLongText);
+QString RefusedEntities = DefaultOf(&RefusedEntities);
+QString RefusedFileTooLarge = DefaultOf(&RefusedFileTooLarge);
+QString OptionsKeptAside = DefaultOf(&OptionsKeptAside);
+QString OptionsLeftAlone = DefaultOf(&OptionsLeftAlone);
 
 void TVariables::RegisterVariable(const QString& key, QString* variable)
 {

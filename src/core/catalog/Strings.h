@@ -38,6 +38,17 @@ extern QString FailNotJpeg;
 extern QString StreamLive; // a format: "%d" stands for the frames per second
 // The catalogue editor's report of a failed export; markers %path% %error% (the system's reason).
 extern QString ExportFailed;
+// An import refused whole; markers %path% %reason%, the reason one of the Refused texts (%max%:
+// the longest field in characters).
+extern QString ImportRefused;
+extern QString RefusedListTooLarge;
+extern QString RefusedLongText;
+extern QString RefusedEntities;
+extern QString RefusedFileTooLarge;
+// A settings file that could not be read whole, told once at start: moved aside (markers %reason%
+// %copy%), or left in place with saves held for the run (markers %path% %reason%).
+extern QString OptionsKeptAside;
+extern QString OptionsLeftAlone;
 
 // The line break of message texts (CamHint's lines, backslash-n of a language file).
 inline const QString MessageLineBreak = QStringLiteral("\r\n");

@@ -236,6 +236,24 @@ private:
     std::vector<QString> names_;
 };
 
+// Whether a document type declaration has an internal subset ("[...]" outside its quoted
+// identifiers): the place where entities are declared.
+bool HasInternalSubset(QStringView declaration)
+{
+    QChar quote;
+    for (QChar c : declaration) {
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+        } else if (c == u'"' || c == u'\'') {
+            quote = c;
+        } else if (c == u'[') {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 TXmlDocument ReadXml(const QByteArray& bytes)
@@ -301,6 +319,16 @@ TXmlDocument ReadXml(const QByteArray& bytes)
         } else if (token == QXmlStreamReader::Characters) {
             if (!open.empty())
                 open.back()->Text += reader.text();
+        } else if (token == QXmlStreamReader::DTD) {
+            // Our files declare nothing. A declared entity can stand for thousands of characters
+            // and be referenced a million times: such a document is refused before its first
+            // element, so nothing of it is taken.
+            if (!reader.entityDeclarations().isEmpty() || HasInternalSubset(reader.text())) {
+                document.Status = TXmlStatus::Refused;
+                document.ErrorString =
+                    QStringLiteral("The document declares entities (a DTD internal subset).");
+                break;
+            }
         }
     }
 
@@ -442,6 +470,65 @@ void AppendXmlEscaped(QByteArray& out, QStringView value)
         }
         AppendReference(out, c);
     }
+}
+
+qint64 XmlEscapedSize(QStringView value)
+{
+    qint64 size = 0;
+    const qsizetype count = value.size();
+    for (qsizetype i = 0; i < count; ++i) {
+        const char16_t c = value[i].unicode();
+        uint reference = 0;
+        switch (c) {
+        case '"':
+        case '&':
+        case '\'':
+        case '<':
+        case '>':
+        case '\t':
+        case '\n':
+        case '\r':
+            reference = c;
+            break;
+        default:
+            if (c < 0x20)
+                continue;
+            if (c <= 0xFF && (c < 0x80 || c > 0x9F)) {
+                ++size;
+                continue;
+            }
+            if (QChar::isHighSurrogate(c) && i + 1 < count &&
+                QChar::isLowSurrogate(value[i + 1].unicode())) {
+                reference = QChar::surrogateToUcs4(c, value[++i].unicode());
+                break;
+            }
+            if (QChar::isSurrogate(c) || c == 0xFFFE || c == 0xFFFF)
+                continue;
+            reference = c;
+        }
+        size += 3; // "&#" and ";"
+        for (; reference > 0; reference /= 10)
+            ++size;
+    }
+    return size;
+}
+
+qint64 WrittenXmlSize(const TXmlElement& element, int level)
+{
+    const qint64 name = XmlEscapedSize(element.Name);
+    qint64 open = level + 1 + name; // indentation, "<" and the name
+    for (const TXmlAttribute& attribute : element.Attributes())
+        open += 4 + XmlEscapedSize(attribute.Name) + XmlEscapedSize(attribute.Value); // ' ="' '"'
+    if (element.ChildCount() == 0) {
+        if (element.Text.isEmpty())
+            return open + 4; // "/>" CR LF
+        return open + 1 + XmlEscapedSize(element.Text) + 2 + name +
+               3; // ">" text "</" name ">" CR LF
+    }
+    qint64 size = open + 3 + level + 2 + name + 3; // ">" CR LF, indentation "</" name ">" CR LF
+    for (const auto& child : element.Children())
+        size += WrittenXmlSize(*child, level + 1);
+    return size;
 }
 
 QByteArray WriteXml(const TXmlElement& root)

@@ -10,7 +10,9 @@
 // The XML conventions shared by Options.xml, the exchange files and the language files.
 //
 // Reading: bytes go through QXmlStreamReader (so the declared encoding is honoured and the
-// entity-expansion limit stays on) into a small tree of TXmlElement. Bytes 0x80..0x9F of a
+// entity-expansion limit stays on) into a small tree of TXmlElement. A document that declares
+// entities (a DTD with an internal subset) is refused whole: none of our files needs one, and
+// a few declared characters referenced many times would expand to gigabytes. Bytes 0x80..0x9F of a
 // document declared iso-8859-1 are read as windows-1252 (files written on Windows hold those), and
 // so is a whole document whose bytes are not valid in its declared encoding or that declares an
 // encoding we cannot decode. A name holding a control character makes the document malformed. Names
@@ -79,6 +81,7 @@ enum class TXmlStatus
     TooLarge,   // over MaxXmlFileSize bytes: refused, nothing read
     TooDeep,    // nesting deeper than MaxXmlDepth: what came before is kept
     Malformed,  // not well-formed (cut short, not XML, entity expansion over the limit ...)
+    Refused,    // declares entities (a DTD internal subset): refused before its first element
 };
 
 inline constexpr qint64 MaxXmlFileSize = 64 * 1024 * 1024;
@@ -103,6 +106,12 @@ TXmlDocument ReadXmlFile(const QString& path);
 QByteArray WriteXml(const TXmlElement& root);
 // Appends one value with the character references of the file format.
 void AppendXmlEscaped(QByteArray& out, QStringView value);
+// The bytes AppendXmlEscaped appends for the value.
+qint64 XmlEscapedSize(QStringView value);
+// The bytes WriteXml writes for the element and everything below it, standing at the given level
+// of indentation (the header line not counted), without writing them. Recursive: for trees as
+// deep as the reader's nesting limit.
+qint64 WrittenXmlSize(const TXmlElement& element, int level);
 
 // Reading rules for values.
 // A decimal integer: an optional "-", then digits, nothing else (no blanks, no "+"); must fit in

@@ -29,7 +29,11 @@ struct ErrorManager
 [[noreturn]] void ErrorExit(j_common_ptr cinfo)
 {
     auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-    (*cinfo->err->format_message)(cinfo, err->Message);
+    // Without a backing store, libjpeg fails so when its arrays would pass max_memory_to_use.
+    if (cinfo->err->msg_code == JERR_NO_BACKING_STORE)
+        std::snprintf(err->Message, sizeof err->Message, "JPEG image needs too much memory");
+    else
+        (*cinfo->err->format_message)(cinfo, err->Message);
     std::longjmp(err->Jump, 1);
 }
 
@@ -72,6 +76,17 @@ bool ValidScale(int scaleDenom)
 
 // ---- decoding ---------------------------------------------------------------------------------
 
+// Watches the scans as libjpeg reads them: it is called at least once per scan, before each row
+// of blocks it reads, and ends the decode once the scans exceed MaxScans or their passes over the
+// picture's blocks MaxScanPasses. Each repeat of a scan counts, though libjpeg only warns of it.
+struct ScanMonitor
+{
+    jpeg_progress_mgr Pub{};
+    int LastScan = 0;
+    long long BlocksRead = 0;
+    long long BlockLimit = 0;
+};
+
 struct DecodeJob
 {
     const unsigned char* Data = nullptr;
@@ -81,7 +96,68 @@ struct DecodeJob
     TPicture* Picture = nullptr; // a 32-bit picture
     jpeg_decompress_struct Info;
     ErrorManager Err;
+    ScanMonitor Monitor;
 };
+
+void MonitorScans(j_common_ptr common)
+{
+    auto* info = reinterpret_cast<j_decompress_ptr>(common);
+    auto* monitor = reinterpret_cast<ScanMonitor*>(info->progress);
+    if (info->input_scan_number == monitor->LastScan)
+        return;
+    monitor->LastScan = info->input_scan_number;
+    auto* err = reinterpret_cast<ErrorManager*>(info->err);
+    if (info->input_scan_number > MaxScans) {
+        std::snprintf(err->Message, sizeof err->Message, "JPEG image of more than %d scans",
+                      MaxScans);
+        std::longjmp(err->Jump, 1);
+    }
+    for (int i = 0; i < info->comps_in_scan; ++i) {
+        const jpeg_component_info* component = info->cur_comp_info[i];
+        monitor->BlocksRead +=
+            static_cast<long long>(component->width_in_blocks) * component->height_in_blocks;
+    }
+    if (monitor->BlocksRead > monitor->BlockLimit) {
+        std::snprintf(err->Message, sizeof err->Message,
+                      "JPEG image whose scans pass over it more than %d times", MaxScanPasses);
+        std::longjmp(err->Jump, 1);
+    }
+}
+
+// What the decode will allocate besides libjpeg's small buffers: the output, and the whole
+// picture's coefficients when the image comes in several scans. Checked against the budget before
+// anything is allocated.
+struct DecodeCost
+{
+    long long Samples = 0;          // of all components, at their sampling
+    long long Blocks = 0;           // 8 x 8 blocks of all components
+    long long CoefficientBytes = 0; // 0 for an image of one interleaved scan
+    long long OutputBytes = 0;
+};
+
+DecodeCost CostOf(const jpeg_decompress_struct& info, int bytesPerPixel)
+{
+    DecodeCost cost;
+    // One scan that holds every component decodes row by row; anything else buffers the whole
+    // picture's coefficients (libjpeg rounds each component up to whole sampling units).
+    const bool buffered = info.progressive_mode || info.comps_in_scan < info.num_components;
+    for (int i = 0; i < info.num_components; ++i) {
+        const jpeg_component_info& component = info.comp_info[i];
+        const long long blocks =
+            static_cast<long long>(component.width_in_blocks) * component.height_in_blocks;
+        cost.Blocks += blocks;
+        cost.Samples += blocks * DCTSIZE2;
+        if (buffered) {
+            const long long h = component.h_samp_factor, v = component.v_samp_factor;
+            const long long wide = (component.width_in_blocks + h - 1) / h * h;
+            const long long high = (component.height_in_blocks + v - 1) / v * v;
+            cost.CoefficientBytes += wide * high * static_cast<long long>(sizeof(JBLOCK));
+        }
+    }
+    cost.OutputBytes =
+        static_cast<long long>(info.output_width) * info.output_height * bytesPerPixel;
+    return cost;
+}
 
 // Adobe writes CMYK inverted (0 = full ink); other writers store plain ink values.
 void CmykRowToRgb(const JSAMPLE* cmyk, std::uint8_t* rgb, int width, bool inverted)
@@ -133,19 +209,37 @@ bool RunDecode(DecodeJob& job)
         jpeg_destroy_decompress(&info);
         return false;
     }
-    if (pixels > MaxPixelsPerByte * static_cast<long long>(job.Size)) {
-        std::snprintf(job.Err.Message, sizeof job.Err.Message,
-                      "JPEG image of %u x %u pixels in only %lu bytes", info.image_width,
-                      info.image_height, job.Size);
-        jpeg_destroy_decompress(&info);
-        return false;
-    }
 
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     info.out_color_space = cmyk ? JCS_CMYK : job.Picture ? PictureColorSpace : JCS_RGB;
     info.scale_num = 1;
     info.scale_denom = static_cast<unsigned>(job.ScaleDenom);
     jpeg_calc_output_dimensions(&info);
+
+    const DecodeCost cost = CostOf(info, job.Picture ? 4 : 3);
+    if (cost.Samples > MaxSamplesPerByte * static_cast<long long>(job.Size)) {
+        std::snprintf(job.Err.Message, sizeof job.Err.Message,
+                      "JPEG image of %u x %u pixels in %d components in only %lu bytes",
+                      info.image_width, info.image_height, info.num_components, job.Size);
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    if (cost.OutputBytes + cost.CoefficientBytes > MaxDecodeBytes) {
+        std::snprintf(job.Err.Message, sizeof job.Err.Message,
+                      "JPEG image of %u x %u pixels would need %lld MB to decode", info.image_width,
+                      info.image_height, (cost.OutputBytes + cost.CoefficientBytes) >> 20);
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    // libjpeg asks its memory manager before it allocates the coefficients; over this it fails
+    // with an error (it has no backing store to fall back on) instead of allocating.
+    info.mem->max_memory_to_use = static_cast<long>(MaxDecodeBytes - cost.OutputBytes);
+    job.Monitor.Pub.progress_monitor = MonitorScans;
+    job.Monitor.BlockLimit = cost.Blocks * MaxScanPasses;
+    info.progress = &job.Monitor.Pub;
+
+    // A progressive image is read whole here, all its scans, before any pixel memory exists.
+    jpeg_start_decompress(&info);
 
     // The caller's pixel buffer is reused when it is large enough (repeated decodes of one
     // webcam's images of one size allocate nothing); every byte is written below.
@@ -168,7 +262,6 @@ bool RunDecode(DecodeJob& job)
         return false;
     }
 
-    jpeg_start_decompress(&info);
     if (cmyk) {
         // A row buffer from libjpeg's own pool: jpeg_destroy frees it even after a jump.
         JSAMPARRAY buffer = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info),

@@ -11,14 +11,26 @@ namespace JpegCodec {
 
 // Pictures with more pixels than this are refused before any pixel memory is allocated.
 inline constexpr long long MaxPixels = 100'000'000;
-// So are pictures that declare more pixels than this per byte of compressed data: a few hundred
-// bytes can declare a picture of hundreds of megabytes. Real photographs stay far below 1,000
-// (even a picture of one flat colour needs about a byte per 1,000 pixels).
-inline constexpr long long MaxPixelsPerByte = 10'000;
+// So are pictures that declare more samples (the pixels of every colour component, counted at
+// each component's sampling) than this per byte of compressed data: a few hundred bytes can
+// declare a picture of hundreds of megabytes. Real photographs stay far below 1,000 (even a
+// picture of one flat colour needs about a byte per 1,000 pixels).
+inline constexpr long long MaxSamplesPerByte = 10'000;
+// The memory one decode may take: the output picture, and libjpeg's own memory, of which the
+// largest part is the coefficients of the whole picture that a progressive image (or one that
+// sends its components in separate scans) keeps until its last scan, 2 bytes per sample at any
+// output scale. A picture whose decode would need more is refused before any of it is allocated,
+// and libjpeg itself is held to what the output leaves.
+inline constexpr long long MaxDecodeBytes = 512LL << 20;
+// A progressive image may refine its picture in many scans, each of which costs a pass over the
+// blocks it covers, however few bytes it has. More scans than this, or scans that together pass
+// over the picture's blocks more than MaxScanPasses times, end the decode with an error.
+inline constexpr int MaxScans = 1000;
+inline constexpr int MaxScanPasses = 100;
 
 // Decodes a complete JPEG image into a 24-bit bitmap. scaleDenom 1, 2, 4 or 8 decodes at 1/n of
 // the size with libjpeg's DCT scaling (fast thumbnails). A truncated or corrupt image, or one over
-// MaxPixels or MaxPixelsPerByte, is refused: false, and out is left empty. The pixel memory of out
+// any of the limits above, is refused: false, and out is left empty. The pixel memory of out
 // is reused when it is large enough.
 bool Decode(const QByteArray& data, TBitmap& out, int scaleDenom = 1, QString* error = nullptr);
 

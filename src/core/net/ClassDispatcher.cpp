@@ -3,6 +3,7 @@
 #include "core/Log.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -91,6 +92,31 @@ bool TDispatcher::Call(std::function<void()> fn)
     }
     Finished.wait(lock, [&] { return job->Done || Closed; });
     return job->Done;
+}
+
+void TDispatcher::Post(std::function<void()> fn, std::chrono::milliseconds delay)
+{
+    if (delay.count() > 0) {
+        // The timer lives on the UI thread and ends with the notifier: a dispatcher that goes
+        // takes its waiting calls along.
+        Post([this, fn = std::move(fn), delay]() mutable {
+            if (Notifier)
+                QTimer::singleShot(delay, Notifier.get(), [this, fn = std::move(fn)] {
+                    if (!IsClosed())
+                        RunCall(fn);
+                });
+        });
+        return;
+    }
+    auto job = std::make_shared<TJob>();
+    job->Fn = std::move(fn);
+    std::lock_guard lock(Mutex);
+    if (Closed || WakeFd < 0)
+        return;
+    Queue.push_back(std::move(job)); // nobody waits for its Done
+    const std::uint64_t one = 1;
+    while (::write(WakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
 }
 
 void TDispatcher::RunPending()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -32,6 +33,10 @@ public:
     // swallowed). Returns false without running it when the dispatcher is or becomes closed.
     // Called on the UI thread itself, fn runs at once.
     bool Call(std::function<void()> fn);
+    // Any thread: runs fn on the UI thread later, no sooner than delay from now, without waiting
+    // for it. Dropped without running when the dispatcher is closed before its turn.
+    void Post(std::function<void()> fn,
+              std::chrono::milliseconds delay = std::chrono::milliseconds(0));
 
     // UI thread. Releases every waiting Call (they return false) and makes later ones return
     // false at once. Cannot be undone.

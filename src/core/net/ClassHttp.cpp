@@ -5,6 +5,7 @@
 #include "core/image/ClassArchive.h"
 #include "core/image/JpegCodec.h"
 #include "core/net/ClassHttpClient.h"
+#include "core/net/Multipart.h"
 #include "core/rules/ViewerGeometry.h"
 
 #include <QHash>
@@ -66,6 +67,7 @@ struct TViewerSink
     THttpThread::TImageEvent OnImage;
     THttpThread::TProgressEvent OnProgress;
     THttpThread::TTickEvent OnTick;
+    std::chrono::milliseconds PartGap{16};
 
     std::mutex Mutex;
     QSize Control;            // under Mutex
@@ -111,7 +113,7 @@ struct TViewerSink
             }
         };
         if (part)
-            sink->Box->PostLatest(KeyPart, std::move(call));
+            sink->Box->PostLatest(KeyPart, std::move(call), sink->PartGap);
         else
             sink->Box->Post(std::move(call));
     }
@@ -126,7 +128,7 @@ public:
     TViewerTask(std::shared_ptr<TViewerSink> sink, const THttpThread& feed, int interval)
         : Sink(std::move(sink)), Url(feed.Url), Referer(feed.Referer),
           ReadTimeoutMs(feed.ReadTimeoutMs), ConnectTimeoutMs(feed.ConnectTimeoutMs),
-          Tick(feed.Tick), ScheduledInterval(interval)
+          ImageTimeoutMs(feed.ImageTimeoutMs), Tick(feed.Tick), ScheduledInterval(interval)
     {
         IntervalValue.store(interval);
     }
@@ -149,6 +151,7 @@ private:
     const QString Referer;
     const int ReadTimeoutMs;
     const int ConnectTimeoutMs;
+    const int ImageTimeoutMs;
     const std::chrono::milliseconds Tick;
 
     // Engine thread only.
@@ -165,6 +168,7 @@ private:
     std::optional<TClock::time_point> Reported; // the last progress report of this fetch
     TFetchFailure LastFailure;
     bool Streaming = false;
+    bool StreamAnswer = false; // the answer under way is a stream
     int FramesPerSecond = 0;
     std::deque<TClock::time_point> PartTimes; // of the last second
 };
@@ -194,6 +198,8 @@ void TViewerTask::PostTick(bool afterImage)
     auto post = [sink = Sink, value] {
         sink->Box->PostLatest(TViewerSink::KeyTick, [sink = sink.get(), keep = sink, value] {
             (void)keep;
+            // A stream's last part comes before the wait that follows it.
+            sink->Box->RunLatest(TViewerSink::KeyPart);
             if (const auto& slot = sink->OnTick) {
                 const auto run = slot;
                 run(value);
@@ -260,6 +266,7 @@ bool TViewerTask::Prepare(THttpClient& http, QString& url)
         http.Proxy = CurrentProxySettings();
         http.ReadTimeoutMs = ReadTimeoutMs;
         http.ConnectTimeoutMs = ConnectTimeoutMs;
+        http.ImageTimeoutMs = ImageTimeoutMs;
         // Large reads: progress is reported by time, not by piece.
         http.ReceiveBuffer = 64 * 1024;
         http.Referer = Referer;
@@ -270,6 +277,7 @@ bool TViewerTask::Prepare(THttpClient& http, QString& url)
         // The unchanged-image test: the same Last-Modified and Content-Length as the last image
         // read in full means the same image; its body is not read.
         http.OnHeaders = [this](const THttpHeaders& headers) {
+            StreamAnswer = !StreamDelimiter(headers.ContentType).isEmpty();
             if (HaveResponse && SameImage(headers, LastModified, ContentLength))
                 return true;
             ExpectedLength = headers.ContentLength >= 0 ? headers.ContentLength : ContentLength;
@@ -288,7 +296,9 @@ bool TViewerTask::Prepare(THttpClient& http, QString& url)
             DeliverPart(part);
             return !TerminateFlag.load() && !Cancelled();
         };
-        http.Cancelled = [this] { return TerminateFlag.load() || Cancelled(); };
+        // A stream ends with termination; a single image only when nobody waits for it any more
+        // (a refresh lets the image under way arrive).
+        http.Cancelled = [this] { return Cancelled() || (TerminateFlag.load() && StreamAnswer); };
         http.OnProgress = [this](qint64 received) {
             Received = received;
             PostProgress(false);
@@ -300,6 +310,7 @@ bool TViewerTask::Prepare(THttpClient& http, QString& url)
     }
     Received = 0;
     Reported.reset();
+    StreamAnswer = false;
     url = Url;
     return true;
 }
@@ -361,7 +372,8 @@ void TViewerTask::Finished(THttpClient& http, const THttpResult& result, QByteAr
         Cancel();
         return;
     }
-    PostTick(delivered && result.Parts < 0);
+    // Told after any image or part still on its way.
+    PostTick(true);
 }
 
 TFetchTask::TClock::time_point TViewerTask::Due()
@@ -458,6 +470,7 @@ bool THttpThread::Start()
     Sink->OnImage = OnImage;
     Sink->OnProgress = OnProgress;
     Sink->OnTick = OnTick;
+    Sink->PartGap = PartGap;
     Task = std::make_shared<TViewerTask>(Sink, *this, StartInterval < 0 ? 10 : StartInterval);
     Sink->Task = Task;
     Engine->Add(Task);

@@ -101,6 +101,9 @@ class TViewerTask;
 // an unchanged image that cost no body and keeps the connection. A server that ignores them gets
 // the unchanged-image test on its headers.
 //
+// Every image has a deadline (ImageTimeoutMs, for a stream each part): a body that trickles in
+// fails with a time-out.
+//
 // A failed fetch (no connection, time-out, a status other than 2xx, a redirect, an unchanged image
 // whose body was not read, a 304) is logged under lcHttp and reported in OnTick's LastFailure;
 // the next attempt comes after the interval, but never sooner than one Tick after the failure,
@@ -122,6 +125,11 @@ public:
     QString Referer;
     int ReadTimeoutMs = 10000;
     int ConnectTimeoutMs = 10000;
+    int ImageTimeoutMs = 60000; // an image, or a part of a stream, takes at most this long
+    // Least time between two parts of a stream handed to OnImage: a part that comes sooner waits,
+    // and a newer one replaces it. A webcam that sends thousands of parts a second costs the UI
+    // thread one hand-over per frame of the screen.
+    std::chrono::milliseconds PartGap{16};
     // Length of one second of the schedule (the interval's unit, the pause after a failure);
     // tests shorten it.
     std::chrono::milliseconds Tick{1000};
@@ -156,9 +164,10 @@ public:
     bool Started() const { return Task != nullptr; }
 
     // The webcam answers with a stream of JPEG parts (multipart/x-mixed-replace): OnImage comes
-    // for each part as it arrives (the latest one when the UI thread is behind), with Body the
-    // part, and the connection stays until the stream ends; then the wait of Interval and a new
-    // connection.
+    // for each part as it arrives (the latest one when the UI thread is behind, at most one per
+    // PartGap), with Body the part, and the connection stays until the stream ends or the feed
+    // terminates; the last part comes before the stream's end is told (OnTick). Then the wait of
+    // Interval and a new connection.
 
 private:
     explicit THttpThread(std::shared_ptr<TFetchEngine> engine);

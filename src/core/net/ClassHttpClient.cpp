@@ -12,6 +12,10 @@
 #include <memory>
 #include <mutex>
 
+namespace {
+std::atomic<bool> abortAll{false};
+} // namespace
+
 // State of one transfer, reached from libcurl's callbacks.
 struct THttpTransferState
 {
@@ -28,19 +32,47 @@ struct THttpTransferState
     std::chrono::steady_clock::time_point LastActivity;
     std::chrono::milliseconds Silence{0};
     QString Error; // why a callback failed the transfer, when libcurl's code would not say
-    bool SilenceExpired = false;              // the read time-out ended it
+    bool TimeExpired = false;                 // the read time-out or the image's deadline ended it
     std::unique_ptr<TMultipartReader> Stream; // the answer is a stream of parts
+    // The image under way (the response, or the stream's next part) began at ImageStart and must
+    // be complete ImageTime later; zero: no limit.
+    std::chrono::steady_clock::time_point ImageStart;
+    std::chrono::milliseconds ImageTime{0};
 
     curl_slist* Extra = nullptr; // the request's own header lines
 
     void Activity() { LastActivity = std::chrono::steady_clock::now(); }
+
+    // Whether the transfer must end now: the process ends, the owner cancelled, or the image is
+    // late. Sets Stop and the reason.
+    bool MustStop()
+    {
+        if (abortAll.load()) {
+            Stop = THttpOutcome::Aborted;
+            Stopped = true;
+            return true;
+        }
+        if (Client->Cancelled && Client->Cancelled()) {
+            Stop = Stream ? THttpOutcome::Ok : THttpOutcome::Aborted; // the owner is done with it
+            Error = QStringLiteral("cancelled");
+            Stopped = true;
+            return true;
+        }
+        if (ImageTime.count() > 0 && std::chrono::steady_clock::now() - ImageStart > ImageTime) {
+            Error = QStringLiteral("image not complete within %1 ms").arg(ImageTime.count());
+            Stop = THttpOutcome::Failed;
+            TimeExpired = true;
+            Stopped = true;
+            return true;
+        }
+        return false;
+    }
 };
 
 namespace {
 
 using TTransfer = THttpTransferState;
 
-std::atomic<bool> abortAll{false};
 std::mutex globalMutex;
 bool globalReady = false;
 
@@ -64,7 +96,7 @@ bool SilenceOver(TTransfer* t)
     t->Error = QStringLiteral("nothing received for %1 ms").arg(t->Silence.count());
     t->Stop = THttpOutcome::Failed;
     t->Stopped = true;
-    t->SilenceExpired = true;
+    t->TimeExpired = true;
     return true;
 }
 
@@ -134,6 +166,7 @@ size_t WriteCallback(char* data, size_t size, size_t count, void* user)
     t->Activity();
     if (t->Stream) {
         const auto onPart = [t](const QByteArray& part) {
+            t->ImageStart = std::chrono::steady_clock::now(); // the next part's time begins
             try {
                 return t->Client->OnPart(part);
             } catch (const std::exception& e) {
@@ -158,7 +191,7 @@ size_t WriteCallback(char* data, size_t size, size_t count, void* user)
             t->Stopped = true;
             return 0;
         }
-        return length;
+        return t->MustStop() ? 0 : length;
     }
     if (t->Body->size() + qint64(length) > t->Client->MaxBodySize) {
         t->Error = QStringLiteral("body larger than %1 bytes").arg(t->Client->MaxBodySize);
@@ -177,27 +210,14 @@ size_t WriteCallback(char* data, size_t size, size_t count, void* user)
             qCInfo(lcHttp) << "progress hook failed";
         }
     }
-    if (abortAll.load()) {
-        t->Stop = THttpOutcome::Aborted;
-        t->Stopped = true;
-        return 0;
-    }
-    return length;
+    return t->MustStop() ? 0 : length;
 }
 
 int ProgressCallback(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
     auto* t = static_cast<TTransfer*>(user);
-    if (abortAll.load()) {
-        t->Stop = THttpOutcome::Aborted;
-        t->Stopped = true;
+    if (t->MustStop())
         return 1;
-    }
-    if (t->Stream && t->Client->Cancelled && t->Client->Cancelled()) {
-        t->Stop = THttpOutcome::Ok; // the owner is done with the stream
-        t->Stopped = true;
-        return 1;
-    }
     return SilenceOver(t) ? 1 : 0;
 }
 
@@ -263,7 +283,7 @@ QString THttpResult::Cause() const
     case THttpOutcome::TooLarge:
         return Error.isEmpty() ? QStringLiteral("body too large") : Error;
     case THttpOutcome::Aborted:
-        return QStringLiteral("aborted at exit");
+        return Error.isEmpty() ? QStringLiteral("aborted at exit") : Error;
     }
     return QStringLiteral("unknown");
 }
@@ -366,7 +386,7 @@ THttpResult THttpClient::Get(const QString& url, QByteArray& body)
 
 bool THttpClient::Expired()
 {
-    return Transfer && !Transfer->Stopped && SilenceOver(Transfer.get());
+    return Transfer && !Transfer->Stopped && (Transfer->MustStop() || SilenceOver(Transfer.get()));
 }
 
 void* THttpClient::Begin(const QString& url, QByteArray& body)
@@ -395,7 +415,10 @@ void* THttpClient::Begin(const QString& url, QByteArray& body)
     transfer.Curl = curl;
     transfer.Silence = std::chrono::milliseconds(ReadTimeoutMs > 0 ? ReadTimeoutMs : 0);
     transfer.Activity();
+    transfer.ImageStart = transfer.LastActivity;
+    transfer.ImageTime = std::chrono::milliseconds(ImageTimeoutMs > 0 ? ImageTimeoutMs : 0);
     transfer.Conditional = !Validators.Empty();
+
     // Settings that fail to apply are ignored: the request is still made.
     const QByteArray urlBytes = url.toUtf8();
     curl_easy_setopt(curl, CURLOPT_URL, urlBytes.constData());
@@ -505,7 +528,7 @@ THttpResult THttpClient::Finish(int curlCode)
             result.Net = TNetError::TimedOut;
             break;
         default:
-            result.Net = transfer.SilenceExpired ? TNetError::TimedOut : TNetError::Other;
+            result.Net = transfer.TimeExpired ? TNetError::TimedOut : TNetError::Other;
         }
     }
     if (!result.Ok())

@@ -73,7 +73,7 @@ enum class THttpOutcome
     // kept. A 304 to a plain GET is a BadStatus.
     NotModified,
     TooLarge, // the body grew past MaxBodySize
-    Aborted,  // the process is shutting down (AbortAll)
+    Aborted,  // the process is shutting down (AbortAll), or Cancelled ended a response
 };
 
 // Why a transfer failed on the network side, as far as the transport tells.
@@ -118,6 +118,10 @@ public:
     // Name lookup and connection together may take this long; a host that drops packets would
     // otherwise hold a fetch for minutes.
     int ConnectTimeoutMs = 10000;
+    // One image may take this long: a response from the start of the request, each part of a
+    // stream from the end of the one before. A body that trickles a byte now and then never lets
+    // the read time-out expire; this ends it, as a time-out. 0: no limit.
+    int ImageTimeoutMs = 60000;
     int ReceiveBuffer = 1024; // bytes per read, so per progress report
     QString Referer;          // sent only when not empty
     // Sent as If-Modified-Since and If-None-Match; a 304 then gives NotModified.
@@ -133,7 +137,9 @@ public:
     // here as soon as it is complete (MaxBodySize then caps each part, not the stream), and the
     // transfer goes on until the server ends it, a part returns false, or Cancelled says so.
     std::function<bool(const QByteArray& part)> OnPart;
-    std::function<bool()> Cancelled; // asked now and then during a stream
+    // Asked with each piece received and at least once a second while nothing comes; true ends
+    // the transfer at once: a stream as Ok (its parts were handed on), a response as Aborted.
+    std::function<bool()> Cancelled;
 
     // Closes the connection after the transfer instead of keeping it for the next one.
     bool ForbidReuse = false;
@@ -146,7 +152,8 @@ public:
     // (a CURL*), or null when no request can be made (Finish then says why). The caller runs the
     // transfer and hands libcurl's result code to Finish, which unhooks the callbacks; body must
     // stay in place until then. Expired, asked now and then while the transfer runs, tells whether
-    // the read time-out has passed; Finish then reports the time-out.
+    // it must end now (the read time-out or the image's deadline passed, Cancelled said so, the
+    // process ends); Finish then reports why.
     void* Begin(const QString& url, QByteArray& body);
     bool Expired();
     THttpResult Finish(int curlCode);

@@ -42,8 +42,9 @@ class TMireTask final : public TFetchTask
 public:
     TMireTask(std::shared_ptr<TMireSink> sink, const TMireThread& feed)
         : Sink(std::move(sink)), Repeat(feed.Repeat), KeepData(feed.KeepData),
-          CellQuality(feed.CellQuality), ReadTimeoutMs(feed.ReadTimeoutMs),
-          ConnectTimeoutMs(feed.ConnectTimeoutMs), Tick(feed.Tick)
+          CellQuality(feed.CellQuality), ImageTimeoutMs(feed.ImageTimeoutMs),
+          ReadTimeoutMs(feed.ReadTimeoutMs), ConnectTimeoutMs(feed.ConnectTimeoutMs),
+          Tick(feed.Tick)
     {
         Backoff.RetryAfter = 60 * Tick;
         for (const TMireCam& cam : feed.Cams)
@@ -67,6 +68,7 @@ private:
     const bool Repeat;
     const bool KeepData;
     const int CellQuality;
+    const int ImageTimeoutMs;
     const int ReadTimeoutMs;
     const int ConnectTimeoutMs;
     const std::chrono::milliseconds Tick;
@@ -157,6 +159,7 @@ bool TMireTask::Prepare(THttpClient& http, QString& url)
     try {
         http.Proxy = CurrentProxySettings();
         http.ReadTimeoutMs = ReadTimeoutMs;
+        http.ImageTimeoutMs = ImageTimeoutMs;
         http.ConnectTimeoutMs = ConnectTimeoutMs;
         http.ReceiveBuffer = 64 * 1024;
         http.Referer = cam.Referer;
@@ -175,7 +178,8 @@ bool TMireTask::Prepare(THttpClient& http, QString& url)
             return false;
         };
         http.OnProgress = nullptr;
-        http.Cancelled = [this] { return Cancelled(); };
+        // The owner that stops the feed has no use for the image under way.
+        http.Cancelled = [this] { return TerminateFlag.load() || Cancelled(); };
     } catch (const std::exception& e) {
         qCInfo(lcHttp) << "thumbnail set-up failed, fetching anyway:" << e.what();
     } catch (...) {
@@ -200,6 +204,10 @@ void TMireTask::Finished(THttpClient& http, const THttpResult& result, QByteArra
     http.Cancelled = nullptr;
     if (Current < 0)
         return;
+    if (TerminateFlag.load()) {
+        Current = -1; // stopped: nobody takes this result
+        return;
+    }
     TMireCam& cam = Cams[size_t(Current)].Cam;
     QByteArray data = result.Parts >= 0 ? std::move(StreamPart) : std::move(body);
     StreamPart = QByteArray();

@@ -129,6 +129,9 @@ public:
     int CellQuality = 0;
     int ReadTimeoutMs = 20000;
     int ConnectTimeoutMs = 10000;
+    // An attempt that has not brought its image by then fails as a time-out, and the feed goes on
+    // with the next webcam: a body that trickles in does not hold the others up.
+    int ImageTimeoutMs = 30000;
     // Length of one second (the least time between two asks of a webcam, the unit of the
     // intervals); tests shorten it.
     std::chrono::milliseconds Tick{1000};
@@ -144,7 +147,7 @@ public:
     void ClearEvents();
 
     bool Start();
-    // No new attempt; the one under way still brings its OnImage.
+    // No new attempt; the one under way ends at once, without OnImage.
     void Terminate();
 
 private:

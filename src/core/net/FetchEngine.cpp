@@ -5,6 +5,7 @@
 #include <QMetaObject>
 #include <QThread>
 #include <QThreadPool>
+#include <QTimer>
 #include <algorithm>
 #include <curl/curl.h>
 #include <exception>
@@ -124,7 +125,7 @@ void TPostBox::Post(std::function<void()> fn)
         Qt::QueuedConnection);
 }
 
-void TPostBox::PostLatest(int key, std::function<void()> fn)
+void TPostBox::PostLatest(int key, std::function<void()> fn, std::chrono::milliseconds gap)
 {
     std::lock_guard lock(Mutex);
     if (!Context)
@@ -132,7 +133,7 @@ void TPostBox::PostLatest(int key, std::function<void()> fn)
     auto found = std::find_if(Latest.begin(), Latest.end(),
                               [key](const TLatest& l) { return l.Key == key; });
     if (found == Latest.end()) {
-        Latest.push_back({key, {}, false});
+        Latest.push_back({key, {}, false, {}});
         found = Latest.end() - 1;
     }
     found->Fn = std::move(fn);
@@ -140,8 +141,21 @@ void TPostBox::PostLatest(int key, std::function<void()> fn)
         return;
     found->Queued = true;
     std::shared_ptr<TPostBox> self = shared_from_this();
+    const auto wait =
+        std::chrono::ceil<std::chrono::milliseconds>(found->LastRun + gap - TClock::now());
+    if (wait.count() <= 0) {
+        QMetaObject::invokeMethod(
+            Context, [self, key] { self->RunLatest(key); }, Qt::QueuedConnection);
+        return;
+    }
+    // Too soon after the last one: a timer of the context's thread runs it when the gap is over.
+    QObject* context = Context;
     QMetaObject::invokeMethod(
-        Context, [self, key] { self->RunLatest(key); }, Qt::QueuedConnection);
+        Context,
+        [self, key, wait, context] {
+            QTimer::singleShot(wait, context, [self, key] { self->RunLatest(key); });
+        },
+        Qt::QueuedConnection);
 }
 
 void TPostBox::RunLatest(int key)
@@ -152,10 +166,11 @@ void TPostBox::RunLatest(int key)
         if (!Context)
             return;
         for (TLatest& l : Latest)
-            if (l.Key == key) {
+            if (l.Key == key && l.Fn) {
                 fn = std::move(l.Fn);
                 l.Fn = nullptr;
                 l.Queued = false;
+                l.LastRun = TClock::now();
             }
     }
     if (fn)
@@ -380,8 +395,19 @@ void TFetchEngine::Run()
         Slots.erase(std::remove_if(Slots.begin(), Slots.end(),
                                    [](const auto& s) { return s->Task->Cancelled(); }),
                     Slots.end());
-        if (Slots.size() != before)
+        if (Slots.size() != before) {
             TaskCount.fetch_sub(int(before - Slots.size()));
+            // Nothing left to fetch: the kept connections go too, rather than idle for minutes.
+            if (Slots.empty()) {
+                std::lock_guard lock(EndMutex);
+                CURLM* fresh = curl_multi_init();
+                if (fresh) {
+                    curl_multi_cleanup(multi);
+                    Multi = multi = fresh;
+                    curl_multi_setopt(multi, CURLMOPT_MAXCONNECTS, 64L);
+                }
+            }
+        }
 
         TClock::time_point now = TClock::now();
         StartDue(now);

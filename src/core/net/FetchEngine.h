@@ -89,8 +89,13 @@ public:
     void Post(std::function<void()> fn);
     // Any thread: like Post, but under `key` only the latest call waits: a call posted while an
     // earlier one with the same key has not run yet replaces it. Progress and stream parts take
-    // this road, so a UI thread that is behind runs one call per key, not the backlog.
-    void PostLatest(int key, std::function<void()> fn);
+    // this road, so a UI thread that is behind runs one call per key, not the backlog. With a
+    // gap, calls of the key run at least that far apart (a flood of stream parts costs the UI
+    // thread one call per frame of the screen).
+    void PostLatest(int key, std::function<void()> fn,
+                    std::chrono::milliseconds gap = std::chrono::milliseconds(0));
+    // Context thread: runs the call waiting under key now, if there is one.
+    void RunLatest(int key);
     // Context thread: nothing posted runs any more.
     void Detach();
     bool Detached() const;
@@ -101,8 +106,8 @@ private:
         int Key = 0;
         std::function<void()> Fn;
         bool Queued = false;
+        std::chrono::steady_clock::time_point LastRun;
     };
-    void RunLatest(int key);
 
     mutable std::mutex Mutex;
     QObject* Context = nullptr; // under Mutex; null once detached

@@ -1,6 +1,7 @@
 #include "core/net/Multipart.h"
 
 #include <QList>
+#include <algorithm>
 
 namespace {
 
@@ -30,7 +31,7 @@ QByteArray StreamDelimiter(const QByteArray& contentType)
 }
 
 TMultipartReader::TMultipartReader(QByteArray delimiter, qint64 maxPart)
-    : Delim(std::move(delimiter)), MaxPart(maxPart)
+    : Delim(std::move(delimiter)), LineDelim("\n" + Delim), MaxPart(maxPart)
 {
 }
 
@@ -48,31 +49,69 @@ bool TMultipartReader::Feed(const char* data, qsizetype length, const TPart& onP
     return true;
 }
 
+qsizetype TMultipartReader::Find(const QByteArray& what, qsizetype from)
+{
+    const qsizetype at = Buffer.indexOf(what, from);
+    ExaminedBytes += (at < 0 ? Buffer.size() : at + what.size()) - from;
+    return at;
+}
+
+qsizetype TMultipartReader::Find(char what, qsizetype from)
+{
+    const qsizetype at = Buffer.indexOf(what, from);
+    ExaminedBytes += (at < 0 ? Buffer.size() : at + 1) - from;
+    return at;
+}
+
 bool TMultipartReader::Step(const TPart& onPart, bool& progress)
 {
+    // A mark not found in the buffer may still begin in its last bytes: the next search starts
+    // there, not at the front again (a part without a length may be megabytes long).
+    const auto resumeBefore = [this](qsizetype markLength) {
+        SearchFrom = std::max<qsizetype>(0, Buffer.size() - (markLength - 1));
+    };
+    const auto taken = [this](qsizetype count) {
+        Buffer.remove(0, count);
+        SearchFrom = 0;
+    };
     switch (State) {
     case TState::Delimiter: {
-        const qsizetype at = Buffer.indexOf(Delim);
+        const qsizetype at = Find(Delim, SearchFrom);
         if (at < 0) {
             if (Buffer.size() > MaxHeaderBytes) {
                 Problem = "no delimiter";
                 return false;
             }
+            resumeBefore(Delim.size());
             return true;
         }
         const qsizetype after = at + Delim.size();
-        if (Buffer.size() < after + 2)
-            return true; // "--" or the line end still to come
+        if (Buffer.size() < after + 2) {
+            SearchFrom = at; // "--" or the line end still to come
+            return true;
+        }
         if (Buffer.mid(after, 2) == "--") {
             State = TState::End;
-            Buffer.clear();
+            taken(Buffer.size());
             progress = true;
             return true;
         }
-        const qsizetype lineEnd = Buffer.indexOf('\n', after);
-        if (lineEnd < 0)
+        taken(after);
+        State = TState::DelimiterLine;
+        progress = true;
+        return true;
+    }
+    case TState::DelimiterLine: {
+        const qsizetype lineEnd = Find('\n', SearchFrom);
+        if (lineEnd < 0) {
+            if (Buffer.size() > MaxHeaderBytes) {
+                Problem = "delimiter line too long";
+                return false;
+            }
+            SearchFrom = Buffer.size();
             return true;
-        Buffer.remove(0, lineEnd + 1);
+        }
+        taken(lineEnd + 1);
         State = TState::Headers;
         PartLength = -1;
         progress = true;
@@ -81,16 +120,17 @@ bool TMultipartReader::Step(const TPart& onPart, bool& progress)
     case TState::Headers: {
         // Header lines up to an empty one; a part may have no header at all.
         for (;;) {
-            const qsizetype lineEnd = Buffer.indexOf('\n');
+            const qsizetype lineEnd = Find('\n', SearchFrom);
             if (lineEnd < 0) {
                 if (Buffer.size() > MaxHeaderBytes) {
                     Problem = "part headers too long";
                     return false;
                 }
+                SearchFrom = Buffer.size();
                 return true;
             }
             const QByteArray line = Buffer.left(lineEnd).trimmed();
-            Buffer.remove(0, lineEnd + 1);
+            taken(lineEnd + 1);
             if (line.isEmpty())
                 break;
             const qsizetype colon = line.indexOf(':');
@@ -117,20 +157,25 @@ bool TMultipartReader::Step(const TPart& onPart, bool& progress)
             if (Buffer.size() < PartLength)
                 return true;
             body = Buffer.left(PartLength);
-            Buffer.remove(0, PartLength);
+            taken(PartLength);
         } else {
             // The line end before the delimiter belongs to it: CR LF, or a bare LF.
-            const qsizetype at = Buffer.indexOf("\n" + Delim);
+            const qsizetype at = Find(LineDelim, SearchFrom);
             if (at < 0) {
                 if (Buffer.size() > MaxPart + Delim.size() + 2) {
                     Problem = "part larger than the cap";
                     return false;
                 }
+                resumeBefore(LineDelim.size());
                 return true;
             }
             const qsizetype end = at > 0 && Buffer[at - 1] == '\r' ? at - 1 : at;
+            if (end > MaxPart) { // the whole part came in one read
+                Problem = "part larger than the cap";
+                return false;
+            }
             body = Buffer.left(end);
-            Buffer.remove(0, end);
+            taken(end);
         }
         State = TState::Delimiter;
         ++Count;

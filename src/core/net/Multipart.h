@@ -25,20 +25,33 @@ public:
     bool Ended() const { return State == TState::End; }
     int Parts() const { return Count; }
     QByteArray Error() const { return Problem; }
+    // Bytes looked at by the searches for line ends and delimiters so far. Each byte of the stream
+    // is looked at a bounded number of times, however it is cut into pieces.
+    qint64 Examined() const { return ExaminedBytes; }
 
 private:
     enum class TState
     {
-        Delimiter, // before the next delimiter line
-        Headers,   // the part's header lines
-        Body,      // the part's body
+        Delimiter,     // before the next delimiter line
+        DelimiterLine, // the rest of the delimiter's line
+        Headers,       // the part's header lines
+        Body,          // the part's body
         End,
     };
     bool Step(const TPart& onPart, bool& progress);
+    // Buffer.indexOf(what, from), counted in ExaminedBytes.
+    qsizetype Find(const QByteArray& what, qsizetype from);
+    qsizetype Find(char what, qsizetype from);
 
     QByteArray Delim;
+    QByteArray LineDelim; // line end and delimiter: how a part without a length ends
     qint64 MaxPart;
     QByteArray Buffer;
+    // Where the next search for the current state's mark resumes: the bytes before it were
+    // searched already, and the mark cannot start there (the search keeps the mark's length less
+    // one byte of overlap).
+    qsizetype SearchFrom = 0;
+    qint64 ExaminedBytes = 0;
     TState State = TState::Delimiter;
     qint64 PartLength = -1; // Content-Length of the current part; -1 = up to the next delimiter
     int Count = 0;

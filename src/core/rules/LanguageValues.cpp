@@ -2,6 +2,22 @@
 
 #include <algorithm>
 
+bool IsLanguageProperty(QStringView name)
+{
+    // Layout names first, then the Qt properties that hold a text or say how it is shown.
+    static constexpr QStringView names[] = {
+        u"Caption",     u"Hint",           u"ShortCut",         u"Text",
+        u"Width",       u"Alignment",      u"title",            u"windowTitle",
+        u"toolTip",     u"statusTip",      u"whatsThis",        u"iconText",
+        u"placeholderText", u"prefix",     u"suffix",           u"specialValueText",
+        u"accessibleName", u"accessibleDescription", u"layoutDirection",
+    };
+    for (QStringView known : names)
+        if (name.compare(known, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
 QString LanguageText(const QString& value)
 {
     QString text = value;

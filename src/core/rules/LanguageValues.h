@@ -5,7 +5,32 @@
 #include <QStringView>
 #include <optional>
 
-// How a language file writes the values of properties, read without any widget.
+// How a language file writes the values of properties, read without any widget, and what it may
+// change at all.
+
+// A language file changes how the windows read, never what they do or how much room they take:
+// it may set texts (captions, hints, status tips, items, lines, tabs), shortcuts, fonts, the
+// alignment and direction of texts, and the widths of status panels and list columns, each within
+// the bounds below. Sizes, geometry, style sheets, states (checked, enabled, visible) and every
+// other property are refused.
+
+// Files larger than this are refused before they are read (bytes). The program's own files are a
+// few kilobytes.
+inline constexpr qint64 MaxLanguageFileSize = 1024 * 1024;
+// Documents with more elements and attributes than this together are refused whole: applying one
+// to every open window must stay a short step (the program's own files have about 300).
+inline constexpr int MaxLanguageElements = 1000;
+// The longest text a language file may set (characters); a longer one is refused.
+inline constexpr qsizetype MaxLanguageTextLength = 1024;
+// Font sizes a language file may set: points, and pixels for a font given by its height.
+inline constexpr int MaxLanguageFontPoints = 72;
+inline constexpr int MaxLanguageFontPixels = 96;
+// Widths of status panels and list columns (pixels); a negative panel width stretches the panel.
+inline constexpr int MaxLanguageWidth = 2000;
+
+// Whether a language file may set the property of this name (layout names such as Caption, Hint
+// and ShortCut, or Qt's own names such as text, toolTip and windowTitle; any letter case).
+bool IsLanguageProperty(QStringView name);
 
 // A text property: the first backslash-n becomes a line break; later ones stay as they are.
 QString LanguageText(const QString& value);

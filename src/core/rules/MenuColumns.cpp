@@ -23,3 +23,46 @@ std::vector<int> MenuLevels(int count, int firstRoom, int room)
     levels.push_back(left);
     return levels;
 }
+
+namespace {
+
+// The name with its middle replaced by an ellipsis so that it is length characters long; a
+// character outside the basic plane is never cut in two.
+QString shortenedInTheMiddle(const QString& name, qsizetype length)
+{
+    if (name.size() <= length)
+        return name;
+    qsizetype head = (length - 1) / 2;
+    qsizetype tail = length - 1 - head;
+    if (head > 0 && name.at(head - 1).isHighSurrogate())
+        --head;
+    if (name.at(name.size() - tail).isLowSurrogate())
+        --tail;
+    return name.left(head) + QChar(0x2026) + name.right(tail);
+}
+
+} // namespace
+
+QString MenuCaption(const QString& name)
+{
+    return shortenedInTheMiddle(name, MenuCaptionLength);
+}
+
+QString MenuHint(const QString& name)
+{
+    if (name.size() <= MenuCaptionLength)
+        return QString();
+    const QString whole = shortenedInTheMiddle(name, MenuHintLength);
+    QString hint;
+    hint.reserve(whole.size() + whole.size() / MenuHintLineLength);
+    for (qsizetype at = 0; at < whole.size();) {
+        qsizetype line = std::min<qsizetype>(MenuHintLineLength, whole.size() - at);
+        if (at + line < whole.size() && whole.at(at + line).isLowSurrogate())
+            --line;
+        if (!hint.isEmpty())
+            hint += QLatin1Char('\n');
+        hint += QStringView(whole).mid(at, line);
+        at += line;
+    }
+    return hint;
+}

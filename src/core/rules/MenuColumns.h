@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <vector>
 
 // The webcams of a category sub-menu run in columns of 29: counting the webcams in order (sub-
@@ -13,3 +14,21 @@ bool StartsMenuColumn(int webcamPosition);
 // gives one of its lines to "More"; rooms below 2 count as 2). The result: how many of count
 // entries each level shows, top level first; {count} when everything fits.
 std::vector<int> MenuLevels(int count, int firstRoom, int room);
+
+// A category sub-menu shows at most this many entries (ten columns of 29); the entries past them
+// go into a "More" sub-menu at its end, level after level as MenuLevels says. A menu of 100,000
+// webcams would otherwise run thousands of columns off the screen and take seconds to open.
+inline constexpr int CategoryMenuRoom = 10 * 29 + 1;
+
+// Menu captions that show a name of the catalogue (a webcam, a category, a viewer's title) are at
+// most this many characters: a longer name is shortened in the middle, its start and end kept
+// around an ellipsis, so that no giant text reaches a menu.
+inline constexpr int MenuCaptionLength = 60;
+QString MenuCaption(const QString& name);
+
+// The hint of an item whose caption MenuCaption shortened: the whole name in lines of at most
+// MenuHintLineLength characters, itself shortened in the middle past MenuHintLength characters.
+// Empty when the caption shows the whole name.
+inline constexpr int MenuHintLength = 1000;
+inline constexpr int MenuHintLineLength = 80;
+QString MenuHint(const QString& name);

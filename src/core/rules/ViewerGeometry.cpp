@@ -1,5 +1,6 @@
 #include "core/rules/ViewerGeometry.h"
 
+#include <QUrl>
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -267,7 +268,45 @@ QString SiteAddress(const QString& homepage)
     // "host:8080/path" names a port, not a scheme.
     if (hasScheme && colon + 1 < address.size() && address.at(colon + 1).isDigit())
         hasScheme = false;
+    if (hasScheme && address.left(colon).compare(QLatin1String("mailto"), Qt::CaseInsensitive) == 0)
+        return MailLink(address);
     return hasScheme ? address : QStringLiteral("http://") + address;
+}
+
+namespace {
+
+// Dot-separated parts, none empty, each character letter, digit or one of signs.
+bool dotted(QStringView text, QStringView signs)
+{
+    if (text.isEmpty() || text.startsWith(u'.') || text.endsWith(u'.') ||
+        text.contains(QStringView(u"..")))
+        return false;
+    for (const QChar c : text)
+        if (!c.isLetterOrNumber() && c != u'.' && !signs.contains(c))
+            return false;
+    return true;
+}
+
+} // namespace
+
+QString MailLink(const QString& email)
+{
+    QString address = email.trimmed();
+    if (address.startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive))
+        address.remove(0, 7);
+    const qsizetype at = address.indexOf(QLatin1Char('@'));
+    if (address.size() > 254 || at <= 0 || at != address.lastIndexOf(QLatin1Char('@')))
+        return QString();
+    const QStringView local = QStringView(address).left(at);
+    const QStringView domain = QStringView(address).mid(at + 1);
+    // The local part takes the signs of an address's atoms, except "?", which would start headers.
+    if (!dotted(local, u"!#$%&'*+-/=^_`{|}~") || !dotted(domain, u"-"))
+        return QString();
+    for (QStringView label : domain.split(u'.'))
+        if (label.startsWith(u'-') || label.endsWith(u'-'))
+            return QString();
+    return QStringLiteral("mailto:") +
+           QString::fromLatin1(QUrl::toPercentEncoding(address, QByteArrayLiteral("@")));
 }
 
 } // namespace ViewerGeometry

@@ -123,7 +123,16 @@ QRect AnchorFrame(const QRect& start, int edges, QSize size);
 
 // The address the home-page button opens: as it stands when it names a scheme ("https://...",
 // "mailto:..."), otherwise taken as a web address ("www.example.org" -> "http://www.example.org").
-// Empty stays empty. Which schemes are then opened is the desktop layer's decision.
+// Empty stays empty. Which schemes are then opened is the desktop layer's decision; a mailto
+// address goes through MailLink, so a home page cannot smuggle headers either.
 QString SiteAddress(const QString& homepage);
+
+// The mailto: link of the send-mail button, built from a webcam's Email: a plain address
+// (local@domain, an optional "mailto:" in front, blanks around it ignored), percent-encoded, with
+// no headers. Anything else gives an empty text and no link: a second "@", a "?" (headers such as
+// attach= or body=), a "," or ";" (more recipients), blanks, control characters, quotes, brackets,
+// an empty or dotted-out part, a domain with other signs than letters, digits, "-" and ".", or
+// more than 254 characters.
+QString MailLink(const QString& email);
 
 } // namespace ViewerGeometry

@@ -447,8 +447,11 @@ TEST_F(Exchange, OversizedFileIsRefusedWithoutReadingIt)
     }
     QElapsedTimer timer;
     timer.start();
-    EXPECT_EQ(TCamExchange::ImportFile(path, root_, recorder_.Callbacks()), TImportResult::Nothing);
+    QString refusal;
+    EXPECT_EQ(TCamExchange::ImportFile(path, root_, recorder_.Callbacks(), &refusal),
+              TImportResult::Refused);
     EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_EQ(refusal, RefusedFileTooLarge);
     EXPECT_EQ(root_.Categories.Count(), 0);
 
     EXPECT_EQ(TCamExchange::ImportFile(dir.filePath("missing.cal"), root_, recorder_.Callbacks()),
@@ -491,26 +494,120 @@ TEST_F(Exchange, DeepNestingKeepsWhatCameBefore)
     EXPECT_EQ(other.Categories.Count(), 0);
 }
 
-TEST_F(Exchange, EntityBombImportsOnlyWhatCameBefore)
+TEST_F(Exchange, ListDeclaringEntitiesIsRefusedWhole)
 {
-    QByteArray bytes = "<?xml version=\"1.0\"?>\n<!DOCTYPE Category [\n"
-                       " <!ENTITY a \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\">\n";
-    const char* names = "abcdefghij";
-    for (int level = 1; level < 10; ++level) {
-        bytes += QByteArray(" <!ENTITY ") + names[level] + " \"";
-        for (int i = 0; i < 10; ++i)
-            bytes += QByteArray("&") + names[level - 1] + ";";
-        bytes += "\">\n";
-    }
-    bytes += "]>\n<Category Name=\"Top\"><Webcam Url=\"before\"/>"
-             "<Webcam Url=\"&j;\" Name=\"&j;\"/><Webcam Url=\"after\"/></Category>";
+    root_.Categories.Add()->Name = QStringLiteral("Kept");
+    QByteArray bytes = "<?xml version=\"1.0\"?>\n<!DOCTYPE Category [<!ENTITY h \"" +
+                       QByteArray(4000, 'h') +
+                       "\">]>\n<Category Name=\"Top\">"
+                       "<Webcam Url=\"before\" Name=\"b\"/><Webcam Url=\"u\" Homepage=\"";
+    bytes += QByteArray("&h;").repeated(340000);
+    bytes += "\"/></Category>";
+    QString refusal;
     QElapsedTimer timer;
     timer.start();
-    const TImportResult result = Import(bytes);
-    EXPECT_LT(timer.elapsed(), 5000);
-    EXPECT_EQ(result, TImportResult::Partial);
-    EXPECT_NE(root_.FindWebcam("before"), nullptr);
-    EXPECT_EQ(root_.FindWebcam("after"), nullptr);
-    ASSERT_NE(root_.FindCategory("Top"), nullptr);
-    EXPECT_EQ(root_.FindCategory("Top")->Webcams.Count(), 1);
+    EXPECT_EQ(TCamExchange::ImportBytes(bytes, root_, recorder_.Callbacks(), &refusal),
+              TImportResult::Refused);
+    EXPECT_LT(timer.elapsed(), 1000);
+    EXPECT_TRUE(refusal.contains(QStringLiteral("entities"))) << refusal.toStdString();
+    ASSERT_EQ(root_.Categories.Count(), 1);
+    EXPECT_EQ(root_.Categories.Items(0)->Name, QStringLiteral("Kept"));
+    EXPECT_EQ(recorder_.Rebuilds, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Limits that keep the settings file readable
+
+namespace {
+
+// A list of count webcams under one category, each with fields of fieldLength characters.
+QByteArray BigList(const QByteArray& category, int count, int fieldLength)
+{
+    const QByteArray field(fieldLength, 'n');
+    QByteArray bytes = "<Category Name=\"" + category + "\">";
+    bytes.reserve(qsizetype(count) * (3 * fieldLength + 80));
+    for (int i = 0; i < count; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        bytes += "<Webcam Name=\"" + field + "\" Url=\"http://127.0.0.1/" + category + n +
+                 "\" Homepage=\"" + field + "\" Email=\"" + field + "\"/>";
+    }
+    bytes += "</Category>";
+    return bytes;
+}
+
+} // namespace
+
+TEST_F(Exchange, ImportThatWouldOutgrowTheSettingsFileIsRefusedWhole)
+{
+    // Two lists of 35 MB: the first fits, the second would make the catalogue 70 MB.
+    const QByteArray first = BigList("First", 2900, 4000);
+    const QByteArray second = BigList("Second", 2900, 4000);
+    ASSERT_GT(first.size(), 34'000'000);
+    root_.Categories.Add()->Webcams.Add()->Url = QStringLiteral("http://127.0.0.1/kept");
+    EXPECT_EQ(Import(first), TImportResult::CategoryList);
+    const qint64 before = TCamExchange::WrittenCatalogueSize(root_);
+    QString refusal;
+    EXPECT_EQ(TCamExchange::ImportBytes(second, root_, recorder_.Callbacks(), &refusal),
+              TImportResult::Refused);
+    EXPECT_EQ(refusal, RefusedListTooLarge);
+    EXPECT_EQ(root_.FindCategory("Second"), nullptr);
+    EXPECT_EQ(root_.FindCategory("First")->Webcams.Count(), 2900);
+    EXPECT_EQ(TCamExchange::WrittenCatalogueSize(root_), before);
+    EXPECT_EQ(recorder_.Rebuilds, 1);
+
+    // Merging into existing categories is taken back too, down to the last added webcam.
+    TImportCallbacks tight = recorder_.Callbacks();
+    tight.MaxCatalogueSize = before + 100;
+    EXPECT_EQ(TCamExchange::ImportBytes(BigList("First", 3000, 10), root_, tight),
+              TImportResult::Refused);
+    EXPECT_EQ(root_.FindCategory("First")->Webcams.Count(), 2900);
+    EXPECT_EQ(TCamExchange::ImportBytes(
+                  CamFile("<Url>u</Url><Name>n</Name><Category>A,B</Category>"), root_, tight),
+              TImportResult::Refused);
+    EXPECT_EQ(root_.FindCategory("A"), nullptr);
+    EXPECT_TRUE(recorder_.Opened.empty());
+}
+
+TEST_F(Exchange, WrittenCatalogueSizeIsTheSizeInTheSettingsFile)
+{
+    Import(ExampleCal);
+    root_.Categories.Items(0)->Webcams.Add()->Name = QStringLiteral("\u20ac<\"&'>");
+    TXmlElement options(QStringLiteral("Options"));
+    options.AddChild(root_.SaveToXml());
+    const QByteArray frame = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n"
+                             "<Options>\r\n</Options>\r\n";
+    EXPECT_EQ(TCamExchange::WrittenCatalogueSize(root_), WriteXml(options).size() - frame.size());
+}
+
+TEST_F(Exchange, OverlongFieldsRefuseTheFileWhole)
+{
+    const QByteArray longText(MaxFieldLength + 1, 'x');
+    const QByteArray limit(MaxFieldLength, 'x');
+    const QByteArray lists[] = {
+        "<Category Name=\"T\"><Webcam Url=\"a\"/><Webcam Url=\"b\" Name=\"" + longText +
+            "\"/>"
+            "</Category>",
+        "<Category Name=\"T\"><Webcam Url=\"a\"/><Category Name=\"" + longText + "\"/></Category>",
+        "<Category Name=\"T\"><Webcam Url=\"a\" Email=\"" + longText + "\"/>",
+    };
+    for (const QByteArray& list : lists) {
+        QString refusal;
+        EXPECT_EQ(TCamExchange::ImportBytes(list, root_, recorder_.Callbacks(), &refusal),
+                  TImportResult::Refused);
+        EXPECT_TRUE(refusal.contains(QString::number(MaxFieldLength))) << refusal.toStdString();
+        EXPECT_EQ(root_.Categories.Count(), 0);
+    }
+    EXPECT_EQ(Import(CamFile("<Url>u</Url><Name>n</Name><Homepage>" + longText + "</Homepage>")),
+              TImportResult::Refused);
+    EXPECT_EQ(Import(CamFile("<Url>u</Url><Name>n</Name><Category>" + longText + "</Category>")),
+              TImportResult::Refused);
+    EXPECT_EQ(root_.Categories.Count(), 0);
+    EXPECT_TRUE(recorder_.Opened.empty());
+
+    // At the limit, and a long path of short names, are taken.
+    EXPECT_EQ(Import("<Category Name=\"T\"><Webcam Url=\"a\" Name=\"" + limit + "\"/></Category>"),
+              TImportResult::CategoryList);
+    EXPECT_EQ(Import(CamFile("<Url>u</Url><Name>n</Name><Category>" + limit + "," + limit +
+                             "</Category>")),
+              TImportResult::Webcam);
 }

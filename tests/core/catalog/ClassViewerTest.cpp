@@ -2,6 +2,7 @@
 
 #include "core/catalog/ClassUtils.h"
 #include "core/catalog/ProxySettings.h"
+#include "core/catalog/XmlDocument.h"
 
 #include <QDir>
 #include <QFile>
@@ -588,10 +589,11 @@ TEST_F(Settings, BadFilesLoadWhatTheyCanAndStayUntouched)
         WriteAll(viewer.OptionsPath, row.Bytes);
         QFile::remove(viewer.OptionsPath + ".damaged");
         EXPECT_EQ(viewer.LoadOptions(), row.Result) << row.Name;
-        EXPECT_EQ(ReadAll(viewer.OptionsPath), row.Bytes) << row.Name << ": the load rewrote it";
         EXPECT_EQ(opened, 0) << row.Name;
         if (!row.Bytes.isEmpty()) {
-            EXPECT_EQ(ReadAll(viewer.OptionsPath + ".damaged"), row.Bytes) << row.Name;
+            EXPECT_EQ(viewer.RefusedCopy, viewer.OptionsPath + ".damaged") << row.Name;
+            EXPECT_EQ(ReadAll(viewer.RefusedCopy), row.Bytes)
+                << row.Name << ": the load rewrote it";
         }
     }
 
@@ -639,6 +641,70 @@ TEST_F(Settings, UnreadableFileIsMovedAsideBeforeASaveCanReplaceIt)
     const QString aside = viewer_.OptionsPath + ".damaged";
     QFile::setPermissions(aside, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     EXPECT_EQ(ReadAll(aside), ExampleOptions) << "the unreadable settings were lost";
+}
+
+TEST_F(Settings, RefusedFileIsKeptAsideAndNeverSavedOver)
+{
+    // Over the size limit (sparse: nothing is read), then a damaged file at the next start: each
+    // is kept under its own name, and the saves write only the new file.
+    {
+        QFile file(viewer_.OptionsPath);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(Wrap("<Category Name=\"\"/>"));
+        ASSERT_TRUE(file.resize(MaxXmlFileSize + 1));
+    }
+    EXPECT_EQ(viewer_.LoadOptions(), TLoadResult::Partial);
+    EXPECT_FALSE(viewer_.RefusedReason.isEmpty());
+    const QString first = viewer_.OptionsPath + ".damaged";
+    EXPECT_EQ(viewer_.RefusedCopy, first);
+    EXPECT_FALSE(viewer_.SavesHeld());
+    viewer_.Root.ForcePath("New");
+    EXPECT_TRUE(viewer_.SaveOptions());
+    EXPECT_EQ(QFileInfo(first).size(), MaxXmlFileSize + 1);
+
+    const QByteArray damaged = ExampleOptions.left(ExampleOptions.indexOf("<Cam "));
+    WriteAll(viewer_.OptionsPath, damaged);
+    TCamViewer next;
+    next.OptionsPath = viewer_.OptionsPath;
+    EXPECT_EQ(next.LoadOptions(), TLoadResult::Partial);
+    EXPECT_EQ(next.RefusedCopy, first + ".2");
+    EXPECT_TRUE(next.SaveOptions());
+    EXPECT_EQ(ReadAll(first + ".2"), damaged);
+    EXPECT_EQ(QFileInfo(first).size(), MaxXmlFileSize + 1);
+
+    // Where it cannot be moved aside it stays in place, and nothing is saved over it.
+    WriteAll(viewer_.OptionsPath, damaged);
+    QFile::setPermissions(dir_.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    TCamViewer held;
+    held.OptionsPath = viewer_.OptionsPath;
+    {
+        TWithoutFilePrivileges unprivileged;
+        held.LoadOptions();
+    }
+    QFile::setPermissions(dir_.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (held.RefusedCopy != held.OptionsPath)
+        GTEST_SKIP() << "file permissions are not enforced here";
+    EXPECT_TRUE(held.SavesHeld());
+    EXPECT_FALSE(held.SaveOptions());
+    EXPECT_EQ(ReadAll(held.OptionsPath), damaged);
+}
+
+TEST_F(Settings, SettingsTheReaderWouldRefuseAreNotWritten)
+{
+    WriteAll(viewer_.OptionsPath, ExampleOptions);
+    // Shared texts: 17,000 names of 4,000 characters cost little memory but 68 MB written.
+    const QString name(MaxFieldLength - 96, u'n');
+    TCamCategory* category = viewer_.Root.Categories.Add();
+    for (int i = 0; i < 17000; ++i) {
+        TCamWebcam* webcam = category->Webcams.Add();
+        webcam->Name = name;
+        webcam->Url = QStringLiteral("http://127.0.0.1/%1").arg(i);
+    }
+    EXPECT_FALSE(viewer_.SaveOptions());
+    EXPECT_EQ(ReadAll(viewer_.OptionsPath), ExampleOptions);
+    category->Webcams.Truncate(100);
+    EXPECT_TRUE(viewer_.SaveOptions());
 }
 
 TEST_F(Settings, FailedSaveInReadOnlyFolderLeavesThePreviousFile)

@@ -257,7 +257,7 @@ TEST(JpegCodec, DataFarTooSmallForItsPictureIsRefused)
     // decode to tens of megabytes.
     const QByteArray dense = EncodeRaw(JCS_YCbCr, {90, 120, 200}, false, false, 4096, 2048, true);
     ASSERT_FALSE(dense.isEmpty());
-    ASSERT_LT(dense.size() * JpegCodec::MaxPixelsPerByte, 4096LL * 2048);
+    ASSERT_LT(dense.size() * JpegCodec::MaxSamplesPerByte, 4096LL * 2048);
     TBitmap out;
     QString error;
     EXPECT_FALSE(JpegCodec::Decode(dense, out, 1, &error));
@@ -435,4 +435,205 @@ TEST(JpegCodec, ProgressiveImagesDecodeWholeOrNotAtAll)
         EXPECT_FALSE(JpegCodec::Decode(jpeg.left(keep), out)) << keep;
         EXPECT_TRUE(out.IsEmpty());
     }
+}
+
+// ---- hostile progressive images ---------------------------------------------------------------
+
+namespace {
+
+// Huffman-coded bits as a scan's data carries them: most significant bit first, a 0x00 after
+// every 0xFF byte, the last byte filled with 1 bits.
+class TScanBits
+{
+public:
+    void Put(unsigned value, int count)
+    {
+        for (int i = count - 1; i >= 0; --i) {
+            Byte = (Byte << 1) | ((value >> i) & 1u);
+            if (++Used == 8)
+                Flush();
+        }
+    }
+    QByteArray Finish()
+    {
+        while (Used != 0)
+            Put(1, 1);
+        return Data;
+    }
+
+private:
+    void Flush()
+    {
+        Data.append(static_cast<char>(Byte));
+        if (Byte == 0xFF)
+            Data.append('\0');
+        Byte = 0;
+        Used = 0;
+    }
+    QByteArray Data;
+    unsigned Byte = 0;
+    int Used = 0;
+};
+
+void AppendSegment(QByteArray& jpeg, unsigned char marker, const QByteArray& body)
+{
+    jpeg.append('\xFF');
+    jpeg.append(static_cast<char>(marker));
+    const int length = static_cast<int>(body.size()) + 2;
+    jpeg.append(static_cast<char>(length >> 8));
+    jpeg.append(static_cast<char>(length & 0xFF));
+    jpeg.append(body);
+}
+
+struct TScanPlan
+{
+    int Width = 256;
+    int Height = 256;
+    std::vector<int> Sampling = {0x11}; // one byte per component: horizontal << 4 | vertical
+    std::vector<int> Scans = {0};       // the component each AC scan covers, in order
+    int MinSize = 0;                    // comment segments fill the file up to this size
+};
+
+// A progressive image built byte by byte: every scan is a full spectral AC scan of one component
+// whose blocks are all empty, coded as end-of-band runs of up to 32767 blocks, so each scan takes
+// a few bytes whatever the picture's size. libjpeg decodes it (to grey) with a warning for the
+// missing DC scans, and takes a repeated scan as one more refinement.
+QByteArray ProgressiveOfEmptyScans(const TScanPlan& plan)
+{
+    const int components = static_cast<int>(plan.Sampling.size());
+    int maxH = 1, maxV = 1;
+    for (int s : plan.Sampling)
+        maxH = std::max(maxH, s >> 4), maxV = std::max(maxV, s & 15);
+
+    QByteArray jpeg("\xFF\xD8", 2);
+    AppendSegment(jpeg, 0xDB, QByteArray(1, '\0') + QByteArray(64, '\1'));
+    QByteArray frame;
+    frame.append('\x08');
+    for (int v : {plan.Height, plan.Width})
+        frame.append(static_cast<char>(v >> 8)).append(static_cast<char>(v & 0xFF));
+    frame.append(static_cast<char>(components));
+    for (int c = 0; c < components; ++c)
+        frame.append(static_cast<char>(c + 1))
+            .append(static_cast<char>(plan.Sampling[c]))
+            .append('\0');
+    AppendSegment(jpeg, 0xC2, frame);
+    // AC table 0: the 15 end-of-band run symbols r << 4 (a run of 2^r to 2^(r+1) - 1 blocks,
+    // r extra bits), each coded in 4 bits as r itself.
+    QByteArray table(1, '\x10');
+    QByteArray counts(16, '\0');
+    counts[3] = 15;
+    table.append(counts);
+    for (int r = 0; r < 15; ++r)
+        table.append(static_cast<char>(r << 4));
+    AppendSegment(jpeg, 0xC4, table);
+
+    int filler = plan.MinSize - static_cast<int>(jpeg.size());
+    while (filler > 0) {
+        const int chunk = std::min(filler, 60000);
+        AppendSegment(jpeg, 0xFE, QByteArray(chunk, 'x'));
+        filler -= chunk + 4;
+    }
+
+    for (int c : plan.Scans) {
+        const int h = plan.Sampling[c] >> 4, v = plan.Sampling[c] & 15;
+        const long long wide = (static_cast<long long>(plan.Width) * h + 8 * maxH - 1) / (8 * maxH);
+        const long long high =
+            (static_cast<long long>(plan.Height) * v + 8 * maxV - 1) / (8 * maxV);
+        QByteArray scan;
+        scan.append('\x01').append(static_cast<char>(c + 1)).append('\0');
+        scan.append('\x01').append('\x3F').append('\0'); // coefficients 1..63, no refinement
+        AppendSegment(jpeg, 0xDA, scan);
+        TScanBits bits;
+        for (long long left = wide * high; left > 0;) {
+            const int run = static_cast<int>(std::min(left, 32767LL));
+            int r = 0;
+            while ((2 << r) <= run)
+                ++r;
+            bits.Put(static_cast<unsigned>(r), 4);
+            bits.Put(static_cast<unsigned>(run - (1 << r)), r);
+            left -= run;
+        }
+        jpeg.append(bits.Finish());
+    }
+    jpeg.append("\xFF\xD9", 2);
+    return jpeg;
+}
+
+} // namespace
+
+TEST(JpegCodecScans, RepeatedScansEndTheDecode)
+{
+    // The passes over the picture's blocks: a hundred full scans decode, one more is refused.
+    TScanPlan plan;
+    plan.Scans.assign(JpegCodec::MaxScanPasses, 0);
+    TBitmap out;
+    QString error;
+    ASSERT_TRUE(JpegCodec::Decode(ProgressiveOfEmptyScans(plan), out, 1, &error))
+        << error.toStdString();
+    EXPECT_EQ(out.Width, 256);
+    EXPECT_NEAR(Mean(out, 0, 0, 256, 256, 0), 128, 2);
+    plan.Scans.push_back(0);
+    const QByteArray over = ProgressiveOfEmptyScans(plan);
+    EXPECT_FALSE(JpegCodec::Decode(over, out, 1, &error));
+    EXPECT_TRUE(out.IsEmpty());
+    EXPECT_TRUE(error.contains("scans")) << error.toStdString();
+    TPicture picture;
+    EXPECT_FALSE(JpegCodec::Decode(over, picture, 8));
+
+    // The number of scans: with a large luma and two one-block chroma components, scans of the
+    // chroma alone stay under the passes but not under the count.
+    plan.Width = plan.Height = 32;
+    plan.Sampling = {0x44, 0x11, 0x11};
+    plan.Scans.clear();
+    for (int i = 0; i < JpegCodec::MaxScans; ++i)
+        plan.Scans.push_back(1 + i % 2);
+    ASSERT_TRUE(JpegCodec::Decode(ProgressiveOfEmptyScans(plan), out, 1, &error))
+        << error.toStdString();
+    plan.Scans.push_back(1);
+    EXPECT_FALSE(JpegCodec::Decode(ProgressiveOfEmptyScans(plan), out, 1, &error));
+    EXPECT_TRUE(error.contains("1000 scans")) << error.toStdString();
+}
+
+TEST(JpegCodecScans, ComponentsAndCoefficientsCountInTheLimits)
+{
+    // 10000 x 10000 in three full-size components: 300 million samples, whose coefficients a
+    // progressive decode keeps whole (600 MB) at any output scale.
+    TScanPlan plan;
+    plan.Width = plan.Height = 10000;
+    plan.Sampling = {0x11, 0x11, 0x11};
+    plan.Scans = {0, 1, 2};
+    plan.MinSize = 12800;
+    TBitmap out;
+    TPicture picture;
+    QString error;
+    const QByteArray small = ProgressiveOfEmptyScans(plan);
+    EXPECT_FALSE(JpegCodec::Decode(small, picture, 8, &error));
+    EXPECT_TRUE(error.contains("components")) << error.toStdString();
+
+    plan.MinSize = 40000; // enough bytes for its samples, not for the memory budget
+    const QByteArray padded = ProgressiveOfEmptyScans(plan);
+    for (int denom : {1, 8}) {
+        EXPECT_FALSE(JpegCodec::Decode(padded, out, denom, &error)) << denom;
+        EXPECT_TRUE(error.contains("MB")) << error.toStdString();
+        EXPECT_TRUE(out.IsEmpty());
+        EXPECT_FALSE(JpegCodec::Decode(padded, picture, denom, &error)) << denom;
+    }
+
+    // Just under the budget by the estimate, over it once libjpeg's own buffers are added: the
+    // cap on libjpeg's memory ends the decode with an error before it allocates the coefficients.
+    plan.Width = 1136 * 8;
+    plan.Height = 1218 * 8;
+    plan.MinSize = 30000;
+    ASSERT_LE(3LL * 1136 * 1218 * 128 + 1136LL * 1218 * 4, JpegCodec::MaxDecodeBytes);
+    EXPECT_FALSE(JpegCodec::Decode(ProgressiveOfEmptyScans(plan), picture, 8, &error));
+    EXPECT_TRUE(error.contains("memory")) << error.toStdString();
+    EXPECT_TRUE(picture.Pixels.empty());
+
+    // A picture of a million pixels made the same way decodes.
+    plan.Width = 1000;
+    plan.Height = 1000;
+    plan.MinSize = 1000;
+    ASSERT_TRUE(JpegCodec::Decode(ProgressiveOfEmptyScans(plan), picture, 8, &error))
+        << error.toStdString();
+    EXPECT_EQ(picture.Width, 125);
 }

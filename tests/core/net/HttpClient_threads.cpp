@@ -242,3 +242,49 @@ TEST(HttpClientTest, AbortAllEndsATransferUnderWay)
 }
 
 } // namespace
+
+namespace {
+
+TEST(HttpClientTest, ImageDeadlineEndsATrickleButNotAStreamOfTimelyParts)
+{
+    // A byte every 20 ms never lets the read time-out expire; the body would take 100 s.
+    TTestHttpServer trickle([](const TTestRequest&) {
+        TTestResponse r;
+        r.Body = MakeBody(5000);
+        r.Mode = TTestResponse::Trickle;
+        r.TrickleChunk = 1;
+        r.TrickleDelayMs = 20;
+        return r;
+    });
+    THttpClient http;
+    http.ImageTimeoutMs = 300;
+    QByteArray body;
+    THttpResult result = http.Get(trickle.Url(), body);
+    EXPECT_EQ(result.Outcome, THttpOutcome::Failed);
+    EXPECT_EQ(result.Net, TNetError::TimedOut) << result.Error.toStdString();
+    EXPECT_TRUE(body.isEmpty());
+
+    // Four parts 500 ms apart: the stream outlasts the deadline, no part does.
+    TTestHttpServer stream([](const TTestRequest&) {
+        TTestResponse r;
+        r.Mode = TTestResponse::Stream;
+        r.Parts.assign(4, MakeBody(500));
+        r.PartDelayMs = 500;
+        return r;
+    });
+    int parts = 0;
+    http.OnPart = [&](const QByteArray&) { return ++parts > 0; };
+    http.ImageTimeoutMs = 1000;
+    result = http.Get(stream.Url(), body);
+    EXPECT_TRUE(result.Ok()) << result.Error.toStdString();
+    EXPECT_EQ(parts, 4);
+
+    // The owner that cancels ends a trickle at once, as Aborted.
+    http.OnPart = nullptr;
+    http.ImageTimeoutMs = 0;
+    http.Cancelled = [] { return true; };
+    result = http.Get(trickle.Url(), body);
+    EXPECT_EQ(result.Outcome, THttpOutcome::Aborted);
+}
+
+} // namespace

@@ -185,6 +185,38 @@ TEST_F(MireThreadTest, AStreamGivesItsFirstPartAndIsClosed)
     EXPECT_TRUE(owner.Cams[0].Online);
 }
 
+TEST_F(MireThreadTest, ATrickleTimesOutAndTheNextWebcamFollows)
+{
+    TTestHttpServer server([](const TTestRequest& request) {
+        if (request.Target != "/trickle.jpg")
+            return Cams(request);
+        TTestResponse r; // a byte every 20 ms: 100 s for the body, never silent for long
+        r.Body = MakeBody(5000);
+        r.Mode = TTestResponse::Trickle;
+        r.TrickleChunk = 1;
+        r.TrickleDelayMs = 20;
+        return r;
+    });
+    TMosaicOwner owner;
+    owner.Cams = {Cam(server.Url("/trickle.jpg")), Cam(server.Url("/a.jpg"))};
+    Thread = TMireThread::Create(Engine);
+    Thread->ImageTimeoutMs = 1000; // more than the 400 ms /a.jpg waits before its body
+    Thread->Tick = 50ms;
+    owner.Attach(*Thread);
+    Thread->Repeat = false;
+    std::vector<TFailureKind> failures;
+    Thread->OnImage = [&](TMireImage& image) {
+        failures.push_back(image.Failure.Kind);
+        owner.Image(image);
+    };
+    Thread->Start();
+    ASSERT_TRUE(PumpUntil([&] { return Ended(); }));
+    PumpFor(20);
+    EXPECT_EQ(owner.Results, (std::vector<std::pair<int, int>>{{0, 0}, {1, 1000}}));
+    EXPECT_EQ(failures, (std::vector<TFailureKind>{TFailureKind::TimedOut, TFailureKind::None}));
+    EXPECT_TRUE(PumpUntil([&] { return server.OpenConnections() == 0; }, 2000));
+}
+
 TEST_F(MireThreadTest, RoundsATickApartAndAFailingWebcamSitsOutMoreAndMoreRounds)
 {
     std::mutex mutex;

@@ -68,12 +68,62 @@ TEST(MultipartTest, CapAppliesToEachPartAndTheOwnerMayStop)
     TMultipartReader unannounced("--f", 4); // no length: the bytes without a delimiter do
     const QByteArray endless = "--f\r\n\r\n" + QByteArray(100, 'x');
     EXPECT_FALSE(unannounced.Feed(endless.constData(), endless.size(), keep));
+    TMultipartReader whole("--f", 4); // nor may such a part come whole in one read
+    const QByteArray closed = endless + "\r\n--f--\r\n";
+    EXPECT_FALSE(whole.Feed(closed.constData(), closed.size(), keep));
+    EXPECT_EQ(whole.Parts(), 0);
 
     TMultipartReader stopped("--f", 5);
     const QByteArray two = part + part;
     EXPECT_FALSE(
         stopped.Feed(two.constData(), two.size(), [](const QByteArray&) { return false; }));
     EXPECT_EQ(stopped.Parts(), 1);
+}
+
+TEST(MultipartTest, LongPartsAreReadInLinearTime)
+{
+    // A part without a length, 4 MB in 1 KB reads, then a second part and the end; and the same
+    // with its first 20,000 bytes one at a time. Reading the stream looks at
+    // each byte a bounded number of times, not once per read as a search from the front would.
+    const QByteArray big = QByteArray(4 << 20, 'x') + "\n--fram"; // not yet a delimiter
+    const QByteArray stream =
+        "--frame junk after the delimiter\r\nContent-Type: image/jpeg\r\n\r\n" + big +
+        "\r\n--frame\r\n\r\nnext\r\n--frame--\r\n";
+    for (const qsizetype piece : {qsizetype(1024), qsizetype(1)}) {
+        const qsizetype end = piece == 1 ? 20000 : stream.size(); // 1-byte reads: the first bytes
+        TMultipartReader reader("--frame", 8 << 20);
+        std::vector<QByteArray> parts;
+        for (qsizetype at = 0; at < end; at += piece)
+            ASSERT_TRUE(reader.Feed(stream.constData() + at, std::min(piece, end - at),
+                                    [&](const QByteArray& part) {
+                                        parts.push_back(part);
+                                        return true;
+                                    }))
+                << reader.Error().toStdString();
+        // A read looks again at most at the delimiter's length of bytes before it.
+        EXPECT_LE(reader.Examined(), piece == 1 ? 10 * end : 2 * end) << piece;
+        if (piece == 1)
+            continue;
+        ASSERT_EQ(parts.size(), 2u);
+        EXPECT_EQ(parts[0], big);
+        EXPECT_EQ(parts[1], "next");
+        EXPECT_TRUE(reader.Ended());
+    }
+}
+
+TEST(MultipartTest, DelimiterLineWithoutEndIsRefused)
+{
+    // Bytes after a delimiter that never bring the line end: refused at the header limit, not kept.
+    TMultipartReader reader("--f", 1 << 20);
+    const QByteArray start = "--f ";
+    ASSERT_TRUE(
+        reader.Feed(start.constData(), start.size(), [](const QByteArray&) { return true; }));
+    const QByteArray junk(1024, 'j');
+    bool ok = true;
+    for (int i = 0; i < 64 && ok; ++i)
+        ok = reader.Feed(junk.constData(), junk.size(), [](const QByteArray&) { return true; });
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(reader.Error().isEmpty());
 }
 
 } // namespace

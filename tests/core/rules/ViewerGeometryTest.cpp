@@ -239,9 +239,51 @@ TEST(ViewerGeometry, SiteAddressGetsAWebSchemeWhenItHasNone)
         {"file:///etc/passwd", "file:///etc/passwd"},
         {"javascript:alert(1)", "javascript:alert(1)"},
         {"", ""},
+        // a mail address as the send-mail button builds it: no headers
+        {"MAILTO:cam@example.org", "mailto:cam@example.org"},
+        {"mailto:cam@example.org?attach=/home/user/.ssh/id_rsa", ""},
     };
     for (const Row& r : rows)
         EXPECT_EQ(SiteAddress(QString::fromLatin1(r.in)), QString::fromLatin1(r.out)) << r.in;
+}
+
+TEST(ViewerGeometry, MailLinkTakesAPlainAddressOnlyAndNoHeaders)
+{
+    struct Row { const char* in; const char* out; };
+    const Row rows[] = {
+        {"webmaster@cam.example.org", "mailto:webmaster@cam.example.org"},
+        {"  mailto:Jo.Smith@example.org ", "mailto:Jo.Smith@example.org"},
+        {"o'neil+cams@x-y.example", "mailto:o%27neil%2Bcams@x-y.example"},
+        {"100%&co@localhost", "mailto:100%25%26co@localhost"},
+        {"j\xc3\xbc" "rgen@b\xc3\xbc" "cher.example", "mailto:j%C3%BCrgen@b%C3%BCcher.example"},
+        // headers, more recipients, or anything a mail program could read as such
+        {"a@b.org?attach=/home/user/.ssh/id_rsa", ""},
+        {"a@b.org?body=x", ""},
+        {"a@b.org,c@d.org", ""},
+        {"a@b.org;c@d.org", ""},
+        {"a@b.org&attach=x", ""},
+        {"a@b.org#x", ""},
+        {"a b@c.org", ""},
+        {"a@b.org\n", "mailto:a@b.org"}, // a line break at the end is only a blank
+        {"a\r\nattach=x@b.org", ""},
+        {"a\x01@b.org", ""},
+        {"\"a\"@b.org", ""},
+        {"<a@b.org>", ""},
+        {"a@[127.0.0.1]", ""},
+        {"a@b@c.org", ""},
+        {"@b.org", ""},
+        {"a@", ""},
+        {"a@-b.org", ""},
+        {"a@b..org", ""},
+        {".a@b.org", ""},
+        {"a.@b.org", ""},
+        {"webmaster", ""},
+        {"", ""},
+        {"mailto:", ""},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(MailLink(QString::fromUtf8(r.in)), QString::fromLatin1(r.out)) << r.in;
+    EXPECT_EQ(MailLink(QString(250, 'a') + "@b.org"), QString());
 }
 
 TEST(ViewerGeometry, KeepOnScreenMovesIntoTheScreenHoldingMostAndShrinksWhatDoesNotFit)
