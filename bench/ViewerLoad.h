@@ -1,9 +1,12 @@
-// Viewers on democam under load: the shared measuring of bench_viewers20 and bench_viewers30.
+// Viewers on democam under load: the shared measuring of the bench_viewers programs.
 #pragma once
 
 #include "base/ClassForm.h"
 #include "core/catalog/ClassViewer.h"
+#include "core/net/ClassHttp.h"
+#include "core/net/ClassHttpClient.h"
 #include "core/net/ClassWorker.h"
+#include "core/net/FetchEngine.h"
 #include "viewer/FormViewer.h"
 
 #include <QApplication>
@@ -34,7 +37,7 @@ inline double cpuSeconds()
            double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
-// A field of /proc/self/status in MiB (VmRSS, VmHWM).
+// A field of /proc/self/status in MiB (VmRSS, VmHWM); a plain count divided by 1024 otherwise.
 inline double statusMiB(const char* field)
 {
     QFile f(QStringLiteral("/proc/self/status"));
@@ -44,6 +47,28 @@ inline double statusMiB(const char* field)
         if (line.startsWith(field))
             return line.mid(qstrlen(field) + 1).trimmed().split(' ').first().toDouble() / 1024.0;
     return -1;
+}
+
+// Threads of the process (/proc/self/status Threads).
+inline int processThreads()
+{
+    return int(statusMiB("Threads:") * 1024.0 + 0.5);
+}
+
+// The floor of one delivered image: process CPU in ms to fetch url on a kept connection and
+// decode it for a picture control of controlSize, on the calling thread, averaged over count.
+inline double fetchAndDecodeFloorMs(const QString& url, QSize controlSize, int count = 100)
+{
+    THttpClient http;
+    QByteArray body;
+    http.Get(url, body); // the connection is made before measuring
+    const double cpu0 = cpuSeconds();
+    for (int i = 0; i < count; ++i) {
+        TViewerImage image;
+        http.Get(url, image.Body);
+        DecodeViewerImage(image, controlSize);
+    }
+    return (cpuSeconds() - cpu0) * 1000.0 / count;
 }
 
 inline void runLoop(int ms)
@@ -85,6 +110,9 @@ inline void RunViewerLoad(benchmark::State& state, const TViewerLoad& load)
     settings.OnOpenViewers = &TfoViewer::OpenWebcams;
     CamViewer = &settings;
 
+    // The floor, measured in this run on the same webcam and at the viewers' decode size.
+    const double floorMs = fetchAndDecodeFloorMs(
+        base + load.Path, load.WindowSize.isEmpty() ? QSize() : load.WindowSize - QSize(0, 20));
     for (auto _ : state) {
         QList<TfoViewer*> viewers;
         for (int i = 0; i < ViewerCount; ++i) {
@@ -165,6 +193,11 @@ inline void RunViewerLoad(benchmark::State& state, const TViewerLoad& load)
         state.counters["max_ui_cpu_between_probes_ms"] = maxBusyMs;
         state.counters["probes"] = double(probes);
         state.counters["images_per_viewer_per_s"] = images / wallS / ViewerCount;
+        state.counters["threads"] = processThreads();
+        state.counters["cpu_ms_per_image"] = images > 0 ? cpuS * 1000.0 / images : -1;
+        state.counters["floor_cpu_ms_per_image"] = floorMs;
+        state.counters["cpu_per_image_over_floor"] =
+            images > 0 && floorMs > 0 ? cpuS * 1000.0 / images / floorMs : -1;
 
         TSForm::SetShuttingDown(true);
         for (TfoViewer* v : viewers)
@@ -172,7 +205,9 @@ inline void RunViewerLoad(benchmark::State& state, const TViewerLoad& load)
         TSForm::SetShuttingDown(false);
         QElapsedTimer ending;
         ending.start();
-        while (RunningWorkers() > 0 && ending.elapsed() < 5000)
+        while ((RunningWorkers() > 0 ||
+                (TFetchEngine::HasMain() && TFetchEngine::Main()->Tasks() > 0)) &&
+               ending.elapsed() < 5000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     CamViewer = nullptr;

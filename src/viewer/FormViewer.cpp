@@ -525,8 +525,9 @@ void TfoViewer::ImageArrived(TViewerImage& image)
         ShownBody = image.Body;
         ShownScale = image.Scale;
         TPicture previous = CamImage->SetPicture(std::move(image.Picture), image.SourceSize);
-        // The next decode of the feed reuses the buffer of the picture it replaces.
-        if (FetchThread)
+        // A stream's next frame is decoded into the buffer of the picture it replaces (still
+        // images are too far apart to keep a second buffer for).
+        if (FetchThread && image.Streaming)
             FetchThread->Recycle(std::move(previous));
         // The file is written off the UI thread, after those asked for before.
         if (CamViewer && CamViewer->SaveImages && keep)
