@@ -15,6 +15,7 @@
 #include "core/image/JpegCodec.h"
 #include "core/net/ClassHttp.h"
 #include "core/net/ClassHttpClient.h"
+#include "core/net/FetchEngine.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -98,13 +99,13 @@ struct TPolls
 // pause after an unchanged image shortened to a millisecond.
 TPolls Poll60(const QString& url)
 {
-    static auto dispatcher = std::make_shared<TDispatcher>();
     TPolls polls;
-    auto thread = THttpThread::Create(dispatcher);
+    auto thread = THttpThread::Create();
     thread->Url = url;
-    thread->Interval = 0;
+    thread->SetInterval(0);
     thread->Tick = std::chrono::milliseconds(1);
-    thread->OnTick = [&](THttpThread&) { ++polls.Fetches; }; // one tick after each fetch
+    // The schedule after each fetch (the latest one when the UI thread is behind).
+    thread->OnTick = [&](const TViewerTick&) { ++polls.Fetches; };
     thread->OnImage = [&](TViewerImage& image) {
         ++polls.Images;
         polls.ImageSize = image.Body.size();
@@ -117,9 +118,8 @@ TPolls Poll60(const QString& url)
         QThread::usleep(200);
     }
     thread->ClearEvents();
-    thread->Terminate();
     thread.reset();
-    while (RunningWorkers() > 0)
+    while (TFetchEngine::Main()->Tasks() > 0)
         QCoreApplication::processEvents();
     return polls;
 }
@@ -222,15 +222,14 @@ void BM_Stream25(benchmark::State& state)
         clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
         return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
     };
-    static auto dispatcher = std::make_shared<TDispatcher>();
     int shown = 0;
     int undecoded = 0;
     double seconds = 0;
     double cpu = 0;
     for (auto _ : state) {
-        auto thread = THttpThread::Create(dispatcher);
+        auto thread = THttpThread::Create();
         thread->Url = cam.Url + QStringLiteral("stream.mjpg");
-        thread->Interval = 1;
+        thread->SetInterval(1);
         int parts = 0;
         // The thread decodes each part itself, as it does for a viewer.
         thread->OnImage = [&](TViewerImage& image) {
@@ -258,9 +257,8 @@ void BM_Stream25(benchmark::State& state)
         cpu = cpuNow() - cpuStart;
         shown = parts - first;
         thread->ClearEvents();
-        thread->Terminate();
         thread.reset();
-        while (RunningWorkers() > 0)
+        while (TFetchEngine::Main()->Tasks() > 0)
             QCoreApplication::processEvents();
     }
     state.counters["parts_per_second_sent"] = 25;

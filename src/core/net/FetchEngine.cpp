@@ -1,6 +1,7 @@
 #include "core/net/FetchEngine.h"
 
 #include "core/Log.h"
+#include "core/net/ClassDispatcher.h"
 
 #include <QMetaObject>
 #include <QThread>
@@ -100,7 +101,9 @@ void TSerialQueue::Drain()
 // --- Post box
 // -------------------------------------------------------------------------------------
 
-TPostBox::TPostBox() : Context(new QObject) {}
+// The calls go through the UI thread's dispatcher, which runs them in slices: however many feeds
+// post at once, the event loop gets its turn between slices.
+TPostBox::TPostBox() : Context(new QObject), Dispatcher(TDispatcher::Main()) {}
 
 TPostBox::~TPostBox()
 {
@@ -116,13 +119,10 @@ void TPostBox::Post(std::function<void()> fn)
     if (!Context)
         return;
     std::shared_ptr<TPostBox> self = shared_from_this();
-    QMetaObject::invokeMethod(
-        Context,
-        [self, fn = std::move(fn)] {
-            if (!self->Detached())
-                Guarded("a posted call", fn);
-        },
-        Qt::QueuedConnection);
+    Dispatcher->Post([self, fn = std::move(fn)] {
+        if (!self->Detached())
+            Guarded("a posted call", fn);
+    });
 }
 
 void TPostBox::PostLatest(int key, std::function<void()> fn, std::chrono::milliseconds gap)
@@ -144,8 +144,7 @@ void TPostBox::PostLatest(int key, std::function<void()> fn, std::chrono::millis
     const auto wait =
         std::chrono::ceil<std::chrono::milliseconds>(found->LastRun + gap - TClock::now());
     if (wait.count() <= 0) {
-        QMetaObject::invokeMethod(
-            Context, [self, key] { self->RunLatest(key); }, Qt::QueuedConnection);
+        Dispatcher->Post([self, key] { self->RunLatest(key); });
         return;
     }
     // Too soon after the last one: a timer of the context's thread runs it when the gap is over.

@@ -16,6 +16,7 @@
 #include <vector>
 
 class QThreadPool;
+class TDispatcher;
 class TFetchEngine;
 
 // One webcam's schedule in the fetch engine: the engine asks it to prepare a request when it is
@@ -111,6 +112,7 @@ private:
 
     mutable std::mutex Mutex;
     QObject* Context = nullptr; // under Mutex; null once detached
+    const std::shared_ptr<TDispatcher> Dispatcher;
     std::vector<TLatest> Latest;
 };
 
