@@ -74,8 +74,9 @@ struct TViewerSink
     TViewerImage PendingPart; // under Mutex: the latest stream part not decoded yet
     bool PartQueued = false;  // under Mutex: a decode of PendingPart is queued
     TPicture Spare;           // under Mutex: a picture the viewer is done with, for its buffer
-    // An image read in full waits for its decoding: the next fetch waits with it, so a webcam
-    // never runs ahead of the pool, and its events keep their order.
+    // An image read in full waits for its decoding and for the UI thread to take it: the next
+    // fetch waits with it, so a webcam never runs ahead of the pool or the UI, and its events
+    // keep their order.
     std::atomic<bool> StillDecoding{false};
     std::weak_ptr<TFetchTask> Task;
 
@@ -106,10 +107,17 @@ struct TViewerSink
         if (!image.Body.isEmpty() && !DecodeViewerImage(image, sink->ControlSize(), &error))
             qCInfo(lcImage).noquote() << "image of" << image.Url << "not readable:" << error;
         auto value = std::make_shared<TViewerImage>(std::move(image));
-        auto call = [sink, value] {
+        auto call = [sink, value, part] {
             if (const auto& slot = sink->OnImage) {
                 const auto run = slot; // the slot may clear itself while it runs
                 run(*value);
+            }
+            // The image is taken: the feed's next fetch may come. A UI thread that is behind
+            // holds the feeds back instead of a backlog of pictures.
+            if (!part) {
+                sink->StillDecoding.store(false);
+                if (auto task = sink->Task.lock())
+                    task->Reschedule();
             }
         };
         if (part)
@@ -223,9 +231,6 @@ void TViewerTask::DeliverImage(QByteArray body)
     Sink->StillDecoding.store(true);
     Sink->Queue->Post([sink = Sink, image = std::move(image)]() mutable {
         TViewerSink::DecodeAndPost(sink, std::move(image), false);
-        sink->StillDecoding.store(false);
-        if (auto task = sink->Task.lock())
-            task->Reschedule();
     });
 }
 
