@@ -65,6 +65,13 @@ void SetError(QString* error, const char* message)
         *error = QString::fromLatin1(message);
 }
 
+// The size limits of Decode: more pixels than it takes at all, or than bytes can carry.
+bool TooManyPixels(long long width, long long height, unsigned long bytes)
+{
+    const long long pixels = width * height;
+    return pixels > MaxPixels || pixels > MaxPixelsPerByte * static_cast<long long>(bytes);
+}
+
 bool ValidScale(int scaleDenom)
 {
     return scaleDenom == 1 || scaleDenom == 2 || scaleDenom == 4 || scaleDenom == 8;
@@ -133,7 +140,7 @@ bool RunDecode(DecodeJob& job)
         jpeg_destroy_decompress(&info);
         return false;
     }
-    if (pixels > MaxPixelsPerByte * static_cast<long long>(job.Size)) {
+    if (TooManyPixels(info.image_width, info.image_height, job.Size)) {
         std::snprintf(job.Err.Message, sizeof job.Err.Message,
                       "JPEG image of %u x %u pixels in only %lu bytes", info.image_width,
                       info.image_height, job.Size);
@@ -331,6 +338,18 @@ bool Decode(const QByteArray& data, TPicture& out, int scaleDenom, QString* erro
         return false;
     }
     return true;
+}
+
+TRefusal RefusalOf(const QByteArray& data)
+{
+    TRefusal refusal;
+    if (!ReadSize(data, refusal.Width, refusal.Height))
+        return refusal;
+    refusal.Kind =
+        TooManyPixels(refusal.Width, refusal.Height, static_cast<unsigned long>(data.size()))
+            ? TRefusal::TooLarge
+            : TRefusal::Damaged;
+    return refusal;
 }
 
 bool ReadSize(const QByteArray& data, int& width, int& height)
