@@ -282,8 +282,12 @@ int CountWebcams(const TCamCategory& category)
 TImportResult ImportDocument(const TXmlDocument& document, TCamCategory& root,
                              const TImportCallbacks& callbacks, TImportReport* report)
 {
+    // The reader's words end in a full stop of their own; the message gives its own.
     const auto withError = [&document](QString text) {
-        return text.replace(QLatin1String("%error%"), document.ErrorString);
+        QString error = document.ErrorString.trimmed();
+        while (error.endsWith(QLatin1Char('.')))
+            error.chop(1);
+        return text.replace(QLatin1String("%error%"), error);
     };
     switch (document.Status) {
     case TXmlStatus::Refused:
