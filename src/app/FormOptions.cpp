@@ -18,7 +18,7 @@
 
 namespace {
 constexpr int PortMinimum = 1;
-constexpr int PortMaximum = 1000000;
+constexpr int PortMaximum = 65535;
 constexpr int PortDesignValue = 8000;
 
 template <class T> T* named(T* object, const char* name)

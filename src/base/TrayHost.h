@@ -1,6 +1,7 @@
 #pragma once
 
-class QString;
+#include <QStringList>
+
 class TCamWebcam;
 
 // What the program's windows may ask of the tray window. The tray window implements it; windows
@@ -28,6 +29,14 @@ public:
     // Opens the catalogue editor, or brings the open one to the front, with the first webcam of
     // this Url selected (the chooser's, the viewer's and the mosaic's Edit commands).
     virtual void EditWebcam(const QString& url) = 0;
+    // Opens the catalogue editor, or brings the open one to the front, with a new webcam added
+    // and selected ("Add a webcam..." of the chooser).
+    virtual void AddWebcam() = 0;
+    // Imports a .cam or .cal file into the catalogue and tells the user how many webcams went
+    // where, or which file was not imported and why.
+    virtual void ImportList(const QString& path) = 0;
+    // Closes the open viewers of these Urls that the catalogue no longer holds (after a delete).
+    virtual void CloseViewers(const QStringList& urls) = 0;
     // The one road to Options.xml: writes the settings. A failure is logged and reported to the
     // user, once until a save succeeds again. True when the file was written (or, inside a
     // command over all viewers, when the save was put off to the command's end).

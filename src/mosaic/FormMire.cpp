@@ -8,9 +8,12 @@
 #include "core/rules/MosaicGeometry.h"
 #include "mosaic/DrawGrid.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QTimer>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <exception>
 
@@ -73,10 +76,18 @@ void TfoMire::BuildLayout()
         CamGridDrawCell(painter, col, row, rect, selected);
     };
     connect(CamGrid, &TDrawGrid::DoubleClicked, this, &TfoMire::CamGridDblClick);
+    CamGrid->viewport()->installEventFilter(this);
     layout->addWidget(CamGrid, 1);
     StatusBar = new TStatusBar(this);
     StatusBar->AddPanel(-1);
     layout->addWidget(StatusBar);
+
+    auto* actClose = new QAction(QStringLiteral("Close"), this);
+    actClose->setObjectName(QStringLiteral("actClose"));
+    actClose->setShortcut(QKeySequence(Qt::Key_Escape));
+    actClose->setShortcutContext(Qt::WindowShortcut);
+    connect(actClose, &QAction::triggered, this, &QWidget::close);
+    addAction(actClose);
 
     RescaleTimer = new QTimer(this);
     RescaleTimer->setSingleShot(true);
@@ -162,7 +173,7 @@ void TfoMire::NextWebcam(TMireThread& thread)
     thread.LastModified = entry.LastModified;
     thread.ContentLength = entry.ContentLength;
     entry.Online = false;
-    StatusBar->Panel(0)->setText(Refreshing + entry.Url);
+    StatusBar->Panel(0)->setText(Refreshing + entry.Webcam.Name);
     thread.Referer = entry.Referer;
     thread.PictureBox =
         CellPictureBox(QSize(CamGrid->DefaultColWidth(), CamGrid->DefaultRowHeight()));
@@ -239,6 +250,23 @@ void TfoMire::CamGridDblClick(const QPoint& pos)
     if (index >= int(FList.size()) || !TrayHost())
         return;
     TrayHost()->OpenViewer(&FList[size_t(index)].Webcam, true);
+}
+
+bool TfoMire::eventFilter(QObject* watched, QEvent* event)
+{
+    if (CamGrid && watched == CamGrid->viewport() && event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        int col = 0;
+        int row = 0;
+        const int index = CamGrid->MouseToCell(help->pos(), col, row) ? row * ColCount + col : -1;
+        if (index >= 0 && index < int(FList.size()))
+            QToolTip::showText(help->globalPos(), FList[size_t(index)].Webcam.Name,
+                               CamGrid->viewport());
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return TSForm::eventFilter(watched, event);
 }
 
 void TfoMire::RescaleCells()

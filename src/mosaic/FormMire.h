@@ -14,7 +14,7 @@ class TStatusBar;
 // The mosaic: every webcam of the catalogue as a cell of a six-column grid, refreshed one after
 // another without end by a thumbnail thread. A cell is framed green while its webcam counts as
 // online; a double click on a cell opens a viewer. It works on copies of the catalogue's webcams,
-// taken when it opens.
+// taken when it opens. Hovering over a cell shows its webcam's name; Escape closes the window.
 //
 // Each cell is drawn from a copy at cell resolution that the thumbnail thread makes; the JPEG
 // image as received is kept to make a new copy when the cell size changes.
@@ -46,6 +46,7 @@ protected:
     void FormCreate() override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormResize();

@@ -490,7 +490,7 @@ void TfoViewer::ImageArrived(TViewerImage& image)
                              ViewerCam->LastId};
     }
     if (!decodedOk)
-        ShowFailure({TFailureKind::NotJpeg, 0, {}, QDateTime::currentDateTime()});
+        ShowFailure(UndecodedFailure(image.Body, QDateTime::currentDateTime()));
     update();
     if (CamViewer && CamViewer->Beep && keep)
         Beep();

@@ -161,13 +161,17 @@ TEST_F(EditorWindow, OkWithoutAChangeSavesAndKeepsEveryCatalogueObject)
     EXPECT_FALSE(editor);
 }
 
-TEST_F(EditorWindow, AddsNeedASelectionAndANewWebcamKeepsItsDefaultsThroughOk)
+TEST_F(EditorWindow, AddsWithoutASelectionGoToTheTopLevelAndANewWebcamKeepsItsDefaultsThroughOk)
 {
     TfoEditCams* editor = OpenEditor();
-    Click(editor, "AddButton");
+    // Nothing selected (an empty catalogue has nothing to select): the top level.
+    ASSERT_FALSE(editor->Selected().isValid());
     Click(editor, "AddCamButton");
+    EXPECT_EQ(editor->Tree()->rowCount(), 3);
+    EXPECT_EQ(editor->Selected(), Node(editor, {"New Webcam"}));
+    EXPECT_TRUE(editor->Modified());
+    Click(editor, "DeleteButton");
     EXPECT_EQ(editor->Tree()->rowCount(), 2);
-    EXPECT_FALSE(editor->Modified());
 
     // With the top-level webcam selected, the new category goes to the top level.
     editor->Select(Node(editor, {"top"}));

@@ -460,6 +460,7 @@ QStringList takeBoxes(const QString& name)
 
 TEST_F(TrayWindow, ARefusedImportIsToldAndChangesNothing)
 {
+    takeBoxes("ImportRefusedBox");
     QTemporaryDir dir;
     QFile f(dir.filePath("bomb.cal"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -471,6 +472,57 @@ TEST_F(TrayWindow, ARefusedImportIsToldAndChangesNothing)
     const QStringList told = takeBoxes("ImportRefusedBox");
     ASSERT_EQ(told.size(), 1);
     EXPECT_TRUE(told[0].contains("bomb.cal") && told[0].contains("entities"))
+        << told[0].toStdString();
+}
+
+// Files named on the command line or handed over: one that cannot be imported changes nothing and
+// the user is told which and why; an import tells how many webcams went where.
+TEST_F(TrayWindow, EveryImportTellsTheUserWhatBecameOfTheFile)
+{
+    takeBoxes("ImportRefusedBox");
+    takeBoxes("ImportDoneBox");
+    QTemporaryDir dir;
+    const auto write = [&dir](const char* name, const QByteArray& bytes) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    };
+    QByteArray random(4096, 0);
+    for (int i = 0; i < random.size(); ++i)
+        random[i] = char((i * 7919 + 13) % 251);
+    const QString bad[] = {
+        write("empty.cal", {}),
+        write("random.cal", random),
+        write("broken.cal",
+              "<Category Name=\"Broken\"><Webcam Name=\"A\" Url=\"http://127.0.0.1:9/a\"/>"
+              "<Category Name=\"Cut"),
+        dir.filePath("missing.cal"),
+    };
+    for (const QString& path : bad) {
+        Main->WMCopyData(path);
+        const QStringList told = takeBoxes("ImportRefusedBox");
+        ASSERT_EQ(told.size(), 1) << path.toStdString();
+        EXPECT_TRUE(told[0].contains(QFileInfo(path).fileName())) << told[0].toStdString();
+        EXPECT_EQ(CamViewer->Root.Categories.Count(), 0) << told[0].toStdString();
+    }
+    EXPECT_TRUE(takeBoxes("ImportDoneBox").isEmpty());
+
+    const QString good = write("good.cal", "<Category Name=\"Harbours\">"
+                                           "<Webcam Name=\"A\" Url=\"http://127.0.0.1:9/a\"/>"
+                                           "<Webcam Name=\"B\" Url=\"http://127.0.0.1:9/b\"/>"
+                                           "</Category>");
+    Main->WMCopyData(good);
+    QStringList told = takeBoxes("ImportDoneBox");
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains("good.cal") && told[0].contains(": 2 webcam") &&
+                told[0].contains("Harbours"))
+        << told[0].toStdString();
+    EXPECT_TRUE(optionsWritten()) << "an import is saved at once";
+    Main->WMCopyData(good);
+    told = takeBoxes("ImportDoneBox");
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains(": 0 webcam") && told[0].contains(" 2 already"))
         << told[0].toStdString();
 }
 
@@ -572,7 +624,7 @@ TEST(TrayWindowStart, FailedFileTypeRegistrationIsReportedAndTheFileStillImporte
     bool reported = false;
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
-            reported = box->text().contains("data-is-a-file");
+            reported = reported || box->text().contains("data-is-a-file");
             box->close();
         }
     EXPECT_TRUE(reported) << "the failed registration is shown to the user";

@@ -142,7 +142,7 @@ TEST_F(OptionsDialog, PortFieldBringsTypedTextIntoRange)
     EXPECT_EQ(Control<QSpinBox>(dialog, "ProxyPort")->value(), 1);
 
     const std::pair<const char*, int> typed[] = {
-        {"0", 1}, {"2000000", 1000000}, {"letters", 1}, {"8080", 8080}};
+        {"0", 1}, {"65536", 65535}, {"2000000", 65535}, {"letters", 1}, {"8080", 8080}};
     for (const auto& [text, stored] : typed) {
         dialog = Open();
         ASSERT_NE(dialog, nullptr);

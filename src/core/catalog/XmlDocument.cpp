@@ -349,7 +349,8 @@ TXmlDocument ReadXmlFile(const QString& path)
     // Only regular files: a pipe or a device could block or never end.
     if (!QFileInfo(path).isFile()) {
         document.Status = TXmlStatus::CannotOpen;
-        document.ErrorString = QStringLiteral("Not a readable file.");
+        document.ErrorString = QFileInfo::exists(path) ? QStringLiteral("not a regular file")
+                                                       : QStringLiteral("no such file");
         return document;
     }
     QFile file(path);
