@@ -52,3 +52,20 @@ TEST(MenuColumns, LongNamesAreShortenedInTheMiddleWithTheWholeNameInTheHint)
     for (const QString& line : MenuHint(wide).split('\n'))
         EXPECT_FALSE(line.front().isLowSurrogate() || line.back().isHighSurrogate());
 }
+
+TEST(MenuColumns, SubMenusTakeOneColumnOfTheScreenAndShowAnAmpersandAsItself)
+{
+    // A sub-menu holds what one column of the screen holds, within the bound, and always room
+    // for one entry and "More".
+    EXPECT_EQ(SubMenuRoom(25), 25);
+    EXPECT_EQ(SubMenuRoom(0), 2);
+    EXPECT_EQ(SubMenuRoom(100000), CategoryMenuRoom);
+
+    // Qt takes "&" as the mark of an access key: a name's "&" is doubled so the menu shows it.
+    EXPECT_EQ(MenuText("Travel & Tours"), "Travel && Tours");
+    EXPECT_EQ(MenuText("&&&"), "&&&&&&");
+    EXPECT_EQ(MenuText("Plain"), "Plain");
+    // Shortened first, so that the caption keeps its length in characters shown.
+    const QString name = QString(100, '&');
+    EXPECT_EQ(MenuText(MenuCaption(name)).size(), 2 * (MenuCaptionLength - 1) + 1);
+}
