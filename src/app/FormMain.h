@@ -99,7 +99,8 @@ private:
     void ShowWarning(const QString& text, const QString& boxName);
     // Runs a command over all viewers with their saves put off and made once at its end.
     template <typename Command> void OverAllViewers(Command command);
-    void ApplySavedLanguage();
+    // Applies the saved language; its file, or empty when the built-in English texts stay.
+    QString ApplySavedLanguage();
     // --- Chooser and mosaic: open, or bring to the front, the one window of each ---
     void OpenChooser();
     void OpenMosaic();
