@@ -53,14 +53,8 @@ TEST(MenuColumns, LongNamesAreShortenedInTheMiddleWithTheWholeNameInTheHint)
         EXPECT_FALSE(line.front().isLowSurrogate() || line.back().isHighSurrogate());
 }
 
-TEST(MenuColumns, SubMenusTakeOneColumnOfTheScreenAndShowAnAmpersandAsItself)
+TEST(MenuColumns, ANamesAmpersandShowsAsItself)
 {
-    // A sub-menu holds what one column of the screen holds, within the bound, and always room
-    // for one entry and "More".
-    EXPECT_EQ(SubMenuRoom(25), 25);
-    EXPECT_EQ(SubMenuRoom(0), 2);
-    EXPECT_EQ(SubMenuRoom(100000), CategoryMenuRoom);
-
     // Qt takes "&" as the mark of an access key: a name's "&" is doubled so the menu shows it.
     EXPECT_EQ(MenuText("Travel & Tours"), "Travel && Tours");
     EXPECT_EQ(MenuText("&&&"), "&&&&&&");
