@@ -154,8 +154,8 @@ void TfoCamMain::FormCreate()
     Variables.RegisterVariable(QStringLiteral("SaveFailed"), &SaveFailed);
     // 4. The saved language, 5. the Language sub-menu.
     PvTranslator().SetVariables(this, &Variables);
-    ApplySavedLanguage();
-    Menus->FillLanguages(LanguageFiles(LanguageFolders()));
+    const QString language = ApplySavedLanguage();
+    Menus->FillLanguages(LanguageFiles(LanguageFolders()), language);
     // 6. The catalogue in the menu.
     RebuildTrayMenu();
     // A settings file that could not be read whole: the user learns once where it is kept.
@@ -495,21 +495,31 @@ void TfoCamMain::actLanguageExecute() {}
 
 // --- Language, options and about box ----------------------------------------------------------
 
-void TfoCamMain::ApplySavedLanguage()
+QString TfoCamMain::ApplySavedLanguage()
 {
     // A value copied from another installation names its file in our language folders.
     const QString path =
         CamViewer ? ResolveLanguageFile(CamViewer->Language, LanguageFolders()) : QString();
-    if (!path.isEmpty() && QFileInfo(path).isFile())
-        PvTranslator().Translate(path);
+    if (!path.isEmpty() && QFileInfo(path).isFile() && PvTranslator().Translate(path))
+        return path;
+    return QString();
 }
 
 void TfoCamMain::LanguageItemClick(const QString& path)
 {
-    PvTranslator().Translate(path);
+    if (!PvTranslator().Translate(path)) {
+        // The mark stays on the language that is shown.
+        Menus->MarkLanguage(CamViewer ? ResolveLanguageFile(CamViewer->Language, LanguageFolders())
+                                      : QString());
+        return;
+    }
+    Menus->MarkLanguage(path);
     // Stored in memory; it reaches Options.xml at the next save.
     if (CamViewer)
         CamViewer->Language = path;
+    // The tray's sub-menus are made again with the new language's texts ("More"); the chooser
+    // makes its captions and hover texts afresh from the message texts and the default locale.
+    RebuildTrayMenu(false);
 }
 
 void TfoCamMain::actOptionsExecute()

@@ -109,7 +109,8 @@ private:
     void ShowMessage(const QString& text, const QString& boxName, bool warning);
     // Runs a command over all viewers with their saves put off and made once at its end.
     template <typename Command> void OverAllViewers(Command command);
-    void ApplySavedLanguage();
+    // Applies the saved language; its file, or empty when the built-in English texts stay.
+    QString ApplySavedLanguage();
     // --- Chooser and mosaic: open, or bring to the front, the one window of each ---
     void OpenChooser();
     void OpenMosaic();

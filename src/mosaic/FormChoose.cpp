@@ -39,8 +39,16 @@ int tickMs = 1000;
 constexpr int PathRole = Qt::UserRole;         // tree node: positions from the root down
 constexpr int UrlRole = Qt::UserRole;          // list item: the webcam's Url
 constexpr int PositionRole = Qt::UserRole + 1; // list item: its position in the category
+constexpr int OnlineRole = Qt::UserRole + 2;   // list item: its webcam counts as online
 
 constexpr QRgb Magenta = 0xFFFF00FF;
+
+// A list item's caption: its webcam's name, with " (online)" in the language of the moment.
+void captionItem(QListWidgetItem* item, const TCamWebcam* webcam)
+{
+    if (webcam)
+        item->setText(item->data(OnlineRole).toBool() ? webcam->Name + OnlineText : webcam->Name);
+}
 
 QImage ErrorPicture()
 {
@@ -361,9 +369,12 @@ void TfoChoose::ImageArrived(TMireImage& image)
             FFailures.insert(image.Url, image.Failure);
         else if (image.Received)
             FFailures.remove(image.Url);
-        if (RecentlyUpdated(image.LastModified.toSecsSinceEpoch(), image.LastModified.isValid(),
-                            QDateTime::currentSecsSinceEpoch()))
-            item->setText(item->text() + OnlineText);
+        // The caption is made from the name and the state, in the language of the moment (and
+        // again when the language changes).
+        item->setData(OnlineRole, RecentlyUpdated(image.LastModified.toSecsSinceEpoch(),
+                                                  image.LastModified.isValid(),
+                                                  QDateTime::currentSecsSinceEpoch()));
+        captionItem(item, WebcamOf(item));
         QImage picture;
         if (!image.Picture.IsEmpty())
             picture = QImage(image.Picture.Pixels.data(), image.Picture.Width, image.Picture.Height,
@@ -405,7 +416,7 @@ QString TfoChoose::CamListInfoTip(QListWidgetItem* item) const
     const TCamWebcam* webcam = WebcamOf(item);
     if (!webcam)
         return {};
-    QString date = CamHintDate(webcam->LastUpdate, QLocale::system());
+    QString date = CamHintDate(webcam->LastUpdate, QLocale());
     if (date.isEmpty())
         date = Unknow;
     QString hint =
@@ -418,6 +429,12 @@ QString TfoChoose::CamListInfoTip(QListWidgetItem* item) const
 
 bool TfoChoose::eventFilter(QObject* watched, QEvent* event)
 {
+    // A new language: the captions take its " (online)".
+    if (watched == CamList->viewport() && event->type() == QEvent::LanguageChange) {
+        for (int i = 0; i < CamList->count(); ++i)
+            captionItem(CamList->item(i), WebcamOf(CamList->item(i)));
+        return false;
+    }
     if (watched == CamList->viewport() && event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         if (QListWidgetItem* item = CamList->itemAt(help->pos())) {

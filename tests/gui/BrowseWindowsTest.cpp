@@ -4,12 +4,14 @@
 #include "ThreadTestUtil.h"
 #include "app/FormMain.h"
 #include "base/ClassForm.h"
+#include "base/ClassTranslate.h"
 #include "base/StatusBar.h"
 #include "base/TrayHost.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
 #include "core/image/JpegCodec.h"
 #include "core/net/ClassWorker.h"
+#include "core/rules/CamHint.h"
 #include "editor/FormEditCams.h"
 #include "mosaic/DrawGrid.h"
 #include "mosaic/FormChoose.h"
@@ -223,6 +225,34 @@ TEST_F(BrowseTest, ChooserFetchesEachThumbnailOnceInListOrderAndMarksFreshOnesOn
     EXPECT_TRUE(failed.contains(Unknow)) << failed.toStdString();
     EXPECT_TRUE(failed.section(QLatin1Char('\n'), -1).contains(": 404 ")) << failed.toStdString();
     EXPECT_FALSE(chooser->CamListInfoTip(list->item(0)).contains(FailureHint.section('%', 0, 0)));
+}
+
+TEST_F(BrowseTest, ChooserCaptionsAndDatesFollowALanguageChosenWhileItIsOpen)
+{
+    TCamCategory* mixed = AddCategory(settings.Root, "Mixed", {"/red1.jpg", "/missing"});
+    auto* chooser = CreateForm<TfoChoose>();
+    auto* list = chooser->findChild<QListWidget*>("CamList");
+    Choose(chooser, "Mixed");
+    ASSERT_TRUE(PumpUntil([&] { return !chooser->IsFetching(); }));
+    ASSERT_EQ(list->item(0)->text(), "red1" + OnlineText);
+
+    // French, then German, while the thumbnails stay: the captions and the hover texts' dates
+    // are made again in each.
+    const QDateTime updated = mixed->Webcams.Items(0)->LastUpdate;
+    ASSERT_TRUE(updated.isValid());
+    OnlineText = " (en ligne)";
+    ASSERT_TRUE(PvTranslator().TranslateBytes(R"(<Language Locale="fr_FR"/>)"));
+    ASSERT_TRUE(PumpUntil([&] { return list->item(0)->text() == "red1 (en ligne)"; }));
+    EXPECT_EQ(list->item(1)->text(), "missing");
+    EXPECT_TRUE(chooser->CamListInfoTip(list->item(0))
+                    .contains(CamHintDate(updated, QLocale(QLocale::French))));
+    OnlineText = " (online)";
+    ASSERT_TRUE(PvTranslator().TranslateBytes(R"(<Language Locale="de_DE"/>)"));
+    ASSERT_TRUE(PumpUntil([&] { return list->item(0)->text() == "red1 (online)"; }));
+    EXPECT_TRUE(chooser->CamListInfoTip(list->item(0))
+                    .contains(CamHintDate(updated, QLocale(QLocale::German))));
+    EXPECT_EQ(server.Requests(), 2);
+    PvTranslator().Clear();
 }
 
 TEST_F(BrowseTest, ChooserChangingCategoryMidFetchShowsNoneOfTheOldThumbnails)

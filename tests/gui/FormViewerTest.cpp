@@ -127,8 +127,8 @@ TEST_F(ViewerTest, ContextMenuHasEveryItemShortcutAndRadioGroup)
     ASSERT_TRUE(popup);
     EXPECT_EQ(itemNames(popup),
               QStringList({"actHide1", "actSnooze1", "-", "Refresh1", "StopRefreshing1",
-                           "RefreshInteval1", "Size1", "-", "Alwaysontop1", "ProportionalResize1",
-                           "ShowStatus1", "-", "Close1"}));
+                           "RefreshInteval1", "Size1", "Opacity1", "-", "SaveImage1", "-",
+                           "Alwaysontop1", "ProportionalResize1", "ShowStatus1", "-", "Close1"}));
 
     // Menu items of the layout run the commands of the same meaning (actHide1 runs actHide); the
     // other rows are their own command.
@@ -148,6 +148,10 @@ TEST_F(ViewerTest, ContextMenuHasEveryItemShortcutAndRadioGroup)
         {"ProportionalResize1", QKeySequence(Qt::CTRL | Qt::Key_R), true, "actProportional"},
         {"ShowStatus1", QKeySequence(Qt::CTRL | Qt::Key_U), true, "actStatus"},
         {"Close1", QKeySequence(Qt::CTRL | Qt::Key_F4), false, "actClose"},
+        {"SaveImage1", QKeySequence(Qt::CTRL | Qt::Key_S), false, "actSave"},
+        {"OpacityUp1", QKeySequence(Qt::CTRL | Qt::Key_Up), false, "actAlphaUp"},
+        {"OpacityDown1", QKeySequence(Qt::CTRL | Qt::Key_Down), false, "actAlphaDown"},
+        {"Opaque1", QKeySequence(), false, "actOpaque"},
         {"act300x200", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_4), false, nullptr},
         {"act600x400", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_5), false, nullptr},
         {"act50", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_0), false, nullptr},
@@ -946,6 +950,11 @@ TEST_F(ViewerTest, OpacityStepsAndIsRecorded)
     v->actAlphaUpExecute();
     EXPECT_EQ(v->Webcam().UserAlpha, 5);
     EXPECT_DOUBLE_EQ(v->windowOpacity(), 5 / 255.0);
+    // The context menu's Opaque goes all the way up.
+    v->findChild<QAction*>("Opaque1")->trigger();
+    EXPECT_EQ(v->Opacity(), 255);
+    EXPECT_EQ(v->Webcam().UserAlpha, 255);
+    EXPECT_DOUBLE_EQ(v->windowOpacity(), 1.0);
 
     TCamWebcam saved;
     saved.UserAlpha = 128;
