@@ -96,7 +96,7 @@ private:
     void ReportRefusedOptions();
     // A warning in the tray's balloon where the desktop shows one, otherwise in a message box
     // (not modal) named boxName.
-    void ShowWarning(const QString& text, const QString& boxName);
+    void ShowWarning(const QString& text, const QString& boxName) override;
     // Runs a command over all viewers with their saves put off and made once at its end.
     template <typename Command> void OverAllViewers(Command command);
     void ApplySavedLanguage();
