@@ -365,7 +365,8 @@ void TfoViewer::StartFetch()
             self->ShowFailure(t.LastFailure);
         if (self->ViewerCam && t.ArchivedLastId > self->ViewerCam->LastId)
             self->ViewerCam->LastId = t.ArchivedLastId;
-        self->ShowArchiveFailure(t.ArchiveFailure);
+        // A failure of the archive lasts while archiving is on and no write succeeded.
+        self->ShowArchiveFailure(CamViewer && CamViewer->SaveImages ? t.ArchiveFailure : QString());
         self->ApplyAutoInterval();
     };
     thread->Url = ViewerCam->Url;
