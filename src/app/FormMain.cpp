@@ -299,8 +299,11 @@ void TfoCamMain::ShutDown()
 
 void TfoCamMain::RebuildTrayMenu(bool refreshChooser)
 {
-    if (CamViewer)
+    if (CamViewer) {
+        // An edited webcam's open viewer takes its new name before the Windows entries are made.
+        TfoViewer::CatalogueChanged(CamViewer->Root);
         Menus->RebuildCatalogue(CamViewer->Root, More);
+    }
     // An open chooser reloads its tree.
     if (refreshChooser)
         ReloadChooser();

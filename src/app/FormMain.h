@@ -103,7 +103,7 @@ private:
     void ReportRefusedOptions();
     // A warning in the tray's balloon where the desktop shows one, otherwise in a message box
     // (not modal) named boxName.
-    void ShowWarning(const QString& text, const QString& boxName);
+    void ShowWarning(const QString& text, const QString& boxName) override;
     // The same for news that is no warning.
     void ShowInformation(const QString& text, const QString& boxName);
     void ShowMessage(const QString& text, const QString& boxName, bool warning);

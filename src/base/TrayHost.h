@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+class QWidget;
 class TCamWebcam;
 
 // What the program's windows may ask of the tray window. The tray window implements it; windows
@@ -41,7 +42,14 @@ public:
     // user, once until a save succeeds again. True when the file was written (or, inside a
     // command over all viewers, when the save was put off to the command's end).
     virtual bool SaveOptions() = 0;
+    // Tells the user of a failure that no dialog waits on: in the tray's balloon where the desktop
+    // shows one, otherwise in a message box (not modal) named boxName. By default: the box.
+    virtual void ShowWarning(const QString& text, const QString& boxName);
 };
+
+// A warning in a message box that is not modal (commands go on), named boxName, freed when closed;
+// above parent when one is given. What windows use where there is no tray window.
+void ShowWarningBox(const QString& text, const QString& boxName, QWidget* parent = nullptr);
 
 // The tray window of this process; null before it exists and after it is gone.
 ITrayHost* TrayHost();

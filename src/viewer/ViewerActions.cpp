@@ -119,6 +119,9 @@ TViewerActions::TViewerActions(TfoViewer* window) : Window(window)
     FStatus->setChecked(true);
     FSite = byName.value(QStringLiteral("actSite"));
     FEmail = byName.value(QStringLiteral("actEmail"));
+    // Nothing to save before the first image.
+    FSave = byName.value(QStringLiteral("actSave"));
+    FSave->setEnabled(false);
     FSite->setIcon(siteIcon());
     FEmail->setIcon(mailIcon());
     FSite->setEnabled(false);
@@ -221,6 +224,7 @@ void TViewerActions::BuildIntervalMenu(QMenu* menu)
         {"BruteRefresh1", "&Brute Refresh", QKeySequence(Ctrl | Alt | Qt::Key_0), -1, false},
     };
     auto* group = new QActionGroup(Window);
+    FIntervalGroup = group;
     group->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
     for (const IntervalItem& item : intervals) {
         if (!item.Name) {
@@ -246,6 +250,7 @@ void TViewerActions::BuildIntervalMenu(QMenu* menu)
     }
     QAction* custom = AddCommand("Custom1", "&Custom...", QKeySequence(Ctrl | Alt | Qt::Key_Minus));
     custom->setCheckable(true);
+    FCustom = custom;
     group->addAction(custom);
     menu->addAction(custom);
     QObject::connect(custom, &QAction::triggered, Window, &TfoViewer::actRefreshCustomExecute);
@@ -268,4 +273,21 @@ QAction* TViewerActions::SizeAction(SizeCommand command) const
             a->property("SizeCommand").toInt() == static_cast<int>(command))
             return a;
     return nullptr;
+}
+
+void TViewerActions::MarkInterval(int interval, bool automatic) const
+{
+    if (automatic) {
+        FAutoRefresh->setChecked(true);
+        return;
+    }
+    for (QAction* a : FIntervalGroup->actions()) {
+        const QVariant value = a->property("Interval");
+        if (value.isValid() && value.toInt() == interval) {
+            if (a->isCheckable())
+                a->setChecked(true);
+            return;
+        }
+    }
+    FCustom->setChecked(true);
 }

@@ -332,3 +332,23 @@ TEST_F(EditorWindow, EditWebcamOpensOneEditorOnTheWebcamOfThatUrl)
     EXPECT_EQ(openForms<TfoEditCams>().size(), 1);
     EXPECT_EQ(editor->Selected(), Node(editor, {"Europe", "France", "paris"}));
 }
+
+TEST_F(EditorWindow, OkGivesAnOpenViewerTheEditedNameAtOnce)
+{
+    Main->OpenViewer(CamUrl("lyon"), false);
+    ASSERT_EQ(openForms<TfoViewer>().size(), 1);
+    TfoViewer* viewer = openForms<TfoViewer>().first();
+    EXPECT_EQ(viewer->windowTitle(), "lyon");
+    TfoEditCams* editor = OpenEditor();
+    editor->Select(Node(editor, {"Europe", "lyon"}));
+    Part<QLineEdit>(editor, "CamName")->setText("Lyon (Fourvière)");
+    Click(editor, "OkButton");
+    // Title, status bar and the tray's Windows entry follow without a restart.
+    EXPECT_EQ(viewer->windowTitle(), "Lyon (Fourvière)");
+    EXPECT_EQ(viewer->Webcam().Name, "Lyon (Fourvière)");
+    Main->findChild<QAction*>("actWindow")->trigger();
+    QStringList windows;
+    for (const QAction* a : Main->findChild<QMenu*>("Windows1")->actions())
+        windows << a->text();
+    EXPECT_TRUE(windows.contains("Lyon (Fourvière)")) << windows.join('|').toStdString();
+}

@@ -77,6 +77,11 @@ constexpr TMessageDefault MessageDefaults[] = {
     {"OptionsLeftAlone", &OptionsLeftAlone,
      "The settings file %path% could not be read whole (%reason%) and could not be moved aside. "
      "It is left unchanged: nothing is saved over it while the program runs."},
+    {"IntervalRefused", &IntervalRefused,
+     "\"%text%\" is no refresh interval: type a whole number of seconds, 0 to refresh always."},
+    {"SaveImageFailed", &SaveImageFailed, "The image could not be saved to %path%: %reason%"},
+    {"NotArchived", &NotArchived, "Not archived: %reason%"},
+    {"ArchiveFailed", &ArchiveFailed, "The images of %name% are not archived in %path%: %reason%"},
 };
 
 QString DefaultOf(const QString* variable)
@@ -139,6 +144,10 @@ QString ImportListTitle = DefaultOf(&ImportListTitle);
 QString ImportListFilter = DefaultOf(&ImportListFilter);
 QString OptionsKeptAside = DefaultOf(&OptionsKeptAside);
 QString OptionsLeftAlone = DefaultOf(&OptionsLeftAlone);
+QString IntervalRefused = DefaultOf(&IntervalRefused);
+QString SaveImageFailed = DefaultOf(&SaveImageFailed);
+QString NotArchived = DefaultOf(&NotArchived);
+QString ArchiveFailed = DefaultOf(&ArchiveFailed);
 
 void TVariables::RegisterVariable(const QString& key, QString* variable)
 {

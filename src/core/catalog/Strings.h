@@ -69,6 +69,14 @@ extern QString ImportListFilter;
 // %copy%), or left in place with saves held for the run (markers %path% %reason%).
 extern QString OptionsKeptAside;
 extern QString OptionsLeftAlone;
+// The viewer's custom interval refused (marker %text%: what was typed).
+extern QString IntervalRefused;
+// The viewer's Save failed; markers %path% %reason%.
+extern QString SaveImageFailed;
+// The viewer's hint while its images cannot be archived (marker %reason%), and what the user is
+// told once per webcam in a session (markers %name% %path% %reason%).
+extern QString NotArchived;
+extern QString ArchiveFailed;
 
 // The line break of message texts (CamHint's lines, backslash-n of a language file).
 inline const QString MessageLineBreak = QStringLiteral("\r\n");

@@ -119,6 +119,7 @@ void THttpThread::WriteArchive(const QByteArray& body, const TArchiveOrder& orde
     const QString path =
         Archive::ArchiveImage(body, order.Name, lastId, order.SavePath, order.SubDirectory, &error);
     ArchivedLastId = lastId;
+    ArchiveFailure = path.isEmpty() ? error : QString();
     if (path.isEmpty())
         qCInfo(lcArchive).noquote() << "image of" << Url << "not archived:" << error;
 }

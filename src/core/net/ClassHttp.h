@@ -75,11 +75,11 @@ bool DecodeViewerImage(TViewerImage& image, QSize controlSize, QString* error = 
 // the image is decoded on the worker, at a reduced scale when the viewer's picture control
 // (ControlSize) is much smaller than the image, and archived there after the hand-over when the
 // receiver filled in its Archive order. Inside the other slots the receiver reads the fields
-// below: Received and ExpectedLength (progress), Countdown, LastFailure and ArchivedLastId (tick).
-// The worker waits while a slot runs, so these reads are safe there and only there. The parts of
-// a stream are the exception: the worker goes on reading while OnImage runs, a part waiting for
-// the UI thread is replaced by a newer one (see PartGap), and the last part of a stream is handed
-// over before the stream's end is.
+// below: Received and ExpectedLength (progress), Countdown, LastFailure, ArchivedLastId and
+// ArchiveFailure (tick). The worker waits while a slot runs, so these reads are safe there and only
+// there. The parts of a stream are the exception: the worker goes on reading while OnImage runs, a
+// part waiting for the UI thread is replaced by a newer one (see PartGap), and the last part of a
+// stream is handed over before the stream's end is.
 //
 // Every image has a deadline (ImageTimeoutMs, for a stream each part): a body that trickles in
 // fails with a time-out. A receiver that goes (ClearEvents, Terminate) ends the transfer at once.
@@ -154,6 +154,8 @@ public:
     int FramesPerSecond = 0;
     // LastId after the last archive write of this thread; -1 until it wrote one.
     int ArchivedLastId = -1;
+    // Why the last archive write failed; empty until one fails and again once one succeeds.
+    QString ArchiveFailure;
 
 protected:
     void Execute() override;
