@@ -373,7 +373,7 @@ TEST_F(ViewerTest, StreamShowsEveryPartLiveAndArchivesOncePerInterval)
         TTestResponse r;
         r.Mode = TTestResponse::Stream;
         r.Parts.assign(6, jpeg.toStdString());
-        r.PartDelayMs = 100; // far apart enough for the UI to take each one
+        r.PartDelayMs = 250; // far apart enough for the UI to take each one, on a busy machine too
         return r;
     });
     QDir(dir.path()).mkdir("archive");
