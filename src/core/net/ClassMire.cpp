@@ -38,8 +38,11 @@ TMireImage TMireThread::MakeImage()
         return image;
     if (!PictureBox.isEmpty()) {
         QString error;
-        if (!Thumbnail::Make(Data, PictureBox, image.Picture, &image.SourceSize, &error))
+        if (!Thumbnail::Make(Data, PictureBox, image.Picture, &image.SourceSize, &error)) {
             qCInfo(lcImage).noquote() << "thumbnail of" << Url << "not readable:" << error;
+            // Says whether it is no JPEG image or one too large to show, while the bytes are here.
+            image.Failure = UndecodedFailure(Data, QDateTime::currentDateTime());
+        }
     }
     if (KeepData)
         image.Data = std::move(Data);
@@ -119,10 +122,10 @@ void TMireThread::Execute()
                 }
                 const bool boxed = !PictureBox.isEmpty();
                 TMireImage image = MakeImage();
-                image.Failure = FailureOf(result, QDateTime::currentDateTime());
-                if (image.Failure.Kind == TFailureKind::None && image.Received && boxed &&
-                    image.Picture.IsEmpty())
-                    image.Failure = {TFailureKind::NotJpeg, 0, {}, QDateTime::currentDateTime()};
+                const TFetchFailure fetched = FailureOf(result, QDateTime::currentDateTime());
+                const bool undecoded = image.Received && boxed && image.Picture.IsEmpty();
+                if (fetched.Kind != TFailureKind::None || !undecoded)
+                    image.Failure = fetched;
                 Deliver(&TMireThread::OnImage, image);
             }
         } catch (const std::exception& e) {
