@@ -114,6 +114,17 @@ QStringList shippedLanguageFiles()
     return files;
 }
 
+// The tray window started on the built-in texts, without shipped default settings.
+std::unique_ptr<TfoCamMain> StartOnBuiltInTexts()
+{
+    RestoreMessageDefaults();
+    PvTranslator().Clear();
+    QFile::remove(TCamViewer::DefaultOptionsPath());
+    TStartup startup;
+    startup.RegisterTypes = false;
+    return std::make_unique<TfoCamMain>(startup);
+}
+
 } // namespace
 
 TEST(LanguageFiles, EachShippedFileTranslatesEveryWindowAndNamesNothingTheProgramLacks)
@@ -122,12 +133,7 @@ TEST(LanguageFiles, EachShippedFileTranslatesEveryWindowAndNamesNothingTheProgra
     ASSERT_GE(files.size(), 2);
     for (const QString& file : files) {
         SCOPED_TRACE(file.toStdString());
-        RestoreMessageDefaults();
-        PvTranslator().Clear();
-        QFile::remove(TCamViewer::DefaultOptionsPath());
-        TStartup startup;
-        startup.RegisterTypes = false;
-        auto main = std::make_unique<TfoCamMain>(startup);
+        auto main = StartOnBuiltInTexts();
         // Every window of the program, one of each kind.
         QList<QWidget*> windows{main.get(),
                                 CreateForm<TfoViewer>(),
@@ -221,12 +227,7 @@ TEST(LanguageFiles, EachShippedFileTranslatesEveryWindowAndNamesNothingTheProgra
 
 TEST(LanguageFiles, EnglishBringsBackEveryBuiltInTextAfterAnyOtherLanguage)
 {
-    RestoreMessageDefaults();
-    PvTranslator().Clear();
-    QFile::remove(TCamViewer::DefaultOptionsPath());
-    TStartup startup;
-    startup.RegisterTypes = false;
-    auto main = std::make_unique<TfoCamMain>(startup);
+    auto main = StartOnBuiltInTexts();
     // The windows a language reaches while open (the About box takes one only when it opens).
     QList<QWidget*> windows{main.get(),
                             CreateForm<TfoViewer>(),
