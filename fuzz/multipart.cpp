@@ -21,14 +21,14 @@ struct TStream
     size_t UsableParts = 0;        // the parts before the first one over the cap
 };
 
-TStream BuildStream(const QByteArray& delimiter, const std::uint8_t* spec, size_t parts,
+TStream BuildStream(const QByteArray& delimiter, const std::uint8_t* layout, size_t parts,
                     const QByteArray& pattern)
 {
     TStream stream;
     stream.Bytes = "preamble\r\n";
     bool over = false;
     for (size_t i = 0; i < parts; ++i) {
-        const std::uint8_t* p = spec + 4 * i;
+        const std::uint8_t* p = layout + 4 * i;
         const bool withLength = p[0] & 1;
         const qsizetype value = (p[1] << 8) | p[2];
         const int scale = (p[0] >> 1) & 3; // sizes up to 255 bytes, 16 K, 256 K, 1 M

@@ -1,7 +1,9 @@
 #include "app/FormAbout.h"
 
+#include "SiteConfig.h"
 #include "app/SiteAddresses.h"
 #include "base/ClassTranslate.h"
+#include "core/Versions.h"
 #include "core/catalog/Product.h"
 #include "platform/Desktop.h"
 
@@ -11,6 +13,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -22,6 +25,14 @@ void setLinkLook(QLabel* label, const QColor& color, bool underline)
     QFont font = label->font();
     font.setUnderline(underline);
     label->setFont(font);
+}
+
+// An address as a person reads it: a page shipped with the program as its path, others as they
+// are.
+QString readableAddress(const QString& address)
+{
+    const QUrl url(address);
+    return url.isLocalFile() ? url.toLocalFile() : address;
 }
 } // namespace
 
@@ -48,10 +59,24 @@ void TfoAbout::BuildLayout()
     title.setPixelSize(19);
     NameLabel->setFont(title);
 
-    auto link = [this](const char* name, const QString& address) {
-        auto* label = new QLabel(address, this);
+    // The version of the program and of the libraries it runs with; the licence.
+    auto plain = [this](const char* name, const QString& text) {
+        auto* label = new QLabel(text, this);
         label->setObjectName(QLatin1String(name));
-        label->setToolTip(address);
+        label->setTextFormat(Qt::PlainText);
+        label->setAlignment(Qt::AlignCenter);
+        return label;
+    };
+    VersionLabel = plain("VersionLabel", QStringLiteral("Version %version%"));
+    LibrariesLabel = plain("LibrariesLabel", QString());
+    LicenceLabel = plain("LicenceLabel", QStringLiteral("Licence: %licence%"));
+    LicenceLabel->setWordWrap(true);
+
+    // The links show what they open; their hints show the address.
+    auto link = [this](const char* name, const QString& caption, const QString& address) {
+        auto* label = new QLabel(caption, this);
+        label->setObjectName(QLatin1String(name));
+        label->setToolTip(readableAddress(address));
         label->setTextFormat(Qt::PlainText);
         label->setAlignment(Qt::AlignCenter);
         label->setCursor(Qt::PointingHandCursor);
@@ -59,8 +84,8 @@ void TfoAbout::BuildLayout()
         setLinkLook(label, Qt::blue, false);
         return label;
     };
-    Label2 = link("Label2", MakerAddress());
-    Label3 = link("Label3", ProductAddress());
+    Label2 = link("Label2", QStringLiteral("Norvane Home Page"), MakerAddress());
+    Label3 = link("Label3", QStringLiteral("Pictavo Home Page"), ProductAddress());
 
     Bevel1 = new QFrame(this);
     Bevel1->setObjectName(QStringLiteral("Bevel1"));
@@ -71,13 +96,16 @@ void TfoAbout::BuildLayout()
     auto* buttons = new QDialogButtonBox(this);
     buttons->setObjectName(QStringLiteral("Panel1"));
     buttons->setCenterButtons(true);
-    OkButton = buttons->addButton(QStringLiteral("&Ok"), QDialogButtonBox::AcceptRole);
+    OkButton = buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
     OkButton->setObjectName(QStringLiteral("OkButton"));
     OkButton->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &TfoAbout::OkButtonClick);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(NameLabel);
+    layout->addWidget(VersionLabel);
+    layout->addWidget(LibrariesLabel);
+    layout->addWidget(LicenceLabel);
     layout->addSpacing(8);
     layout->addWidget(Label2);
     layout->addWidget(Label3);
@@ -92,6 +120,15 @@ void TfoAbout::FormCreate()
     // After translation: the title always shows the product title.
     setWindowTitle(ProductTitle);
     NameLabel->setText(ProductTitle);
+    // The translated lines take their values now.
+    QString version = VersionLabel->text();
+    version.replace(QLatin1String("%version%"), QStringLiteral(PICTAVO_VERSION));
+    VersionLabel->setText(version);
+    QString licence = LicenceLabel->text();
+    licence.replace(QLatin1String("%licence%"), QStringLiteral(PICTAVO_LICENCE));
+    LicenceLabel->setText(licence);
+    LibrariesLabel->setText(QStringLiteral("Qt %1 \u00b7 libcurl %2 \u00b7 libjpeg-turbo %3")
+                                .arg(QtVersion(), CurlVersion(), JpegVersion()));
 }
 
 void TfoAbout::OkButtonClick()

@@ -6,7 +6,8 @@ class QFrame;
 class QLabel;
 class QPushButton;
 
-// The About box: the product title and two links to the maker's pages. Every "About..." opens a
+// The About box: the product title, its version, the versions of Qt, libcurl and libjpeg-turbo it
+// runs with, its licence, and two links to the maker's pages. Every "About..." opens a
 // new one (CreateForm), with no owner and not modal; each is in the window list while open and
 // frees itself when closed by OK, Enter, Escape or the close box.
 class TfoAbout : public TSDialog
@@ -32,6 +33,9 @@ private:
     void Label2Click(QLabel* label);
 
     QLabel* NameLabel = nullptr;
+    QLabel* VersionLabel = nullptr;
+    QLabel* LibrariesLabel = nullptr;
+    QLabel* LicenceLabel = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* Label3 = nullptr;
     QFrame* Bevel1 = nullptr;

@@ -154,15 +154,19 @@ void TfoCamMain::FormCreate()
     Variables.RegisterVariable(QStringLiteral("SaveFailed"), &SaveFailed);
     // 4. The saved language, 5. the Language sub-menu.
     PvTranslator().SetVariables(this, &Variables);
-    ApplySavedLanguage();
-    Menus->FillLanguages(LanguageFiles(LanguageFolders()));
+    const QString language = ApplySavedLanguage();
+    Menus->FillLanguages(LanguageFiles(LanguageFolders()), language);
     // 6. The catalogue in the menu.
     RebuildTrayMenu();
     // A settings file that could not be read whole: the user learns once where it is kept.
     if (!CamViewer->RefusedReason.isEmpty())
         ReportRefusedOptions();
-    // 7. The first-launch notice, until the settings have been saved once.
-    if (CamViewer->FirstLaunch && TrayIcon->supportsMessages())
+    const bool emptyCatalogue =
+        CamViewer->Root.Webcams.Count() == 0 && CamViewer->Root.Categories.Count() == 0;
+    // 7. The first-launch notice, until the settings have been saved once. With nothing in the
+    // menu to pick, the chooser offers the ways in instead (below).
+    if (CamViewer->FirstLaunch && TrayIcon->supportsMessages() &&
+        !(emptyCatalogue && Startup.ChooserWhenEmpty))
         TrayIcon->showMessage(StartTitle + ProductName, StartText, QSystemTrayIcon::NoIcon, 5000);
     // 8. The hint.
     TrayIcon->setToolTip(ProductTitle);
@@ -172,8 +176,12 @@ void TfoCamMain::FormCreate()
     // 10. A file named on the command line.
     if (!Startup.Arguments.isEmpty())
         ImportFile(Startup.Arguments.first());
-    // Without a notification area, the chooser is how the program is reached.
-    if (Startup.ChooserWithoutTray && !QSystemTrayIcon::isSystemTrayAvailable())
+    // Without a notification area, the chooser is how the program is reached; with an empty
+    // catalogue, it shows the ways to a first webcam.
+    const bool stillEmpty =
+        CamViewer->Root.Webcams.Count() == 0 && CamViewer->Root.Categories.Count() == 0;
+    if ((Startup.ChooserWithoutTray && !QSystemTrayIcon::isSystemTrayAvailable()) ||
+        (Startup.ChooserWhenEmpty && stillEmpty))
         OpenChooser();
 }
 
@@ -198,10 +206,26 @@ void TfoCamMain::RegisterFileTypes()
 
 void TfoCamMain::WMCopyData(const QString& path)
 {
-    const QFileInfo info(path);
-    const QString suffix = info.suffix().toLower();
-    if (!info.isFile() || (suffix != QLatin1String("cam") && suffix != QLatin1String("cal")))
+    // A second start without a file: the user looks for the program, as after a launcher click.
+    if (path.isEmpty()) {
+        OpenChooser();
+        if (QWidget* chooser = ChooserWindow.Window()) {
+            chooser->showNormal();
+            chooser->raise();
+            chooser->activateWindow();
+        }
         return;
+    }
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != QLatin1String("cam") && suffix != QLatin1String("cal")) {
+        qCInfo(lcUi) << "handed-over file of another type left alone:" << path;
+        return;
+    }
+    ImportFile(path);
+}
+
+void TfoCamMain::ImportList(const QString& path)
+{
     ImportFile(path);
 }
 
@@ -214,14 +238,28 @@ void TfoCamMain::ImportFile(const QString& path)
     callbacks.OpenViewer = [this](TCamWebcam* webcam, bool applySavedState) {
         OpenViewer(webcam, applySavedState);
     };
-    QString refusal;
-    if (TCamExchange::ImportFile(path, CamViewer->Root, callbacks, &refusal) !=
-        TImportResult::Refused)
+    TImportReport report;
+    const TImportResult result =
+        TCamExchange::ImportFile(path, CamViewer->Root, callbacks, &report);
+    const QString shownPath = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    if (result == TImportResult::Nothing || result == TImportResult::Refused) {
+        QString text = ImportRefused;
+        text.replace(QLatin1String("%path%"), shownPath);
+        text.replace(QLatin1String("%reason%"), report.Reason);
+        ShowWarning(text, QStringLiteral("ImportRefusedBox"));
         return;
-    QString text = ImportRefused;
-    text.replace(QLatin1String("%path%"), QDir::toNativeSeparators(path));
-    text.replace(QLatin1String("%reason%"), refusal);
-    ShowWarning(text, QStringLiteral("ImportRefusedBox"));
+    }
+    // The catalogue changed: it reaches Options.xml now, not at the next unrelated save.
+    SaveOptions();
+    QString text = ImportDone;
+    text.replace(QLatin1String("%path%"), shownPath);
+    text.replace(QLatin1String("%count%"), QString::number(report.Added));
+    text.replace(QLatin1String("%where%"), report.Where.isEmpty() ? EmptyCat : report.Where);
+    if (report.AlreadyIn > 0) {
+        QString already = ImportAlreadyIn;
+        text += already.replace(QLatin1String("%count%"), QString::number(report.AlreadyIn));
+    }
+    ShowInformation(text, QStringLiteral("ImportDoneBox"));
 }
 
 void TfoCamMain::ReportRefusedOptions()
@@ -261,8 +299,11 @@ void TfoCamMain::ShutDown()
 
 void TfoCamMain::RebuildTrayMenu(bool refreshChooser)
 {
-    if (CamViewer)
+    if (CamViewer) {
+        // An edited webcam's open viewer takes its new name before the Windows entries are made.
+        TfoViewer::CatalogueChanged(CamViewer->Root);
         Menus->RebuildCatalogue(CamViewer->Root, More);
+    }
     // An open chooser reloads its tree.
     if (refreshChooser)
         ReloadChooser();
@@ -334,14 +375,27 @@ void TfoCamMain::ReportSaveFailure()
 
 void TfoCamMain::ShowWarning(const QString& text, const QString& boxName)
 {
+    ShowMessage(text, boxName, true);
+}
+
+void TfoCamMain::ShowInformation(const QString& text, const QString& boxName)
+{
+    ShowMessage(text, boxName, false);
+}
+
+void TfoCamMain::ShowMessage(const QString& text, const QString& boxName, bool warning)
+{
     qCInfo(lcUi) << "told the user:" << text;
     if (TrayIcon && TrayIcon->isVisible() && QSystemTrayIcon::isSystemTrayAvailable() &&
         TrayIcon->supportsMessages()) {
-        TrayIcon->showMessage(ProductName, text, QSystemTrayIcon::Warning, 10000);
+        TrayIcon->showMessage(ProductName, text,
+                              warning ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information,
+                              10000);
         return;
     }
     // Not modal: a save happens inside commands that must not wait for the user.
-    auto* box = new QMessageBox(QMessageBox::Warning, ProductName, text, QMessageBox::Ok);
+    auto* box = new QMessageBox(warning ? QMessageBox::Warning : QMessageBox::Information,
+                                ProductName, text, QMessageBox::Ok);
     box->setObjectName(boxName);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
@@ -444,21 +498,31 @@ void TfoCamMain::actLanguageExecute() {}
 
 // --- Language, options and about box ----------------------------------------------------------
 
-void TfoCamMain::ApplySavedLanguage()
+QString TfoCamMain::ApplySavedLanguage()
 {
     // A value copied from another installation names its file in our language folders.
     const QString path =
         CamViewer ? ResolveLanguageFile(CamViewer->Language, LanguageFolders()) : QString();
-    if (!path.isEmpty() && QFileInfo(path).isFile())
-        PvTranslator().Translate(path);
+    if (!path.isEmpty() && QFileInfo(path).isFile() && PvTranslator().Translate(path))
+        return path;
+    return QString();
 }
 
 void TfoCamMain::LanguageItemClick(const QString& path)
 {
-    PvTranslator().Translate(path);
+    if (!PvTranslator().Translate(path)) {
+        // The mark stays on the language that is shown.
+        Menus->MarkLanguage(CamViewer ? ResolveLanguageFile(CamViewer->Language, LanguageFolders())
+                                      : QString());
+        return;
+    }
+    Menus->MarkLanguage(path);
     // Stored in memory; it reaches Options.xml at the next save.
     if (CamViewer)
         CamViewer->Language = path;
+    // The tray's sub-menus are made again with the new language's texts ("More"); the chooser
+    // makes its captions and hover texts afresh from the message texts and the default locale.
+    RebuildTrayMenu(false);
 }
 
 void TfoCamMain::actOptionsExecute()
@@ -496,6 +560,25 @@ TfoEditCams* TfoCamMain::OpenEditor()
         qCInfo(lcUi) << "the catalogue editor could not be opened";
     }
     return nullptr;
+}
+
+void TfoCamMain::AddWebcam()
+{
+    if (TfoEditCams* editor = OpenEditor())
+        editor->AddCamButtonClick();
+}
+
+void TfoCamMain::CloseViewers(const QStringList& urls)
+{
+    // Guarded: closing one viewer may close or save others.
+    QList<QPointer<TfoViewer>> viewers;
+    for (TfoViewer* viewer : TfoViewer::Viewers())
+        if (urls.contains(viewer->Webcam().Url) &&
+            !(CamViewer && CamViewer->Root.FindWebcam(viewer->Webcam().Url)))
+            viewers.append(viewer);
+    for (const QPointer<TfoViewer>& viewer : viewers)
+        if (viewer)
+            viewer->actCloseExecute();
 }
 
 void TfoCamMain::EditList()
@@ -558,6 +641,11 @@ void TfoCamMain::OpenChooser()
 {
     ChooserWindow.Open([this] {
         auto* chooser = CreateForm<TfoChoose>();
+        // Without a notification area the tray menu's commands are reached from the chooser.
+        if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+            Menus->Popup()->setTitle(ProductName);
+            chooser->SetMainMenu(Menus->Popup());
+        }
         // Without a notification area the chooser is the program's only window: closing it ends
         // the program, which would otherwise run on unseen.
         connect(chooser, &QObject::destroyed, this, [this] {

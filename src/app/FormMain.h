@@ -23,6 +23,9 @@ struct TStartup
     // Opens the chooser at start when the desktop has no notification area (the program's own
     // start sets it; tests choose).
     bool ChooserWithoutTray = false;
+    // Opens the chooser at start when the catalogue is empty, with its ways to a first webcam
+    // (the program's own start sets it; tests choose).
+    bool ChooserWhenEmpty = false;
 };
 
 // The hidden tray window: owns the controller, the notification-area icon with its menus
@@ -45,9 +48,13 @@ public:
     void EditList() override;
     void EditWebcam(const QString& url) override;
     bool SaveOptions() override;
+    void AddWebcam() override;
+    void ImportList(const QString& path) override;
+    void CloseViewers(const QStringList& urls) override;
 
-    // A path handed over by a second start: imports an existing .cam or .cal file (letter case
-    // of the extension ignored); anything else is ignored.
+    // A path handed over by a second start: imports a .cam or .cal file (letter case of the
+    // extension ignored) and tells the user the outcome; a file of another type is ignored. An
+    // empty path (a second start without a file) opens the chooser or brings it to the front.
     void WMCopyData(const QString& path);
 
     // After the event loop: every program window is destroyed while the program is marked as
@@ -96,10 +103,14 @@ private:
     void ReportRefusedOptions();
     // A warning in the tray's balloon where the desktop shows one, otherwise in a message box
     // (not modal) named boxName.
-    void ShowWarning(const QString& text, const QString& boxName);
+    void ShowWarning(const QString& text, const QString& boxName) override;
+    // The same for news that is no warning.
+    void ShowInformation(const QString& text, const QString& boxName);
+    void ShowMessage(const QString& text, const QString& boxName, bool warning);
     // Runs a command over all viewers with their saves put off and made once at its end.
     template <typename Command> void OverAllViewers(Command command);
-    void ApplySavedLanguage();
+    // Applies the saved language; its file, or empty when the built-in English texts stay.
+    QString ApplySavedLanguage();
     // --- Chooser and mosaic: open, or bring to the front, the one window of each ---
     void OpenChooser();
     void OpenMosaic();

@@ -18,7 +18,7 @@
 
 namespace {
 constexpr int PortMinimum = 1;
-constexpr int PortMaximum = 1000000;
+constexpr int PortMaximum = 65535;
 constexpr int PortDesignValue = 8000;
 
 template <class T> T* named(T* object, const char* name)
@@ -67,7 +67,7 @@ void TfoOptions::BuildLayout()
     PropBox = named(new QCheckBox(QStringLiteral("Proportional resize")), "PropBox");
     StatusBox = named(new QCheckBox(QStringLiteral("Show status bar")), "StatusBox");
     BeepBox = named(new QCheckBox(QStringLiteral("Beep on new image")), "BeepBox");
-    LaunchWindows = named(new QCheckBox(QStringLiteral("Launch with Windows")), "LaunchWindows");
+    LaunchWindows = named(new QCheckBox(QStringLiteral("Start at log-in")), "LaunchWindows");
     ScrollMosaic = named(new QCheckBox(QStringLiteral("Auto scroll mosaic")), "ScrollMosaic");
     for (QCheckBox* box : {AlwaysBox, PropBox, StatusBox, BeepBox, LaunchWindows, ScrollMosaic})
         viewerLayout->addWidget(box);
@@ -117,7 +117,7 @@ void TfoOptions::BuildLayout()
 
     auto* buttons = named(new QDialogButtonBox, "Panel1");
     OkButton =
-        named(buttons->addButton(QStringLiteral("&Ok"), QDialogButtonBox::AcceptRole), "OkButton");
+        named(buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole), "OkButton");
     CancelButton =
         named(buttons->addButton(QStringLiteral("&Cancel"), QDialogButtonBox::RejectRole),
               "CancelButton");

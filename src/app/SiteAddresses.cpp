@@ -1,6 +1,7 @@
 #include "app/SiteAddresses.h"
 
 #include "SiteConfig.h"
+#include "base/ClassTranslate.h"
 #include "core/catalog/ShippedFiles.h"
 
 #include <QUrl>
@@ -24,17 +25,42 @@ QString ShippedSiteAddress(const QString& configured, const QString& executableD
     return SiteAddress(configured, ShippedFolder(path, executableDir));
 }
 
+QString ManualSiteAddress(const QString& configured, const QString& language,
+                          const QString& executableDir)
+{
+    const QString manual = QStringLiteral("manual/");
+    const QString path = configured.section(QLatin1Char('#'), 0, 0);
+    const bool translatable = QUrl(configured).scheme().isEmpty() && path.startsWith(manual) &&
+                              !language.isEmpty() && language != QLatin1String("en") &&
+                              !language.contains(QLatin1Char('/')) &&
+                              !language.contains(QLatin1Char('.'));
+    if (translatable) {
+        const QString translated = manual + language + QLatin1Char('/') + path.mid(manual.size());
+        if (!ShippedPath(translated, executableDir).isEmpty())
+            return ShippedSiteAddress(translated + configured.mid(path.size()), executableDir);
+    }
+    return ShippedSiteAddress(configured, executableDir);
+}
+
+namespace {
+// The two-letter code of the language shown.
+QString languageShown()
+{
+    return QLocale::languageToCode(PvTranslator().Locale().language(), QLocale::ISO639Part1);
+}
+} // namespace
+
 QString MakerAddress()
 {
-    return ShippedSiteAddress(QStringLiteral(PICTAVO_SITE_MAKER));
+    return ManualSiteAddress(QStringLiteral(PICTAVO_SITE_MAKER), languageShown());
 }
 
 QString ProductAddress()
 {
-    return ShippedSiteAddress(QStringLiteral(PICTAVO_SITE_PRODUCT));
+    return ManualSiteAddress(QStringLiteral(PICTAVO_SITE_PRODUCT), languageShown());
 }
 
 QString SupportAddress()
 {
-    return ShippedSiteAddress(QStringLiteral(PICTAVO_SITE_SUPPORT));
+    return ManualSiteAddress(QStringLiteral(PICTAVO_SITE_SUPPORT), languageShown());
 }

@@ -25,7 +25,7 @@ QByteArray viewerLine(const TfoViewer& viewer)
            viewer.CountdownText().toUtf8() + "\" geometry=" + QByteArray::number(viewer.x()) + "," +
            QByteArray::number(viewer.y()) + "," + QByteArray::number(viewer.width()) + "," +
            QByteArray::number(viewer.height()) + " failure=\"" + oneLine(viewer.FailureHint()) +
-           "\"\n";
+           "\" size=\"" + oneLine(viewer.SizeCaption()) + "\"\n";
 }
 // The mosaic: whether its thread runs, and its cells' pictures as one number that changes with
 // any new picture.

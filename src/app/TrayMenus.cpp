@@ -1,11 +1,13 @@
 #include "app/TrayMenus.h"
 
 #include "base/ActionLink.h"
+#include "base/ClassTranslate.h"
 #include "core/catalog/ClassCategories.h"
 #include "core/catalog/Strings.h"
 #include "core/rules/MenuColumns.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
@@ -33,7 +35,11 @@ void discardItems(QMenu* menu, qsizetype first)
     const QList<QAction*> items = menu->actions();
     for (qsizetype i = items.size() - 1; i >= first; --i) {
         menu->removeAction(items[i]);
-        items[i]->deleteLater();
+        // A sub-menu's item belongs to the sub-menu, which goes with it.
+        if (QMenu* sub = items[i]->menu())
+            sub->deleteLater();
+        else
+            items[i]->deleteLater();
     }
 }
 
@@ -43,7 +49,7 @@ constexpr qsizetype WindowsFixedItems = 6;
 // Shows a name of the catalogue on an item: shortened, with the whole name as its hint.
 void setNameCaption(QAction* item, const QString& name)
 {
-    item->setText(MenuCaption(name));
+    item->setText(MenuText(MenuCaption(name)));
     const QString hint = MenuHint(name);
     if (!hint.isEmpty())
         item->setToolTip(hint);
@@ -176,7 +182,9 @@ QMenu* TTrayMenus::NewCategoryMenu(QMenu* menu,
     connect(sub, &QMenu::aboutToShow, this, [this, sub, category] {
         if (!sub->isEmpty())
             return;
-        FillLevel(sub, nullptr, category, 0, CategoryMenuRoom, CategoryMenuRoom, true);
+        // One column of what the screen holds, at every depth; the rest in "More".
+        const int room = SubMenuRoom(MenuLines(sub));
+        FillLevel(sub, nullptr, category, 0, room, room, true);
         if (sub->isEmpty())
             sub->addAction(EmptyCat)->setEnabled(false);
     });
@@ -277,23 +285,69 @@ void TTrayMenus::FillLastViewed(const QList<const TCamWebcam*>& webcams)
 void TTrayMenus::FillWindows(const QList<QWidget*>& windows)
 {
     discardItems(Windows1, WindowsFixedItems);
-    for (qsizetype i = 0; i < windows.size(); ++i) {
-        QAction* item = Windows1->addAction(QString());
-        setNameCaption(item, windows[i]->windowTitle());
-        item->setProperty(WindowProperty, int(i));
-        connect(item, &QAction::triggered, this, [this, i] { emit WindowChosen(int(i)); });
+    // The windows below the commands as far as the screen has lines, the rest in nested "More"
+    // sub-menus: hundreds of viewers would otherwise run the menu off the screen.
+    const int lines = MenuLines(Windows1);
+    const std::vector<int> levels =
+        MenuLevels(int(windows.size()), lines - int(WindowsFixedItems - 1), SubMenuRoom(lines));
+    QMenu* menu = Windows1;
+    qsizetype i = 0;
+    for (size_t level = 0; level < levels.size(); ++level) {
+        QList<QAction*> items;
+        for (int n = 0; n < levels[level]; ++n, ++i) {
+            auto* item = new QAction(menu);
+            setNameCaption(item, windows[i]->windowTitle());
+            item->setProperty(WindowProperty, int(i));
+            connect(item, &QAction::triggered, this, [this, i] { emit WindowChosen(int(i)); });
+            items << item;
+        }
+        if (level + 1 < levels.size()) {
+            auto* more = new QMenu(MoreCaption, menu);
+            more->setObjectName(QLatin1String(MoreMenuName));
+            more->setToolTipsVisible(true);
+            items << more->menuAction();
+            menu->addActions(items);
+            menu = more;
+        } else {
+            menu->addActions(items);
+        }
     }
     Dummy2->setText(NoWindow);
     Dummy2->setVisible(windows.isEmpty());
 }
 
-void TTrayMenus::FillLanguages(const QStringList& files)
+void TTrayMenus::FillLanguages(const QStringList& files, const QString& current)
 {
     Language1->clear();
+    auto* group = new QActionGroup(Language1);
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
     for (const QString& path : files) {
         QAction* item = Language1->addAction(QFileInfo(path).completeBaseName());
         item->setProperty(LanguageProperty, path);
+        item->setCheckable(true);
+        group->addAction(item);
         connect(item, &QAction::triggered, this, [this, path] { emit LanguageChosen(path); });
     }
     Language1->menuAction()->setEnabled(!Language1->isEmpty());
+    MarkLanguage(current);
+}
+
+void TTrayMenus::MarkLanguage(const QString& path)
+{
+    const QString wanted = QFileInfo(path).absoluteFilePath();
+    QAction* english = nullptr;
+    QAction* marked = nullptr;
+    for (QAction* item : Language1->actions()) {
+        const QString file = item->property(LanguageProperty).toString();
+        if (!path.isEmpty() && QFileInfo(file).absoluteFilePath() == wanted)
+            marked = item;
+        if (QFileInfo(file).completeBaseName().compare(QLatin1String(EnglishLanguageName),
+                                                       Qt::CaseInsensitive) == 0)
+            english = item;
+        item->setChecked(false);
+    }
+    if (!marked && path.isEmpty())
+        marked = english;
+    if (marked)
+        marked->setChecked(true);
 }

@@ -56,18 +56,24 @@ public:
     // The catalogue region between BeforeItems and AfterItems: the categories directly under root
     // as sub-menus, then root's webcams. Entries past what fits on the screen go into nested
     // sub-menus captioned moreCaption. A sub-menu is filled when it first opens, from the
-    // catalogue as it was at the rebuild: its sub-categories, then its webcams in columns of 29
-    // (an empty one shows EmptyCat), at most CategoryMenuRoom entries and the rest in "More".
+    // catalogue as it was at the rebuild: its sub-categories, then its webcams (an empty one shows
+    // EmptyCat), as many as the screen has lines for (SubMenuRoom) and the rest in "More", at
+    // every depth; a webcam at a multiple of 29 carries the column mark.
     // Names are shown shortened (MenuCaption), the whole name in the item's hint. So the work of
     // a rebuild and of each opening is bounded, however large the catalogue.
     void RebuildCatalogue(const TCamCategory& root, const QString& moreCaption);
     // Last viewed: one item per webcam, in the order given; "No cam viewed yet" when none.
     void FillLastViewed(const QList<const TCamWebcam*>& webcams);
-    // Windows: the four commands, a separator, then one item per window captioned with its title;
-    // the disabled NoWindow item when there is none.
+    // Windows: the four commands, a separator, then one item per window captioned with its title,
+    // those past the screen's lines in nested "More" sub-menus; the disabled NoWindow item when
+    // there is none.
     void FillWindows(const QList<QWidget*>& windows);
     // Language: one item per file, captioned with its base name; greyed out when there is none.
-    void FillLanguages(const QStringList& files);
+    // The items are exclusive marks: current's item is marked (none: the English file's, which
+    // holds the built-in texts).
+    void FillLanguages(const QStringList& files, const QString& current = QString());
+    // Marks the item of the language file path (none: English).
+    void MarkLanguage(const QString& path);
 
     // The property that carries a webcam item's Url, a window item's position, a language item's
     // file path.
@@ -94,8 +100,9 @@ private:
     // Puts the entries of category from first on into menu before the item before (null: at
     // the end): as many as room allows, then a "More" sub-menu whose levels take nextRoom each
     // and are filled when they open. columns marks the items that start a column of webcams.
-    void FillLevel(QMenu* menu, QAction* before, const std::shared_ptr<const TMenuCategory>& category,
-                   int first, int room, int nextRoom, bool columns);
+    void FillLevel(QMenu* menu, QAction* before,
+                   const std::shared_ptr<const TMenuCategory>& category, int first, int room,
+                   int nextRoom, bool columns);
     // Lines of menu items that a menu of the tray may take on the screen.
     int MenuLines(const QMenu* menu) const;
 

@@ -28,9 +28,11 @@ int main(int argc, char** argv)
     const bool locked = lock.TryLock();
     if (!locked && lock.HeldByAnother()) {
         // Another instance runs: it imports the first argument (made absolute, since its working
-        // folder is not ours) before this process ends. Without one, nothing happens.
-        if (!arguments.isEmpty())
-            SendHandOver(QFileInfo(arguments.first()).absoluteFilePath(), runtimeFolder);
+        // folder is not ours) before this process ends. Without one, it shows its chooser, as a
+        // launcher click asks.
+        SendHandOver(arguments.isEmpty() ? QString()
+                                         : QFileInfo(arguments.first()).absoluteFilePath(),
+                     runtimeFolder);
         return 0;
     }
     if (!locked)
@@ -52,6 +54,7 @@ int main(int argc, char** argv)
     TStartup startup;
     startup.Arguments = arguments;
     startup.ChooserWithoutTray = true;
+    startup.ChooserWhenEmpty = true;
     TfoCamMain foCamMain(startup);
     StartStateDump(&foCamMain);
     handOver.SetHandler([&foCamMain](const QString& path) { foCamMain.WMCopyData(path); });

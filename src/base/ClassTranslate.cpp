@@ -11,12 +11,14 @@
 #include <QColor>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QGroupBox>
 #include <QHash>
 #include <QHeaderView>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QListWidget>
 #include <QMenu>
 #include <QMetaProperty>
@@ -27,6 +29,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextEdit>
+#include <QTranslator>
 #include <QTreeWidget>
 #include <exception>
 #include <functional>
@@ -576,6 +579,7 @@ bool TPvTranslator::Translate(const QString& path)
     std::shared_ptr<TXmlElement> document = readLanguage(file.read(MaxLanguageFileSize + 1), path);
     if (!document)
         return false;
+    ApplyLocale(LanguageLocale(*document, path));
     FDocument = std::move(document);
     Apply();
     return true;
@@ -586,9 +590,41 @@ bool TPvTranslator::TranslateBytes(const QByteArray& bytes)
     std::shared_ptr<TXmlElement> document = readLanguage(bytes, QStringLiteral("(document)"));
     if (!document)
         return false;
+    ApplyLocale(LanguageLocale(*document));
     FDocument = std::move(document);
     Apply();
     return true;
+}
+
+void TPvTranslator::Clear()
+{
+    FDocument.reset();
+    ApplyLocale(QLocale(QLocale::English));
+}
+
+void TPvTranslator::ApplyLocale(const QLocale& locale)
+{
+    FLocale = locale;
+    QLocale::setDefault(locale);
+    // Windows that put texts together themselves make them again (QEvent::LanguageChange
+    // reaches every widget; Qt merges it with the one a change of translator posts).
+    if (QCoreApplication::instance())
+        QCoreApplication::postEvent(QCoreApplication::instance(),
+                                    new QEvent(QEvent::LanguageChange));
+    if (QtTranslator) {
+        QCoreApplication::removeTranslator(QtTranslator.get());
+        QtTranslator.reset();
+    }
+    if (locale.language() == QLocale::English || !QCoreApplication::instance())
+        return;
+    auto translator = std::make_unique<QTranslator>();
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), folder)) {
+        qCInfo(lcLanguage) << "no Qt translations for" << locale.name() << "in" << folder;
+        return;
+    }
+    QCoreApplication::installTranslator(translator.get());
+    QtTranslator = std::move(translator);
 }
 
 void TPvTranslator::Apply() const
@@ -715,4 +751,25 @@ TPvTranslator& PvTranslator()
 {
     static TPvTranslator translator;
     return translator;
+}
+
+QLocale LanguageLocale(const TXmlElement& root, const QString& path)
+{
+    const QString named = root.Attribute(u"Locale").trimmed();
+    if (!named.isEmpty()) {
+        const QLocale locale(named);
+        if (locale.language() != QLocale::C)
+            return locale;
+        qCInfo(lcLanguage) << "unknown locale" << named << "in" << path;
+    }
+    const QString base = QFileInfo(path).completeBaseName();
+    if (!base.isEmpty()) {
+        for (int language = QLocale::AnyLanguage + 1; language <= QLocale::LastLanguage;
+             ++language) {
+            const auto value = static_cast<QLocale::Language>(language);
+            if (QLocale::languageToString(value).compare(base, Qt::CaseInsensitive) == 0)
+                return QLocale(value);
+        }
+    }
+    return QLocale(QLocale::English);
 }

@@ -2,13 +2,19 @@
 
 #include "core/catalog/XmlDocument.h"
 
+#include <QLocale>
 #include <QPointer>
 #include <QString>
 #include <memory>
 
 class QObject;
+class QTranslator;
 class QWidget;
 class TVariables;
+
+// The base name of the shipped language file that holds the built-in English texts: choosing it
+// brings back every text another language file changed.
+inline constexpr char EnglishLanguageName[] = "English";
 
 // The translator: replaces the texts of the program's windows with those of a language file.
 //
@@ -52,7 +58,14 @@ public:
 
     // The document applied last; null before the first language file.
     const TXmlElement* Document() const { return FDocument.get(); }
-    void Clear() { FDocument.reset(); }
+    // Forgets the document and goes back to the built-in texts' locale (LanguageLocale).
+    void Clear();
+
+    // The locale of the language applied last (English before the first file). Applying a file
+    // makes it the default locale, so that dates and numbers built from then on follow it, and
+    // loads Qt's own translations for it (file dialogs, standard buttons, shortcut names), when
+    // the system has them; English unloads them.
+    QLocale Locale() const { return FLocale; }
 
     // Windows with this property set to true are not reached by Apply (the About box, which has
     // no owner); TranslateForm still translates them when they are created.
@@ -61,8 +74,12 @@ public:
 private:
     // TranslateComponent; a collection item (collectionItem) takes its Index as no property.
     void TranslateElement(QObject* object, const TXmlElement& element, bool collectionItem) const;
+    // Makes locale the program's locale and loads Qt's translations for it.
+    void ApplyLocale(const QLocale& locale);
 
     std::shared_ptr<TXmlElement> FDocument;
+    QLocale FLocale{QLocale::English};
+    std::unique_ptr<QTranslator> QtTranslator;
     QPointer<QObject> VariablesOwner;
     TVariables* Variables = nullptr;
 };
@@ -75,3 +92,8 @@ TPvTranslator& PvTranslator();
 // False when the name matches nothing, the value does not fit the property, or a language file may
 // not set it.
 bool SetLanguageProperty(QObject* object, const QString& name, const QString& value);
+
+// The locale of a language document: the root's Locale attribute (such as "fr_FR"), else the
+// language whose English name is the file's base name (path; "German.xml" is German), else
+// English.
+QLocale LanguageLocale(const TXmlElement& root, const QString& path = QString());

@@ -1,6 +1,8 @@
 #pragma once
 
-class QString;
+#include <QStringList>
+
+class QWidget;
 class TCamWebcam;
 
 // What the program's windows may ask of the tray window. The tray window implements it; windows
@@ -28,11 +30,26 @@ public:
     // Opens the catalogue editor, or brings the open one to the front, with the first webcam of
     // this Url selected (the chooser's, the viewer's and the mosaic's Edit commands).
     virtual void EditWebcam(const QString& url) = 0;
+    // Opens the catalogue editor, or brings the open one to the front, with a new webcam added
+    // and selected ("Add a webcam..." of the chooser).
+    virtual void AddWebcam() = 0;
+    // Imports a .cam or .cal file into the catalogue and tells the user how many webcams went
+    // where, or which file was not imported and why.
+    virtual void ImportList(const QString& path) = 0;
+    // Closes the open viewers of these Urls that the catalogue no longer holds (after a delete).
+    virtual void CloseViewers(const QStringList& urls) = 0;
     // The one road to Options.xml: writes the settings. A failure is logged and reported to the
     // user, once until a save succeeds again. True when the file was written (or, inside a
     // command over all viewers, when the save was put off to the command's end).
     virtual bool SaveOptions() = 0;
+    // Tells the user of a failure that no dialog waits on: in the tray's balloon where the desktop
+    // shows one, otherwise in a message box (not modal) named boxName. By default: the box.
+    virtual void ShowWarning(const QString& text, const QString& boxName);
 };
+
+// A warning in a message box that is not modal (commands go on), named boxName, freed when closed;
+// above parent when one is given. What windows use where there is no tray window.
+void ShowWarningBox(const QString& text, const QString& boxName, QWidget* parent = nullptr);
 
 // The tray window of this process; null before it exists and after it is gone.
 ITrayHost* TrayHost();

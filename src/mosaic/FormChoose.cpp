@@ -11,13 +11,19 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QIcon>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
 #include <QToolTip>
@@ -33,8 +39,16 @@ int tickMs = 1000;
 constexpr int PathRole = Qt::UserRole;         // tree node: positions from the root down
 constexpr int UrlRole = Qt::UserRole;          // list item: the webcam's Url
 constexpr int PositionRole = Qt::UserRole + 1; // list item: its position in the category
+constexpr int OnlineRole = Qt::UserRole + 2;   // list item: its webcam counts as online
 
 constexpr QRgb Magenta = 0xFFFF00FF;
+
+// A list item's caption: its webcam's name, with " (online)" in the language of the moment.
+void captionItem(QListWidgetItem* item, const TCamWebcam* webcam)
+{
+    if (webcam)
+        item->setText(item->data(OnlineRole).toBool() ? webcam->Name + OnlineText : webcam->Name);
+}
 
 QImage ErrorPicture()
 {
@@ -107,6 +121,30 @@ void TfoChoose::BuildLayout()
     Splitter1->setSizes({121, 520 - 121 - 4});
     layout->addWidget(Splitter1, 1);
 
+    // Shown instead of the tree and the list while the catalogue is empty.
+    WelcomePanel = new QWidget(this);
+    WelcomePanel->setObjectName(QStringLiteral("WelcomePanel"));
+    auto* welcome = new QVBoxLayout(WelcomePanel);
+    welcome->addStretch(1);
+    WelcomeLabel = new QLabel(QStringLiteral("The list of webcams is empty."), WelcomePanel);
+    WelcomeLabel->setObjectName(QStringLiteral("WelcomeLabel"));
+    WelcomeLabel->setAlignment(Qt::AlignCenter);
+    WelcomeLabel->setWordWrap(true);
+    welcome->addWidget(WelcomeLabel);
+    AddCamButton = new QPushButton(QStringLiteral("&Add a webcam..."), WelcomePanel);
+    AddCamButton->setObjectName(QStringLiteral("AddCamButton"));
+    connect(AddCamButton, &QPushButton::clicked, this, &TfoChoose::AddCamButtonClick);
+    ImportButton = new QPushButton(QStringLiteral("&Import a list..."), WelcomePanel);
+    ImportButton->setObjectName(QStringLiteral("ImportButton"));
+    connect(ImportButton, &QPushButton::clicked, this, &TfoChoose::ImportButtonClick);
+    for (QPushButton* button : {AddCamButton, ImportButton}) {
+        button->setMinimumWidth(200);
+        welcome->addWidget(button, 0, Qt::AlignHCenter);
+    }
+    welcome->addStretch(2);
+    WelcomePanel->hide();
+    layout->addWidget(WelcomePanel, 1);
+
     StatusBar = new TStatusBar(this);
     StatusBar->AddPanel(-1);
     layout->addWidget(StatusBar);
@@ -129,6 +167,12 @@ void TfoChoose::BuildLayout()
                         &TfoChoose::actEditExecute);
     actDelete = newAction("actDelete", QStringLiteral("&Delete"), {QKeySequence(Qt::Key_Delete)},
                           &TfoChoose::actDeleteExecute);
+    actClose = new QAction(QStringLiteral("Close"), this);
+    actClose->setObjectName(QStringLiteral("actClose"));
+    actClose->setShortcut(QKeySequence(Qt::Key_Escape));
+    actClose->setShortcutContext(Qt::WindowShortcut);
+    connect(actClose, &QAction::triggered, this, &QWidget::close);
+    addAction(actClose);
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -167,6 +211,18 @@ void TfoChoose::StopThread()
     Thread.reset();
 }
 
+void TfoChoose::SetMainMenu(QMenu* menu)
+{
+    if (!MainMenu1) {
+        MainMenu1 = new QMenuBar(this);
+        MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+        layout()->setMenuBar(MainMenu1);
+    }
+    MainMenu1->clear();
+    if (menu)
+        MainMenu1->addMenu(menu);
+}
+
 void TfoChoose::FillTree(QTreeWidgetItem* parent, const TCamCategory& category, QList<int> path)
 {
     for (int i = 0; i < category.Categories.Count(); ++i) {
@@ -185,8 +241,21 @@ void TfoChoose::ReloadTree()
     // Emptying the tree leaves no category chosen: the list empties and the thread stops.
     CamTree->clear();
     CamTreeChange();
-    if (CamViewer)
-        FillTree(nullptr, CamViewer->Root, {});
+    if (!CamViewer)
+        return;
+    const TCamCategory& root = CamViewer->Root;
+    // The top level's own webcams: a node of their own, with the empty path of the root.
+    if (root.Webcams.Count() > 0) {
+        auto* node = new QTreeWidgetItem(CamTree);
+        node->setText(0, TopLevelCams);
+        node->setData(0, PathRole, QVariant::fromValue(QList<int>()));
+    }
+    FillTree(nullptr, root, {});
+    const bool empty = root.Webcams.Count() == 0 && root.Categories.Count() == 0;
+    Splitter1->setVisible(!empty);
+    WelcomePanel->setVisible(empty);
+    if (empty)
+        AddCamButton->setFocus();
 }
 
 TCamCategory* TfoChoose::CurrentCategory() const
@@ -194,14 +263,17 @@ TCamCategory* TfoChoose::CurrentCategory() const
     const QList<QTreeWidgetItem*> selected = CamTree->selectedItems();
     if (selected.isEmpty() || !CamViewer)
         return nullptr;
-    const QList<int> path = selected.first()->data(0, PathRole).value<QList<int>>();
+    const QVariant data = selected.first()->data(0, PathRole);
+    if (!data.isValid())
+        return nullptr;
+    // An empty path is the top level's node.
     TCamCategory* category = &CamViewer->Root;
-    for (int position : path) {
+    for (int position : data.value<QList<int>>()) {
         if (position < 0 || position >= category->Categories.Count())
             return nullptr;
         category = category->Categories.Items(position);
     }
-    return path.isEmpty() ? nullptr : category;
+    return category;
 }
 
 TCamWebcam* TfoChoose::WebcamOf(const QListWidgetItem* item) const
@@ -270,7 +342,10 @@ void TfoChoose::CamTreeChange()
 
 void TfoChoose::NextWebcam(const TMireNext& next)
 {
-    StatusBar->Panel(0)->setText(Refreshing + next.Url);
+    const QListWidgetItem* item =
+        next.Index >= 0 && next.Index < CamList->count() ? CamList->item(next.Index) : nullptr;
+    const TCamWebcam* webcam = item ? WebcamOf(item) : nullptr;
+    StatusBar->Panel(0)->setText(Refreshing + (webcam ? webcam->Name : item ? item->text() : next.Url));
 }
 
 void TfoChoose::ImageArrived(TMireImage& image)
@@ -287,9 +362,12 @@ void TfoChoose::ImageArrived(TMireImage& image)
             FFailures.insert(image.Url, image.Failure);
         else if (image.Received)
             FFailures.remove(image.Url);
-        if (RecentlyUpdated(image.LastModified.toSecsSinceEpoch(), image.LastModified.isValid(),
-                            QDateTime::currentSecsSinceEpoch()))
-            item->setText(item->text() + OnlineText);
+        // The caption is made from the name and the state, in the language of the moment (and
+        // again when the language changes).
+        item->setData(OnlineRole, RecentlyUpdated(image.LastModified.toSecsSinceEpoch(),
+                                                  image.LastModified.isValid(),
+                                                  QDateTime::currentSecsSinceEpoch()));
+        captionItem(item, WebcamOf(item));
         QImage picture;
         if (!image.Picture.IsEmpty())
             picture = QImage(image.Picture.Pixels.data(), image.Picture.Width, image.Picture.Height,
@@ -331,7 +409,7 @@ QString TfoChoose::CamListInfoTip(QListWidgetItem* item) const
     const TCamWebcam* webcam = WebcamOf(item);
     if (!webcam)
         return {};
-    QString date = CamHintDate(webcam->LastUpdate, QLocale::system());
+    QString date = CamHintDate(webcam->LastUpdate, QLocale());
     if (date.isEmpty())
         date = Unknow;
     QString hint =
@@ -344,6 +422,12 @@ QString TfoChoose::CamListInfoTip(QListWidgetItem* item) const
 
 bool TfoChoose::eventFilter(QObject* watched, QEvent* event)
 {
+    // A new language: the captions take its " (online)".
+    if (watched == CamList->viewport() && event->type() == QEvent::LanguageChange) {
+        for (int i = 0; i < CamList->count(); ++i)
+            captionItem(CamList->item(i), WebcamOf(CamList->item(i)));
+        return false;
+    }
     if (watched == CamList->viewport() && event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         if (QListWidgetItem* item = CamList->itemAt(help->pos())) {
@@ -395,19 +479,78 @@ void TfoChoose::actEditExecute()
 
 void TfoChoose::actDeleteExecute()
 {
+    if (!CurrentCategory())
+        return;
+    QStringList urls;
+    QStringList names;
+    for (QListWidgetItem* item : SelectedInOrder()) {
+        if (const TCamWebcam* webcam = WebcamOf(item)) {
+            urls << webcam->Url;
+            names << webcam->Name;
+        }
+    }
+    if (urls.isEmpty())
+        return;
+    // Nothing can bring a deleted webcam back: the user says which ones go first. The question
+    // lists a screenful of names at most.
+    constexpr int ShownNames = 20;
+    QString shown = names.mid(0, ShownNames).join(MessageLineBreak);
+    if (names.size() > ShownNames)
+        shown += MessageLineBreak + QStringLiteral("...");
+    QString text = DeleteCamsAsk;
+    text.replace(QLatin1String("%names%"), shown);
+    text.replace(MessageLineBreak, QStringLiteral("\n"));
+    auto* box = new QMessageBox(QMessageBox::Question, windowTitle(), text,
+                                QMessageBox::Yes | QMessageBox::No, this);
+    box->setObjectName(QStringLiteral("DeleteCamsBox"));
+    box->setDefaultButton(QMessageBox::No);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    connect(box, &QMessageBox::finished, this, [this, box, urls] {
+        if (box->clickedButton() == box->button(QMessageBox::Yes))
+            DeleteWebcams(urls);
+    });
+    box->open();
+}
+
+void TfoChoose::DeleteWebcams(const QStringList& urls)
+{
     TCamCategory* category = CurrentCategory();
     if (!category)
         return;
-    const QList<QListWidgetItem*> selected = SelectedInOrder();
-    if (selected.isEmpty())
-        return;
-    // From the last to the first, so the positions of the ones still to go stay right.
-    for (auto it = selected.crbegin(); it != selected.crend(); ++it)
-        if (TCamWebcam* webcam = WebcamOf(*it))
-            category->Webcams.Remove(webcam);
+    // The first of each Url, as the list showed it; from the last to the first, so the
+    // positions of the ones still to go stay right.
+    for (auto url = urls.crbegin(); url != urls.crend(); ++url)
+        for (int i = 0; i < category->Webcams.Count(); ++i)
+            if (category->Webcams.Items(i)->Url == *url) {
+                category->Webcams.Remove(category->Webcams.Items(i));
+                break;
+            }
     CamTreeChange();
     if (TrayHost()) {
+        TrayHost()->CloseViewers(urls);
         TrayHost()->RebuildTrayMenu(false);
         TrayHost()->SaveOptions();
     }
+}
+
+void TfoChoose::AddCamButtonClick()
+{
+    if (TrayHost())
+        TrayHost()->AddWebcam();
+}
+
+void TfoChoose::ImportButtonClick()
+{
+    // Not modal to the program: the dialog closes with the window.
+    auto* dialog = new QFileDialog(this, ImportListTitle, QDir::homePath(), ImportListFilter);
+    dialog->setObjectName(QStringLiteral("ImportDialog1"));
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, [](const QString& path) {
+        if (TrayHost())
+            TrayHost()->ImportList(path);
+    });
+    dialog->open();
 }

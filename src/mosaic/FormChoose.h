@@ -9,9 +9,12 @@
 #include <memory>
 
 class QAction;
+class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QMenu;
+class QMenuBar;
+class QPushButton;
 class QSplitter;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -21,7 +24,9 @@ class TStatusBar;
 
 // "Choose a Webcam": the catalogue's categories as a tree and, for the chosen category, its webcams
 // as thumbnails of 120 x 90, fetched once each, in order, by a thumbnail thread. From the list the
-// user opens viewers or deletes webcams; hovering over one shows its details.
+// user opens viewers or deletes webcams; hovering over one shows its details. The webcams at the
+// top level of the catalogue have a node of their own, first. While the catalogue is empty, the
+// window offers the two ways in instead: a new webcam in the editor, or a list imported.
 //
 // Tree nodes carry their category's position below the root, list items their webcam's Url and
 // position: both are looked up in the catalogue when used, so a rebuilt catalogue is never reached
@@ -42,6 +47,10 @@ public:
     // The thread's length of one second (tests shorten it); set before the window is made.
     static void SetTickMilliseconds(int ms);
 
+    // Carries menu as the window's menu bar (where the desktop has no notification area, the
+    // tray menu's commands are reached here).
+    void SetMainMenu(QMenu* menu);
+
     // The feed's events, run on the user-interface thread.
     void NextWebcam(const TMireNext& next);
     void ImageArrived(TMireImage& image);
@@ -58,6 +67,8 @@ public slots:
     void actViewExecute();
     void actEditExecute();
     void actDeleteExecute();
+    void AddCamButtonClick();
+    void ImportButtonClick();
 
 protected:
     void BuildLayout() override;
@@ -73,12 +84,20 @@ private:
     // The catalogue webcam of a list item; null when it is no longer there.
     TCamWebcam* WebcamOf(const QListWidgetItem* item) const;
     QList<QListWidgetItem*> SelectedInOrder() const;
+    // Removes the webcams of these Urls from the chosen category (the user said yes).
+    void DeleteWebcams(const QStringList& urls);
 
     QTreeWidget* CamTree = nullptr;
     QSplitter* Splitter1 = nullptr;
     QListWidget* CamList = nullptr;
     TStatusBar* StatusBar = nullptr;
+    QWidget* WelcomePanel = nullptr;
+    QLabel* WelcomeLabel = nullptr;
+    QPushButton* AddCamButton = nullptr;
+    QPushButton* ImportButton = nullptr;
+    QMenuBar* MainMenu1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
+    QAction* actClose = nullptr;
     QAction* actView = nullptr;
     QAction* actEdit = nullptr;
     QAction* actDelete = nullptr;

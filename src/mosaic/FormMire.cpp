@@ -11,11 +11,14 @@
 #include "core/rules/MosaicGeometry.h"
 #include "mosaic/DrawGrid.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QThreadPool>
 #include <QTimer>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <atomic>
 #include <exception>
@@ -80,10 +83,18 @@ void TfoMire::BuildLayout()
     };
     connect(CamGrid, &TDrawGrid::DoubleClicked, this, &TfoMire::CamGridDblClick);
     connect(CamGrid->verticalScrollBar(), &QScrollBar::valueChanged, this, &TfoMire::DropFarCells);
+    CamGrid->viewport()->installEventFilter(this);
     layout->addWidget(CamGrid, 1);
     StatusBar = new TStatusBar(this);
     StatusBar->AddPanel(-1);
     layout->addWidget(StatusBar);
+
+    auto* actClose = new QAction(QStringLiteral("Close"), this);
+    actClose->setObjectName(QStringLiteral("actClose"));
+    actClose->setShortcut(QKeySequence(Qt::Key_Escape));
+    actClose->setShortcutContext(Qt::WindowShortcut);
+    connect(actClose, &QAction::triggered, this, &QWidget::close);
+    addAction(actClose);
 
     RescaleTimer = new QTimer(this);
     RescaleTimer->setSingleShot(true);
@@ -169,8 +180,9 @@ void TfoMire::NextWebcam(const TMireNext& next)
 {
     if (next.Index < 0 || next.Index >= int(FList.size()))
         return;
-    FList[size_t(next.Index)].Online = false;
-    StatusBar->Panel(0)->setText(Refreshing + next.Url);
+    TCamInfo& entry = FList[size_t(next.Index)];
+    entry.Online = false;
+    StatusBar->Panel(0)->setText(Refreshing + entry.Webcam.Name);
 }
 
 void TfoMire::ImageArrived(TMireImage& image)
@@ -298,6 +310,23 @@ void TfoMire::DropFarCells()
         if ((row < first || row > last) && !Cells[i].isNull())
             SetCell(i, QImage());
     }
+}
+
+bool TfoMire::eventFilter(QObject* watched, QEvent* event)
+{
+    if (CamGrid && watched == CamGrid->viewport() && event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        int col = 0;
+        int row = 0;
+        const int index = CamGrid->MouseToCell(help->pos(), col, row) ? row * ColCount + col : -1;
+        if (index >= 0 && index < int(FList.size()))
+            QToolTip::showText(help->globalPos(), FList[size_t(index)].Webcam.Name,
+                               CamGrid->viewport());
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return TSForm::eventFilter(watched, event);
 }
 
 void TfoMire::RescaleCells()

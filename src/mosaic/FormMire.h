@@ -15,7 +15,7 @@ class TStatusBar;
 // The mosaic: every webcam of the catalogue as a cell of a six-column grid, refreshed one after
 // another without end by a thumbnail thread. A cell is framed green while its webcam counts as
 // online; a double click on a cell opens a viewer. It works on copies of the catalogue's webcams,
-// taken when it opens.
+// taken when it opens. Hovering over a cell shows its webcam's name; Escape closes the window.
 //
 // It holds only what it shows. Each filled cell keeps its picture at cell size as a small JPEG
 // image (made off the UI thread); decoded pixels are kept for the rows on screen and a screen's
@@ -55,6 +55,7 @@ protected:
     void FormCreate() override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormResize();

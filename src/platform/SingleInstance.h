@@ -32,8 +32,9 @@ private:
 };
 
 // The running instance's end of the hand-over: a local socket at <runtime folder>/TfoCamMain,
-// reachable by this user only. Each message carries one path; the handler runs on the UI thread
-// and only then is the one-byte reply sent, so the sender waits until the file is imported.
+// reachable by this user only. Each message carries one path (empty for a start without a file);
+// the handler runs on the UI thread and only then is the one-byte reply sent, so the sender waits
+// until the file is imported.
 class THandOverServer : public QObject
 {
     Q_OBJECT

@@ -111,7 +111,9 @@ void THandOverServer::ReadFrom(QLocalSocket* socket)
     }
     socket->setProperty("pvDone", true);
     socket->setProperty("pvBuffer", QVariant());
-    if (!read.Path.isEmpty() && OnPath) {
+    // An empty path is a start without a file: the handler shows the running instance. A message
+    // of nothing (cbData 0) asks for nothing.
+    if (read.Size > 0 && OnPath) {
         const QString path = QFile::decodeName(read.Path);
         try {
             OnPath(path);

@@ -1,5 +1,6 @@
 #include "viewer/FormViewer.h"
 
+#include "base/DialogsAbove.h"
 #include "base/StatusBar.h"
 #include "base/TrayHost.h"
 #include "core/Log.h"
@@ -10,6 +11,7 @@
 #include "core/rules/ViewerGeometry.h"
 #include "platform/Desktop.h"
 #include "viewer/FramelessFrame.h"
+#include "viewer/ImageSaveJob.h"
 #include "viewer/PvImage.h"
 #include "viewer/ViewerActions.h"
 
@@ -24,6 +26,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QToolButton>
@@ -45,6 +48,16 @@ QTimer* countdownTimer = nullptr;
 
 // The viewer's background around the zoomed picture: a plain desktop colour.
 const QColor DesktopColour(58, 110, 165);
+
+// The last viewer opened without a saved place: the next one opens offset from it.
+QPointer<TfoViewer> lastNewViewer;
+
+// The webcams (by Url) whose failed archive the user has been told of in this session.
+QSet<QString>& toldArchiveFailures()
+{
+    static QSet<QString> told;
+    return told;
+}
 
 // A status-bar button that runs a command: it shows the command's picture and follows its enabled
 // state. Its hint starts as the command's caption and is the button's own, so that a language
@@ -188,12 +201,7 @@ void TfoViewer::FormDestroy()
 void TfoViewer::SetupWebcam(const TCamWebcam& cam, bool applySavedState)
 {
     ViewerCam->Assign(cam);
-    const QString name = ViewerCam->Name;
-    CamImage->setAccessibleName(name);
-    setWindowTitle(name);
-    StatusBar->Panel(3)->setText(name);
-    Actions->Site()->setEnabled(!ViewerCam->Homepage.isEmpty());
-    Actions->Email()->setEnabled(!MailLink(ViewerCam->Email).isEmpty());
+    ShowWebcamFields();
 
     // The saved geometry; -1 leaves a value as it is.
     QRect g = geometry();
@@ -211,9 +219,15 @@ void TfoViewer::SetupWebcam(const TCamWebcam& cam, bool applySavedState)
         Sized = true;
     }
     if (c.UserTop == -1 && c.UserLeft == -1) {
+        // A new window: centred, or offset from the last new one so that neither hides the other.
         const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
         const QRect sg = s ? s->geometry() : QRect(0, 0, 1024, 768);
-        g.moveTopLeft(sg.topLeft() + CenteredPosition(sg.size(), g.size()));
+        if (lastNewViewer && lastNewViewer != this)
+            g.moveTopLeft(
+                CascadePosition(lastNewViewer->geometry(), g.size(), AvailableGeometry()));
+        else
+            g.moveTopLeft(sg.topLeft() + CenteredPosition(sg.size(), g.size()));
+        lastNewViewer = this;
     }
     Resizing = true;
     setGeometry(g);
@@ -223,11 +237,13 @@ void TfoViewer::SetupWebcam(const TCamWebcam& cam, bool applySavedState)
 
     if (c.UserRefresh >= 0)
         ViewerCam->Refresh = c.UserRefresh;
-    if (c.UserAuto)
-        Actions->RefreshAuto()->setChecked(true); // the interval learned last goes on
+    // The interval learned last goes on with Auto.
+    Actions->MarkInterval(ViewerCam->Refresh, c.UserAuto);
 
     if (c.UserAlpha > 0) {
-        FAlpha = std::min(c.UserAlpha, 255);
+        // A window saved all but transparent comes back at the least opacity.
+        FAlpha = ClampAlpha(c.UserAlpha);
+        ViewerCam->UserAlpha = FAlpha;
         Translucent = true;
         ApplyOpacity();
     }
@@ -236,6 +252,38 @@ void TfoViewer::SetupWebcam(const TCamWebcam& cam, bool applySavedState)
     show();
     if (applySavedState)
         ApplySavedState();
+}
+
+void TfoViewer::ShowWebcamFields()
+{
+    const QString name = ViewerCam->Name;
+    CamImage->setAccessibleName(name);
+    setWindowTitle(name);
+    StatusBar->Panel(3)->setText(name);
+    Actions->Site()->setEnabled(!ViewerCam->Homepage.isEmpty());
+    Actions->Email()->setEnabled(!MailLink(ViewerCam->Email).isEmpty());
+}
+
+void TfoViewer::TakeEdits(const TCamWebcam& edited)
+{
+    // The fields the editor changes; the window state and the interval stay the viewer's.
+    const bool refererChanged = ViewerCam->Referer != edited.Referer;
+    ViewerCam->Name = edited.Name;
+    ViewerCam->Homepage = edited.Homepage;
+    ViewerCam->Email = edited.Email;
+    ViewerCam->Referer = edited.Referer;
+    ShowWebcamFields();
+    // The fetch thread takes the referrer at its start.
+    if (refererChanged && FetchThread)
+        actRefreshExecute();
+}
+
+void TfoViewer::CatalogueChanged(const TCamCategory& root)
+{
+    for (TfoViewer* viewer : Viewers())
+        if (viewer->ViewerCam)
+            if (const TCamWebcam* cam = root.FindWebcam(viewer->ViewerCam->Url))
+                viewer->TakeEdits(*cam);
 }
 
 void TfoViewer::ApplySavedState()
@@ -341,6 +389,8 @@ void TfoViewer::ScheduleArrived(const TViewerTick& tick)
     UpdateCountdown();
     if (tick.LastFailure.Kind != TFailureKind::None)
         ShowFailure(tick.LastFailure);
+    if (!CamViewer || !CamViewer->SaveImages)
+        ShowArchiveFailure(QString()); // archiving was turned off
     ApplyAutoInterval();
 }
 
@@ -416,9 +466,21 @@ void TfoViewer::actRefreshCustomExecute()
         QInputDialog::getText(this, RefreshTitle, RefreshCaption, QLineEdit::Normal,
                               QString::number(ViewerCam->Refresh), &ok);
     // The window may have gone while the box was open.
-    if (!self || !ok)
+    if (!self)
         return;
-    const int value = ParseInterval(text, ViewerCam->Refresh);
+    const std::optional<int> parsed = ParseInterval(text);
+    if (ok && !parsed) {
+        qCInfo(lcUi) << "refused the refresh interval" << text.left(40);
+        ShowWarningBox(QString(IntervalRefused).replace(QLatin1String("%text%"), text.left(40)),
+                       QStringLiteral("IntervalRefusedBox"), this);
+    }
+    if (!ok || !parsed) {
+        // Choosing Custom marked it: the mark goes back to the interval that stays.
+        Actions->MarkInterval(ViewerCam->Refresh, ViewerCam->UserAuto);
+        return;
+    }
+    const int value = *parsed;
+    Actions->MarkInterval(value, false);
     ViewerCam->UserAuto = false;
     ViewerCam->Refresh = value;
     if (FetchThread)
@@ -470,7 +532,37 @@ void TfoViewer::StreamPartArrived(int framesPerSecond)
 
 void TfoViewer::ShowFailure(const TFetchFailure& failure)
 {
-    StatusBar->Panel(0)->setToolTip(FailureHintLine(failure, QDateTime::currentDateTime()));
+    FetchHint = FailureHintLine(failure, QDateTime::currentDateTime());
+    ShowHint();
+}
+
+void TfoViewer::ShowArchiveFailure(const QString& reason)
+{
+    ArchiveHint = reason.isEmpty()
+                      ? QString()
+                      : QString(NotArchived).replace(QLatin1String("%reason%"), reason);
+    ShowHint();
+    if (reason.isEmpty() || toldArchiveFailures().contains(ViewerCam->Url))
+        return;
+    // Told once per webcam in a session; the hint says it for as long as it lasts.
+    toldArchiveFailures().insert(ViewerCam->Url);
+    QString text = ArchiveFailed;
+    text.replace(QLatin1String("%name%"), ViewerCam->Name);
+    text.replace(QLatin1String("%path%"), CamViewer ? CamViewer->SavePath : QString());
+    text.replace(QLatin1String("%reason%"), reason);
+    if (ITrayHost* host = TrayHost())
+        host->ShowWarning(text, QStringLiteral("ArchiveFailureBox"));
+    else
+        ShowWarningBox(text, QStringLiteral("ArchiveFailureBox"));
+}
+
+void TfoViewer::ShowHint()
+{
+    QStringList lines;
+    for (const QString& line : {FetchHint, ArchiveHint})
+        if (!line.isEmpty())
+            lines << line;
+    StatusBar->Panel(0)->setToolTip(lines.join(QLatin1Char('\n')));
 }
 
 QString TfoViewer::FailureHint() const
@@ -529,12 +621,13 @@ void TfoViewer::ImageArrived(TViewerImage& image)
         // images are too far apart to keep a second buffer for).
         if (FetchThread && image.Streaming)
             FetchThread->Recycle(std::move(previous));
+        Actions->Save()->setEnabled(true);
         // The file is written off the UI thread, after those asked for before.
         if (CamViewer && CamViewer->SaveImages && keep)
             ArchiveImage(ShownBody);
     }
     if (!decodedOk)
-        ShowFailure({TFailureKind::NotJpeg, 0, {}, QDateTime::currentDateTime()});
+        ShowFailure(UndecodedFailure(image.Body, QDateTime::currentDateTime()));
     update();
     if (CamViewer && CamViewer->Beep && keep)
         Beep();
@@ -546,8 +639,10 @@ void TfoViewer::ImageArrived(TViewerImage& image)
         actSizeExecute(SizeCommand::Full);
     }
     // The picture came at the scale of the area when it was fetched; the area may have grown.
-    if (decodedOk)
+    if (decodedOk) {
         PictureAreaChanged();
+        FormResize();
+    }
 }
 
 void TfoViewer::ArchiveImage(const QByteArray& body)
@@ -555,9 +650,13 @@ void TfoViewer::ArchiveImage(const QByteArray& body)
     if (!Archiver) {
         Archiver = std::make_unique<TArchiveQueue>();
         QPointer<TfoViewer> self(this);
-        Archiver->OnArchived = [self](int lastId) {
-            if (self && self->ViewerCam && lastId > self->ViewerCam->LastId)
+        Archiver->OnArchived = [self](int lastId, const QString& failure) {
+            if (!self)
+                return;
+            if (self->ViewerCam && lastId > self->ViewerCam->LastId)
                 self->ViewerCam->LastId = lastId;
+            // A failure of the archive lasts while archiving is on and no write succeeded.
+            self->ShowArchiveFailure(CamViewer && CamViewer->SaveImages ? failure : QString());
         };
     }
     Archiver->Write(
@@ -657,7 +756,7 @@ QSize TfoViewer::FormCanResize(int newWidth, int newHeight)
     return result.Size;
 }
 
-void TfoViewer::SetClientSize(int width, int height, const QString& caption)
+void TfoViewer::SetClientSize(int width, int height)
 {
     const QSize asked = FormCanResize(width, height);
     Resizing = true;
@@ -667,7 +766,6 @@ void TfoViewer::SetClientSize(int width, int height, const QString& caption)
     resize(FormCanResize(asked.width(), asked.height()));
     Resizing = false;
     KeepOnScreen();
-    SetSizeCaption(caption);
     LayoutChildren();
     CamImage->update();
     update();
@@ -726,22 +824,16 @@ void TfoViewer::ExternalResize()
 
 void TfoViewer::FormResize()
 {
-    if (Resizing)
-        return;
-    Resizing = true;
-    const bool maximised = windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
-    const bool dragging =
-        Frame->ResizingEdges() || (QGuiApplication::mouseButtons() & Qt::LeftButton);
-    if (!maximised && (dragging || Actions->Proportional()->isChecked()))
+    // What is shown, whichever way the size came about: a size command the screen bounded, a
+    // drag, a maximised window, a saved size, a new image of another size.
+    if (!Destroyed)
         SetSizeCaption(ViewerGeometry::SizeCaption(CamImage->size(), ImageSize(), size()));
-    Resizing = false;
 }
 
 void TfoViewer::actSizeExecute(SizeCommand command)
 {
     const QSize s = SizeCommandClient(command, ImageSize());
-    const QAction* action = Actions->SizeAction(command);
-    SetClientSize(s.width(), s.height(), action ? action->text() : QString());
+    SetClientSize(s.width(), s.height());
 }
 
 void TfoViewer::actFullScreenExecute()
@@ -758,8 +850,8 @@ void TfoViewer::actFullScreenExecute()
         ViewerCam->UserLeft = area.x();
         ViewerCam->UserTop = area.y();
     }
-    SetSizeCaption(Actions->FullScreen()->text());
     Resizing = false;
+    FormResize();
 }
 
 void TfoViewer::SetSizeCaption(const QString& caption)
@@ -791,6 +883,9 @@ void TfoViewer::actAlwaysOnTopExecute()
     const bool on = Actions->AlwaysOnTop()->isChecked();
     if (bool(windowFlags() & Qt::WindowStaysOnTopHint) == on)
         return;
+    // The program's own dialogs open above the windows on top.
+    if (on)
+        KeepDialogsAbove();
     // Changing the flags recreates the native window: keep place, size and visibility.
     const QRect g = geometry();
     const bool visible = isVisible();
@@ -861,20 +956,34 @@ void TfoViewer::actAlphaDownExecute()
     ViewerCam->UserAlpha = FAlpha;
 }
 
-bool TfoViewer::SaveImage(const QString& path) const
+bool TfoViewer::SaveImage(const QString& path, QString* error) const
 {
-    if (ShownBody.isEmpty() || path.isEmpty())
+    QString reason;
+    if (!error)
+        error = &reason;
+    if (ShownBody.isEmpty() || path.isEmpty()) {
+        *error = QStringLiteral("there is no image to save");
         return false;
-    QString error;
-    if (!SaveViewerImage(ShownBody, path, &error)) {
-        qCInfo(lcImage) << "the picture could not be saved to" << path << ":" << error;
+    }
+    if (!SaveViewerImage(ShownBody, path, error)) {
+        qCInfo(lcImage) << "the picture could not be saved to" << path << ":" << *error;
         return false;
     }
     return true;
 }
 
+void TfoViewer::ShowSaveFailure(const QString& path, const QString& reason)
+{
+    QString text = SaveImageFailed;
+    text.replace(QLatin1String("%path%"), path);
+    text.replace(QLatin1String("%reason%"), reason);
+    ShowWarningBox(text, QStringLiteral("SaveFailureBox"), this);
+}
+
 void TfoViewer::actSaveExecute()
 {
+    if (ShownBody.isEmpty())
+        return;
     // The dialog lives on the heap: the window may be closed while the dialog waits (the tray's
     // Close All), and then it frees the dialog with its other children.
     QPointer<QFileDialog> dialog = new QFileDialog(this);
@@ -893,8 +1002,21 @@ void TfoViewer::actSaveExecute()
     delete dialog;
     if (result != QDialog::Accepted || files.isEmpty() || ShownBody.isEmpty())
         return;
-    // Decoding, encoding and writing happen on a worker; the window may close meanwhile.
-    TViewerSaver::Create(ShownBody, files.constFirst())->Start();
+    // Decoding, encoding and writing happen on a worker; the window may close meanwhile, and then
+    // the outcome reaches nobody (it is logged).
+    SaveFile(files.constFirst());
+}
+
+void TfoViewer::SaveFile(const QString& path)
+{
+    auto job = TImageSaveJob::Create(ShownBody, path);
+    QPointer<TfoViewer> self(this);
+    job->OnDone = [self, path](QString& error) {
+        if (self && !error.isEmpty())
+            self->ShowSaveFailure(path, error);
+    };
+    if (!job->Start())
+        ShowSaveFailure(path, QStringLiteral("no thread to write the file"));
 }
 
 QString TfoViewer::SaveFolder()
@@ -950,6 +1072,7 @@ void TfoViewer::LayoutChildren()
         CamImage->setGeometry(0, 0, w, h);
     }
     PictureAreaChanged();
+    FormResize();
 }
 
 void TfoViewer::resizeEvent(QResizeEvent* event)
@@ -957,7 +1080,6 @@ void TfoViewer::resizeEvent(QResizeEvent* event)
     TSForm::resizeEvent(event);
     ExternalResize();
     LayoutChildren();
-    FormResize();
 }
 
 void TfoViewer::showEvent(QShowEvent* event)

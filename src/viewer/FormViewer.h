@@ -86,6 +86,9 @@ public:
     void ImageArrived(const QByteArray& body);
     // A fetch failed (or its body was no picture): the first panel's hint says why and when.
     void ShowFailure(const TFetchFailure& failure);
+    // The last archive write failed for reason (empty: it succeeded): the first panel's hint says
+    // so, and the first failure of a webcam in a session is told to the user.
+    void ShowArchiveFailure(const QString& reason);
     QString FailureHint() const;
     // A part of a stream arrived (before ImageArrived): the first panel says "live" and the frame
     // rate; the part is archived, and beeped, only once per refresh interval.
@@ -93,7 +96,7 @@ public:
 
     // Size rules applied to every proposed window size (outer size; the window has no frame).
     QSize FormCanResize(int newWidth, int newHeight);
-    void SetClientSize(int width, int height, const QString& caption);
+    void SetClientSize(int width, int height);
     // The size button's caption, in a smaller font when it is wider than the button.
     void SetSizeCaption(const QString& caption);
 
@@ -110,7 +113,17 @@ public:
     // Writes the shown picture at its full size as a quality-90 JPEG file, on the calling thread
     // (the Save command does the same on a worker after its dialog). False when there is no
     // picture or the file cannot be written; a failed write leaves no partial file.
-    bool SaveImage(const QString& path) const;
+    // *error (when given) says why.
+    bool SaveImage(const QString& path, QString* error = nullptr) const;
+    // Save to path on a worker, as the Save command does after its dialog; a failure is shown to
+    // the user with its reason.
+    void SaveFile(const QString& path);
+
+    // The catalogue changed (the editor's OK): each open viewer whose Url is still in root takes
+    // the edited fields of its webcam (name, home page, e-mail, referrer); title, status bar and
+    // the name its images are archived under follow.
+    static void CatalogueChanged(const TCamCategory& root);
+    void TakeEdits(const TCamWebcam& edited);
 
 public slots:
     // Commands; the context menu, the shortcuts and the tray's commands over all viewers run them.
@@ -147,7 +160,13 @@ protected:
 
 private:
     void FormDestroy();
+    // The size button shows the scale and size shown now.
     void FormResize();
+    // Title, accessible name, status bar and buttons from the viewer's webcam.
+    void ShowWebcamFields();
+    // The first panel's hint: the fetch failure and the archive failure, each on its line.
+    void ShowHint();
+    void ShowSaveFailure(const QString& path, const QString& reason);
     void CreateStatusBar();
     // With the Auto choice: the interval learned so far goes to the thread and the webcam.
     void ApplyAutoInterval();
@@ -208,6 +227,8 @@ private:
     int FAlpha = 255;
     bool Translucent = false;
     bool Destroyed = false;
+    QString FetchHint;
+    QString ArchiveHint;
 
     TPvImage* CamImage = nullptr;
     TStatusBar* StatusBar = nullptr;

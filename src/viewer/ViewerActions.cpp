@@ -96,12 +96,13 @@ TViewerActions::TViewerActions(TfoViewer* window) : Window(window)
         {"actStatus", "Show Status", QKeySequence(Ctrl | Qt::Key_U), true,
          &TfoViewer::actStatusExecute},
         {"actClose", "&Close", QKeySequence(Ctrl | Qt::Key_F4), false, &TfoViewer::actCloseExecute},
-        // Commands without a menu item.
-        {"actSave", "Save", QKeySequence(Ctrl | Qt::Key_S), false, &TfoViewer::actSaveExecute},
+        {"actSave", "Save &Image...", QKeySequence(Ctrl | Qt::Key_S), false,
+         &TfoViewer::actSaveExecute},
         {"actAlphaUp", "Opacity Up", QKeySequence(Ctrl | Qt::Key_Up), false,
          &TfoViewer::actAlphaUpExecute},
         {"actAlphaDown", "Opacity Down", QKeySequence(Ctrl | Qt::Key_Down), false,
          &TfoViewer::actAlphaDownExecute},
+        // Commands without a menu item.
         {"actSite", "Surf to Website", {}, false, &TfoViewer::actSiteExecute},
         {"actEmail", "Send Email", {}, false, &TfoViewer::actEmailExecute},
     };
@@ -118,10 +119,20 @@ TViewerActions::TViewerActions(TfoViewer* window) : Window(window)
     FStatus->setChecked(true);
     FSite = byName.value(QStringLiteral("actSite"));
     FEmail = byName.value(QStringLiteral("actEmail"));
+    // Nothing to save before the first image.
+    FSave = byName.value(QStringLiteral("actSave"));
+    FSave->setEnabled(false);
     FSite->setIcon(siteIcon());
     FEmail->setIcon(mailIcon());
     FSite->setEnabled(false);
     FEmail->setEnabled(false);
+    // Opaque: opacity steps up to the full, at most as many steps as there are from nothing.
+    QAction* alphaUp = byName.value(QStringLiteral("actAlphaUp"));
+    QAction* opaque = AddCommand("actOpaque", "&Opaque", {});
+    QObject::connect(opaque, &QAction::triggered, Window, [window = Window, alphaUp] {
+        for (int step = 0; step <= 255 && window->Opacity() < 255; ++step)
+            alphaUp->trigger();
+    });
 
     // Size commands, shared by the Size sub-menu and the size button's menu.
     const SizeItem sizes[] = {
@@ -165,13 +176,21 @@ TViewerActions::TViewerActions(TfoViewer* window) : Window(window)
     AddLinkedItem(FPopupMenu, "Refresh1", byName.value(QStringLiteral("actRefresh")));
     AddLinkedItem(FPopupMenu, "StopRefreshing1", byName.value(QStringLiteral("actStopRefresh")));
     // A sub-menu is one component: the menu carries the name, its item in the parent menu none.
-    QMenu* intervalMenu = FPopupMenu->addMenu(QStringLiteral("Refresh Inteval"));
+    QMenu* intervalMenu = FPopupMenu->addMenu(QStringLiteral("Refresh Interval"));
     intervalMenu->setObjectName(QStringLiteral("RefreshInteval1"));
     BuildIntervalMenu(intervalMenu);
     // The "Size" item only opens its sub-menu.
     QMenu* sizeMenu = FPopupMenu->addMenu(QStringLiteral("Size"));
     sizeMenu->setObjectName(QStringLiteral("Size1"));
     FillSizeMenu(sizeMenu);
+    // Opacity: more, less, none at all.
+    QMenu* opacityMenu = FPopupMenu->addMenu(QStringLiteral("O&pacity"));
+    opacityMenu->setObjectName(QStringLiteral("Opacity1"));
+    AddLinkedItem(opacityMenu, "OpacityUp1", alphaUp);
+    AddLinkedItem(opacityMenu, "OpacityDown1", byName.value(QStringLiteral("actAlphaDown")));
+    AddLinkedItem(opacityMenu, "Opaque1", opaque);
+    FPopupMenu->addSeparator();
+    AddLinkedItem(FPopupMenu, "SaveImage1", byName.value(QStringLiteral("actSave")));
     FPopupMenu->addSeparator();
     AddLinkedItem(FPopupMenu, "Alwaysontop1", FAlwaysOnTop);
     AddLinkedItem(FPopupMenu, "ProportionalResize1", FProportional);
@@ -205,6 +224,7 @@ void TViewerActions::BuildIntervalMenu(QMenu* menu)
         {"BruteRefresh1", "&Brute Refresh", QKeySequence(Ctrl | Alt | Qt::Key_0), -1, false},
     };
     auto* group = new QActionGroup(Window);
+    FIntervalGroup = group;
     group->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
     for (const IntervalItem& item : intervals) {
         if (!item.Name) {
@@ -230,6 +250,7 @@ void TViewerActions::BuildIntervalMenu(QMenu* menu)
     }
     QAction* custom = AddCommand("Custom1", "&Custom...", QKeySequence(Ctrl | Alt | Qt::Key_Minus));
     custom->setCheckable(true);
+    FCustom = custom;
     group->addAction(custom);
     menu->addAction(custom);
     QObject::connect(custom, &QAction::triggered, Window, &TfoViewer::actRefreshCustomExecute);
@@ -252,4 +273,21 @@ QAction* TViewerActions::SizeAction(SizeCommand command) const
             a->property("SizeCommand").toInt() == static_cast<int>(command))
             return a;
     return nullptr;
+}
+
+void TViewerActions::MarkInterval(int interval, bool automatic) const
+{
+    if (automatic) {
+        FAutoRefresh->setChecked(true);
+        return;
+    }
+    for (QAction* a : FIntervalGroup->actions()) {
+        const QVariant value = a->property("Interval");
+        if (value.isValid() && value.toInt() == interval) {
+            if (a->isCheckable())
+                a->setChecked(true);
+            return;
+        }
+    }
+    FCustom->setChecked(true);
 }

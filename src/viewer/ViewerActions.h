@@ -37,6 +37,11 @@ public:
     QAction* SizeAction(ViewerGeometry::SizeCommand command) const;
     QAction* FullScreen() const { return FFullScreen; }
     QAction* RefreshAuto() const { return FAutoRefresh; }
+    QAction* Save() const { return FSave; }
+    // Puts the interval sub-menu's mark on the item of this interval: Auto when automatic, the
+    // item that carries the interval, or Custom for an interval of no item. An interval whose item
+    // takes no mark (1 second, Brute Refresh) leaves the mark where it is.
+    void MarkInterval(int interval, bool automatic) const;
 
 private:
     QAction* AddCommand(const char* name, const char* caption, const QKeySequence& key);
@@ -53,6 +58,9 @@ private:
     QAction* FEmail = nullptr;
     QAction* FFullScreen = nullptr;
     QAction* FAutoRefresh = nullptr;
+    QAction* FCustom = nullptr;
+    QAction* FSave = nullptr;
+    QActionGroup* FIntervalGroup = nullptr;
     // The size commands in menu order; a null entry stands for a separator.
     QList<QAction*> SizeItems;
 };

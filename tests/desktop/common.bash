@@ -42,7 +42,7 @@ wait_for() {
 
 start_x() {
   exec 5>"$WORK/display"
-  Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp -noreset >"$WORK/xvfb.log" 2>&1 &
+  Xvfb -displayfd 5 -screen 0 "${PICTAVO_SCREEN_SIZE:-1024x768}x24" -nolisten tcp -noreset >"$WORK/xvfb.log" 2>&1 &
   PIDS+=($!)
   exec 5>&-
   wait_for 10 test -s "$WORK/display" || fail "Xvfb did not start"

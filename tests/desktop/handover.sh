@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A second start hands its file to the running instance and ends once the file is imported; a
-# second start without a file, or with a file of another type, changes nothing.
+# second start with a file of another type changes nothing; one without a file only shows the
+# chooser (second_start.sh).
 source "$(dirname "$0")/common.bash"
 start_x
 start_pictavo
@@ -13,7 +14,7 @@ cal='<?xml version="1.0" encoding="ISO-8859-1"?>
 printf '%s\n' "$cal" >"$WORK/files/list.CAL"
 printf '%s\n' "$cal" | sed 's/relay.jpg/other.jpg/' >"$WORK/files/list.cam.txt"
 
-# Without a file: ends at once, silently; the first instance keeps running.
+# Without a file: ends at once; the first instance keeps running.
 timeout 10 "$BIN/pictavo" || fail "second start without a file failed"
 kill -0 "$PICTAVO_PID" || fail "the first instance ended"
 

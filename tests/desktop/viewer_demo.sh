@@ -25,6 +25,17 @@ wait_for 10 state_line 'title="Clock" visible=1' || fail "no Clock viewer: $(cat
 wait_for 10 has_images 1 || fail "no image arrived"
 note "$(state_line 'title="Clock"')"
 
+# The size panel tells the scale and the size of the window as it stands, once the image came.
+size_matches() {
+  local line geometry size
+  line=$(state_line 'title="Clock"') || return 1
+  geometry=$(echo "$line" | sed -E 's/.* geometry=[-0-9]+,[-0-9]+,([0-9]+),([0-9]+) .*/\1*\2/')
+  size=$(echo "$line" | sed -E 's/.* size="([^"]*)".*/\1/')
+  echo "$size" | grep -Eq "^[1-9][0-9]*% \(${geometry//\*/\\*}\)$"
+}
+wait_for 5 size_matches || fail "the size panel does not tell what is shown: $(state_line 'title="Clock"')"
+note "size panel: $(state_line 'title="Clock"' | sed -E 's/.* size="([^"]*)".*/\1/')"
+
 # The countdown moves: at least three different texts within the refresh interval and a bit.
 seen=""
 end=$((SECONDS + 12))

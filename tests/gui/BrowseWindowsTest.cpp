@@ -1,13 +1,18 @@
 // The chooser and the mosaic against webcams served on 127.0.0.1.
+#include "GuiTestUtil.h"
 #include "TestHttpServer.h"
 #include "ThreadTestUtil.h"
 #include "app/FormMain.h"
 #include "base/ClassForm.h"
+#include "base/ClassTranslate.h"
+#include "base/StatusBar.h"
 #include "base/TrayHost.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
 #include "core/image/JpegCodec.h"
 #include "core/net/ClassWorker.h"
+#include "core/rules/CamHint.h"
+#include "editor/FormEditCams.h"
 #include "mosaic/DrawGrid.h"
 #include "mosaic/FormChoose.h"
 #include "mosaic/FormMire.h"
@@ -15,12 +20,21 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPointer>
+#include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <ctime>
 #include <gtest/gtest.h>
@@ -99,6 +113,10 @@ struct TFakeTray : ITrayHost
     }
     void EditList() override {}
     void EditWebcam(const QString& url) override { Edited << url; }
+    void AddWebcam() override {}
+    void ImportList(const QString&) override {}
+    void CloseViewers(const QStringList& urls) override { Closed << urls; }
+    QStringList Closed;
     bool SaveOptions() override
     {
         ++Saves;
@@ -167,7 +185,7 @@ TEST_F(BrowseTest, ChooserFetchesEachThumbnailOnceInListOrderAndMarksFreshOnesOn
     auto* chooser = CreateForm<TfoChoose>();
     auto* list = chooser->findChild<QListWidget*>("CamList");
     auto* tree = chooser->findChild<QTreeWidget*>("CamTree");
-    // The root's own webcams have no node; sub-categories stand below their parent.
+    // Sub-categories stand below their parent.
     ASSERT_EQ(tree->topLevelItemCount(), 2);
     EXPECT_EQ(tree->topLevelItem(1)->child(0)->text(0), "Sub");
 
@@ -209,6 +227,34 @@ TEST_F(BrowseTest, ChooserFetchesEachThumbnailOnceInListOrderAndMarksFreshOnesOn
     EXPECT_FALSE(chooser->CamListInfoTip(list->item(0)).contains(FailureHint.section('%', 0, 0)));
 }
 
+TEST_F(BrowseTest, ChooserCaptionsAndDatesFollowALanguageChosenWhileItIsOpen)
+{
+    TCamCategory* mixed = AddCategory(settings.Root, "Mixed", {"/red1.jpg", "/missing"});
+    auto* chooser = CreateForm<TfoChoose>();
+    auto* list = chooser->findChild<QListWidget*>("CamList");
+    Choose(chooser, "Mixed");
+    ASSERT_TRUE(PumpUntil([&] { return !chooser->IsFetching(); }));
+    ASSERT_EQ(list->item(0)->text(), "red1" + OnlineText);
+
+    // French, then German, while the thumbnails stay: the captions and the hover texts' dates
+    // are made again in each.
+    const QDateTime updated = mixed->Webcams.Items(0)->LastUpdate;
+    ASSERT_TRUE(updated.isValid());
+    OnlineText = " (en ligne)";
+    ASSERT_TRUE(PvTranslator().TranslateBytes(R"(<Language Locale="fr_FR"/>)"));
+    ASSERT_TRUE(PumpUntil([&] { return list->item(0)->text() == "red1 (en ligne)"; }));
+    EXPECT_EQ(list->item(1)->text(), "missing");
+    EXPECT_TRUE(chooser->CamListInfoTip(list->item(0))
+                    .contains(CamHintDate(updated, QLocale(QLocale::French))));
+    OnlineText = " (online)";
+    ASSERT_TRUE(PvTranslator().TranslateBytes(R"(<Language Locale="de_DE"/>)"));
+    ASSERT_TRUE(PumpUntil([&] { return list->item(0)->text() == "red1 (online)"; }));
+    EXPECT_TRUE(chooser->CamListInfoTip(list->item(0))
+                    .contains(CamHintDate(updated, QLocale(QLocale::German))));
+    EXPECT_EQ(server.Requests(), 2);
+    PvTranslator().Clear();
+}
+
 TEST_F(BrowseTest, ChooserChangingCategoryMidFetchShowsNoneOfTheOldThumbnails)
 {
     AddCategory(settings.Root, "Slow", {"/slow1.jpg", "/slow2.jpg", "/slow3.jpg"});
@@ -247,7 +293,27 @@ TEST_F(BrowseTest, ChooserOpensViewersAndDeletesSeveralWebcamsWithOneSave)
     chooser->findChild<QAction*>("actEdit")->trigger();
     EXPECT_EQ(tray.Edited, QStringList{server.Url("/red2.jpg")});
 
+    // Delete asks first, naming the webcams: No keeps them.
+    const auto answer = [chooser](QMessageBox::StandardButton button) {
+        auto* box = chooser->findChild<QMessageBox*>("DeleteCamsBox");
+        EXPECT_NE(box, nullptr);
+        if (!box)
+            return QString();
+        const QString text = box->text();
+        box->button(button)->click();
+        drainDeletes();
+        return text;
+    };
     chooser->findChild<QAction*>("actDelete")->trigger();
+    const QString question = answer(QMessageBox::No);
+    EXPECT_TRUE(question.contains("red2\nred4")) << question.toStdString();
+    EXPECT_FALSE(question.contains("red1"));
+    EXPECT_EQ(reds->Webcams.Count(), 4);
+    EXPECT_EQ(tray.Saves, 0);
+    // Yes removes them and closes their viewers.
+    chooser->findChild<QAction*>("actDelete")->trigger();
+    answer(QMessageBox::Yes);
+    EXPECT_EQ(tray.Closed, (QStringList{server.Url("/red2.jpg"), server.Url("/red4.jpg")}));
     ASSERT_EQ(reds->Webcams.Count(), 2);
     EXPECT_EQ(reds->Webcams.Items(0)->Url, server.Url("/red1.jpg"));
     EXPECT_EQ(reds->Webcams.Items(1)->Url, server.Url("/red3.jpg"));
@@ -263,6 +329,37 @@ TEST_F(BrowseTest, ChooserOpensViewersAndDeletesSeveralWebcamsWithOneSave)
     chooser->ReloadTree();
     EXPECT_EQ(list->count(), 0);
     EXPECT_FALSE(chooser->IsFetching());
+}
+
+TEST_F(BrowseTest, TopLevelWebcamsHaveANodeAndEscapeCloses)
+{
+    TCamWebcam* loose = settings.Root.Webcams.Add();
+    loose->Name = "loose";
+    loose->Url = server.Url("/red9.jpg");
+    AddCategory(settings.Root, "Blues", {"/blue1.jpg"});
+    QPointer<TfoChoose> chooser = CreateForm<TfoChoose>();
+    chooser->show();
+    auto* tree = chooser->findChild<QTreeWidget*>("CamTree");
+    ASSERT_EQ(tree->topLevelItemCount(), 2);
+    EXPECT_EQ(tree->topLevelItem(0)->text(0), TopLevelCams);
+    Choose(chooser, TopLevelCams);
+    auto* list = chooser->findChild<QListWidget*>("CamList");
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), "loose");
+    // The status bar names the webcam being fetched, not its address.
+    EXPECT_TRUE(PumpUntil([&] {
+        return chooser->findChild<TStatusBar*>()->Panel(0)->text() == Refreshing + "loose";
+    }));
+    list->item(0)->setSelected(true);
+    chooser->findChild<QAction*>("actView")->trigger();
+    EXPECT_EQ(tray.Opened, QStringList{server.Url("/red9.jpg")});
+
+    QAction* close = chooser->findChild<QAction*>("actClose");
+    ASSERT_NE(close, nullptr);
+    EXPECT_EQ(close->shortcut(), QKeySequence(Qt::Key_Escape));
+    close->trigger();
+    drainDeletes();
+    EXPECT_TRUE(chooser.isNull());
 }
 
 TEST_F(BrowseTest, MosaicOfAnEmptyCatalogueHasOneEmptyRowAndNoThread)
@@ -320,6 +417,24 @@ TEST_F(BrowseTest, MosaicCyclesWithoutDownloadingUnchangedImagesAndOpensOnlyFill
     grid->DoubleClicked(grid->CellRect(0, 1).center());
     EXPECT_EQ(tray.Opened, QStringList{server.Url("/wide.jpg")});
     EXPECT_TRUE(tray.AppliedState);
+
+    // The status bar names the webcam being refreshed; a cell's hover names its webcam.
+    const QString status = mosaic->findChild<TStatusBar*>()->Panel(0)->text();
+    EXPECT_TRUE(status.startsWith(Refreshing)) << status.toStdString();
+    EXPECT_FALSE(status.contains("http")) << status.toStdString();
+    QHelpEvent hover(QEvent::ToolTip, grid->CellRect(2, 0).center(),
+                     grid->viewport()->mapToGlobal(grid->CellRect(2, 0).center()));
+    QApplication::sendEvent(grid->viewport(), &hover);
+    EXPECT_EQ(QToolTip::text(), "blue1");
+    QToolTip::hideText();
+
+    QPointer<TfoMire> closing = mosaic;
+    QAction* close = mosaic->findChild<QAction*>("actClose");
+    ASSERT_NE(close, nullptr);
+    EXPECT_EQ(close->shortcut(), QKeySequence(Qt::Key_Escape));
+    close->trigger();
+    drainDeletes();
+    EXPECT_TRUE(closing.isNull());
 }
 
 TEST_F(BrowseTest, MosaicCellIsFramedAndTheWidePictureCentredWithBars)
@@ -415,6 +530,76 @@ TEST(BrowseFromTheTray, OneWindowOfEachKindAndTheChooserStandsInForAMissingTray)
     main.reset();
     QFile::remove(TCamViewer::DefaultOptionsPath());
     EXPECT_TRUE(PumpUntil([] { return FeedsIdle(); }));
+}
+
+// A first start with an empty catalogue and no notification area: the chooser offers the two ways
+// to a first webcam and carries the tray menu's commands in its menu bar; a second start without
+// a file brings it back.
+TEST(BrowseFromTheTray, AnEmptyCatalogueOpensTheChooserWithTheWaysIn)
+{
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
+    QFile::remove(TCamViewer::DefaultOptionsPath());
+    TStartup startup;
+    startup.RegisterTypes = false;
+    startup.ChooserWhenEmpty = true;
+    auto main = std::make_unique<TfoCamMain>(startup);
+    const QList<TfoChoose*> choosers = openForms<TfoChoose>();
+    ASSERT_EQ(choosers.size(), 1);
+    TfoChoose* chooser = choosers.first();
+    EXPECT_TRUE(chooser->isVisible());
+    auto* welcome = chooser->findChild<QWidget*>("WelcomePanel");
+    ASSERT_NE(welcome, nullptr);
+    EXPECT_TRUE(welcome->isVisibleTo(chooser));
+    EXPECT_FALSE(chooser->findChild<QWidget*>("Splitter1")->isVisibleTo(chooser));
+
+    // The menu bar holds the tray menu: viewers, Options, Mosaic, AVI Creator, Language, Help,
+    // Exit.
+    auto* bar = chooser->findChild<QMenuBar*>("MainMenu1");
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(bar->actions().size(), 1);
+    QMenu* menu = bar->actions().first()->menu();
+    ASSERT_EQ(menu, main->findChild<QMenu*>("TrayPopup"));
+    QStringList names;
+    for (const QAction* action : menu->actions())
+        names << (action->menu() ? action->menu()->objectName() : action->objectName());
+    for (const char* name :
+         {"Windows1", "Options1", "Mire1", "AVICreator1", "Language1", "Help1", "Exit1"})
+        EXPECT_TRUE(names.contains(name)) << name;
+
+    // Add a webcam: the editor, with a new webcam chosen.
+    chooser->findChild<QPushButton*>("AddCamButton")->click();
+    ASSERT_EQ(openForms<TfoEditCams>().size(), 1);
+    EXPECT_EQ(openForms<TfoEditCams>().first()->findChild<QLineEdit*>("CamName")->text(), NewCam);
+    openForms<TfoEditCams>().first()->close();
+    drainDeletes();
+
+    // Import a list: the file chosen in the dialog is imported and the chooser shows it.
+    QTemporaryDir dir;
+    QFile cal(dir.filePath("first.cal"));
+    ASSERT_TRUE(cal.open(QIODevice::WriteOnly));
+    cal.write(
+        "<Category Name=\"First\"><Webcam Name=\"A\" Url=\"http://127.0.0.1:9/a\"/></Category>");
+    cal.close();
+    chooser->findChild<QPushButton*>("ImportButton")->click();
+    auto* dialog = chooser->findChild<QFileDialog*>("ImportDialog1");
+    ASSERT_NE(dialog, nullptr);
+    emit dialog->fileSelected(cal.fileName());
+    dialog->close();
+    EXPECT_NE(CamViewer->Root.FindWebcam("http://127.0.0.1:9/a"), nullptr);
+    EXPECT_FALSE(welcome->isVisibleTo(chooser));
+    EXPECT_EQ(chooser->findChild<QTreeWidget*>("CamTree")->topLevelItem(0)->text(0), "First");
+
+    // A second start without a file: the open chooser comes back to the front, and no other.
+    chooser->showMinimized();
+    main->WMCopyData(QString());
+    ASSERT_EQ(openForms<TfoChoose>().size(), 1);
+    EXPECT_EQ(openForms<TfoChoose>().first(), chooser);
+    EXPECT_FALSE(chooser->isMinimized());
+
+    main.reset();
+    drainDeletes();
+    QFile::remove(TCamViewer::DefaultOptionsPath());
+    EXPECT_TRUE(PumpUntil([] { return RunningWorkers() == 0; }));
 }
 
 } // namespace

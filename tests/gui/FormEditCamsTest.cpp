@@ -161,13 +161,17 @@ TEST_F(EditorWindow, OkWithoutAChangeSavesAndKeepsEveryCatalogueObject)
     EXPECT_FALSE(editor);
 }
 
-TEST_F(EditorWindow, AddsNeedASelectionAndANewWebcamKeepsItsDefaultsThroughOk)
+TEST_F(EditorWindow, AddsWithoutASelectionGoToTheTopLevelAndANewWebcamKeepsItsDefaultsThroughOk)
 {
     TfoEditCams* editor = OpenEditor();
-    Click(editor, "AddButton");
+    // Nothing selected (an empty catalogue has nothing to select): the top level.
+    ASSERT_FALSE(editor->Selected().isValid());
     Click(editor, "AddCamButton");
+    EXPECT_EQ(editor->Tree()->rowCount(), 3);
+    EXPECT_EQ(editor->Selected(), Node(editor, {"New Webcam"}));
+    EXPECT_TRUE(editor->Modified());
+    Click(editor, "DeleteButton");
     EXPECT_EQ(editor->Tree()->rowCount(), 2);
-    EXPECT_FALSE(editor->Modified());
 
     // With the top-level webcam selected, the new category goes to the top level.
     editor->Select(Node(editor, {"top"}));
@@ -327,4 +331,24 @@ TEST_F(EditorWindow, EditWebcamOpensOneEditorOnTheWebcamOfThatUrl)
     Main->EditWebcam(CamUrl("nowhere"));
     EXPECT_EQ(openForms<TfoEditCams>().size(), 1);
     EXPECT_EQ(editor->Selected(), Node(editor, {"Europe", "France", "paris"}));
+}
+
+TEST_F(EditorWindow, OkGivesAnOpenViewerTheEditedNameAtOnce)
+{
+    Main->OpenViewer(CamUrl("lyon"), false);
+    ASSERT_EQ(openForms<TfoViewer>().size(), 1);
+    TfoViewer* viewer = openForms<TfoViewer>().first();
+    EXPECT_EQ(viewer->windowTitle(), "lyon");
+    TfoEditCams* editor = OpenEditor();
+    editor->Select(Node(editor, {"Europe", "lyon"}));
+    Part<QLineEdit>(editor, "CamName")->setText("Lyon (Fourvière)");
+    Click(editor, "OkButton");
+    // Title, status bar and the tray's Windows entry follow without a restart.
+    EXPECT_EQ(viewer->windowTitle(), "Lyon (Fourvière)");
+    EXPECT_EQ(viewer->Webcam().Name, "Lyon (Fourvière)");
+    Main->findChild<QAction*>("actWindow")->trigger();
+    QStringList windows;
+    for (const QAction* a : Main->findChild<QMenu*>("Windows1")->actions())
+        windows << a->text();
+    EXPECT_TRUE(windows.contains("Lyon (Fourvière)")) << windows.join('|').toStdString();
 }

@@ -1,6 +1,7 @@
 #include "app/FormMain.h"
 
 #include "GuiTestUtil.h"
+#include "app/FormAbout.h"
 #include "app/TrayMenus.h"
 #include "base/ClassForm.h"
 #include "core/catalog/ClassCategories.h"
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
@@ -136,7 +138,31 @@ TEST_F(TrayWindow, MenuLayoutWithAnEmptyCatalogue)
     EXPECT_EQ(part(*Main, "TrayPopup")->actions().last()->text(), "&Beenden");
 }
 
-TEST_F(TrayWindow, CategoriesBecomeSubMenusWithColumnsOfTwentyNine)
+namespace {
+// The entries of a menu and of the "More" sub-menus under it, opened as the user opens them;
+// each level's height is checked against the screen.
+QList<QAction*> throughMoreMenus(QMenu* menu, int* levels)
+{
+    const int screen = QGuiApplication::primaryScreen()->availableGeometry().height();
+    QList<QAction*> reached;
+    *levels = 0;
+    while (menu) {
+        ++*levels;
+        QMenu* next = nullptr;
+        for (QAction* item : opened(menu)) {
+            if (item->menu() && item->menu()->objectName() == TTrayMenus::MoreMenuName)
+                next = item->menu();
+            else
+                reached << item;
+        }
+        EXPECT_LE(menu->sizeHint().height(), screen) << "level " << *levels;
+        menu = next;
+    }
+    return reached;
+}
+} // namespace
+
+TEST_F(TrayWindow, CategoriesBecomeSubMenusThatFitTheScreenAtEveryDepth)
 {
     TCamCategory& root = CamViewer->Root;
     TCamCategory* empty = root.Categories.Add();
@@ -145,7 +171,8 @@ TEST_F(TrayWindow, CategoriesBecomeSubMenusWithColumnsOfTwentyNine)
     big->Name = "Big";
     TCamCategory* sub = big->Categories.Add();
     sub->Name = "Sub";
-    addWebcam(sub->Webcams, "inner");
+    for (int i = 0; i < 100; ++i)
+        addWebcam(sub->Webcams, QString("inner%1").arg(i));
     for (int i = 0; i < 60; ++i)
         addWebcam(big->Webcams, QString("cam%1").arg(i));
     addWebcam(root.Webcams, "Top");
@@ -166,18 +193,19 @@ TEST_F(TrayWindow, CategoriesBecomeSubMenusWithColumnsOfTwentyNine)
     EXPECT_EQ(emptyItems[0]->text(), "Empty Category");
     EXPECT_FALSE(emptyItems[0]->isEnabled());
 
-    const QList<QAction*> bigItems = opened(region[1]->menu());
+    // A category's entries, and those of a category inside it, are all reached through "More",
+    // no level taller than the screen (the menus used to run 29 to a column, off its edge).
+    int levels = 0;
+    const QList<QAction*> bigItems = throughMoreMenus(region[1]->menu(), &levels);
+    EXPECT_GT(levels, 1);
     ASSERT_EQ(bigItems.size(), 61);
     EXPECT_EQ(bigItems[0]->text(), "Sub");
-    EXPECT_EQ(opened(bigItems[0]->menu()).size(), 1);
     EXPECT_EQ(bigItems[1]->text(), "cam0");
-    QList<int> columns{0};
-    for (int i = 1; i < bigItems.size(); ++i) {
-        if (bigItems[i]->property(TTrayMenus::ColumnBreakProperty).toBool())
-            columns << 0;
-        ++columns.last();
-    }
-    EXPECT_EQ(columns, (QList<int>{29, 29, 2}));
+    EXPECT_EQ(bigItems[60]->text(), "cam59");
+    const QList<QAction*> innerItems = throughMoreMenus(bigItems[0]->menu(), &levels);
+    EXPECT_GT(levels, 1);
+    ASSERT_EQ(innerItems.size(), 100);
+    EXPECT_EQ(innerItems[99]->text(), "inner99");
 
     // A rebuild replaces the region; nothing is added twice.
     Main->RebuildTrayMenu();
@@ -186,6 +214,43 @@ TEST_F(TrayWindow, CategoriesBecomeSubMenusWithColumnsOfTwentyNine)
     root.Webcams.Clear();
     Main->RebuildTrayMenu();
     EXPECT_TRUE(catalogueRegion(*Main).isEmpty());
+}
+
+TEST_F(TrayWindow, WindowsPastTheScreenGoToMoreAndNamesShowTheirAmpersand)
+{
+    // Names with "&" show it, in the catalogue and in Windows (no access key is made of them).
+    TCamCategory* travel = CamViewer->Root.Categories.Add();
+    travel->Name = "Travel & Tours";
+    addWebcam(travel->Webcams, "Rock & Roll");
+    Main->RebuildTrayMenu();
+    const QList<QAction*> region = catalogueRegion(*Main);
+    ASSERT_EQ(region.size(), 1);
+    EXPECT_EQ(region[0]->text(), "Travel && Tours");
+    const QList<QAction*> inside = opened(region[0]->menu());
+    ASSERT_EQ(inside.size(), 1);
+    EXPECT_EQ(inside[0]->text(), "Rock && Roll");
+    inside[0]->trigger();
+    ASSERT_EQ(viewers().size(), 1);
+    // The window title takes the name as it is.
+    EXPECT_EQ(viewers()[0]->windowTitle(), "Rock & Roll");
+
+    // Eighty windows: each reachable in Windows, no level taller than the screen.
+    for (int i = 0; i < 79; ++i)
+        CreateForm<TfoAbout>();
+    Main->actWindowExecute();
+    int levels = 0;
+    QList<QAction*> windows;
+    for (QAction* entry : throughMoreMenus(part(*Main, "Windows1"), &levels))
+        if (entry->property(TTrayMenus::WindowProperty).isValid())
+            windows << entry;
+    EXPECT_GT(levels, 1);
+    ASSERT_EQ(windows.size(), 80);
+    EXPECT_EQ(windows[0]->text(), "Rock && Roll");
+    EXPECT_EQ(windows[79]->property(TTrayMenus::WindowProperty).toInt(), 79);
+    // Filled again, the old levels go.
+    Main->actWindowExecute();
+    drainDeletes();
+    EXPECT_EQ(part(*Main, "Windows1")->findChildren<QMenu*>(Qt::FindDirectChildrenOnly).size(), 1);
 }
 
 TEST_F(TrayWindow, OpeningTheSameWebcamTwiceShowsTheOpenViewerAndSavesNothing)
@@ -460,6 +525,7 @@ QStringList takeBoxes(const QString& name)
 
 TEST_F(TrayWindow, ARefusedImportIsToldAndChangesNothing)
 {
+    takeBoxes("ImportRefusedBox");
     QTemporaryDir dir;
     QFile f(dir.filePath("bomb.cal"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -471,6 +537,57 @@ TEST_F(TrayWindow, ARefusedImportIsToldAndChangesNothing)
     const QStringList told = takeBoxes("ImportRefusedBox");
     ASSERT_EQ(told.size(), 1);
     EXPECT_TRUE(told[0].contains("bomb.cal") && told[0].contains("entities"))
+        << told[0].toStdString();
+}
+
+// Files named on the command line or handed over: one that cannot be imported changes nothing and
+// the user is told which and why; an import tells how many webcams went where.
+TEST_F(TrayWindow, EveryImportTellsTheUserWhatBecameOfTheFile)
+{
+    takeBoxes("ImportRefusedBox");
+    takeBoxes("ImportDoneBox");
+    QTemporaryDir dir;
+    const auto write = [&dir](const char* name, const QByteArray& bytes) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    };
+    QByteArray random(4096, 0);
+    for (int i = 0; i < random.size(); ++i)
+        random[i] = char((i * 7919 + 13) % 251);
+    const QString bad[] = {
+        write("empty.cal", {}),
+        write("random.cal", random),
+        write("broken.cal",
+              "<Category Name=\"Broken\"><Webcam Name=\"A\" Url=\"http://127.0.0.1:9/a\"/>"
+              "<Category Name=\"Cut"),
+        dir.filePath("missing.cal"),
+    };
+    for (const QString& path : bad) {
+        Main->WMCopyData(path);
+        const QStringList told = takeBoxes("ImportRefusedBox");
+        ASSERT_EQ(told.size(), 1) << path.toStdString();
+        EXPECT_TRUE(told[0].contains(QFileInfo(path).fileName())) << told[0].toStdString();
+        EXPECT_EQ(CamViewer->Root.Categories.Count(), 0) << told[0].toStdString();
+    }
+    EXPECT_TRUE(takeBoxes("ImportDoneBox").isEmpty());
+
+    const QString good = write("good.cal", "<Category Name=\"Harbours\">"
+                                           "<Webcam Name=\"A\" Url=\"http://127.0.0.1:9/a\"/>"
+                                           "<Webcam Name=\"B\" Url=\"http://127.0.0.1:9/b\"/>"
+                                           "</Category>");
+    Main->WMCopyData(good);
+    QStringList told = takeBoxes("ImportDoneBox");
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains("good.cal") && told[0].contains(": 2 webcam") &&
+                told[0].contains("Harbours"))
+        << told[0].toStdString();
+    EXPECT_TRUE(optionsWritten()) << "an import is saved at once";
+    Main->WMCopyData(good);
+    told = takeBoxes("ImportDoneBox");
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains(": 0 webcam") && told[0].contains(" 2 already"))
         << told[0].toStdString();
 }
 
@@ -572,7 +689,7 @@ TEST(TrayWindowStart, FailedFileTypeRegistrationIsReportedAndTheFileStillImporte
     bool reported = false;
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
-            reported = box->text().contains("data-is-a-file");
+            reported = reported || box->text().contains("data-is-a-file");
             box->close();
         }
     EXPECT_TRUE(reported) << "the failed registration is shown to the user";
@@ -800,10 +917,12 @@ TEST_F(TrayWindow, AHugeCategoryAndGiantNamesKeepEveryMenuSmall)
     EXPECT_EQ(menu->title().size(), MenuCaptionLength);
     EXPECT_TRUE(menu->menuAction()->toolTip().startsWith("Giant start"));
     int levels = 0;
+    const int screen = QGuiApplication::primaryScreen()->availableGeometry().height();
     while (menu) {
         ++levels;
         const QList<QAction*> items = opened(menu);
         EXPECT_LE(items.size(), CategoryMenuRoom) << "level " << levels;
+        EXPECT_LE(menu->sizeHint().height(), screen) << "level " << levels;
         QMenu* next = nullptr;
         for (QAction* item : items) {
             EXPECT_LE(item->text().size(), MenuCaptionLength);
@@ -837,5 +956,7 @@ TEST_F(TrayWindow, AHugeCategoryAndGiantNamesKeepEveryMenuSmall)
     Main->RebuildTrayMenu();
     QMenu* fresh = catalogueRegion(*Main).first()->menu();
     CamViewer->Root.Categories.Clear();
-    EXPECT_EQ(opened(fresh).size(), CategoryMenuRoom);
+    const QList<QAction*> kept = opened(fresh);
+    ASSERT_GT(kept.size(), 2);
+    EXPECT_EQ(kept[1]->property(TTrayMenus::UrlProperty).toString(), "http://127.0.0.1:9/Cam0");
 }

@@ -48,8 +48,9 @@ bool hasLetters(const QString& text)
 // Texts that stay as they are in every language: the product's name, addresses, file names.
 bool exempt(QObject* object, const QString& text)
 {
+    // (The About box's names and versions of the libraries are no language either.)
     return !hasLetters(text) || text == ProductName || text == ProductTitle ||
-           text.contains(QLatin1String("://")) ||
+           text.contains(QLatin1String("://")) || object->objectName() == "LibrariesLabel" ||
            object->property(TTrayMenus::LanguageProperty).isValid();
 }
 
@@ -113,6 +114,17 @@ QStringList shippedLanguageFiles()
     return files;
 }
 
+// The tray window started on the built-in texts, without shipped default settings.
+std::unique_ptr<TfoCamMain> StartOnBuiltInTexts()
+{
+    RestoreMessageDefaults();
+    PvTranslator().Clear();
+    QFile::remove(TCamViewer::DefaultOptionsPath());
+    TStartup startup;
+    startup.RegisterTypes = false;
+    return std::make_unique<TfoCamMain>(startup);
+}
+
 } // namespace
 
 TEST(LanguageFiles, EachShippedFileTranslatesEveryWindowAndNamesNothingTheProgramLacks)
@@ -121,12 +133,7 @@ TEST(LanguageFiles, EachShippedFileTranslatesEveryWindowAndNamesNothingTheProgra
     ASSERT_GE(files.size(), 2);
     for (const QString& file : files) {
         SCOPED_TRACE(file.toStdString());
-        RestoreMessageDefaults();
-        PvTranslator().Clear();
-        QFile::remove(TCamViewer::DefaultOptionsPath());
-        TStartup startup;
-        startup.RegisterTypes = false;
-        auto main = std::make_unique<TfoCamMain>(startup);
+        auto main = StartOnBuiltInTexts();
         // Every window of the program, one of each kind.
         QList<QWidget*> windows{main.get(),
                                 CreateForm<TfoViewer>(),
@@ -214,6 +221,51 @@ TEST(LanguageFiles, EachShippedFileTranslatesEveryWindowAndNamesNothingTheProgra
             delete window;
         main.reset();
     }
+    RestoreMessageDefaults();
+    PvTranslator().Clear();
+}
+
+TEST(LanguageFiles, EnglishBringsBackEveryBuiltInTextAfterAnyOtherLanguage)
+{
+    auto main = StartOnBuiltInTexts();
+    // The windows a language reaches while open (the About box takes one only when it opens).
+    QList<QWidget*> windows{main.get(),
+                            CreateForm<TfoViewer>(),
+                            CreateForm<TfoOptions>(),
+                            CreateForm<TfoMire>(),
+                            CreateForm<TfoChoose>(),
+                            CreateForm<TfoAviCreator>(),
+                            CreateForm<TfoEditCams>()};
+    const auto shown = [&windows, &main] {
+        main->actWindowExecute();
+        QStringList texts;
+        QList<TShownText> all;
+        for (QWidget* window : windows)
+            collect(window, all);
+        for (const TShownText& text : all)
+            texts << text.Object->objectName() + " (" + text.Kind + "): " + text.Text;
+        for (const QString& key : main->MessageVariables().Keys())
+            texts << key + ": " + *main->MessageVariables().Find(key);
+        return texts;
+    };
+    const QStringList builtIn = shown();
+    const QString folder = QStringLiteral(PICTAVO_SOURCE_DIR "/resources/Languages/");
+    for (const char* other : {"French.xml", "German.xml"}) {
+        SCOPED_TRACE(other);
+        ASSERT_TRUE(PvTranslator().Translate(folder + other));
+        ASSERT_NE(shown(), builtIn);
+        ASSERT_TRUE(PvTranslator().Translate(folder + "English.xml"));
+        const QStringList back = shown();
+        QStringList differing;
+        for (qsizetype i = 0; i < std::min(back.size(), builtIn.size()); ++i)
+            if (back[i] != builtIn[i])
+                differing << builtIn[i] + "  ->  " + back[i];
+        EXPECT_EQ(back.size(), builtIn.size());
+        EXPECT_TRUE(differing.isEmpty()) << differing.join('\n').toStdString();
+    }
+    for (QWidget* window : windows.mid(1))
+        delete window;
+    main.reset();
     RestoreMessageDefaults();
     PvTranslator().Clear();
 }

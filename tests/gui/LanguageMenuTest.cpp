@@ -1,19 +1,26 @@
 #include "app/FormAbout.h"
 #include "app/FormMain.h"
 #include "app/SiteAddresses.h"
+#include "app/TrayMenus.h"
 #include "base/ClassForm.h"
 #include "base/ClassTranslate.h"
+#include "core/Versions.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
 #include "platform/Desktop.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCoreApplication>
+#include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QKeySequence>
 #include <QLabel>
-#include <QMouseEvent>
+#include <QLocale>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -204,4 +211,121 @@ TEST(SiteAddresses, HelpAndAboutOpenTheProgramsOwnAddressesWhateverALanguageFile
     RestoreMessageDefaults();
     PvTranslator().Clear();
     QFile::remove(TCamViewer::DefaultOptionsPath());
+}
+
+TEST(LanguageMenu, MarksTheLanguageShownAndEnglishBringsBackQtsTextsDatesAndTheManual)
+{
+    QFile::remove(TCamViewer::DefaultOptionsPath());
+    auto main = startTray();
+    auto* menu = main->findChild<QMenu*>("Language1");
+    const QStringList languages = captions(menu);
+    ASSERT_TRUE(languages.contains("English") && languages.contains("German") &&
+                languages.contains("French"));
+    const auto item = [&](const char* name) { return menu->actions().at(languages.indexOf(name)); };
+    const auto marked = [menu] {
+        QStringList names;
+        for (const QAction* action : menu->actions())
+            if (action->isChecked())
+                names << action->text();
+        return names;
+    };
+    const auto shortcut = [] {
+        return QKeySequence(Qt::CTRL | Qt::Key_S).toString(QKeySequence::NativeText);
+    };
+    // No language chosen: the built-in texts are the English file's.
+    EXPECT_EQ(marked(), QStringList{"English"});
+    EXPECT_TRUE(item("English")->actionGroup() && item("English")->actionGroup()->isExclusive());
+    EXPECT_EQ(shortcut(), "Ctrl+S");
+    EXPECT_TRUE(SupportAddress().endsWith("/manual/index.html#help"));
+
+    // German: marked, Qt's own texts (shortcut names, file dialogs) and dates in German, the
+    // German manual.
+    item("German")->trigger();
+    EXPECT_EQ(marked(), QStringList{"German"});
+    EXPECT_EQ(shortcut(), "Strg+S");
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "&Open"), "&Öffnen");
+    EXPECT_EQ(QLocale().toString(QDate(2026, 12, 9), "d MMMM"), "9 Dezember");
+    EXPECT_TRUE(SupportAddress().endsWith("/manual/de/index.html#help"))
+        << SupportAddress().toStdString();
+    item("French")->trigger();
+    EXPECT_EQ(marked(), QStringList{"French"});
+    EXPECT_EQ(QLocale().toString(QDate(2026, 12, 9), "d MMMM"), "9 décembre");
+    EXPECT_TRUE(SupportAddress().endsWith("/manual/fr/index.html#help"));
+    EXPECT_EQ(main->findChild<QMenu*>("TrayPopup")->actions().last()->text(), "&Quitter");
+
+    // English again: every text back, Qt's too.
+    item("English")->trigger();
+    EXPECT_EQ(marked(), QStringList{"English"});
+    EXPECT_EQ(main->findChild<QMenu*>("TrayPopup")->actions().last()->text(), "&Exit");
+    EXPECT_EQ(NoWindow, "No Window");
+    EXPECT_EQ(shortcut(), "Ctrl+S");
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "&Open"), "&Open");
+    EXPECT_TRUE(SupportAddress().endsWith("/manual/index.html#help"));
+
+    // A file that cannot be read leaves the mark where the language shown is.
+    QTemporaryDir dir;
+    writeFile(dir.filePath("Broken.xml"), "<not xml");
+    emit main->findChild<TTrayMenus*>("TrayMenus")->LanguageChosen(dir.filePath("Broken.xml"));
+    EXPECT_EQ(marked(), QStringList{"English"});
+    EXPECT_EQ(main->findChild<QMenu*>("TrayPopup")->actions().last()->text(), "&Exit");
+    main.reset();
+    RestoreMessageDefaults();
+    PvTranslator().Clear();
+    QFile::remove(TCamViewer::DefaultOptionsPath());
+}
+
+TEST(SiteAddresses, TheManualOpensInTheLanguageShownWhereItHasThePage)
+{
+    QTemporaryDir dir;
+    const QString bin = dir.filePath("bin");
+    writeFile(bin + "/manual/index.html", "<html/>");
+    writeFile(bin + "/manual/de/index.html", "<html/>");
+    const auto page = [&bin](const QString& path) {
+        return QUrl::fromLocalFile(bin + path).toString();
+    };
+    EXPECT_EQ(ManualSiteAddress("manual/index.html#help", "de", bin),
+              page("/manual/de/index.html") + "#help");
+    // A language without the page, English, and odd codes open the English page.
+    EXPECT_EQ(ManualSiteAddress("manual/index.html", "it", bin), page("/manual/index.html"));
+    EXPECT_EQ(ManualSiteAddress("manual/index.html", "en", bin), page("/manual/index.html"));
+    EXPECT_EQ(ManualSiteAddress("manual/index.html", "../de", bin), page("/manual/index.html"));
+    EXPECT_EQ(ManualSiteAddress("https://example.org/", "de", bin), "https://example.org/");
+}
+
+TEST(AboutBox, ShowsTheVersionsInUseTheLicenceAndReadableLinksInTheLanguageShown)
+{
+    const auto texts = [](const TfoAbout* about) {
+        QStringList list;
+        for (const QLabel* label : about->findChildren<QLabel*>())
+            list << label->text();
+        return list.join('\n');
+    };
+    auto* about = CreateForm<TfoAbout>();
+    const QString english = texts(about);
+    // No raw file:/// address; the links say what they open and their hints where.
+    EXPECT_FALSE(english.contains("file:")) << english.toStdString();
+    EXPECT_EQ(about->findChild<QLabel*>("Label3")->text(), "Pictavo Home Page");
+    EXPECT_FALSE(about->findChild<QLabel*>("Label3")->toolTip().contains("file:"));
+    // The versions of the libraries as they run.
+    const QString libraries = about->findChild<QLabel*>("LibrariesLabel")->text();
+    EXPECT_TRUE(libraries.contains(QString("Qt ") + qVersion())) << libraries.toStdString();
+    EXPECT_TRUE(libraries.contains("libcurl " + CurlVersion()));
+    EXPECT_TRUE(QRegularExpression("^\\d+\\.\\d+").match(CurlVersion()).hasMatch());
+    EXPECT_TRUE(libraries.contains("libjpeg-turbo " + JpegVersion()));
+    EXPECT_TRUE(QRegularExpression("^\\d+\\.\\d+").match(JpegVersion()).hasMatch());
+    EXPECT_EQ(about->findChild<QLabel*>("VersionLabel")->text(), "Version 1.3");
+    EXPECT_TRUE(about->findChild<QLabel*>("LicenceLabel")->text().startsWith("Licence: "));
+    EXPECT_FALSE(english.contains('%'));
+    delete about;
+
+    // In French the lines are French, with the same values.
+    ASSERT_TRUE(PvTranslator().Translate(PICTAVO_SOURCE_DIR "/resources/Languages/French.xml"));
+    about = CreateForm<TfoAbout>();
+    EXPECT_EQ(about->findChild<QLabel*>("VersionLabel")->text(), "Version 1.3");
+    EXPECT_TRUE(about->findChild<QLabel*>("LicenceLabel")->text().startsWith("Licence : "));
+    EXPECT_EQ(about->findChild<QLabel*>("Label3")->text(), "Site de Pictavo");
+    EXPECT_FALSE(texts(about).contains('%'));
+    delete about;
+    RestoreMessageDefaults();
+    PvTranslator().Clear();
 }

@@ -85,7 +85,12 @@ TEST_F(StateDumpTest, ViewersThenMosaicAndChooserOneLineEach)
         << lines[0].toStdString();
     EXPECT_TRUE(lines[0].contains(" failure=\"")) << lines[0].toStdString();
     EXPECT_TRUE(lines[0].contains("503")) << lines[0].toStdString();
-    EXPECT_TRUE(lines[0].endsWith("Say 'later'\"")) << lines[0].toStdString();
+    // The size panel's caption closes the line: no image yet, the window's size alone.
+    EXPECT_TRUE(lines[0].contains("Say 'later'\" size=\"")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].endsWith(QByteArray(" size=\"") + viewer->SizeCaption().toUtf8() + "\""))
+        << lines[0].toStdString();
+    EXPECT_EQ(viewer->SizeCaption(),
+              QStringLiteral("%1*%2").arg(viewer->width()).arg(viewer->height()));
     EXPECT_EQ(lines[1].toStdString(), "mosaic visible=1 fetching=1 webcams=2 shown=0 pictures=0");
     EXPECT_EQ(lines[2].toStdString(), "chooser visible=1 fetching=0 thumbnails=0");
     EXPECT_TRUE(lines[3].isEmpty());

@@ -188,9 +188,8 @@ QModelIndex TCamEditTree::Insert(TEditNode* parent, int row, std::unique_ptr<TEd
 
 TEditNode* TCamEditTree::AddTarget(const QModelIndex& selection) const
 {
-    TEditNode* node = Node(selection);
-    if (!node)
-        return nullptr;
+    // Nothing selected (an empty catalogue has nothing to select): the top level.
+    TEditNode* node = NodeOrRoot(selection);
     return node->IsWebcam() ? node->Parent : node;
 }
 

@@ -66,8 +66,9 @@ public:
 
     // Adds a category (or a webcam: "http://", refresh 30, the rest empty, the window state of a
     // new object) named name as the last child of selection's category: a selected webcam gives
-    // its parent, a top-level webcam the top level. Without a selection, or where the new category
-    // would stand deeper than MaxCategoryDepth, nothing is added and the result is invalid.
+    // its parent, a top-level webcam the top level, no selection the top level (an empty
+    // catalogue has nothing to select). Where the new category would stand deeper than
+    // MaxCategoryDepth, nothing is added and the result is invalid.
     QModelIndex AddCategory(const QModelIndex& selection, const QString& name);
     QModelIndex AddWebcam(const QModelIndex& selection, const QString& name);
     // Removes the node with everything below it; false without one.
@@ -109,7 +110,7 @@ public:
 
 private:
     TEditNode* NodeOrRoot(const QModelIndex& index) const;
-    // Where an added node goes: the selection's category, the root for a top-level webcam, null
+    // Where an added node goes: the selection's category, the root for a top-level webcam or
     // without a selection.
     TEditNode* AddTarget(const QModelIndex& selection) const;
     QModelIndex Insert(TEditNode* parent, int row, std::unique_ptr<TEditNode> node);

@@ -24,18 +24,17 @@ std::unique_ptr<TXmlElement> CalCategoryTree(const TCamCategory& category)
     return element;
 }
 
-// Adds the webcam of a .cam document to root; null (nothing added) when it lacks a Url or a
-// Name or its category path is empty or too deep.
-TCamWebcam* ImportWebcam(const TXmlElement& element, TCamCategory& root)
+// Adds the webcam of a .cam document to root; null (nothing added, *reason says why) when it lacks
+// a Url or a Name or its category path is empty or too deep. *where receives the category path.
+TCamWebcam* ImportWebcam(const TXmlElement& element, TCamCategory& root, QString* reason,
+                         QString* where)
 {
     const QString url = ReadXmlText(element, u"Url", QString());
-    if (url.isEmpty()) {
-        qCInfo(lcExchange) << "webcam file without Url: nothing imported";
-        return nullptr;
-    }
     const QString name = ReadXmlText(element, u"Name", QString());
-    if (name.isEmpty()) {
-        qCInfo(lcExchange) << "webcam file without Name: nothing imported";
+    if (url.isEmpty() || name.isEmpty()) {
+        qCInfo(lcExchange) << "webcam file without" << (url.isEmpty() ? "Url" : "Name")
+                           << ": nothing imported";
+        *reason = RefusedNoWebcam;
         return nullptr;
     }
     // A Category element names the path, even when empty. Exported files spell it "Cagegory"
@@ -52,8 +51,11 @@ TCamWebcam* ImportWebcam(const TXmlElement& element, TCamCategory& root)
     if (!target) {
         qCInfo(lcExchange) << "webcam file whose category path" << path << "is empty or deeper than"
                            << MaxCategoryDepth << "levels: nothing imported";
+        *reason = RefusedBadPath;
+        reason->replace(QLatin1String("%max%"), QString::number(MaxCategoryDepth));
         return nullptr;
     }
+    *where = SplitCommaText(path).join(QStringLiteral(" > "));
 
     TCamWebcam* webcam = target->Webcams.Add();
     webcam->Url = url;
@@ -158,7 +160,8 @@ TCamCategory* FindOrAddCategory(TImportLevel& level, const QString& name)
     return added;
 }
 
-void ImportCategory(const TXmlElement& element, std::vector<TImportLevel>& levels)
+// Merges a list's Category element; alreadyIn counts the webcams left out as duplicates.
+void ImportCategory(const TXmlElement& element, std::vector<TImportLevel>& levels, int& alreadyIn)
 {
     TCamCategory* target = FindOrAddCategory(levels.back(), element.Attribute(u"Name"));
     levels.push_back({target, std::nullopt, std::nullopt});
@@ -167,7 +170,7 @@ void ImportCategory(const TXmlElement& element, std::vector<TImportLevel>& level
     for (const auto& child : element.Children()) {
         if (child->Name == u"Category") {
             if (depth < MaxImportCategoryDepth)
-                ImportCategory(*child, levels);
+                ImportCategory(*child, levels, alreadyIn);
             else
                 qCInfo(lcExchange) << "category list nested deeper than" << MaxCategoryDepth
                                    << "levels: the deeper categories are not imported";
@@ -178,8 +181,10 @@ void ImportCategory(const TXmlElement& element, std::vector<TImportLevel>& level
                 CollectUrls(*level.Category, *level.Urls);
             }
             const QString url = child->Attribute(u"Url");
-            if (level.Urls->contains(url))
+            if (level.Urls->contains(url)) {
+                ++alreadyIn;
                 continue;
+            }
             level.Category->Webcams.Add()->LoadFromXml(*child);
             // The webcam now stands in the subtree of every level above it too.
             for (TImportLevel& above : levels) {
@@ -258,48 +263,80 @@ bool TCamExchange::WriteDocument(const QString& path, const QByteArray& document
 
 namespace {
 
-TImportResult Refuse(const QString& reason, QString* refusal)
+TImportResult Refuse(TImportResult result, const QString& reason, TImportReport* report)
 {
-    qCInfo(lcExchange) << "import refused:" << reason;
-    if (refusal)
-        *refusal = reason;
-    return TImportResult::Refused;
+    qCInfo(lcExchange) << "nothing imported:" << reason;
+    if (report)
+        report->Reason = reason;
+    return result;
+}
+
+int CountWebcams(const TCamCategory& category)
+{
+    int count = category.Webcams.Count();
+    for (int i = 0; i < category.Categories.Count(); ++i)
+        count += CountWebcams(*category.Categories.Items(i));
+    return count;
 }
 
 TImportResult ImportDocument(const TXmlDocument& document, TCamCategory& root,
-                             const TImportCallbacks& callbacks, QString* refusal)
+                             const TImportCallbacks& callbacks, TImportReport* report)
 {
-    if (document.Status == TXmlStatus::Refused)
-        return Refuse(RefusedEntities, refusal);
-    if (document.Status == TXmlStatus::TooLarge)
-        return Refuse(RefusedFileTooLarge, refusal);
-    if (!document.IsOk())
-        qCInfo(lcExchange) << "import of a damaged file:" << document.ErrorString;
+    // The reader's words end in a full stop of their own; the message gives its own.
+    const auto withError = [&document](QString text) {
+        QString error = document.ErrorString.trimmed();
+        while (error.endsWith(QLatin1Char('.')))
+            error.chop(1);
+        return text.replace(QLatin1String("%error%"), error);
+    };
+    switch (document.Status) {
+    case TXmlStatus::Refused:
+        return Refuse(TImportResult::Refused, RefusedEntities, report);
+    case TXmlStatus::TooLarge:
+        return Refuse(TImportResult::Refused, RefusedFileTooLarge, report);
+    case TXmlStatus::CannotOpen:
+        return Refuse(TImportResult::Nothing, withError(RefusedUnreadable), report);
+    case TXmlStatus::Malformed:
+        // A list cut short or damaged is not merged in part: the user fixes or replaces the
+        // file and imports it again, without half of it already in the catalogue.
+        return Refuse(TImportResult::Nothing, withError(RefusedDamaged), report);
+    case TXmlStatus::TooDeep:
+        qCInfo(lcExchange) << "import of a file nested too deep:" << document.ErrorString;
+        break;
+    case TXmlStatus::Ok:
+        break;
+    }
     if (!document.Root)
-        return TImportResult::Nothing;
+        return Refuse(TImportResult::Nothing, withError(RefusedDamaged), report);
     const TXmlElement& element = *document.Root;
     const bool list = element.Name == u"Category";
     // A single webcam is one record: from a damaged file nothing is taken.
     const bool webcam = element.Name == u"Webcam" && document.IsOk();
     if (!list && !webcam) {
         qCInfo(lcExchange) << "nothing imported from a document whose root is" << element.Name;
-        return TImportResult::Nothing;
+        return Refuse(TImportResult::Nothing, RefusedNotExchange, report);
     }
     if (HoldsLongText(element, webcam)) {
         QString reason = RefusedLongText;
-        return Refuse(reason.replace(QLatin1String("%max%"), QString::number(MaxFieldLength)),
-                      refusal);
+        return Refuse(TImportResult::Refused,
+                      reason.replace(QLatin1String("%max%"), QString::number(MaxFieldLength)),
+                      report);
     }
 
     const TCatalogueMark mark(root);
+    const int before = CountWebcams(root);
     TCamWebcam* added = nullptr;
+    int alreadyIn = 0;
+    QString where;
     if (list) {
         std::vector<TImportLevel> levels{{&root, std::nullopt, std::nullopt}};
-        ImportCategory(element, levels);
+        ImportCategory(element, levels, alreadyIn);
+        where = element.Attribute(u"Name");
     } else {
-        added = ImportWebcam(element, root);
+        QString reason;
+        added = ImportWebcam(element, root, &reason, &where);
         if (!added)
-            return TImportResult::Nothing;
+            return Refuse(TImportResult::Nothing, reason, report);
     }
     // What the program writes, it must read back: an import that would push the settings file
     // over the reader's limit is taken back whole.
@@ -308,7 +345,12 @@ TImportResult ImportDocument(const TXmlDocument& document, TCamCategory& root,
         mark.RollBack(root);
         qCInfo(lcExchange) << "with the import the catalogue would take" << size
                            << "bytes in the settings file, over" << callbacks.MaxCatalogueSize;
-        return Refuse(RefusedListTooLarge, refusal);
+        return Refuse(TImportResult::Refused, RefusedListTooLarge, report);
+    }
+    if (report) {
+        report->Added = CountWebcams(root) - before;
+        report->AlreadyIn = alreadyIn;
+        report->Where = where;
     }
 
     // One rebuild for a whole list: rebuilding the menu after each of thousands of categories
@@ -330,13 +372,13 @@ qint64 TCamExchange::WrittenCatalogueSize(const TCamCategory& root)
 }
 
 TImportResult TCamExchange::ImportBytes(const QByteArray& bytes, TCamCategory& root,
-                                        const TImportCallbacks& callbacks, QString* refusal)
+                                        const TImportCallbacks& callbacks, TImportReport* report)
 {
-    return ImportDocument(ReadXml(bytes), root, callbacks, refusal);
+    return ImportDocument(ReadXml(bytes), root, callbacks, report);
 }
 
 TImportResult TCamExchange::ImportFile(const QString& path, TCamCategory& root,
-                                       const TImportCallbacks& callbacks, QString* refusal)
+                                       const TImportCallbacks& callbacks, TImportReport* report)
 {
-    return ImportDocument(ReadXmlFile(path), root, callbacks, refusal);
+    return ImportDocument(ReadXmlFile(path), root, callbacks, report);
 }

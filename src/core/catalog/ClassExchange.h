@@ -25,12 +25,23 @@ struct TImportCallbacks
     qint64 MaxCatalogueSize = MaxImportedCatalogueSize;
 };
 
+// What an import did, for the user: why nothing was imported (Nothing, Refused), or how many
+// webcams were added and where.
+struct TImportReport
+{
+    QString Reason;    // Nothing and Refused: one of the Refused texts of Strings.h
+    int Added = 0;     // webcams added to the catalogue
+    int AlreadyIn = 0; // webcams of a list left out because their category already held them
+    QString Where;     // the category they went to (a path "A > B" for a single webcam)
+};
+
 enum class TImportResult
 {
-    Nothing,      // unreadable, foreign root, no Url or Name, no target category ...
+    Nothing,      // missing, unreadable, damaged, foreign root, no Url or Name, no target category:
+                  // the catalogue unchanged
     Webcam,       // a single webcam was added
     CategoryList, // a category list was merged
-    Partial,      // a damaged category list: what came before the fault was merged
+    Partial,      // a category list nested deeper than the limit: the levels above it were merged
     Refused,      // refused whole, the catalogue unchanged: the file declares entities or is over
                   // 64 MiB, a field is longer than MaxFieldLength, or the catalogue would outgrow
                   // MaxCatalogueSize
@@ -63,13 +74,16 @@ public:
                               QString* errorText = nullptr);
 
     // Reads an exchange file and merges it into root. The root element's exact name decides:
-    // Category imports a category list, Webcam a single webcam, anything else nothing. Nothing is
-    // reported to the user; for a Refused import, refusal receives the reason (one of the
-    // Refused texts of Strings.h), for the caller to report.
+    // Category imports a category list, Webcam a single webcam, anything else nothing. A file
+    // that is not well-formed changes nothing. Nothing is reported to the user: report receives
+    // the reason of a Nothing or Refused import, or the count and place of the webcams added,
+    // for the caller to report.
     static TImportResult ImportFile(const QString& path, TCamCategory& root,
-                                    const TImportCallbacks& callbacks, QString* refusal = nullptr);
+                                    const TImportCallbacks& callbacks,
+                                    TImportReport* report = nullptr);
     static TImportResult ImportBytes(const QByteArray& bytes, TCamCategory& root,
-                                     const TImportCallbacks& callbacks, QString* refusal = nullptr);
+                                     const TImportCallbacks& callbacks,
+                                     TImportReport* report = nullptr);
     // The bytes the catalogue root takes in Options.xml (its element one level below Options).
     // Counted from the catalogue's elements, without writing the bytes.
     static qint64 WrittenCatalogueSize(const TCamCategory& root);

@@ -44,6 +44,11 @@ constexpr TMessageDefault MessageDefaults[] = {
     {"FailTooLarge", &FailTooLarge, "image too large"},
     {"FailBroken", &FailBroken, "connection broken"},
     {"FailNotJpeg", &FailNotJpeg, "not a JPEG image"},
+    {"FailImageTooLarge", &FailImageTooLarge,
+     "picture too large to show (%size% pixels, more than 100 million)"},
+    {"FailAddress", &FailAddress, "not an address to read: only http and https addresses are read"},
+    {"FailProxyRefused", &FailProxyRefused, "the proxy %proxy% refused the connection"},
+    {"FailProxyNotFound", &FailProxyNotFound, "the proxy's name %proxy% was not found"},
     {"StreamLive", &StreamLive, "live, %d fps"},
     {"ExportFailed", &ExportFailed, "The file %path% could not be written: %error%"},
     {"ImportRefused", &ImportRefused, "The file %path% was not imported: %reason%"},
@@ -53,12 +58,30 @@ constexpr TMessageDefault MessageDefaults[] = {
      "a name or address in it is longer than %max% characters."},
     {"RefusedEntities", &RefusedEntities, "it declares XML entities, which are not accepted."},
     {"RefusedFileTooLarge", &RefusedFileTooLarge, "it is larger than 64 MiB."},
+    {"RefusedUnreadable", &RefusedUnreadable, "it cannot be read (%error%)."},
+    {"RefusedDamaged", &RefusedDamaged,
+     "it is not a well-formed webcam or webcam list file (%error%)."},
+    {"RefusedNotExchange", &RefusedNotExchange, "it holds neither a webcam nor a webcam list."},
+    {"RefusedNoWebcam", &RefusedNoWebcam, "the webcam in it lacks a name or an address."},
+    {"RefusedBadPath", &RefusedBadPath, "its category path is empty or deeper than %max% levels."},
+    {"ImportDone", &ImportDone,
+     "The file %path% was imported: %count% webcam(s) added to %where%."},
+    {"ImportAlreadyIn", &ImportAlreadyIn, " %count% already there were left out."},
+    {"TopLevelCams", &TopLevelCams, "(Top level)"},
+    {"DeleteCamsAsk", &DeleteCamsAsk, "Remove these webcams from the list?\r\n\r\n%names%"},
+    {"ImportListTitle", &ImportListTitle, "Import a List"},
+    {"ImportListFilter", &ImportListFilter, "Webcam lists (*.cal *.cam)"},
     {"OptionsKeptAside", &OptionsKeptAside,
      "The settings file could not be read whole (%reason%). It is kept unchanged as %copy%; "
      "the program goes on with what could be read."},
     {"OptionsLeftAlone", &OptionsLeftAlone,
      "The settings file %path% could not be read whole (%reason%) and could not be moved aside. "
      "It is left unchanged: nothing is saved over it while the program runs."},
+    {"IntervalRefused", &IntervalRefused,
+     "\"%text%\" is no refresh interval: type a whole number of seconds, 0 to refresh always."},
+    {"SaveImageFailed", &SaveImageFailed, "The image could not be saved to %path%: %reason%"},
+    {"NotArchived", &NotArchived, "Not archived: %reason%"},
+    {"ArchiveFailed", &ArchiveFailed, "The images of %name% are not archived in %path%: %reason%"},
 };
 
 QString DefaultOf(const QString* variable)
@@ -97,6 +120,10 @@ QString FailRedirect = DefaultOf(&FailRedirect);
 QString FailTooLarge = DefaultOf(&FailTooLarge);
 QString FailBroken = DefaultOf(&FailBroken);
 QString FailNotJpeg = DefaultOf(&FailNotJpeg);
+QString FailImageTooLarge = DefaultOf(&FailImageTooLarge);
+QString FailAddress = DefaultOf(&FailAddress);
+QString FailProxyRefused = DefaultOf(&FailProxyRefused);
+QString FailProxyNotFound = DefaultOf(&FailProxyNotFound);
 QString StreamLive = DefaultOf(&StreamLive);
 QString ExportFailed = DefaultOf(&ExportFailed);
 QString ImportRefused = DefaultOf(&ImportRefused);
@@ -104,8 +131,23 @@ QString RefusedListTooLarge = DefaultOf(&RefusedListTooLarge);
 QString RefusedLongText = DefaultOf(&RefusedLongText);
 QString RefusedEntities = DefaultOf(&RefusedEntities);
 QString RefusedFileTooLarge = DefaultOf(&RefusedFileTooLarge);
+QString RefusedUnreadable = DefaultOf(&RefusedUnreadable);
+QString RefusedDamaged = DefaultOf(&RefusedDamaged);
+QString RefusedNotExchange = DefaultOf(&RefusedNotExchange);
+QString RefusedNoWebcam = DefaultOf(&RefusedNoWebcam);
+QString RefusedBadPath = DefaultOf(&RefusedBadPath);
+QString ImportDone = DefaultOf(&ImportDone);
+QString ImportAlreadyIn = DefaultOf(&ImportAlreadyIn);
+QString TopLevelCams = DefaultOf(&TopLevelCams);
+QString DeleteCamsAsk = DefaultOf(&DeleteCamsAsk);
+QString ImportListTitle = DefaultOf(&ImportListTitle);
+QString ImportListFilter = DefaultOf(&ImportListFilter);
 QString OptionsKeptAside = DefaultOf(&OptionsKeptAside);
 QString OptionsLeftAlone = DefaultOf(&OptionsLeftAlone);
+QString IntervalRefused = DefaultOf(&IntervalRefused);
+QString SaveImageFailed = DefaultOf(&SaveImageFailed);
+QString NotArchived = DefaultOf(&NotArchived);
+QString ArchiveFailed = DefaultOf(&ArchiveFailed);
 
 void TVariables::RegisterVariable(const QString& key, QString* variable)
 {

@@ -19,7 +19,7 @@ extern QString NoWindow;
 extern QString AviGenerated;
 extern QString StartText;
 extern QString StartTitle; // followed directly by the product name
-extern QString Refreshing; // followed directly by a webcam's Url
+extern QString Refreshing; // followed directly by a webcam's name
 extern QString NewCat;
 extern QString NewCam;
 extern QString ImportedCat;
@@ -35,7 +35,11 @@ extern QString FailRedirect;
 extern QString FailTooLarge;
 extern QString FailBroken;
 extern QString FailNotJpeg;
-extern QString StreamLive; // a format: "%d" stands for the frames per second
+extern QString FailImageTooLarge; // marker %size%: "<width> x <height>"
+extern QString FailAddress;       // an address that is not http or https
+extern QString FailProxyRefused;  // marker %proxy%: host:port of the proxy
+extern QString FailProxyNotFound; // marker %proxy%
+extern QString StreamLive;        // a format: "%d" stands for the frames per second
 // The catalogue editor's report of a failed export; markers %path% %error% (the system's reason).
 extern QString ExportFailed;
 // An import refused whole; markers %path% %reason%, the reason one of the Refused texts (%max%:
@@ -45,10 +49,34 @@ extern QString RefusedListTooLarge;
 extern QString RefusedLongText;
 extern QString RefusedEntities;
 extern QString RefusedFileTooLarge;
+extern QString RefusedUnreadable;  // marker %error%: the system's reason
+extern QString RefusedDamaged;     // marker %error%: where the file stops being well-formed
+extern QString RefusedNotExchange; // the root element is neither Category nor Webcam
+extern QString RefusedNoWebcam;    // a webcam file without Url or Name
+extern QString RefusedBadPath;     // marker %max%: the deepest category path
+// An import done; markers %path% %count% %where%, then ImportAlreadyIn (marker %count%) when some
+// webcams of the list were already in their category.
+extern QString ImportDone;
+extern QString ImportAlreadyIn;
+// The chooser: the tree node of the webcams at the top level of the catalogue, the question
+// before its Delete command (marker %names%: one name a line), and the title and filter of its
+// file dialog for importing a list.
+extern QString TopLevelCams;
+extern QString DeleteCamsAsk;
+extern QString ImportListTitle;
+extern QString ImportListFilter;
 // A settings file that could not be read whole, told once at start: moved aside (markers %reason%
 // %copy%), or left in place with saves held for the run (markers %path% %reason%).
 extern QString OptionsKeptAside;
 extern QString OptionsLeftAlone;
+// The viewer's custom interval refused (marker %text%: what was typed).
+extern QString IntervalRefused;
+// The viewer's Save failed; markers %path% %reason%.
+extern QString SaveImageFailed;
+// The viewer's hint while its images cannot be archived (marker %reason%), and what the user is
+// told once per webcam in a session (markers %name% %path% %reason%).
+extern QString NotArchived;
+extern QString ArchiveFailed;
 
 // The line break of message texts (CamHint's lines, backslash-n of a language file).
 inline const QString MessageLineBreak = QStringLiteral("\r\n");

@@ -349,7 +349,8 @@ TXmlDocument ReadXmlFile(const QString& path)
     // Only regular files: a pipe or a device could block or never end.
     if (!QFileInfo(path).isFile()) {
         document.Status = TXmlStatus::CannotOpen;
-        document.ErrorString = QStringLiteral("Not a readable file.");
+        document.ErrorString = QFileInfo::exists(path) ? QStringLiteral("not a regular file")
+                                                       : QStringLiteral("no such file");
         return document;
     }
     QFile file(path);
@@ -408,6 +409,53 @@ struct TWriteFrame
     int NextChild;
 };
 
+// Walks a value as the writer writes it: a character written as itself goes to byte, one written as
+// a character reference to reference (its code point); characters XML 1.0 cannot hold are dropped.
+template <typename Byte, typename Reference>
+void WalkXmlEscaped(QStringView value, Byte byte, Reference reference)
+{
+    const qsizetype size = value.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = value[i].unicode();
+        switch (c) {
+        case '"':
+        case '&':
+        case '\'':
+        case '<':
+        case '>':
+        // Line ends and tabs survive a reading only as references (attribute values are
+        // normalised to blanks, CR LF in text to LF).
+        case '\t':
+        case '\n':
+        case '\r':
+            reference(uint(c));
+            continue;
+        default:
+            break;
+        }
+        if (c < 0x20) {
+            // Not representable in XML 1.0, not even as a reference: dropped.
+            continue;
+        }
+        // 0x80..0x9F as bytes would read back as windows-1252 characters: written as references.
+        if (c <= 0xFF && (c < 0x80 || c > 0x9F)) {
+            byte(c);
+            continue;
+        }
+        if (QChar::isHighSurrogate(c) && i + 1 < size &&
+            QChar::isLowSurrogate(value[i + 1].unicode())) {
+            reference(QChar::surrogateToUcs4(c, value[i + 1].unicode()));
+            ++i;
+            continue;
+        }
+        if (QChar::isSurrogate(c) || c == 0xFFFE || c == 0xFFFF) {
+            // A lone half of a pair or a non-character: no XML reader accepts it.
+            continue;
+        }
+        reference(uint(c));
+    }
+}
+
 } // namespace
 
 void AppendXmlEscaped(QByteArray& out, QStringView value)
@@ -431,85 +479,21 @@ void AppendXmlEscaped(QByteArray& out, QStringView value)
             return;
         }
     }
-    for (qsizetype i = 0; i < size; ++i) {
-        const char16_t c = value[i].unicode();
-        switch (c) {
-        case '"':
-        case '&':
-        case '\'':
-        case '<':
-        case '>':
-        // Line ends and tabs survive a reading only as references (attribute values are
-        // normalised to blanks, CR LF in text to LF).
-        case '\t':
-        case '\n':
-        case '\r':
-            AppendReference(out, c);
-            continue;
-        default:
-            break;
-        }
-        if (c < 0x20) {
-            // Not representable in XML 1.0, not even as a reference: dropped.
-            continue;
-        }
-        // 0x80..0x9F as bytes would read back as windows-1252 characters: written as references.
-        if (c <= 0xFF && (c < 0x80 || c > 0x9F)) {
-            out += static_cast<char>(c);
-            continue;
-        }
-        if (QChar::isHighSurrogate(c) && i + 1 < size &&
-            QChar::isLowSurrogate(value[i + 1].unicode())) {
-            AppendReference(out, QChar::surrogateToUcs4(c, value[i + 1].unicode()));
-            ++i;
-            continue;
-        }
-        if (QChar::isSurrogate(c) || c == 0xFFFE || c == 0xFFFF) {
-            // A lone half of a pair or a non-character: no XML reader accepts it.
-            continue;
-        }
-        AppendReference(out, c);
-    }
+    WalkXmlEscaped(
+        value, [&](char16_t c) { out += static_cast<char>(c); },
+        [&](uint code) { AppendReference(out, code); });
 }
 
 qint64 XmlEscapedSize(QStringView value)
 {
     qint64 size = 0;
-    const qsizetype count = value.size();
-    for (qsizetype i = 0; i < count; ++i) {
-        const char16_t c = value[i].unicode();
-        uint reference = 0;
-        switch (c) {
-        case '"':
-        case '&':
-        case '\'':
-        case '<':
-        case '>':
-        case '\t':
-        case '\n':
-        case '\r':
-            reference = c;
-            break;
-        default:
-            if (c < 0x20)
-                continue;
-            if (c <= 0xFF && (c < 0x80 || c > 0x9F)) {
+    WalkXmlEscaped(
+        value, [&](char16_t) { ++size; },
+        [&](uint code) {
+            size += 3; // "&#" and ";"
+            for (; code > 0; code /= 10)
                 ++size;
-                continue;
-            }
-            if (QChar::isHighSurrogate(c) && i + 1 < count &&
-                QChar::isLowSurrogate(value[i + 1].unicode())) {
-                reference = QChar::surrogateToUcs4(c, value[++i].unicode());
-                break;
-            }
-            if (QChar::isSurrogate(c) || c == 0xFFFE || c == 0xFFFF)
-                continue;
-            reference = c;
-        }
-        size += 3; // "&#" and ";"
-        for (; reference > 0; reference /= 10)
-            ++size;
-    }
+        });
     return size;
 }
 

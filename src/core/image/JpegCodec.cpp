@@ -69,6 +69,14 @@ void SetError(QString* error, const char* message)
         *error = QString::fromLatin1(message);
 }
 
+// The size limits of Decode that the declared size alone shows: more pixels than it takes at all,
+// or than the bytes can carry (every pixel has at least one sample).
+bool TooManyPixels(long long width, long long height, unsigned long bytes)
+{
+    const long long pixels = width * height;
+    return pixels > MaxPixels || pixels > MaxSamplesPerByte * static_cast<long long>(bytes);
+}
+
 bool ValidScale(int scaleDenom)
 {
     return scaleDenom == 1 || scaleDenom == 2 || scaleDenom == 4 || scaleDenom == 8;
@@ -424,6 +432,18 @@ bool Decode(const QByteArray& data, TPicture& out, int scaleDenom, QString* erro
         return false;
     }
     return true;
+}
+
+TRefusal RefusalOf(const QByteArray& data)
+{
+    TRefusal refusal;
+    if (!ReadSize(data, refusal.Width, refusal.Height))
+        return refusal;
+    refusal.Kind =
+        TooManyPixels(refusal.Width, refusal.Height, static_cast<unsigned long>(data.size()))
+            ? TRefusal::TooLarge
+            : TRefusal::Damaged;
+    return refusal;
 }
 
 bool ReadSize(const QByteArray& data, int& width, int& height)

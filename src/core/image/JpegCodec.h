@@ -41,6 +41,22 @@ bool Decode(const QByteArray& data, TPicture& out, int scaleDenom = 1, QString* 
 // Reads only the header: the picture's size. False when the data is not a JPEG image.
 bool ReadSize(const QByteArray& data, int& width, int& height);
 
+// Why Decode refuses data, for the user: no JPEG image at all, a picture over MaxPixels or
+// MaxSamplesPerByte (Width and Height then give its declared size), or a damaged one (cut short,
+// corrupt). Reads only the header.
+struct TRefusal
+{
+    enum TKind
+    {
+        NotJpeg,
+        TooLarge,
+        Damaged
+    } Kind = NotJpeg;
+    int Width = 0;
+    int Height = 0;
+};
+TRefusal RefusalOf(const QByteArray& data);
+
 // Encodes a bitmap as a baseline JPEG at the given quality (the program saves at 90).
 // An empty result means failure.
 QByteArray Encode(const TBitmap& bitmap, int quality = 90, QString* error = nullptr);

@@ -494,7 +494,7 @@ struct TArchiveState
 {
     std::shared_ptr<TPostBox> Box = std::make_shared<TPostBox>();
     std::shared_ptr<TSerialQueue> Queue;
-    std::function<void(int)> OnArchived; // UI thread only
+    std::function<void(int, const QString&)> OnArchived; // UI thread only
     int LastId = -1;                     // in Queue's jobs only
 };
 
@@ -520,11 +520,13 @@ void TArchiveQueue::Write(const QByteArray& body, const TArchiveOrder& order, co
         state->LastId = lastId;
         if (path.isEmpty())
             qCInfo(lcArchive).noquote() << "image of" << url << "not archived:" << error;
-        state->Box->Post([state = state.get(), keep = state, lastId] {
+        else
+            error.clear();
+        state->Box->Post([state = state.get(), keep = state, lastId, error] {
             (void)keep;
             if (const auto& slot = state->OnArchived) {
                 const auto run = slot;
-                run(lastId);
+                run(lastId, error);
             }
         });
     });

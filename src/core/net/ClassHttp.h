@@ -182,7 +182,8 @@ private:
 
 // Writes one viewer's archive off the UI thread: each file after the ones asked for before, so
 // that one webcam's files keep their order and numbering; then OnArchived on the UI thread with
-// the webcam's LastId after the write. A failure is logged under lcArchive.
+// the webcam's LastId after the write and why it failed (empty when it did not). A failure is
+// logged under lcArchive.
 class TArchiveQueue
 {
 public:
@@ -191,7 +192,7 @@ public:
     TArchiveQueue(const TArchiveQueue&) = delete;
     TArchiveQueue& operator=(const TArchiveQueue&) = delete;
 
-    std::function<void(int lastId)> OnArchived; // UI thread only
+    std::function<void(int lastId, const QString& failure)> OnArchived; // UI thread only
     // UI thread. url names the webcam in the log.
     void Write(const QByteArray& body, const TArchiveOrder& order, const QString& url);
 

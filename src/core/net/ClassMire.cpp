@@ -241,9 +241,14 @@ void TMireTask::Finished(THttpClient& http, const THttpResult& result, QByteArra
         const QSize box = sink->PictureBox();
         if (image.Received && !box.isEmpty()) {
             QString error;
-            if (!Thumbnail::Make(data, box, image.Picture, &image.SourceSize, &error))
+            if (!Thumbnail::Make(data, box, image.Picture, &image.SourceSize, &error)) {
                 qCInfo(lcImage).noquote()
                     << "thumbnail of" << image.Url << "not readable:" << error;
+                // Says whether it is no JPEG image or one too large to show, while the bytes
+                // are here.
+                if (image.Failure.Kind == TFailureKind::None)
+                    image.Failure = UndecodedFailure(data, QDateTime::currentDateTime());
+            }
             if (image.Failure.Kind == TFailureKind::None && image.Picture.IsEmpty())
                 image.Failure = {TFailureKind::NotJpeg, 0, {}, QDateTime::currentDateTime()};
         }

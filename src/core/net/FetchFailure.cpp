@@ -1,7 +1,29 @@
 #include "core/net/FetchFailure.h"
 
+#include "core/catalog/ProxySettings.h"
 #include "core/catalog/Strings.h"
+#include "core/image/JpegCodec.h"
 #include "core/net/ClassHttpClient.h"
+
+#include <curl/curl.h>
+
+namespace {
+
+// The client reports libcurl's own words for a failure: these name the cause exactly.
+bool ErrorIs(const THttpResult& result, CURLcode code)
+{
+    return result.Error == QLatin1String(curl_easy_strerror(code));
+}
+
+QString ProxyName()
+{
+    const TProxySettings proxy = CurrentProxySettings();
+    if (proxy.Host.trimmed().isEmpty())
+        return {};
+    return QStringLiteral("%1:%2").arg(proxy.Host.trimmed()).arg(proxy.Port);
+}
+
+} // namespace
 
 TFetchFailure FailureOf(const THttpResult& result, const QDateTime& at)
 {
@@ -29,12 +51,21 @@ TFetchFailure FailureOf(const THttpResult& result, const QDateTime& at)
         }
         break;
     case THttpOutcome::Failed:
+        // Only http and https are asked for; any other scheme, or no address at all, is refused
+        // before a connection.
+        if (ErrorIs(result, CURLE_UNSUPPORTED_PROTOCOL) || ErrorIs(result, CURLE_URL_MALFORMAT)) {
+            failure.Kind = TFailureKind::BadAddress;
+            break;
+        }
         switch (result.Net) {
         case TNetError::NameNotFound:
             failure.Kind = TFailureKind::NameNotFound;
+            if (ErrorIs(result, CURLE_COULDNT_RESOLVE_PROXY))
+                failure.Reason = ProxyName();
             break;
         case TNetError::Refused:
             failure.Kind = TFailureKind::Refused;
+            failure.Reason = ProxyName();
             break;
         case TNetError::TimedOut:
             failure.Kind = TFailureKind::TimedOut;
@@ -49,15 +80,31 @@ TFetchFailure FailureOf(const THttpResult& result, const QDateTime& at)
     return failure;
 }
 
+TFetchFailure UndecodedFailure(const QByteArray& body, const QDateTime& at)
+{
+    TFetchFailure failure;
+    failure.At = at;
+    failure.Kind = TFailureKind::NotJpeg;
+    const JpegCodec::TRefusal refusal = JpegCodec::RefusalOf(body);
+    if (refusal.Kind == JpegCodec::TRefusal::TooLarge) {
+        failure.Kind = TFailureKind::ImageTooLarge;
+        failure.Reason = QStringLiteral("%1 x %2").arg(refusal.Width).arg(refusal.Height);
+    }
+    return failure;
+}
+
 QString FailureText(const TFetchFailure& failure)
 {
+    const auto withProxy = [&failure](QString text) {
+        return text.replace(QLatin1String("%proxy%"), failure.Reason);
+    };
     switch (failure.Kind) {
     case TFailureKind::None:
         return {};
     case TFailureKind::NameNotFound:
-        return FailNameNotFound;
+        return failure.Reason.isEmpty() ? FailNameNotFound : withProxy(FailProxyNotFound);
     case TFailureKind::Refused:
-        return FailRefused;
+        return failure.Reason.isEmpty() ? FailRefused : withProxy(FailProxyRefused);
     case TFailureKind::TimedOut:
         return FailTimedOut;
     case TFailureKind::Status:
@@ -73,6 +120,12 @@ QString FailureText(const TFetchFailure& failure)
         return FailBroken;
     case TFailureKind::NotJpeg:
         return FailNotJpeg;
+    case TFailureKind::ImageTooLarge: {
+        QString text = FailImageTooLarge;
+        return text.replace(QLatin1String("%size%"), failure.Reason);
+    }
+    case TFailureKind::BadAddress:
+        return FailAddress;
     }
     return {};
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
@@ -8,28 +9,38 @@ struct THttpResult;
 // Why a webcam's last fetch failed, in a form the windows can put into words.
 enum class TFailureKind
 {
-    None,         // nothing failed (or only an unchanged image, which is no failure)
-    NameNotFound, // the host name has no address
-    Refused,      // nobody accepted the connection
-    TimedOut,     // no connection, or no byte, within the time-out
-    Status,       // an HTTP status other than 2xx: Status and Reason say which
-    Redirect,     // a 2xx answer that points elsewhere (Location), not followed
-    TooLarge,     // the body passed the size limit
-    Broken,       // the connection broke, or the answer was not HTTP
-    NotJpeg,      // the body arrived but is no JPEG image
+    None,          // nothing failed (or only an unchanged image, which is no failure)
+    NameNotFound,  // the host name has no address
+    Refused,       // nobody accepted the connection
+    TimedOut,      // no connection, or no byte, within the time-out
+    Status,        // an HTTP status other than 2xx: Status and Reason say which
+    Redirect,      // a 2xx answer that points elsewhere (Location), not followed
+    TooLarge,      // the body passed the size limit
+    Broken,        // the connection broke, or the answer was not HTTP
+    NotJpeg,       // the body arrived but is no JPEG image (or a damaged one)
+    ImageTooLarge, // a JPEG image with more pixels than the program shows (size in Reason)
+    BadAddress,    // not an http or https address, so nothing was asked
 };
 
 struct TFetchFailure
 {
     TFailureKind Kind = TFailureKind::None;
     int Status = 0; // for Status
-    QString Reason; // for Status: the server's words after the code
-    QDateTime At;   // when it failed
+    // For Status: the server's words after the code; for ImageTooLarge: the picture's declared
+    // size, "<width> x <height>"; for Refused and NameNotFound through a proxy: the proxy's
+    // host:port (empty for a direct connection).
+    QString Reason;
+    QDateTime At; // when it failed
 };
 
 // The failure a fetch result stands for, at time at; Kind None for a success, an unchanged image
-// (abandoned or 304 to a conditional request) and a transfer cut short by the exit.
+// (abandoned or 304 to a conditional request) and a transfer cut short by the exit. A connection
+// refused while a proxy is set (the published proxy settings) names the proxy.
 TFetchFailure FailureOf(const THttpResult& result, const QDateTime& at);
+
+// The failure of a body that arrived but did not decode: NotJpeg, or ImageTooLarge with the
+// picture's size.
+TFetchFailure UndecodedFailure(const QByteArray& body, const QDateTime& at);
 
 // The failure in words, from the message texts: "connection refused", "404 Not Found", ...; empty
 // for Kind None.

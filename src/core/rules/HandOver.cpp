@@ -27,6 +27,7 @@ THandOverRead DecodeHandOver(const QByteArray& buffer)
     if (quint32(buffer.size() - 4) < cbData)
         return result;
     result.Status = THandOverRead::Complete;
+    result.Size = cbData;
     const QByteArray data = buffer.mid(4, int(cbData));
     const int zero = data.indexOf('\0');
     result.Path = zero < 0 ? data : data.left(zero);

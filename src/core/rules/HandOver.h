@@ -22,8 +22,10 @@ struct THandOverRead
         Refused
     } Status = NeedMore;
     // When Complete: the text up to the first zero byte, never more than cbData bytes. Empty
-    // when cbData is 0 (nothing to do).
+    // for a start without a file (the running instance shows itself).
     QByteArray Path;
+    // When Complete: cbData. 0 is a message of nothing, to be answered and ignored.
+    quint32 Size = 0;
 };
 
 // Reads a message from the start of buffer. NeedMore until the length and its cbData bytes are

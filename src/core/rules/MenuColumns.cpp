@@ -24,6 +24,11 @@ std::vector<int> MenuLevels(int count, int firstRoom, int room)
     return levels;
 }
 
+int SubMenuRoom(int lines)
+{
+    return std::clamp(lines, 2, CategoryMenuRoom);
+}
+
 namespace {
 
 // The name with its middle replaced by an ellipsis so that it is length characters long; a
@@ -65,4 +70,11 @@ QString MenuHint(const QString& name)
         at += line;
     }
     return hint;
+}
+
+QString MenuText(const QString& caption)
+{
+    QString text = caption;
+    text.replace(QLatin1Char('&'), QLatin1String("&&"));
+    return text;
 }

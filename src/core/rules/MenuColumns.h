@@ -15,16 +15,26 @@ bool StartsMenuColumn(int webcamPosition);
 // entries each level shows, top level first; {count} when everything fits.
 std::vector<int> MenuLevels(int count, int firstRoom, int room);
 
-// A category sub-menu shows at most this many entries (ten columns of 29); the entries past them
-// go into a "More" sub-menu at its end, level after level as MenuLevels says. A menu of 100,000
-// webcams would otherwise run thousands of columns off the screen and take seconds to open.
+// A category sub-menu shows at most this many entries, and never more than the screen has lines
+// for; the entries past them go into a "More" sub-menu at its end, level after level as
+// MenuLevels says. A menu of 100,000 webcams would otherwise run columns off the screen and take
+// seconds to open.
 inline constexpr int CategoryMenuRoom = 10 * 29 + 1;
+
+// The entries of a sub-menu whose screen has lines lines of items: one column, at most
+// CategoryMenuRoom (and at least 2, one entry and "More").
+int SubMenuRoom(int lines);
 
 // Menu captions that show a name of the catalogue (a webcam, a category, a viewer's title) are at
 // most this many characters: a longer name is shortened in the middle, its start and end kept
 // around an ellipsis, so that no giant text reaches a menu.
 inline constexpr int MenuCaptionLength = 60;
 QString MenuCaption(const QString& name);
+
+// A caption as a menu item's text: Qt takes "&" as the mark of the item's access key, so a name
+// such as "Travel & Tours" would lose its "&" and underline the letter after it. Each "&" is
+// doubled, which the menu shows as one. Window titles and list rows need no such escaping.
+QString MenuText(const QString& caption);
 
 // The hint of an item whose caption MenuCaption shortened: the whole name in lines of at most
 // MenuHintLineLength characters, itself shortened in the middle past MenuHintLength characters.

@@ -99,12 +99,16 @@ QSize SizeCommandClient(SizeCommand command, QSize image)
 
 QString SizeCaption(QSize imageArea, QSize image, QSize outer)
 {
-    const int zw = image.width() != 0 ? imageArea.width() * 100 / image.width() : 0;
-    const int zh = image.height() != 0 ? imageArea.height() * 100 / image.height() : 0;
-    return QStringLiteral("%1% (%2*%3)")
-        .arg(std::min(zw, zh))
-        .arg(outer.width())
-        .arg(outer.height());
+    const QString size = QStringLiteral("%1*%2").arg(outer.width()).arg(outer.height());
+    if (image.width() <= 0 || image.height() <= 0)
+        return size;
+    // The scale of what is drawn: the fitted rectangle's side against the image's, on the side
+    // that fits exactly (the other one has been rounded).
+    const QSize drawn = ZoomRect(imageArea, image).size();
+    const double sx = drawn.width() * 100.0 / image.width();
+    const double sy = drawn.height() * 100.0 / image.height();
+    const int percent = std::max(0, RoundHalfEven(std::min(sx, sy)));
+    return QStringLiteral("%1% (%2)").arg(percent).arg(size);
 }
 
 QString CountdownText(int n, const QString& timeLeft, const QString& timeLeftOne,
@@ -198,16 +202,35 @@ QRect KeepOnScreen(const QRect& frame, const QList<QRect>& areas)
             insideAxis(frame.y(), h, area.y(), area.height()), w, h};
 }
 
-int AlphaStep(int alpha, int delta)
+int ClampAlpha(int alpha)
 {
-    return std::clamp(alpha + delta, 0, 255);
+    return std::clamp(alpha, MinimumAlpha, 255);
 }
 
-int ParseInterval(const QString& text, int current)
+int AlphaStep(int alpha, int delta)
+{
+    return ClampAlpha(alpha + delta);
+}
+
+QPoint CascadePosition(const QRect& last, QSize size, const QRect& workArea, int step)
+{
+    QPoint next = last.topLeft() + QPoint(step, step);
+    if (next.x() + size.width() > workArea.x() + workArea.width() ||
+        next.y() + size.height() > workArea.y() + workArea.height()) {
+        next = workArea.topLeft();
+        if (next == last.topLeft())
+            next += QPoint(step, step);
+    }
+    return next;
+}
+
+std::optional<int> ParseInterval(const QString& text)
 {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok, 10);
-    return ok ? value : current;
+    if (!ok || value < 0)
+        return std::nullopt;
+    return value;
 }
 
 int EdgesAt(QPoint pos, QSize size, int border)

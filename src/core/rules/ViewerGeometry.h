@@ -5,6 +5,7 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <optional>
 
 // The arithmetic of the viewer window and its zooming image: where the image is drawn, which
 // sizes the window may take, the texts of its status bar and the snapping of its edges. Pure
@@ -69,8 +70,9 @@ enum class SizeCommand
 };
 QSize SizeCommandClient(SizeCommand command, QSize image);
 
-// Caption of the size button after the user resized the window: the zoom in percent (the smaller
-// of width and height) and the outer size, e.g. "50% (308*253)".
+// Caption of the size button: the scale the image is drawn at in its area (ZoomRect, rounded to
+// a whole percent) and the outer size of the window, e.g. "67% (1280*800)". Without an image
+// there is no scale: the outer size alone, "308*253".
 QString SizeCaption(QSize imageArea, QSize image, QSize outer);
 
 // Text of the countdown panel for n seconds left: testing (n = 0), one (n = 1), or timeLeft with
@@ -98,12 +100,25 @@ int AreaHoldingMost(const QRect& frame, const QList<QRect>& areas);
 // stands; without areas too.
 QRect KeepOnScreen(const QRect& frame, const QList<QRect>& areas);
 
-// Window opacity after one step of Ctrl+Up (+5) or Ctrl+Down (-5), kept within 0..255.
+// The least opacity a viewer takes (about 10 %): below it the window is an invisible surface
+// that still takes the clicks meant for what lies under it.
+inline constexpr int MinimumAlpha = 26;
+
+// An opacity kept within MinimumAlpha..255 (a saved value below the floor is raised to it).
+int ClampAlpha(int alpha);
+// Window opacity after one step of Ctrl+Up (+5) or Ctrl+Down (-5), kept within ClampAlpha.
 int AlphaStep(int alpha, int delta);
 
-// The custom refresh interval typed by the user: the text as a decimal integer (blanks around it
-// allowed, any sign), or current when it is not one.
-int ParseInterval(const QString& text, int current);
+// Where a new viewer without a saved place goes when the last new one lies at last: offset by
+// step to the right and down, so that neither hides the other. When the window would then reach
+// past the work area's right or bottom edge, the cascade starts again at the work area's top-left
+// corner (moved by step from it when that is the last window's place).
+QPoint CascadePosition(const QRect& last, QSize size, const QRect& workArea, int step = 24);
+
+// The custom refresh interval typed by the user: the text as a decimal integer of 0 (always
+// refresh) or more, blanks around it allowed; nothing for anything else (a negative number, a
+// fraction, a word, an empty text).
+std::optional<int> ParseInterval(const QString& text);
 
 // Edges of the window's border under a point; a combination of these flags, 0 for the inside.
 enum Edge

@@ -405,34 +405,64 @@ TEST_F(Exchange, RootElementDecides)
 // ---------------------------------------------------------------------------------------------
 // Bad files
 
-TEST_F(Exchange, DamagedFilesImportNothingOrWhatCameBefore)
+TEST_F(Exchange, FilesThatCannotBeImportedChangeNothingAndSayWhy)
 {
-    // A category list cut short: the part before the fault is merged.
-    const QByteArray cut = "<Category Name=\"Top\"><Webcam Url=\"a\"/><Category Name=\"Sub\">"
-                           "<Webcam Url=\"b\"/><Webcam Url=\"c";
-    EXPECT_EQ(Import(cut), TImportResult::Partial);
-    const TCamCategory* top = root_.FindCategory("Top");
-    ASSERT_NE(top, nullptr);
-    EXPECT_NE(top->FindWebcam("a"), nullptr);
-    EXPECT_NE(top->FindWebcam("b"), nullptr);
-    EXPECT_EQ(top->FindWebcam("c"), nullptr);
-
-    // A single webcam cut short: nothing (its fields may be cut).
-    TCamCategory other;
-    Recorder recorder;
-    EXPECT_EQ(TCamExchange::ImportBytes(ExampleCam.left(ExampleCam.indexOf("<Cagegory")), other,
-                                        recorder.Callbacks()),
-              TImportResult::Nothing);
-    EXPECT_EQ(other.Categories.Count(), 0);
-    EXPECT_TRUE(recorder.Opened.empty());
-
-    for (const QByteArray& bytes :
-         {QByteArray(), QByteArray("not xml at all"), QByteArray("\xff\xfe\x00\x01garbage", 11)}) {
-        TCamCategory root;
-        EXPECT_EQ(TCamExchange::ImportBytes(bytes, root, recorder.Callbacks()),
-                  TImportResult::Nothing);
-        EXPECT_EQ(root.Categories.Count(), 0);
+    root_.Categories.Add()->Name = QStringLiteral("Kept");
+    struct Row
+    {
+        const char* Name;
+        QByteArray Bytes;
+        const QString* Reason;
+    };
+    const Row rows[] = {
+        // A list cut short: no part of it is merged, not even its top category.
+        {"cut list",
+         "<Category Name=\"Top\"><Webcam Url=\"a\"/><Category Name=\"Sub\"><Webcam Url=\"c",
+         &RefusedDamaged},
+        {"cut webcam", ExampleCam.left(ExampleCam.indexOf("<Cagegory")), &RefusedDamaged},
+        {"empty", QByteArray(), &RefusedDamaged},
+        {"not xml", "not xml at all", &RefusedDamaged},
+        {"binary", QByteArray("\xff\xfe\x00\x01garbage", 11), &RefusedDamaged},
+        {"foreign root", "<Options><Category Name=\"x\"/></Options>", &RefusedNotExchange},
+        {"webcam without Url", CamFile("<Name>n</Name>"), &RefusedNoWebcam},
+    };
+    for (const Row& row : rows) {
+        TImportReport report;
+        EXPECT_EQ(TCamExchange::ImportBytes(row.Bytes, root_, recorder_.Callbacks(), &report),
+                  TImportResult::Nothing)
+            << row.Name;
+        EXPECT_FALSE(report.Reason.isEmpty()) << row.Name;
+        EXPECT_TRUE(report.Reason.startsWith(row.Reason->section('(', 0, 0)))
+            << row.Name << ": " << report.Reason.toStdString();
+        ASSERT_EQ(root_.Categories.Count(), 1) << row.Name;
+        EXPECT_EQ(root_.Categories.Items(0)->Categories.Count(), 0) << row.Name;
+        EXPECT_EQ(root_.Webcams.Count(), 0) << row.Name;
     }
+    EXPECT_EQ(recorder_.Rebuilds, 0);
+    EXPECT_TRUE(recorder_.Opened.empty());
+}
+
+TEST_F(Exchange, ReportSaysHowManyWebcamsWentWhere)
+{
+    const QByteArray list = "<Category Name=\"Travel & Tours\"><Webcam Url=\"a\" Name=\"A\"/>"
+                            "<Category Name=\"Sub\"><Webcam Url=\"b\" Name=\"B\"/></Category>"
+                            "</Category>";
+    TImportReport report;
+    ASSERT_EQ(TCamExchange::ImportBytes(QByteArray(list).replace("& ", "&amp; "), root_,
+                                        recorder_.Callbacks(), &report),
+              TImportResult::CategoryList);
+    EXPECT_EQ(report.Added, 2);
+    EXPECT_EQ(report.AlreadyIn, 0);
+    EXPECT_EQ(report.Where, QStringLiteral("Travel & Tours"));
+
+
+    report = {};
+    ASSERT_EQ(TCamExchange::ImportBytes(
+                  CamFile("<Url>u</Url><Name>n</Name><Category>Europe,Alps</Category>"), root_,
+                  recorder_.Callbacks(), &report),
+              TImportResult::Webcam);
+    EXPECT_EQ(report.Added, 1);
+    EXPECT_EQ(report.Where, QStringLiteral("Europe > Alps"));
 }
 
 TEST_F(Exchange, OversizedFileIsRefusedWithoutReadingIt)
@@ -447,15 +477,19 @@ TEST_F(Exchange, OversizedFileIsRefusedWithoutReadingIt)
     }
     QElapsedTimer timer;
     timer.start();
-    QString refusal;
-    EXPECT_EQ(TCamExchange::ImportFile(path, root_, recorder_.Callbacks(), &refusal),
+    TImportReport report;
+    EXPECT_EQ(TCamExchange::ImportFile(path, root_, recorder_.Callbacks(), &report),
               TImportResult::Refused);
     EXPECT_LT(timer.elapsed(), 2000);
-    EXPECT_EQ(refusal, RefusedFileTooLarge);
+    EXPECT_EQ(report.Reason, RefusedFileTooLarge);
     EXPECT_EQ(root_.Categories.Count(), 0);
 
-    EXPECT_EQ(TCamExchange::ImportFile(dir.filePath("missing.cal"), root_, recorder_.Callbacks()),
+    report = {};
+    EXPECT_EQ(TCamExchange::ImportFile(dir.filePath("missing.cal"), root_, recorder_.Callbacks(),
+                                       &report),
               TImportResult::Nothing);
+    EXPECT_TRUE(report.Reason.contains(QStringLiteral("no such file")))
+        << report.Reason.toStdString();
     EXPECT_EQ(TCamExchange::ImportFile(dir.path(), root_, recorder_.Callbacks()),
               TImportResult::Nothing);
 }
@@ -503,13 +537,13 @@ TEST_F(Exchange, ListDeclaringEntitiesIsRefusedWhole)
                        "<Webcam Url=\"before\" Name=\"b\"/><Webcam Url=\"u\" Homepage=\"";
     bytes += QByteArray("&h;").repeated(340000);
     bytes += "\"/></Category>";
-    QString refusal;
+    TImportReport report;
     QElapsedTimer timer;
     timer.start();
-    EXPECT_EQ(TCamExchange::ImportBytes(bytes, root_, recorder_.Callbacks(), &refusal),
+    EXPECT_EQ(TCamExchange::ImportBytes(bytes, root_, recorder_.Callbacks(), &report),
               TImportResult::Refused);
     EXPECT_LT(timer.elapsed(), 1000);
-    EXPECT_TRUE(refusal.contains(QStringLiteral("entities"))) << refusal.toStdString();
+    EXPECT_TRUE(report.Reason.contains(QStringLiteral("entities"))) << report.Reason.toStdString();
     ASSERT_EQ(root_.Categories.Count(), 1);
     EXPECT_EQ(root_.Categories.Items(0)->Name, QStringLiteral("Kept"));
     EXPECT_EQ(recorder_.Rebuilds, 0);
@@ -546,10 +580,10 @@ TEST_F(Exchange, ImportThatWouldOutgrowTheSettingsFileIsRefusedWhole)
     root_.Categories.Add()->Webcams.Add()->Url = QStringLiteral("http://127.0.0.1/kept");
     EXPECT_EQ(Import(first), TImportResult::CategoryList);
     const qint64 before = TCamExchange::WrittenCatalogueSize(root_);
-    QString refusal;
-    EXPECT_EQ(TCamExchange::ImportBytes(second, root_, recorder_.Callbacks(), &refusal),
+    TImportReport report;
+    EXPECT_EQ(TCamExchange::ImportBytes(second, root_, recorder_.Callbacks(), &report),
               TImportResult::Refused);
-    EXPECT_EQ(refusal, RefusedListTooLarge);
+    EXPECT_EQ(report.Reason, RefusedListTooLarge);
     EXPECT_EQ(root_.FindCategory("Second"), nullptr);
     EXPECT_EQ(root_.FindCategory("First")->Webcams.Count(), 2900);
     EXPECT_EQ(TCamExchange::WrittenCatalogueSize(root_), before);
@@ -588,13 +622,14 @@ TEST_F(Exchange, OverlongFieldsRefuseTheFileWhole)
             "\"/>"
             "</Category>",
         "<Category Name=\"T\"><Webcam Url=\"a\"/><Category Name=\"" + longText + "\"/></Category>",
-        "<Category Name=\"T\"><Webcam Url=\"a\" Email=\"" + longText + "\"/>",
+        "<Category Name=\"T\"><Webcam Url=\"a\" Email=\"" + longText + "\"/></Category>",
     };
     for (const QByteArray& list : lists) {
-        QString refusal;
-        EXPECT_EQ(TCamExchange::ImportBytes(list, root_, recorder_.Callbacks(), &refusal),
+        TImportReport report;
+        EXPECT_EQ(TCamExchange::ImportBytes(list, root_, recorder_.Callbacks(), &report),
                   TImportResult::Refused);
-        EXPECT_TRUE(refusal.contains(QString::number(MaxFieldLength))) << refusal.toStdString();
+        EXPECT_TRUE(report.Reason.contains(QString::number(MaxFieldLength)))
+            << report.Reason.toStdString();
         EXPECT_EQ(root_.Categories.Count(), 0);
     }
     EXPECT_EQ(Import(CamFile("<Url>u</Url><Name>n</Name><Homepage>" + longText + "</Homepage>")),

@@ -1,7 +1,9 @@
 // A failed fetch in words, for the viewer's hint.
 #include "core/net/FetchFailure.h"
 
+#include "core/catalog/ProxySettings.h"
 #include "core/catalog/Strings.h"
+#include "core/image/JpegCodec.h"
 #include "core/net/ClassHttpClient.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +12,7 @@ namespace {
 
 TEST(FetchFailureTest, EachKindOfFailureInWords)
 {
+    PublishProxySettings({}); // direct connections
     struct TRow
     {
         THttpOutcome Outcome;
@@ -66,6 +69,57 @@ TEST(FetchFailureTest, HintLineTellsTheCauseAndTheTimeInTheCurrentLanguage)
     EXPECT_EQ(FailureHintLine({TFailureKind::NotJpeg, 0, {}, now}, now),
               QStringLiteral("pas une image JPEG (15:09:26)"));
     RestoreMessageDefaults();
+}
+
+// Causes that used to be put in words that sent the user the wrong way.
+TEST(FetchFailureTest, AddressesAndProxiesAreNamedForWhatTheyAre)
+{
+    PublishProxySettings({});
+    THttpClient http;
+    http.ConnectTimeoutMs = 3000;
+    QByteArray body;
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const char* url :
+         {"ftp://127.0.0.1/cam.jpg", "htp:/127.0.0.1/cam.jpg", "file:///etc/hosts", "no address"}) {
+        const TFetchFailure failure = FailureOf(http.Get(QString::fromLatin1(url), body), now);
+        EXPECT_EQ(failure.Kind, TFailureKind::BadAddress) << url;
+        EXPECT_TRUE(FailureText(failure).contains(QStringLiteral("only http and https"))) << url;
+    }
+    // Nobody listens on port 9 of this machine: directly, the connection is refused; through a
+    // proxy there, the proxy is named.
+    const QString url = QStringLiteral("http://127.0.0.1:9/cam.jpg");
+    EXPECT_EQ(FailureText(FailureOf(http.Get(url, body), now)), FailRefused);
+    PublishProxySettings({QStringLiteral("127.0.0.1"), 9, {}, {}});
+    http.Proxy = CurrentProxySettings();
+    const TFetchFailure viaProxy =
+        FailureOf(http.Get(QStringLiteral("http://192.0.2.1/cam.jpg"), body), now);
+    PublishProxySettings({});
+    EXPECT_EQ(FailureText(viaProxy),
+              QStringLiteral("the proxy 127.0.0.1:9 refused the connection"));
+}
+
+TEST(FetchFailureTest, UndecodedBodySaysWhetherItIsTooLargeOrNoJpeg)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    TBitmap bitmap(16, 16);
+    QByteArray jpeg = JpegCodec::Encode(bitmap);
+    ASSERT_FALSE(jpeg.isEmpty());
+    // The same picture announcing 12000 x 9000 pixels, as a camera of 108 megapixels writes it.
+    QByteArray large = jpeg;
+    const int sof = large.indexOf(QByteArray("\xFF\xC0", 2));
+    ASSERT_GT(sof, 0);
+    const char size[] = {char(9000 >> 8), char(9000 & 0xFF), char(12000 >> 8), char(12000 & 0xFF)};
+    large.replace(sof + 5, 4, size, 4);
+    TBitmap out;
+    EXPECT_FALSE(JpegCodec::Decode(large, out));
+    EXPECT_EQ(
+        FailureText(UndecodedFailure(large, now)),
+        QStringLiteral("picture too large to show (12000 x 9000 pixels, more than 100 million)"));
+    EXPECT_EQ(FailureText(UndecodedFailure("<html>busy</html>", now)), FailNotJpeg);
+    // Cut short inside its data: a damaged JPEG image, no size to blame.
+    const QByteArray cut = jpeg.left(jpeg.indexOf(QByteArray("\xFF\xDA", 2)) + 16);
+    EXPECT_EQ(JpegCodec::RefusalOf(cut).Kind, JpegCodec::TRefusal::Damaged);
+    EXPECT_EQ(FailureText(UndecodedFailure(cut, now)), FailNotJpeg);
 }
 
 } // namespace

@@ -363,15 +363,22 @@ TEST_F(MireThreadTest, StopDuringARequestFindsNoCallbacks)
 TEST_F(MireThreadTest, TheWorkerHandsOverTheScaledPictureAndTheBytesOnlyWhenKept)
 {
     const QByteArray jpeg = JpegCodec::Encode(TBitmap(640, 480));
+    // The same picture announcing 12000 x 9000 pixels: too large to show, yet a JPEG image.
+    QByteArray large = jpeg;
+    const char size[] = {char(9000 >> 8), char(9000 & 0xFF), char(12000 >> 8), char(12000 & 0xFF)};
+    large.replace(large.indexOf(QByteArray("\xFF\xC0", 2)) + 5, 4, size, 4);
     TTestHttpServer server([&](const TTestRequest& request) {
         TTestResponse r;
-        r.Body = request.Target == "/cam.jpg" ? jpeg.toStdString() : MakeBody(500);
+        r.Body = request.Target == "/cam.jpg"     ? jpeg.toStdString()
+                 : request.Target == "/large.jpg" ? large.toStdString()
+                                                  : MakeBody(500);
         return r;
     });
     for (bool keep : {false, true}) {
         SCOPED_TRACE(keep);
         TMosaicOwner owner;
-        owner.Cams = {Cam(server.Url()), Cam(server.Url("/garbage.jpg"))};
+        owner.Cams = {Cam(server.Url()), Cam(server.Url("/garbage.jpg")),
+                      Cam(server.Url("/large.jpg"))};
         std::vector<TMireImage> images;
         Thread = TMireThread::Create(Engine);
         Thread->Tick = 1ms;
@@ -384,9 +391,9 @@ TEST_F(MireThreadTest, TheWorkerHandsOverTheScaledPictureAndTheBytesOnlyWhenKept
             images.push_back(image);
         };
         Thread->Start();
-        ASSERT_TRUE(PumpUntil([&] { return Ended() && images.size() >= 2; }));
+        ASSERT_TRUE(PumpUntil([&] { return Ended() && images.size() >= 3; }));
         Thread.reset();
-        ASSERT_EQ(images.size(), 2u);
+        ASSERT_EQ(images.size(), 3u);
         EXPECT_EQ(images[0].Url, server.Url());
         EXPECT_EQ(QSize(images[0].Picture.Width, images[0].Picture.Height), QSize(60, 44));
         EXPECT_EQ(images[0].SourceSize, QSize(640, 480));
@@ -394,6 +401,11 @@ TEST_F(MireThreadTest, TheWorkerHandsOverTheScaledPictureAndTheBytesOnlyWhenKept
         // A body that is no JPEG image arrives, but gives no picture.
         EXPECT_TRUE(images[1].Received);
         EXPECT_TRUE(images[1].Picture.IsEmpty());
+        EXPECT_EQ(images[1].Failure.Kind, TFailureKind::NotJpeg);
+        // One too large says so, with its size.
+        EXPECT_TRUE(images[2].Picture.IsEmpty());
+        EXPECT_TRUE(FailureText(images[2].Failure).contains(QLatin1String("12000 x 9000")))
+            << FailureText(images[2].Failure).toStdString();
     }
 }
 

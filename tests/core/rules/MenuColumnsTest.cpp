@@ -52,3 +52,14 @@ TEST(MenuColumns, LongNamesAreShortenedInTheMiddleWithTheWholeNameInTheHint)
     for (const QString& line : MenuHint(wide).split('\n'))
         EXPECT_FALSE(line.front().isLowSurrogate() || line.back().isHighSurrogate());
 }
+
+TEST(MenuColumns, ANamesAmpersandShowsAsItself)
+{
+    // Qt takes "&" as the mark of an access key: a name's "&" is doubled so the menu shows it.
+    EXPECT_EQ(MenuText("Travel & Tours"), "Travel && Tours");
+    EXPECT_EQ(MenuText("&&&"), "&&&&&&");
+    EXPECT_EQ(MenuText("Plain"), "Plain");
+    // Shortened first, so that the caption keeps its length in characters shown.
+    const QString name = QString(100, '&');
+    EXPECT_EQ(MenuText(MenuCaption(name)).size(), 2 * (MenuCaptionLength - 1) + 1);
+}

@@ -123,17 +123,46 @@ TEST(ViewerGeometry, SizeCommandsAskForTheirClientSizes)
         EXPECT_EQ(SizeCommandClient(r.command, r.image), r.size) << int(r.command);
 }
 
-TEST(ViewerGeometry, SizeCaptionShowsZoomAndOuterSize)
+TEST(ViewerGeometry, SizeCaptionShowsTheScaleDrawnAndTheOuterSize)
 {
     struct Row { QSize area; QSize image; QSize outer; const char* caption; };
     const Row rows[] = {
         {{300, 203}, {600, 400}, {308, 253}, "50% (308*253)"},
         {{640, 461}, {640, 480}, {640, 480}, "96% (640*480)"},
         {{1280, 960}, {640, 480}, {1280, 979}, "200% (1280*979)"},
-        {{300, 200}, {0, 0}, {300, 219}, "0% (300*219)"},
+        // a large webcam that the screen bounds: two thirds, rounded, not the command's 100 %
+        {{1280, 781}, {1920, 1080}, {1280, 800}, "67% (1280*800)"},
+        // a window wider than the picture: the height decides
+        {{640, 480}, {640, 240}, {640, 499}, "100% (640*499)"},
+        // no image yet: no scale to tell, the window's size alone
+        {{300, 200}, {0, 0}, {300, 219}, "300*219"},
+        {{0, 0}, {640, 480}, {150, 19}, "0% (150*19)"},
     };
     for (const Row& r : rows)
         EXPECT_EQ(SizeCaption(r.area, r.image, r.outer), QString::fromLatin1(r.caption));
+}
+
+TEST(ViewerGeometry, CascadeOffsetsFromTheLastNewWindowAndStaysInTheWorkArea)
+{
+    const QRect work(0, 30, 1280, 770);
+    struct Row
+    {
+        QRect last;
+        QSize size;
+        QPoint pos;
+    };
+    const Row rows[] = {
+        {{486, 303, 308, 253}, {308, 253}, {510, 327}},
+        {{100, 100, 640, 480}, {308, 253}, {124, 124}},
+        // the next step would reach past the bottom: back to the top-left corner
+        {{486, 530, 308, 253}, {308, 253}, {0, 30}},
+        // past the right edge
+        {{970, 100, 308, 253}, {308, 253}, {0, 30}},
+        // the last one sits in that corner already: one step from it
+        {{0, 30, 1280, 770}, {308, 253}, {24, 54}},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(CascadePosition(r.last, r.size, work), r.pos) << r.last.x() << "," << r.last.y();
 }
 
 TEST(ViewerGeometry, CountdownTextPicksTheMessage)
@@ -184,27 +213,31 @@ TEST(ViewerGeometry, MagnetSnapsEdgesWithin15Pixels)
         EXPECT_EQ(MagnetPosition(r.frame, work), r.pos) << r.frame.x() << "," << r.frame.y();
 }
 
-TEST(ViewerGeometry, OpacityStepsStayInRange)
+TEST(ViewerGeometry, OpacityStopsAtItsFloor)
 {
     EXPECT_EQ(AlphaStep(255, 5), 255);
     EXPECT_EQ(AlphaStep(252, 5), 255);
-    EXPECT_EQ(AlphaStep(3, -5), 0);
+    EXPECT_EQ(AlphaStep(28, -5), MinimumAlpha);
+    // However often Ctrl+Down is pressed, the window stays visible (about 10 %).
     int alpha = 255;
-    int presses = 0;
-    while (alpha > 0) {
+    for (int i = 0; i < 200; ++i)
         alpha = AlphaStep(alpha, -5);
-        ++presses;
-    }
-    EXPECT_EQ(presses, 51);
+    EXPECT_EQ(alpha, MinimumAlpha);
+    EXPECT_NEAR(MinimumAlpha / 255.0, 0.10, 0.01);
+    // A saved value below the floor is raised to it; one above 255 is cut.
+    EXPECT_EQ(ClampAlpha(1), MinimumAlpha);
+    EXPECT_EQ(ClampAlpha(300), 255);
+    EXPECT_EQ(ClampAlpha(128), 128);
 }
 
-TEST(ViewerGeometry, CustomIntervalKeepsTheCurrentOneUnlessAnInteger)
+TEST(ViewerGeometry, CustomIntervalTakesOnlyAWholeNumberOfZeroOrMore)
 {
-    struct Row { const char* text; int value; };
-    for (const Row& r : {Row{"15", 15}, Row{" 7 ", 7}, Row{"0", 0}, Row{"-3", -3},
-                         Row{"abc", 30}, Row{"", 30}, Row{"12s", 30}, Row{"1.5", 30},
-                         Row{"99999999999", 30}})
-        EXPECT_EQ(ParseInterval(QString::fromLatin1(r.text), 30), r.value) << r.text;
+    struct Row { const char* text; std::optional<int> value; };
+    for (const Row& r : {Row{"15", 15}, Row{" 7 ", 7}, Row{"0", 0}, Row{"-5", std::nullopt},
+                         Row{"-0", 0}, Row{"abc", std::nullopt}, Row{"", std::nullopt},
+                         Row{"12s", std::nullopt}, Row{"1.5", std::nullopt},
+                         Row{"99999999999", std::nullopt}})
+        EXPECT_EQ(ParseInterval(QString::fromLatin1(r.text)), r.value) << r.text;
 }
 
 TEST(ViewerGeometry, EdgeResizeMovesOnlyTheDraggedEdges)

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "core/net/ClassWorker.h"
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <memory>
+
+// The viewer's Save after its dialog: the kept image decoded at its full size, encoded as a
+// quality-90 JPEG file and written, off the UI thread (a failed write leaves no partial file).
+// Then OnDone receives the outcome on the UI thread: an empty text when the file was written,
+// otherwise the reason. Started like the fetch threads; nobody waits for it, and an OnDone
+// cleared meanwhile (the window went) is skipped.
+class TImageSaveJob final : public TWorkerThread
+{
+public:
+    using TDoneEvent = std::function<void(QString& error)>;
+
+    static std::shared_ptr<TImageSaveJob> Create(QByteArray body, QString path,
+                                                 std::shared_ptr<TDispatcher> dispatcher = {});
+
+    QString Path() const { return FPath; }
+    TDoneEvent OnDone; // UI thread only
+
+protected:
+    void Execute() override;
+
+private:
+    TImageSaveJob(QByteArray body, QString path, std::shared_ptr<TDispatcher> dispatcher);
+    const QByteArray Body;
+    const QString FPath;
+};

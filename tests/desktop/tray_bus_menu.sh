@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# The tray menu exported on the session bus, as a StatusNotifierItem host (KDE, Ubuntu) reads it:
+# its first items, names with "&" as written, and a category of 2,000 webcams whose sub-menu holds
+# no more entries than the screen has lines, the rest in "More".
+if [ -z "${PICTAVO_OWN_BUS:-}" ]; then
+  PICTAVO_OWN_BUS=1 exec dbus-run-session -- "$0" "$@"
+fi
+bus=$DBUS_SESSION_BUS_ADDRESS
+source "$(dirname "$0")/common.bash"
+export DBUS_SESSION_BUS_ADDRESS=$bus
+[ -x "$BIN/sniwatcher" ] || fail "no sniwatcher in $BIN"
+
+"$BIN/sniwatcher" >"$WORK/watcher.out" 2>"$WORK/watcher.log" &
+PIDS+=($!)
+wait_for 10 grep -q ready "$WORK/watcher.out" || fail "the watcher did not start: $(cat "$WORK/watcher.log")"
+start_x
+write_status_options
+cams=$(for i in $(seq 2000); do printf '<Cam Name="Cam %d" Url="http://127.0.0.1:9/%d.jpg"/>' "$i" "$i"; done)
+sed -i "s|<Category Name=\"\"/>|<Category Name=\"\"><Categories><Category Name=\"Travel \&amp; Tours\"><Cams>$cams</Cams></Category></Categories></Category>|" "$OPTIONS"
+start_pictavo
+wait_for 10 eval '[ "$(wc -l <"$WORK/watcher.out")" -ge 2 ]' || fail "no item registered on the bus"
+read -r service path < <(sed -n 2p "$WORK/watcher.out")
+note "item $service $path"
+menu=$(gdbus call --session --dest "$service" --object-path "$path" \
+  --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem Menu |
+  grep -o "'/[^']*'" | tr -d "'")
+[ -n "$menu" ] || fail "the item exports no menu"
+note "menu at $menu"
+
+# The labels of the children of a menu item (id), in order; "-" for a separator.
+children() {
+  gdbus call --session --dest "$service" --object-path "$menu" \
+    --method com.canonical.dbusmenu.AboutToShow "$1" >/dev/null
+  gdbus call --session --dest "$service" --object-path "$menu" \
+    --method com.canonical.dbusmenu.GetLayout "$1" 1 "['label', 'type']" >"$WORK/layout.txt"
+  python3 - "$WORK/layout.txt" <<'PY'
+import re, sys
+text = open(sys.argv[1], encoding="utf-8").read()
+# Each child: <(id, {properties}, @av [])>
+for ident, props in re.findall(r"<\((\d+), \{([^}]*)\}, (?:@av )?\[", text):
+    label = re.search(r"'label': <'((?:[^'\\]|\\.)*)'>", props)
+    kind = re.search(r"'type': <'([^']*)'>", props)
+    name = "-" if kind and kind.group(1) == "separator" else (label.group(1) if label else "")
+    print(ident + "\t" + name)
+PY
+}
+
+children 0 >"$WORK/top.txt" || fail "the menu could not be read: $(cat "$WORK/layout.txt" 2>&1)"
+cat "$WORK/top.txt"
+# dbusmenu marks the access key with "_" (Qt turns the first "&" into it): the doubled "&" of
+# the name is one "&" there, shown as written.
+first=$(cut -f2 "$WORK/top.txt" | grep -v '^-$' | head -n3 | paste -sd '|')
+[ "$first" = "_Close this menu|Last viewed|Travel _& Tours" ] || fail "first items: $first"
+category=$(awk -F'\t' '$2 == "Travel _& Tours" {print $1}' "$WORK/top.txt")
+children "$category" >"$WORK/category.txt"
+count=$(wc -l <"$WORK/category.txt")
+last=$(tail -n1 "$WORK/category.txt" | cut -f2)
+note "the category shows $count entries, the last \"$last\""
+[ "$count" -ge 10 ] && [ "$count" -le 40 ] || fail "the category sub-menu holds $count entries on a 768-line screen"
+[ "$last" = "More" ] || fail "the category's last entry is \"$last\", not More"
+head -n1 "$WORK/category.txt" | grep -q $'\tCam 1$' || fail "the category does not start with Cam 1"
+echo PASS
