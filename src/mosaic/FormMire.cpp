@@ -120,6 +120,7 @@ void TfoMire::FormCreate()
     Thread = TMireThread::Create();
     Thread->Tick = std::chrono::milliseconds(tickMs);
     Thread->Repeat = true;
+    Thread->Lanes = ColCount; // about a row at a time
     Thread->KeepData = false;
     Thread->CellQuality = 80;
     for (const TCamInfo& entry : FList)

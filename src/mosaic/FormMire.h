@@ -12,8 +12,8 @@ class QPainter;
 class TDrawGrid;
 class TStatusBar;
 
-// The mosaic: every webcam of the catalogue as a cell of a six-column grid, refreshed one after
-// another without end by a thumbnail thread. A cell is framed green while its webcam counts as
+// The mosaic: every webcam of the catalogue as a cell of a six-column grid, refreshed a few at a
+// time, without end, by a thumbnail feed. A cell is framed green while its webcam counts as
 // online; a double click on a cell opens a viewer. It works on copies of the catalogue's webcams,
 // taken when it opens. Hovering over a cell shows its webcam's name; Escape closes the window.
 //

@@ -390,7 +390,13 @@ TEST_F(BrowseTest, MosaicCyclesWithoutDownloadingUnchangedImagesAndOpensOnlyFill
     grid->SetCurrent(3, 0);
 
     // Two full rounds: every image is sent once, the second round only asks.
-    ASSERT_TRUE(PumpUntil([&] { return server.Requests() >= 14; }, 20000));
+    const auto filled = [&] {
+        for (int i : {0, 2, 3, 4, 5, 6})
+            if (!mosaic->CellFilled(i))
+                return false;
+        return true;
+    };
+    ASSERT_TRUE(PumpUntil([&] { return server.Requests() >= 14 && filled(); }, 20000));
     qint64 oneEach = 0;
     for (const char* name :
          {"/red1.jpg", "/blue1.jpg", "/red2.jpg", "/red3.jpg", "/red4.jpg", "/wide.jpg"}) {

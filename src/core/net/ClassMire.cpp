@@ -14,7 +14,6 @@
 struct TMireSink
 {
     std::shared_ptr<TPostBox> Box = std::make_shared<TPostBox>();
-    std::shared_ptr<TSerialQueue> Queue; // the feed's decodes, in the order of the attempts
     TMireThread::TImageEvent OnImage;    // UI thread only, like the two below
     TMireThread::TNextEvent OnNext;
     TMireThread::TDoneEvent OnDone;
@@ -23,7 +22,16 @@ struct TMireSink
     QSize Box_; // under Mutex
     // Results not handed over yet: the feed fetches no further ahead of its decoding.
     std::atomic<int> InFlight{0};
-    std::weak_ptr<TFetchTask> Task;
+    int MaxInFlight = 4;
+    std::atomic<int> LanesLeft{0}; // without Repeat: lanes that have not asked every webcam
+    std::vector<std::weak_ptr<TFetchTask>> Tasks; // set before the first is added
+
+    void RescheduleAll()
+    {
+        for (const auto& weak : Tasks)
+            if (auto task = weak.lock())
+                task->Reschedule();
+    }
 
     QSize PictureBox()
     {
@@ -33,22 +41,24 @@ struct TMireSink
 };
 
 namespace {
-// Results a thumbnail feed may have in decoding before it waits.
+// Results a lane of a thumbnail feed may have in decoding before it waits.
 constexpr int MaxAhead = 4;
 } // namespace
 
 class TMireTask final : public TFetchTask
 {
 public:
-    TMireTask(std::shared_ptr<TMireSink> sink, const TMireThread& feed)
-        : Sink(std::move(sink)), Repeat(feed.Repeat), KeepData(feed.KeepData),
-          CellQuality(feed.CellQuality), ImageTimeoutMs(feed.ImageTimeoutMs),
-          ReadTimeoutMs(feed.ReadTimeoutMs), ConnectTimeoutMs(feed.ConnectTimeoutMs),
-          Tick(feed.Tick)
+    // The lane-th of lanes: the webcams at positions lane, lane + lanes, ...
+    TMireTask(std::shared_ptr<TMireSink> sink, const TMireThread& feed, int lane, int lanes,
+              QThreadPool* pool)
+        : Sink(std::move(sink)), Queue(std::make_shared<TSerialQueue>(pool)), Repeat(feed.Repeat),
+          KeepData(feed.KeepData), CellQuality(feed.CellQuality),
+          ImageTimeoutMs(feed.ImageTimeoutMs), ReadTimeoutMs(feed.ReadTimeoutMs),
+          ConnectTimeoutMs(feed.ConnectTimeoutMs), Tick(feed.Tick)
     {
         Backoff.RetryAfter = 60 * Tick;
-        for (const TMireCam& cam : feed.Cams)
-            Cams.push_back({cam, {}});
+        for (size_t i = size_t(lane); i < feed.Cams.size(); i += size_t(lanes))
+            Cams.push_back({feed.Cams[i], int(i), {}});
     }
 
     std::atomic<bool> TerminateFlag{false};
@@ -61,10 +71,13 @@ private:
     struct TEntry
     {
         TMireCam Cam;
+        int Index = -1;                 // in the owner's list
         TClock::time_point NextAllowed; // no ask before
     };
 
     const std::shared_ptr<TMireSink> Sink;
+    // The lane's decodes, in the order of its attempts: one webcam's results keep their order.
+    const std::shared_ptr<TSerialQueue> Queue;
     const bool Repeat;
     const bool KeepData;
     const int CellQuality;
@@ -98,6 +111,9 @@ TFetchTask::TClock::time_point TMireTask::Due()
         // Every webcam was asked: done once the last result is handed over.
         if (Sink->InFlight.load() == 0 && !DonePosted) {
             DonePosted = true;
+            Cancel();
+            if (Sink->LanesLeft.fetch_sub(1) != 1)
+                return Never; // another lane still asks
             Sink->Box->Post([sink = Sink.get(), keep = Sink] {
                 (void)keep;
                 if (const auto& slot = sink->OnDone) {
@@ -105,11 +121,10 @@ TFetchTask::TClock::time_point TMireTask::Due()
                     run();
                 }
             });
-            Cancel();
         }
         return Never;
     }
-    if (Sink->InFlight.load() >= MaxAhead)
+    if (Sink->InFlight.load() >= Sink->MaxInFlight)
         return Never; // asked again when a result is handed over
     if (!Repeat) {
         Chosen = Position + 1;
@@ -186,7 +201,7 @@ bool TMireTask::Prepare(THttpClient& http, QString& url)
         qCInfo(lcHttp) << "thumbnail set-up failed, fetching anyway";
     }
     url = cam.Url;
-    const TMireNext next{Current, cam.Url};
+    const TMireNext next{entry.Index, cam.Url};
     Sink->Box->PostLatest(1, [sink = Sink.get(), keep = Sink, next] {
         (void)keep;
         if (const auto& slot = sink->OnNext) {
@@ -228,7 +243,7 @@ void TMireTask::Finished(THttpClient& http, const THttpResult& result, QByteArra
                                  << "- sits out up to" << rounds << "round(s)";
     }
     TMireImage image;
-    image.Index = Current;
+    image.Index = Cams[size_t(Current)].Index;
     image.Url = cam.Url;
     image.LastModified = cam.LastModified;
     image.ContentLength = cam.ContentLength;
@@ -236,7 +251,7 @@ void TMireTask::Finished(THttpClient& http, const THttpResult& result, QByteArra
     image.Failure = FailureOf(result, QDateTime::currentDateTime());
     Current = -1;
     Sink->InFlight.fetch_add(1);
-    Sink->Queue->Post([sink = Sink, image = std::move(image), data = std::move(data),
+    Queue->Post([sink = Sink, image = std::move(image), data = std::move(data),
                        keepData = KeepData, quality = CellQuality]() mutable {
         const QSize box = sink->PictureBox();
         if (image.Received && !box.isEmpty()) {
@@ -269,8 +284,7 @@ void TMireTask::Finished(THttpClient& http, const THttpResult& result, QByteArra
             }
         });
         sink->InFlight.fetch_sub(1);
-        if (auto task = sink->Task.lock())
-            task->Reschedule();
+        sink->RescheduleAll();
     });
 }
 
@@ -282,7 +296,6 @@ std::shared_ptr<TMireThread> TMireThread::Create(std::shared_ptr<TFetchEngine> e
 TMireThread::TMireThread(std::shared_ptr<TFetchEngine> engine)
     : Engine(engine ? std::move(engine) : TFetchEngine::Main()), Sink(std::make_shared<TMireSink>())
 {
-    Sink->Queue = std::make_shared<TSerialQueue>(Engine->Pool());
 }
 
 TMireThread::~TMireThread()
@@ -305,29 +318,34 @@ void TMireThread::ClearEvents()
     Sink->OnNext = nullptr;
     Sink->OnDone = nullptr;
     Sink->Box->Detach();
-    if (Task)
-        Task->Cancel();
+    for (const auto& task : Tasks)
+        task->Cancel();
 }
 
 bool TMireThread::Start()
 {
-    if (Task || Sink->Box->Detached())
+    if (!Tasks.empty() || Sink->Box->Detached())
         return false;
     Sink->OnImage = OnImage;
     Sink->OnNext = OnNext;
     Sink->OnDone = OnDone;
-    Task = std::make_shared<TMireTask>(Sink, *this);
-    Sink->Task = Task;
-    Engine->Add(Task);
+    const int lanes = std::clamp(Lanes, 1, std::max(1, int(Cams.size())));
+    Sink->MaxInFlight = MaxAhead * lanes;
+    Sink->LanesLeft.store(lanes);
+    for (int lane = 0; lane < lanes; ++lane)
+        Tasks.push_back(std::make_shared<TMireTask>(Sink, *this, lane, lanes, Engine->Pool()));
+    Sink->Tasks.assign(Tasks.begin(), Tasks.end());
+    for (const auto& task : Tasks)
+        Engine->Add(task);
     return !Engine->Stopped();
 }
 
 void TMireThread::Terminate()
 {
-    if (!Task)
-        return;
-    Task->TerminateFlag.store(true);
-    Task->Reschedule();
+    for (const auto& task : Tasks) {
+        task->TerminateFlag.store(true);
+        task->Reschedule();
+    }
 }
 
 bool TMireBackoff::Skip(const QString& url, qint64 round, TClock::time_point now) const

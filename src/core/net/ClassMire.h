@@ -92,7 +92,7 @@ struct TMireNext
 class TMireTask;
 
 // The feed of the mosaic and the chooser: the fetch engine fetches the webcams of Cams one after
-// another, and the feed hands each result to the UI thread as a value.
+// another (in each of Lanes lanes), and the feed hands each result to the UI thread as a value.
 //
 // Use (UI thread): auto t = TMireThread::Create(); fill Cams; set Repeat, PictureBox, KeepData and
 // the event slots; t->Start(). To stop: ClearEvents() (the transfer under way ends at once) and
@@ -135,6 +135,10 @@ public:
     // Length of one second (the least time between two asks of a webcam, the unit of the
     // intervals); tests shorten it.
     std::chrono::milliseconds Tick{1000};
+    // Attempts under way at once: the list is dealt out to this many lanes (webcam i to lane
+    // i % Lanes), each walking its share in order. One lane asks the webcams strictly in list
+    // order; more fill a long list sooner, where each webcam takes a network round trip.
+    int Lanes = 1;
 
     // The box the pictures are fitted into; empty: bodies are not decoded. Any time; it applies
     // from the next image on.
@@ -153,7 +157,7 @@ public:
 private:
     explicit TMireThread(std::shared_ptr<TFetchEngine> engine);
     const std::shared_ptr<TFetchEngine> Engine;
-    std::shared_ptr<TMireTask> Task;
+    std::vector<std::shared_ptr<TMireTask>> Tasks; // one per lane
     std::shared_ptr<struct TMireSink> Sink;
 };
 

@@ -4,6 +4,7 @@
 #include "core/image/JpegCodec.h"
 #include "core/net/ClassMire.h"
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
@@ -358,6 +359,38 @@ TEST_F(MireThreadTest, StopDuringARequestFindsNoCallbacks)
     PumpFor(100);
     EXPECT_TRUE(owner.Results.empty());
     EXPECT_EQ(server.Requests(), 1);
+}
+
+TEST_F(MireThreadTest, LanesShareOutTheListAndEveryResultKeepsItsWebcamsPlace)
+{
+    // /<k>: a body of 100 + k bytes, so that a result shows which webcam it came from.
+    TTestHttpServer server([](const TTestRequest& request) {
+        TTestResponse r;
+        r.Body = MakeBody(100 + std::stoi(request.Target.substr(1)));
+        r.HeaderGapMs = 20;
+        return r;
+    });
+    constexpr int count = 7;
+    TMosaicOwner owner;
+    for (int k = 0; k < count; ++k)
+        owner.Cams.push_back(Cam(server.Url("/" + QString::number(k))));
+    Thread = TMireThread::Create(Engine);
+    Thread->Tick = 1ms;
+    owner.Attach(*Thread);
+    Thread->Repeat = false;
+    Thread->Lanes = 3;
+    int done = 0;
+    Thread->OnDone = [&] { ++done; };
+    Thread->Start();
+    ASSERT_TRUE(PumpUntil([&] { return done > 0 && Ended(); }));
+    PumpFor(50);
+    EXPECT_EQ(done, 1);
+    std::vector<std::pair<int, int>> results = owner.Results;
+    std::sort(results.begin(), results.end());
+    ASSERT_EQ(results.size(), size_t(count));
+    for (int k = 0; k < count; ++k)
+        EXPECT_EQ(results[size_t(k)], std::make_pair(k, 100 + k));
+    EXPECT_EQ(server.Requests(), count);
 }
 
 TEST_F(MireThreadTest, TheWorkerHandsOverTheScaledPictureAndTheBytesOnlyWhenKept)
