@@ -204,8 +204,8 @@ void TfoAviCreator::FormatChanged()
 
 void TfoAviCreator::StoreChoices()
 {
-    if (!CamViewer ||
-        (CamViewer->AviCompact == MjpegRadio->isChecked() && CamViewer->AviFit == FitBox->isChecked()))
+    if (!CamViewer || (CamViewer->AviCompact == MjpegRadio->isChecked() &&
+                       CamViewer->AviFit == FitBox->isChecked()))
         return;
     CamViewer->AviCompact = MjpegRadio->isChecked();
     CamViewer->AviFit = FitBox->isChecked();
@@ -420,11 +420,10 @@ void TfoAviCreator::CancelProduction()
 
 void TfoAviCreator::SetProducing(bool producing)
 {
-    for (QWidget* control :
-         {static_cast<QWidget*>(FilesBox), static_cast<QWidget*>(AddButton),
-          static_cast<QWidget*>(RemoveButton), static_cast<QWidget*>(ProduceButton),
-          static_cast<QWidget*>(PauseSpin), static_cast<QWidget*>(RawRadio),
-          static_cast<QWidget*>(MjpegRadio)})
+    for (QWidget* control : {static_cast<QWidget*>(FilesBox), static_cast<QWidget*>(AddButton),
+                             static_cast<QWidget*>(RemoveButton),
+                             static_cast<QWidget*>(ProduceButton), static_cast<QWidget*>(PauseSpin),
+                             static_cast<QWidget*>(RawRadio), static_cast<QWidget*>(MjpegRadio)})
         control->setEnabled(!producing);
     FormatChanged();
     actAdd->setEnabled(!producing);

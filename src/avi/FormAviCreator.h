@@ -117,7 +117,7 @@ private:
     TProgressDlg* ProgressDlg = nullptr;
     QString DialogFolder;
     std::shared_ptr<TAviProduction> FProduction;
-    QString FTarget; // the file being produced
+    QString FTarget;       // the file being produced
     bool FFitting = false; // the production fits pictures of another size
     QElapsedTimer FStarted;
     bool Centred = false;

@@ -10,10 +10,10 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QLabel>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -318,8 +318,8 @@ TEST_F(AviCreatorDialog, CompactProductionFitsOtherSizesAndIsRemembered)
     QMessageBox* box = WaitMessage(creator);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), AviGenerated);
-    EXPECT_TRUE(box->informativeText().contains(
-        "2 picture(s) of another size were fitted to the frame."))
+    EXPECT_TRUE(
+        box->informativeText().contains("2 picture(s) of another size were fitted to the frame."))
         << box->informativeText().toStdString();
     box->close();
 
@@ -328,10 +328,10 @@ TEST_F(AviCreatorDialog, CompactProductionFitsOtherSizesAndIsRemembered)
     ASSERT_EQ(avi.Count("00dc"), 4);
     for (const TMoviChunk& c : avi.Chunks) {
         TBitmap frame;
-        ASSERT_TRUE(JpegCodec::Decode(
-            QByteArray(reinterpret_cast<const char*>(&avi.File.Bytes[c.DataAt]),
-                       static_cast<qsizetype>(c.Size)),
-            frame));
+        ASSERT_TRUE(
+            JpegCodec::Decode(QByteArray(reinterpret_cast<const char*>(&avi.File.Bytes[c.DataAt]),
+                                         static_cast<qsizetype>(c.Size)),
+                              frame));
         EXPECT_TRUE(frame.Width == 40 && frame.Height == 30);
     }
     EXPECT_TRUE(settings.AviCompact);

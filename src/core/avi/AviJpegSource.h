@@ -84,8 +84,8 @@ private:
     int FNextIndex = -1;
     int FPrimedIndex = -1;
     TBitmap FPrimed;
-    qint64 FFrameBytes = 0;       // pixel bytes of the last frame decoded
-    int FJpegWidth = 0;           // the JPEG format's frame size; 0: bitmaps
+    qint64 FFrameBytes = 0; // pixel bytes of the last frame decoded
+    int FJpegWidth = 0;     // the JPEG format's frame size; 0: bitmaps
     int FJpegHeight = 0;
     std::vector<TBitmap> FSpares; // pixel memory of frames written, for the next decodes
 

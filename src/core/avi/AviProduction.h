@@ -50,7 +50,7 @@ struct TAviProductionResult
         Cancelled
     };
     TKind Kind = Failed;
-    QString Message;       // the writer's message when Failed
+    QString Message;        // the writer's message when Failed
     TAviWriteReport Report; // when Done
 };
 

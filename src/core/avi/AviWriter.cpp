@@ -505,8 +505,7 @@ private:
         else
             h.U32(0); // BI_RGB
         // The size of the picture once decoded, as readers expect it for both formats.
-        h.U32(static_cast<std::uint32_t>(
-            Jpeg ? std::int64_t(S.Width) * S.Height * 3 : FrameBytes));
+        h.U32(static_cast<std::uint32_t>(Jpeg ? std::int64_t(S.Width) * S.Height * 3 : FrameBytes));
         h.Zeros(16);
         WriteSuperIndexSpace(Video);
         h.EndList(strlAt);

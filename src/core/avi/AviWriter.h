@@ -36,8 +36,8 @@ struct TAviJpegFrame
 };
 
 // Where the writer takes its frames from, one at a time, so that only the frame being written has
-// to be in memory. Frame(i) (JpegFrame(i, ...) for the JPEG format) is asked for i = 0 .. Count() - 1
-// in this order; what it returns must stay valid until the next call. A null result skips that
+// to be in memory. Frame(i) (JpegFrame(i, ...) for the JPEG format) is asked for i = 0 .. Count() -
+// 1 in this order; what it returns must stay valid until the next call. A null result skips that
 // entry (it gives no frame). Throwing TAviError (or any std::exception) stops the writing.
 class TAviFrameSource
 {
@@ -130,12 +130,12 @@ struct TAviWriteReport
 };
 
 // Writes an AVI video with one key frame per bitmap, uncompressed 24-bit or JPEG (Codec), and,
-// optionally, the sound of a PCM WAV file as a second stream interleaved with the frames. The file is written under a
-// unique name "<FileName>.XXXXXX.part", created exclusively beside it, synced and renamed to
-// FileName when complete; on any failure that file is removed and FileName is left as it was.
-// A WAV file that is not a regular file (a pipe, a device) is refused. A file that grows past
-// PartLimit bytes continues in OpenDML "AVIX" parts with super and standard indexes, so a video of
-// any length plays.
+// optionally, the sound of a PCM WAV file as a second stream interleaved with the frames. The file
+// is written under a unique name "<FileName>.XXXXXX.part", created exclusively beside it, synced
+// and renamed to FileName when complete; on any failure that file is removed and FileName is left
+// as it was. A WAV file that is not a regular file (a pipe, a device) is refused. A file that grows
+// past PartLimit bytes continues in OpenDML "AVIX" parts with super and standard indexes, so a
+// video of any length plays.
 class TAviWriter
 {
 public:

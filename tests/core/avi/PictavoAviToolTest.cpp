@@ -129,9 +129,10 @@ TEST_F(PictavoAviTool, PauseAndStretch)
 // codec, the frame count, size and time; the other-sized picture fitted, the bad file skipped.
 TEST_F(PictavoAviTool, CompactFormatReadsBackInEveryReader)
 {
-    const TRun r = RunTool({QStringLiteral("--codec"), QStringLiteral("mjpeg"),
-                            QStringLiteral("--pause"), QStringLiteral("40"), QStringLiteral("-o"),
-                            P("out.avi"), P("big.jpg"), P("bad.jpg"), P("small.jpg"), P("big.jpg")});
+    const TRun r =
+        RunTool({QStringLiteral("--codec"), QStringLiteral("mjpeg"), QStringLiteral("--pause"),
+                 QStringLiteral("40"), QStringLiteral("-o"), P("out.avi"), P("big.jpg"),
+                 P("bad.jpg"), P("small.jpg"), P("big.jpg")});
     ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
     EXPECT_EQ(r.Err.count(QStringLiteral("warning")), 1) << r.Err.toStdString();
     TAviView v(P("out.avi"));
@@ -153,18 +154,18 @@ TEST_F(PictavoAviTool, CompactFormatReadsBackInEveryReader)
     EXPECT_LT(fitted.Row(16)[3 * 2 + 2], 40) << "black beside the fitted square";
 
     QProcess probe;
-    probe.start(QStringLiteral("ffprobe"),
-                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-count_frames"),
-                 QStringLiteral("-select_streams"), QStringLiteral("v:0"),
-                 QStringLiteral("-show_entries"),
-                 QStringLiteral("stream=codec_name,width,height,r_frame_rate,nb_read_frames"),
-                 QStringLiteral("-of"), QStringLiteral("default=noprint_wrappers=1"), P("out.avi")});
+    probe.start(
+        QStringLiteral("ffprobe"),
+        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-count_frames"),
+         QStringLiteral("-select_streams"), QStringLiteral("v:0"), QStringLiteral("-show_entries"),
+         QStringLiteral("stream=codec_name,width,height,r_frame_rate,nb_read_frames"),
+         QStringLiteral("-of"), QStringLiteral("default=noprint_wrappers=1"), P("out.avi")});
     if (!probe.waitForStarted())
         GTEST_SKIP() << "ffprobe is not installed; read by the project's reader only";
     ASSERT_TRUE(probe.waitForFinished(60000));
     const QString out = QString::fromUtf8(probe.readAllStandardOutput());
-    for (const char* line : {"codec_name=mjpeg", "width=48", "height=32", "r_frame_rate=25/1",
-                             "nb_read_frames=3"})
+    for (const char* line :
+         {"codec_name=mjpeg", "width=48", "height=32", "r_frame_rate=25/1", "nb_read_frames=3"})
         EXPECT_TRUE(out.contains(QLatin1String(line))) << line << " in " << out.toStdString();
 }
 
