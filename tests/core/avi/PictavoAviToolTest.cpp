@@ -126,7 +126,7 @@ TEST_F(PictavoAviTool, PauseAndStretch)
 }
 
 // The JPEG format read back by the project's reader and, where it is installed, by ffprobe: the
-// codec, the frame count, size and time; the other-sized picture fitted, the bad file skipped.
+// codec, the frame count, size and time (the frames themselves: AviWriterTest, AviJpegSource).
 TEST_F(PictavoAviTool, CompactFormatReadsBackInEveryReader)
 {
     const TRun r =
@@ -138,20 +138,8 @@ TEST_F(PictavoAviTool, CompactFormatReadsBackInEveryReader)
     TAviView v(P("out.avi"));
     ASSERT_TRUE(v.Ok()) << v.File.Error;
     EXPECT_EQ(v.File.Four(v.Streams[0].Strf->DataAt() + 16), "MJPG");
-    EXPECT_EQ(v.Avih(8), 48u);
-    EXPECT_EQ(v.Avih(9), 32u);
     EXPECT_EQ(v.Streams[0].Scale, 40u);
-    ASSERT_EQ(v.Count("00dc"), 3);
-    QFile big(P("big.jpg"));
-    ASSERT_TRUE(big.open(QIODevice::ReadOnly));
-    EXPECT_EQ(v.Chunks[0].Size, big.size()) << "stored as it is";
-    TBitmap fitted;
-    ASSERT_TRUE(JpegCodec::Decode(
-        QByteArray(reinterpret_cast<const char*>(&v.File.Bytes[v.Chunks[1].DataAt]),
-                   static_cast<qsizetype>(v.Chunks[1].Size)),
-        fitted));
-    EXPECT_TRUE(fitted.Width == 48 && fitted.Height == 32);
-    EXPECT_LT(fitted.Row(16)[3 * 2 + 2], 40) << "black beside the fitted square";
+    EXPECT_EQ(v.Count("00dc"), 3);
 
     QProcess probe;
     probe.start(
