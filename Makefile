@@ -36,7 +36,8 @@ package: build
 	@cd $(BUILD) && cpack -G DEB
 
 # Benchmarks build in Release in their own folder; the results go to $(BUILD)/bench.json.
-bench: deps
+bench:
+	@scripts/install-deps bench
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DPICTAVO_BENCH=ON $(CMAKE_ARGS) >/dev/null
 	@cmake --build build-bench -j $(JOBS)
 	@mkdir -p $(BUILD)

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# pictavo-avi against ffmpeg: 1,000 JPEG files of 640 x 480 into an uncompressed 24-bit AVI, the
-# same files for both in the same run, wall time (best of 3) and peak resident memory of each.
-# Then one run of 1,200 frames, which takes the file past 1 GB into OpenDML parts.
+# pictavo-avi against ffmpeg: 1,000 JPEG files of 640 x 480 into an uncompressed 24-bit AVI and
+# into a JPEG ('MJPG') AVI that stores the files as they are (ffmpeg -c:v copy), the same files for
+# every run in the same session, wall time (best of the rounds) and peak resident memory (the
+# rusage maximum of each process). Then one run of 1,200 frames, which takes the uncompressed file
+# past 1 GB into OpenDML parts. Without ffmpeg (scripts/install-deps bench installs it) the peer
+# runs are left out and the rest is measured.
 #
 #   peer_ffmpeg_avi.sh <builddir> <out.json>
 set -euo pipefail
@@ -17,24 +20,13 @@ if [ ! -x "$tool" ]; then
     exit 1
 fi
 
-# Tools of the benchmark only: installed here when missing and apt works.
-install() {
-    local sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@" \
-        >/dev/null 2>&1 || { $sudo apt-get update -qq >/dev/null 2>&1 &&
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@" \
-        >/dev/null 2>&1; } || true
-}
-[ -x /usr/bin/time ] || install time
-command -v ffmpeg >/dev/null || install ffmpeg
-command -v cjpeg >/dev/null || install libjpeg-turbo-progs
 if [ ! -x /usr/bin/time ] || ! command -v cjpeg >/dev/null; then
-    echo "peer_ffmpeg_avi: needs /usr/bin/time and cjpeg" >&2
+    echo "peer_ffmpeg_avi: needs /usr/bin/time and cjpeg (scripts/install-deps bench)" >&2
     exit 1
 fi
 have_ffmpeg=0
 command -v ffmpeg >/dev/null && have_ffmpeg=1
+[ $have_ffmpeg = 1 ] || echo "peer_ffmpeg_avi: ffmpeg is not installed; its runs are left out" >&2
 
 work="$build/bench/avi"
 pics="$work/jpeg-640x480"
@@ -70,6 +62,7 @@ fi
 
 list=()
 for ((i = 1; i <= frames; i++)); do list+=("$pics/$(printf %05d $i).jpg"); done
+jpeg_bytes=$(cat "${list[@]}" | wc -c)
 
 # run <name> <command...>: wall seconds, CPU seconds (user + system) and peak RSS (KiB) of one
 # run, into $secs, $cpu and $rss. Dirty pages of earlier runs are flushed first, untimed, so that
@@ -95,6 +88,7 @@ best() { python3 -c "import sys; print(min(float(a) for a in sys.argv[1:]))" "$@
 most() { python3 -c "import sys; print(max(int(a) for a in sys.argv[1:]))" "$@"; }
 
 p_secs=() p_rss=() p_cpu=() f_secs=() f_rss=() f_cpu=()
+m_secs=() m_rss=() m_cpu=() c_secs=() c_rss=() c_cpu=()
 run_pictavo() {
     rm -f "$work/p.avi"
     run pictavo "$tool" -o "$work/p.avi" --pause 500 "${list[@]}"
@@ -111,11 +105,33 @@ run_ffmpeg() {
     f_bytes=$(stat -c %s "$work/f.avi")
     rm -f "$work/f.avi"
 }
-# The two take turns at going first.
+run_mjpeg() {
+    rm -f "$work/m.avi"
+    run mjpeg "$tool" --codec mjpeg -o "$work/m.avi" --pause 500 "${list[@]}"
+    m_secs+=("$secs") m_rss+=("$rss") m_cpu+=("$cpu")
+    m_bytes=$(stat -c %s "$work/m.avi")
+    rm -f "$work/m.avi"
+}
+run_copy() {
+    [ $have_ffmpeg = 1 ] || return 0
+    rm -f "$work/c.avi"
+    run ffmpeg_copy ffmpeg -nostdin -y -v error -framerate 2 -i "$pics/%05d.jpg" \
+        -frames:v "$frames" -c:v copy "$work/c.avi"
+    c_secs+=("$secs") c_rss+=("$rss") c_cpu+=("$cpu")
+    c_bytes=$(stat -c %s "$work/c.avi")
+    rm -f "$work/c.avi"
+}
+# The programs take turns at going first.
 for ((r = 1; r <= rounds; r++)); do
-    if ((r % 2)); then run_pictavo; run_ffmpeg; else run_ffmpeg; run_pictavo; fi
-    echo "round $r: pictavo-avi ${p_secs[-1]} s (cpu ${p_cpu[-1]} s) ${p_rss[-1]} KiB" \
+    if ((r % 2)); then
+        run_pictavo; run_ffmpeg; run_mjpeg; run_copy
+    else
+        run_copy; run_mjpeg; run_ffmpeg; run_pictavo
+    fi
+    echo "round $r: raw: pictavo-avi ${p_secs[-1]} s (cpu ${p_cpu[-1]} s) ${p_rss[-1]} KiB" \
         "${f_secs:+| ffmpeg ${f_secs[-1]} s (cpu ${f_cpu[-1]} s) ${f_rss[-1]} KiB}"
+    echo "round $r: mjpeg: pictavo-avi ${m_secs[-1]} s (cpu ${m_cpu[-1]} s) ${m_rss[-1]} KiB" \
+        "${c_secs:+| ffmpeg -c:v copy ${c_secs[-1]} s (cpu ${c_cpu[-1]} s) ${c_rss[-1]} KiB}"
 done
 
 # Past 1 GB: the files again from the start until there are big_frames frames.
@@ -156,11 +172,25 @@ p_cpu = [$(IFS=,; echo "${p_cpu[*]}")]
 f = [$(IFS=,; echo "${f_secs[*]:-}")]
 f_rss = [$(IFS=,; echo "${f_rss[*]:-}")]
 f_cpu = [$(IFS=,; echo "${f_cpu[*]:-}")]
+m = [$(IFS=,; echo "${m_secs[*]}")]
+m_rss = max([$(IFS=,; echo "${m_rss[*]}")])
+m_cpu = [$(IFS=,; echo "${m_cpu[*]}")]
+c = [$(IFS=,; echo "${c_secs[*]:-}")]
+c_rss = [$(IFS=,; echo "${c_rss[*]:-}")]
+jpeg_bytes = $jpeg_bytes
 res = {
     "frames": $frames, "width": 640, "height": 480, "rounds": $rounds,
     "pictavo_avi": {"seconds": p_secs, "median_seconds": statistics.median(p),
                     "cpu_seconds": min(p_cpu), "peak_rss_kib": p_rss, "bytes": $p_bytes},
     "ffmpeg": None,
+    "jpeg_bytes": jpeg_bytes,
+    "pictavo_avi_mjpeg": {"seconds": min(m), "median_seconds": statistics.median(m),
+                          "cpu_seconds": min(m_cpu), "peak_rss_kib": m_rss, "bytes": $m_bytes},
+    "ffmpeg_copy": None,
+    "mjpeg_size_over_jpeg_bytes": $m_bytes / jpeg_bytes,
+    "raw_size_over_mjpeg_size": $p_bytes / $m_bytes,
+    "speed_ratio_raw_over_mjpeg": p_secs / min(m),
+    "median_speed_ratio_raw_over_mjpeg": statistics.median(p) / statistics.median(m),
     "odml_run": {"frames": $big_frames, "bytes": $big_bytes, "riff_parts": $big_parts,
                  "seconds": $big_secs, "peak_rss_kib": $big_rss,
                  "frames_counted_by_ffprobe": $big_read},
@@ -170,7 +200,15 @@ if f:
                      "cpu_seconds": min(f_cpu), "peak_rss_kib": max(f_rss), "bytes": ${f_bytes:-0}}
     res["speed_ratio_ffmpeg_over_pictavo"] = min(f) / p_secs
     res["median_speed_ratio_ffmpeg_over_pictavo"] = statistics.median(f) / statistics.median(p)
+if c:
+    res["ffmpeg_copy"] = {"seconds": min(c), "median_seconds": statistics.median(c),
+                          "peak_rss_kib": max(c_rss), "bytes": ${c_bytes:-0},
+                          "size_over_jpeg_bytes": ${c_bytes:-0} / jpeg_bytes}
+    res["speed_ratio_ffmpeg_copy_over_mjpeg"] = min(c) / min(m)
 res["targets"] = {
+    "mjpeg_at_most_1_02_of_jpeg_bytes": $m_bytes <= 1.02 * jpeg_bytes,
+    "mjpeg_at_least_4x_faster_than_raw": p_secs >= 4 * min(m),
+    "mjpeg_peak_rss_under_16mib": m_rss < 16 * 1024,
     "at_least_as_fast_as_ffmpeg": (min(f) >= p_secs) if f else None,
     "peak_rss_under_64mib": max(p_rss, $big_rss) < 64 * 1024,
     "odml_frames_whole": ($big_read == $big_frames) if $have_ffmpeg else None,

@@ -1,12 +1,15 @@
 #include "avi/FormAviCreator.h"
 
 #include "avi/ProgressDlg.h"
+#include "base/TrayHost.h"
 #include "core/Log.h"
 #include "core/avi/AviProduction.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
 
 #include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDragMoveEvent>
 #include <QFileDialog>
@@ -17,6 +20,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -127,6 +131,16 @@ void TfoAviCreator::BuildLayout()
     Pause2Label =
         named(new QLabel(QStringLiteral("milliseconds between each frame"), this), "Pause2Label");
 
+    FormatLabel = named(new QLabel(QStringLiteral("Format"), this), "FormatLabel");
+    RawRadio = named(new QRadioButton(QStringLiteral("&Uncompressed"), this), "RawRadio");
+    MjpegRadio = named(new QRadioButton(QStringLiteral("&JPEG (compact)"), this), "MjpegRadio");
+    auto* formats = new QButtonGroup(this);
+    formats->addButton(RawRadio);
+    formats->addButton(MjpegRadio);
+    RawRadio->setChecked(true);
+    FitBox = named(new QCheckBox(QStringLiteral("&Fit pictures of another size"), this), "FitBox");
+    connect(MjpegRadio, &QRadioButton::toggled, this, &TfoAviCreator::FormatChanged);
+
     actAdd = named(new QAction(QStringLiteral("&Add..."), this), "actAdd");
     actAdd->setShortcut(QKeySequence(Qt::Key_Insert));
     actAdd->setShortcutContext(Qt::WindowShortcut);
@@ -154,10 +168,17 @@ void TfoAviCreator::BuildLayout()
     pause->addWidget(PauseSpin);
     pause->addWidget(Pause2Label);
     pause->addStretch();
+    auto* format = new QHBoxLayout;
+    format->addWidget(FormatLabel);
+    format->addWidget(RawRadio);
+    format->addWidget(MjpegRadio);
+    format->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(TipsLabel);
     layout->addLayout(middle, 1);
     layout->addLayout(pause);
+    layout->addLayout(format);
+    layout->addWidget(FitBox);
     // A fixed-size dialog, as large as its controls need.
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -168,6 +189,31 @@ void TfoAviCreator::FormCreate()
     DialogFolder = CamViewer ? CamViewer->SavePath : QString();
     if (DialogFolder.isEmpty())
         DialogFolder = TCamViewer::DefaultSavePath();
+    if (CamViewer) {
+        (CamViewer->AviCompact ? MjpegRadio : RawRadio)->setChecked(true);
+        FitBox->setChecked(CamViewer->AviFit);
+    }
+    FormatChanged();
+}
+
+void TfoAviCreator::FormatChanged()
+{
+    // JPEG frames are always fitted; the box keeps the choice for uncompressed ones.
+    FitBox->setEnabled(!MjpegRadio->isChecked() && !Producing());
+}
+
+void TfoAviCreator::StoreChoices()
+{
+    if (!CamViewer || (CamViewer->AviCompact == MjpegRadio->isChecked() &&
+                       CamViewer->AviFit == FitBox->isChecked()))
+        return;
+    CamViewer->AviCompact = MjpegRadio->isChecked();
+    CamViewer->AviFit = FitBox->isChecked();
+    // The tray window's save reports a failure to the user; without it the failure is logged.
+    if (ITrayHost* host = TrayHost())
+        host->SaveOptions();
+    else if (!CamViewer->SaveOptions())
+        qCInfo(lcSettings) << "the settings could not be saved to" << CamViewer->OptionsPath;
 }
 
 QStringList TfoAviCreator::Files() const
@@ -180,7 +226,13 @@ QStringList TfoAviCreator::Files() const
 
 void TfoAviCreator::AddFiles(const QStringList& files)
 {
-    FilesBox->addItems(files);
+    QStringList listed;
+    FilesBox->addItems(AviCreatorRules::NewEntries(Files(), files, &listed));
+    if (!listed.isEmpty()) {
+        QString text = AviAlreadyListed;
+        ShowMessage(QMessageBox::Information,
+                    text.replace(QLatin1String("%names%"), listed.join(MessageLineBreak)));
+    }
 }
 
 void TfoAviCreator::AddButtonClick()
@@ -293,10 +345,14 @@ void TfoAviCreator::Produce(const QString& target)
         return;
     }
     production->ProgressInterval = ProgressInterval;
+    production->Codec = MjpegRadio->isChecked() ? TAviCodec::Mjpeg : TAviCodec::Raw;
+    production->Fit = FitBox->isChecked();
+    FFitting = MjpegRadio->isChecked() || FitBox->isChecked();
+    StoreChoices();
     const QPointer<TfoAviCreator> self(this);
-    production->OnProgress = [self](int done, int) {
+    production->OnProgress = [self](int done, int total) {
         if (self)
-            self->ProgressDlg->SetPosition(done);
+            self->ProductionProgress(done, total);
     };
     production->OnDone = [self](const TAviProductionResult& result) {
         if (self)
@@ -306,7 +362,24 @@ void TfoAviCreator::Produce(const QString& target)
     FTarget = target;
     SetProducing(true);
     ProgressDlg->Start(static_cast<int>(files.size()));
+    ProductionProgress(0, static_cast<int>(files.size()));
+    FStarted.start();
     production->Start();
+}
+
+void TfoAviCreator::ProductionProgress(int done, int total)
+{
+    QString text = AviFramesDone;
+    text.replace(QLatin1String("%done%"), QString::number(done))
+        .replace(QLatin1String("%total%"), QString::number(total));
+    const qint64 left =
+        AviCreatorRules::TimeLeft(done, total, FStarted.isValid() ? FStarted.elapsed() : -1);
+    if (left >= 0) {
+        QString time = AviTimeLeft;
+        text += QStringLiteral(", ") +
+                time.replace(QLatin1String("%time%"), AviCreatorRules::DurationText(left));
+    }
+    ProgressDlg->SetProgress(done, text);
 }
 
 void TfoAviCreator::ProductionDone(const TAviProductionResult& result)
@@ -315,9 +388,19 @@ void TfoAviCreator::ProductionDone(const TAviProductionResult& result)
     ProgressDlg->Finish();
     SetProducing(false);
     switch (result.Kind) {
-    case TAviProductionResult::Done:
-        ShowMessage(QMessageBox::NoIcon, AviGenerated);
+    case TAviProductionResult::Done: {
+        // Where the file went and how large it is, and what became of pictures of another size.
+        QString detail = AviFileWritten;
+        detail.replace(QLatin1String("%path%"), FTarget)
+            .replace(QLatin1String("%size%"), AviCreatorRules::SizeText(result.Report.FileBytes));
+        if (result.Report.Resized > 0) {
+            QString resized = FFitting ? AviPicturesFitted : AviPicturesCut;
+            detail += MessageLineBreak + resized.replace(QLatin1String("%count%"),
+                                                         QString::number(result.Report.Resized));
+        }
+        ShowMessage(QMessageBox::NoIcon, AviGenerated, detail);
         break;
+    }
     case TAviProductionResult::Failed:
         // The writer's own message, and which file it is about.
         ShowMessage(QMessageBox::Warning, result.Message, FTarget);
@@ -337,11 +420,12 @@ void TfoAviCreator::CancelProduction()
 
 void TfoAviCreator::SetProducing(bool producing)
 {
-    for (QWidget* control :
-         {static_cast<QWidget*>(FilesBox), static_cast<QWidget*>(AddButton),
-          static_cast<QWidget*>(RemoveButton), static_cast<QWidget*>(ProduceButton),
-          static_cast<QWidget*>(PauseSpin)})
+    for (QWidget* control : {static_cast<QWidget*>(FilesBox), static_cast<QWidget*>(AddButton),
+                             static_cast<QWidget*>(RemoveButton),
+                             static_cast<QWidget*>(ProduceButton), static_cast<QWidget*>(PauseSpin),
+                             static_cast<QWidget*>(RawRadio), static_cast<QWidget*>(MjpegRadio)})
         control->setEnabled(!producing);
+    FormatChanged();
     actAdd->setEnabled(!producing);
     actRemove->setEnabled(!producing);
 }

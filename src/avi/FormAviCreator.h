@@ -3,13 +3,16 @@
 #include "base/ClassDialog.h"
 #include "base/ClassForm.h"
 
+#include <QElapsedTimer>
 #include <QListWidget>
 #include <QStringList>
 #include <chrono>
 #include <memory>
 
 class QAction;
+class QCheckBox;
 class QLabel;
+class QRadioButton;
 class QMessageBox;
 class QPushButton;
 class QSpinBox;
@@ -36,8 +39,9 @@ private:
     TfoAviCreator* Owner;
 };
 
-// The AVI creator: an ordered list of JPEG files (full paths, the same file any number of times)
-// produced into an AVI video, one frame per readable file, each shown for the pause. Production
+// The AVI creator: an ordered list of JPEG files (full paths, each file once) produced into an AVI
+// video, uncompressed or with JPEG frames, one frame per readable file, each shown for the pause.
+// The format and the fitting of pictures of another size are remembered in the settings. Production
 // runs on a worker thread (TAviProduction) with the progress window in front; the window's
 // controls do not respond meanwhile and the window cannot be closed, but the progress window's
 // Cancel stops it, leaving nothing behind. Each "&AVI Creator..." opens a new one; it frees
@@ -52,7 +56,8 @@ public:
 
     // The list in frame order.
     QStringList Files() const;
-    // Appends files at the end of the list, in the given order.
+    // Appends files at the end of the list, in the given order; files on the list already are
+    // refused with a message.
     void AddFiles(const QStringList& files);
 
     // Drag within the list, pos in the list's viewport: whether a drop there is accepted (there is
@@ -88,6 +93,9 @@ protected:
 
 private:
     void SetProducing(bool producing);
+    void ProductionProgress(int done, int total);
+    void FormatChanged();
+    void StoreChoices();
     void ProductionDone(const TAviProductionResult& result);
     void CancelProduction();
     QMessageBox* ShowMessage(int icon, const QString& text, const QString& detail = QString());
@@ -100,11 +108,17 @@ private:
     QLabel* PauseLabel = nullptr;
     QSpinBox* PauseSpin = nullptr;
     QLabel* Pause2Label = nullptr;
+    QLabel* FormatLabel = nullptr;
+    QRadioButton* RawRadio = nullptr;
+    QRadioButton* MjpegRadio = nullptr;
+    QCheckBox* FitBox = nullptr;
     QAction* actAdd = nullptr;
     QAction* actRemove = nullptr;
     TProgressDlg* ProgressDlg = nullptr;
     QString DialogFolder;
     std::shared_ptr<TAviProduction> FProduction;
-    QString FTarget; // the file being produced
+    QString FTarget;       // the file being produced
+    bool FFitting = false; // the production fits pictures of another size
+    QElapsedTimer FStarted;
     bool Centred = false;
 };

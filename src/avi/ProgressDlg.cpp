@@ -28,6 +28,8 @@ TProgressDlg::TProgressDlg(QWidget* parent)
     CancelButton = new QPushButton(QStringLiteral("Cancel"), Panel);
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
     connect(CancelButton, &QPushButton::clicked, this, &TProgressDlg::CancelButtonClick);
+    StatusLabel = new QLabel(Panel);
+    StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
 
     auto* barRow = new QHBoxLayout;
     barRow->addWidget(ProgressBar, 1);
@@ -36,6 +38,7 @@ TProgressDlg::TProgressDlg(QWidget* parent)
     panelLayout->setContentsMargins(10, 6, 10, 8);
     panelLayout->addWidget(ProgressLabel);
     panelLayout->addLayout(barRow);
+    panelLayout->addWidget(StatusLabel);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(Panel);
@@ -51,6 +54,7 @@ void TProgressDlg::Start(int maximum)
 {
     ProgressBar->setRange(0, std::max(1, maximum));
     ProgressBar->setValue(0);
+    StatusLabel->clear();
     CancelButton->setEnabled(true);
     resize(std::max(314, sizeHint().width()), std::max(60, sizeHint().height()));
     if (const QScreen* screen = parentWidget() ? parentWidget()->screen() : this->screen()) {
@@ -65,6 +69,17 @@ void TProgressDlg::Start(int maximum)
 void TProgressDlg::SetPosition(int position)
 {
     ProgressBar->setValue(std::min(position, ProgressBar->maximum()));
+}
+
+void TProgressDlg::SetProgress(int position, const QString& text)
+{
+    StatusLabel->setText(text);
+    SetPosition(position);
+}
+
+QString TProgressDlg::StatusText() const
+{
+    return StatusLabel->text();
 }
 
 void TProgressDlg::Finish()

@@ -8,7 +8,8 @@ class QProgressBar;
 class QPushButton;
 
 // The AVI creator's progress window: borderless, centred on the screen, above other windows, with
-// a label, a bar and a Cancel button on a raised panel. The user cannot close it: only Finish()
+// a label, a bar with a Cancel button and a line of text under them (frames done, time left) on a
+// raised panel. The user cannot close it: only Finish()
 // does, and closing only hides it. The label shows the window's caption, so a language file reaches
 // it as the component's Caption. Not in the window list.
 class TProgressDlg : public QWidget
@@ -22,6 +23,9 @@ public:
     // Sets the bar to 0 of maximum and shows the window, centred.
     void Start(int maximum);
     void SetPosition(int position);
+    // The position and the line under the bar.
+    void SetProgress(int position, const QString& text);
+    QString StatusText() const;
     // Closes the window (hides it): the program's own close.
     void Finish();
 
@@ -41,5 +45,6 @@ private:
     QLabel* ProgressLabel = nullptr;
     QProgressBar* ProgressBar = nullptr;
     QPushButton* CancelButton = nullptr;
+    QLabel* StatusLabel = nullptr;
     bool ProgramCloses = false;
 };

@@ -3,16 +3,21 @@
 
 #include "../core/avi/RiffReader.h"
 #include "ThreadTestUtil.h"
+#include "core/avi/AviProduction.h"
+#include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
 #include "core/image/JpegCodec.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -57,6 +62,17 @@ protected:
         return P(name);
     }
 
+    // n files with the picture of file (the list takes each file once).
+    QStringList Copies(const QString& file, int n)
+    {
+        QStringList files;
+        for (int i = 0; i < n; ++i) {
+            files << P(QStringLiteral("copy%1-%2").arg(i).arg(QFileInfo(file).fileName()));
+            EXPECT_TRUE(QFile::copy(file, files.last()));
+        }
+        return files;
+    }
+
     // The message box the creator shows now.
     static QMessageBox* VisibleMessage(TfoAviCreator* creator)
     {
@@ -92,8 +108,12 @@ TEST_F(AviCreatorDialog, ListAddsRemovesAndExchangesByDragging)
 {
     TfoAviCreator* creator = Open();
     creator->AddFiles({"/a.jpg", "/b.jpg", "/c.jpg"});
-    creator->AddFiles({"/a.jpg"});
-    EXPECT_EQ(creator->Files(), QStringList({"/a.jpg", "/b.jpg", "/c.jpg", "/a.jpg"}));
+    creator->AddFiles({"/x/../a.jpg", "/d.jpg", "/d.jpg"});
+    EXPECT_EQ(creator->Files(), QStringList({"/a.jpg", "/b.jpg", "/c.jpg", "/d.jpg"}));
+    QMessageBox* refusal = VisibleMessage(creator);
+    ASSERT_NE(refusal, nullptr) << "the same file twice is refused with a message";
+    EXPECT_TRUE(refusal->text().contains("/x/../a.jpg\r\n/d.jpg")) << refusal->text().toStdString();
+    refusal->close();
 
     auto* box = Control<QListWidget>(creator, "FilesBox");
     box->item(1)->setSelected(true);
@@ -144,16 +164,19 @@ TEST_F(AviCreatorDialog, FailuresShowTheirMessageAndLeaveNothingBehind)
 
 TEST_F(AviCreatorDialog, CancelHalfWayLeavesNothingAndTheWindowCannotBeClosedMeanwhile)
 {
+    // The compact format: a cancelled write leaves nothing either.
     TfoAviCreator* creator = Open();
-    const QString frame = Jpeg("f.jpg", 64, 48, 90);
-    creator->AddFiles(QStringList(30, frame));
+    Control<QRadioButton>(creator, "MjpegRadio")->setChecked(true);
+    creator->AddFiles(Copies(Jpeg("f.jpg", 64, 48, 90), 30));
     auto* bar = Control<QProgressBar>(creator, "ProgressBar");
     auto* progress = Control<QWidget>(creator, "ProgressDlg");
     bool closedDuring = true;
     bool progressClosed = true;
+    QString status;
     QObject::connect(bar, &QProgressBar::valueChanged, bar, [&](int value) {
         if (value != 10)
             return;
+        status = Control<QLabel>(creator, "StatusLabel")->text();
         creator->reject(); // Escape
         closedDuring = creator->close() || !creator->isVisible();
         progressClosed = progress->close();
@@ -169,6 +192,8 @@ TEST_F(AviCreatorDialog, CancelHalfWayLeavesNothingAndTheWindowCannotBeClosedMea
     EXPECT_FALSE(closedDuring);
     EXPECT_FALSE(progressClosed);
     EXPECT_EQ(bar->value(), 10);
+    EXPECT_TRUE(status.startsWith("10 of 30 frames, ") && status.endsWith(" left"))
+        << status.toStdString();
     EXPECT_TRUE(Leftovers().isEmpty()) << Leftovers().join(' ').toStdString();
     EXPECT_FALSE(progress->isVisible());
     EXPECT_TRUE(Control<QPushButton>(creator, "AddButton")->isEnabled());
@@ -185,12 +210,16 @@ TEST_F(AviCreatorDialog, ProductionReadsBackWithTheFirstFilesSizeFrameCountAndFr
     garbage.close();
     const QString first = Jpeg("first.jpg", 40, 30, 250);
     Jpeg("small.jpg", 20, 10, 250, 250); // smaller: red left half, blue right half
-    creator->AddFiles({first, P("garbage.jpg"), P("small.jpg"), first});
+    creator->AddFiles({first, P("garbage.jpg"), P("small.jpg"), Copies(first, 1)[0]});
     Control<QSpinBox>(creator, "PauseSpin")->setValue(1000);
     creator->Produce(P("out.avi"));
     QMessageBox* box = WaitMessage(creator);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), AviGenerated);
+    EXPECT_TRUE(box->informativeText().contains(
+        P("out.avi") + ": " + AviCreatorRules::SizeText(QFileInfo(P("out.avi")).size())));
+    EXPECT_TRUE(box->informativeText().contains(
+        "1 picture(s) of another size were cut or padded at the top left."));
     box->close();
 
     const TAviView avi(P("out.avi"));
@@ -223,7 +252,7 @@ TEST_F(AviCreatorDialog, ProductionReadsBackWithTheFirstFilesSizeFrameCountAndFr
 TEST_F(AviCreatorDialog, AnExistingFileIsReplacedOnlyWhenConfirmedAndABusyTargetIsRefused)
 {
     TfoAviCreator* creator = Open();
-    creator->AddFiles(QStringList(20, Jpeg("f.jpg", 32, 24, 60)));
+    creator->AddFiles(Copies(Jpeg("f.jpg", 32, 24, 60), 20));
     QFile old(P("movie.avi"));
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("old");
@@ -268,4 +297,50 @@ TEST_F(AviCreatorDialog, AnExistingFileIsReplacedOnlyWhenConfirmedAndABusyTarget
     EXPECT_TRUE(second->Producing());
     ASSERT_TRUE(PumpUntil([&] { return !second->Producing(); }));
     EXPECT_EQ(TAviView(P("movie.avi")).Count("00db"), 1);
+}
+
+// The compact format with pictures of another size: one frame size, every frame decodes, the
+// result says how many were fitted; the choices are remembered for the next creator.
+TEST_F(AviCreatorDialog, CompactProductionFitsOtherSizesAndIsRemembered)
+{
+    TCamViewer settings;
+    settings.OptionsPath = P("Options.xml");
+    CamViewer = &settings;
+    TfoAviCreator* creator = Open();
+    auto* fit = Control<QCheckBox>(creator, "FitBox");
+    EXPECT_TRUE(Control<QRadioButton>(creator, "RawRadio")->isChecked()) << "the default";
+    EXPECT_TRUE(fit->isEnabled());
+    Control<QRadioButton>(creator, "MjpegRadio")->setChecked(true);
+    EXPECT_FALSE(fit->isEnabled()) << "JPEG frames are always fitted";
+    creator->AddFiles({Jpeg("a.jpg", 40, 30, 200), Jpeg("tall.jpg", 10, 30, 0, 250),
+                       Jpeg("wide.jpg", 80, 20, 250, 250), Jpeg("b.jpg", 40, 30, 100)});
+    creator->Produce(P("compact.avi"));
+    QMessageBox* box = WaitMessage(creator);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), AviGenerated);
+    EXPECT_TRUE(
+        box->informativeText().contains("2 picture(s) of another size were fitted to the frame."))
+        << box->informativeText().toStdString();
+    box->close();
+
+    const TAviView avi(P("compact.avi"));
+    ASSERT_TRUE(avi.Ok());
+    ASSERT_EQ(avi.Count("00dc"), 4);
+    for (const TMoviChunk& c : avi.Chunks) {
+        TBitmap frame;
+        ASSERT_TRUE(
+            JpegCodec::Decode(QByteArray(reinterpret_cast<const char*>(&avi.File.Bytes[c.DataAt]),
+                                         static_cast<qsizetype>(c.Size)),
+                              frame));
+        EXPECT_TRUE(frame.Width == 40 && frame.Height == 30);
+    }
+    EXPECT_TRUE(settings.AviCompact);
+
+    TfoAviCreator* next = Open();
+    EXPECT_TRUE(Control<QRadioButton>(next, "MjpegRadio")->isChecked());
+    CamViewer = nullptr;
+    TCamViewer reread;
+    reread.OptionsPath = settings.OptionsPath;
+    reread.LoadOptions();
+    EXPECT_TRUE(reread.AviCompact && !reread.AviFit) << "saved in the settings file";
 }

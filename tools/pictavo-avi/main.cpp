@@ -1,5 +1,6 @@
-// pictavo-avi: turns JPEG files (an archive of webcam images, say) into an uncompressed AVI
-// timelapse, one file per frame, with an optional WAV sound track.
+// pictavo-avi: turns JPEG files (an archive of webcam images, say) into an AVI timelapse, one file
+// per frame, uncompressed or with the JPEG pictures stored as they are, with an optional WAV sound
+// track.
 
 #include "core/TimeZone.h"
 #include "core/avi/AviJpegSource.h"
@@ -32,19 +33,24 @@ extern "C" void OnStopSignal(int sig)
 }
 
 const char* const Usage =
-    "Usage: pictavo-avi -o OUT.avi [--pause MS] [--wav FILE] [--stretch] JPEG...\n"
+    "Usage: pictavo-avi -o OUT.avi [--codec raw|mjpeg] [--pause MS] [--wav FILE]\n"
+    "                   [--stretch | --fit] JPEG...\n"
     "\n"
-    "Writes the JPEG files, in the order given, as the frames of an uncompressed 24-bit AVI "
-    "video.\n"
+    "Writes the JPEG files, in the order given, as the frames of an AVI video.\n"
     "The frame size is that of the first file that can be read; files that cannot be read are\n"
     "skipped with a warning.\n"
     "\n"
+    "  --codec raw        uncompressed 24-bit frames (the default)\n"
+    "  --codec mjpeg      each frame the JPEG picture as it is ('MJPG'), several times smaller;\n"
+    "                     pictures of another size are fitted to the frame and encoded again\n"
     "  -o, --output FILE  the AVI file to write (written beside it as FILE.XXXXXX.part, renamed\n"
     "                     when complete)\n"
     "  --pause MS         milliseconds each frame is shown, 1 to 10000000 (default 500)\n"
     "  --wav FILE         a PCM WAV file (.wav) whose sound becomes the video's sound track\n"
     "  --stretch          stretch pictures of another size to the frame; without it they are\n"
     "                     drawn unscaled at the top left, cut or padded with their corner colour\n"
+    "  --fit              fit pictures of another size to the frame, proportions kept, centred\n"
+    "                     on black\n"
     "  -h, --help         show this help\n";
 
 int UsageError(const char* message, const char* arg = nullptr)
@@ -84,6 +90,8 @@ int main(int argc, char** argv)
     QString wav;
     std::uint32_t pause = 500;
     bool stretch = false;
+    bool fit = false;
+    TAviCodec codec = TAviCodec::Raw;
     QStringList files;
     bool optionsDone = false;
     for (int i = 1; i < argc; ++i) {
@@ -122,6 +130,18 @@ int main(int argc, char** argv)
             wav = QFile::decodeName(v);
         } else if (arg == "--stretch") {
             stretch = true;
+        } else if (arg == "--fit") {
+            fit = true;
+        } else if (arg == "--codec") {
+            const char* v = value(argv[i]);
+            if (!v)
+                return 2;
+            if (std::string(v) == "raw")
+                codec = TAviCodec::Raw;
+            else if (std::string(v) == "mjpeg")
+                codec = TAviCodec::Mjpeg;
+            else
+                return UsageError("the codec must be raw or mjpeg", v);
         } else {
             return UsageError("unknown option", argv[i]);
         }
@@ -143,6 +163,8 @@ int main(int argc, char** argv)
         writer.FileName = output;
         writer.FrameTime = pause;
         writer.Stretch = stretch;
+        writer.Fit = fit;
+        writer.Codec = codec;
         writer.SetWavFileName(wav); // empty: no sound track
 
         // The frame size is that of the first file that can be read; the files before it give no

@@ -14,6 +14,11 @@
 // other threads while the current frame is written (0: every file on the caller's thread), as many
 // as fit in MaxAheadBytes at the size of the frame just decoded, so that big pictures are decoded
 // one at a time instead of taking gigabytes.
+//
+// For the JPEG format (JpegFrame) a file is read and, when it holds a complete sequential picture
+// of the frame's size, handed over as it is, without decoding; any other picture is decoded,
+// fitted to the frame and encoded again at quality 90, on the same threads ahead. A source gives
+// frames of one kind: JpegFrame and Frame are not mixed.
 class TAviJpegSource : public TAviFrameSource
 {
 public:
@@ -24,6 +29,7 @@ public:
 
     int Count() const override;
     const TBitmap* Frame(int index) override;
+    TAviJpegFrame JpegFrame(int index, int width, int height) override;
 
     // Called on the writing thread for each file that cannot be read; that file gives no frame.
     std::function<void(const QString& path, const QString& error)> OnSkip;
@@ -45,6 +51,8 @@ public:
     // it is not a regular file (a pipe or a device would block). The pixel memory that out holds is
     // reused when it is large enough.
     static bool ReadFile(const QString& path, TBitmap& out, QString* error);
+    // The bytes of a file, under the same refusals as ReadFile.
+    static bool ReadBytes(const QString& path, QByteArray& out, QString* error);
 
 private:
     struct TDecoded
@@ -52,8 +60,18 @@ private:
         TBitmap Bitmap;
         bool Ok = false;
         QString Error;
+        // The JPEG format: the frame's data, whether it was fitted, and the most memory its
+        // preparation took.
+        QByteArray Jpeg;
+        bool Fitted = false;
+        qint64 Bytes = 0;
     };
     static TDecoded Decode(const QString& path, TBitmap reuse);
+    static TDecoded PrepareJpeg(const QString& path, int width, int height);
+    // Starts the work for file index on another thread.
+    std::future<TDecoded> Launch(int index);
+    // Moves the current frame to index, taking it from the work ahead when it is there.
+    void Advance(int index);
     // Keeps the current frame's memory for a later decode and empties the current frame.
     void Recycle();
     TBitmap TakeSpare();
@@ -66,7 +84,9 @@ private:
     int FNextIndex = -1;
     int FPrimedIndex = -1;
     TBitmap FPrimed;
-    qint64 FFrameBytes = 0;       // pixel bytes of the last frame decoded
+    qint64 FFrameBytes = 0; // pixel bytes of the last frame decoded
+    int FJpegWidth = 0;     // the JPEG format's frame size; 0: bitmaps
+    int FJpegHeight = 0;
     std::vector<TBitmap> FSpares; // pixel memory of frames written, for the next decodes
 
     void DropLookahead();

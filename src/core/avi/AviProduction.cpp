@@ -38,6 +38,65 @@ QString TargetFileName(const QString& chosen)
     return chosen + QStringLiteral(".avi");
 }
 
+qint64 TimeLeft(int done, int total, qint64 elapsedMs)
+{
+    if (done <= 0 || total <= 0 || elapsedMs < 0)
+        return -1;
+    if (done >= total)
+        return 0;
+    return elapsedMs * (total - done) / done;
+}
+
+QString DurationText(qint64 ms)
+{
+    const qint64 seconds = (std::max<qint64>(ms, 0) + 999) / 1000;
+    const qint64 s = seconds % 60;
+    const qint64 m = seconds / 60 % 60;
+    const qint64 h = seconds / 3600;
+    const QChar zero(QLatin1Char('0'));
+    if (h > 0)
+        return QStringLiteral("%1:%2:%3").arg(h).arg(m, 2, 10, zero).arg(s, 2, 10, zero);
+    return QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, zero);
+}
+
+QString SizeText(qint64 bytes)
+{
+    if (bytes < 1000)
+        return QStringLiteral("%1 bytes").arg(bytes);
+    const char* const units[] = {"KB", "MB", "GB", "TB"};
+    double value = static_cast<double>(bytes) / 1000;
+    int unit = 0;
+    // 999.96 KB shows as 1.0 MB, not as 1000.0 KB.
+    while (value >= 999.95 && unit < 3) {
+        value /= 1000;
+        ++unit;
+    }
+    return QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QLatin1String(units[unit]));
+}
+
+QStringList NewEntries(const QStringList& list, const QStringList& files, QStringList* duplicates)
+{
+    const auto key = [](const QString& path) {
+        const QFileInfo info(path);
+        const QString canonical = info.canonicalFilePath();
+        return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+    };
+    QSet<QString> seen;
+    for (const QString& path : list)
+        seen.insert(key(path));
+    QStringList fresh;
+    for (const QString& path : files) {
+        if (seen.contains(key(path))) {
+            if (duplicates)
+                *duplicates << path;
+            continue;
+        }
+        seen.insert(key(path));
+        fresh << path;
+    }
+    return fresh;
+}
+
 } // namespace AviCreatorRules
 
 namespace {
@@ -124,6 +183,8 @@ void TAviProduction::Execute()
         writer.FileName = FileName;
         writer.FrameTime = FrameTime;
         writer.Stretch = false;
+        writer.Fit = Fit;
+        writer.Codec = Codec;
 
         // Decoding runs ahead on the other cores while this thread writes, as in pictavo-avi.
         const int cores = static_cast<int>(std::thread::hardware_concurrency());
@@ -160,6 +221,7 @@ void TAviProduction::Execute()
         };
         writer.Write(source);
         result.Kind = TAviProductionResult::Done;
+        result.Report = writer.Report;
     } catch (const std::exception& e) {
         result.Kind = Terminated() ? TAviProductionResult::Cancelled : TAviProductionResult::Failed;
         result.Message = QString::fromUtf8(e.what());

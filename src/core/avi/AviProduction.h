@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/avi/AviWriter.h"
 #include "core/net/ClassWorker.h"
 
 #include <QString>
@@ -23,6 +24,20 @@ bool ExchangeEntries(QStringList& files, int current, int target);
 // without an extension.
 QString TargetFileName(const QString& chosen);
 
+// The time a production still needs, in milliseconds, from the entries done of total in elapsed
+// milliseconds; -1 while nothing is done to measure by.
+qint64 TimeLeft(int done, int total, qint64 elapsedMs);
+// A duration for the user: "m:ss", or "h:mm:ss" from an hour on (rounded up to whole seconds).
+QString DurationText(qint64 ms);
+// A file size for the user in decimal units: "512 bytes", "12.3 KB", "123.0 MB", "1.2 GB".
+QString SizeText(qint64 bytes);
+
+// The entries of files that are not in list (nor earlier in files): the same file under another
+// spelling of its path (., .., links) counts as the same. duplicates, when given, receives the
+// others.
+QStringList NewEntries(const QStringList& list, const QStringList& files,
+                       QStringList* duplicates = nullptr);
+
 } // namespace AviCreatorRules
 
 // How a production ended.
@@ -35,13 +50,15 @@ struct TAviProductionResult
         Cancelled
     };
     TKind Kind = Failed;
-    QString Message; // the writer's message when Failed
+    QString Message;        // the writer's message when Failed
+    TAviWriteReport Report; // when Done
 };
 
 // Produces one AVI file from JPEG files on a worker thread, one frame at a time. The frame size is
 // that of the first file of the list; when that file cannot be read, the writer's default (a tenth
-// of the screen's size) applies. Files that cannot be read give no frame. Frames are drawn
-// unscaled at the top left (Stretch off).
+// of the screen's size) applies. Files that cannot be read give no frame. Pictures of another size
+// are drawn unscaled at the top left (Stretch off) unless Fit is set; the JPEG format always fits
+// them.
 //
 // Events run on the UI thread through the dispatcher: OnProgress after each file (at most once per
 // ProgressInterval, and always for the last), OnDone once at the end. The owner stops a production
@@ -66,6 +83,9 @@ public:
     std::function<void(int done, int total)> OnProgress;
     std::function<void(const TAviProductionResult& result)> OnDone;
     std::chrono::milliseconds ProgressInterval{40};
+    // Set before Start.
+    TAviCodec Codec = TAviCodec::Raw;
+    bool Fit = false;
 
 protected:
     void Execute() override;

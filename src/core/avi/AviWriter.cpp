@@ -2,6 +2,8 @@
 
 #include "core/Log.h"
 #include "core/catalog/AtomicFile.h"
+#include "core/image/BitmapScale.h"
+#include "core/image/JpegCodec.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -16,7 +18,7 @@
 //
 //   RIFF 'AVI '
 //     LIST 'hdrl'  avih, LIST 'strl' (strh, strf, indx) per stream, LIST 'odml' (dmlh)
-//     LIST 'movi'  00db frame chunks, 01wb sound chunks in time order
+//     LIST 'movi'  00db (uncompressed) or 00dc (JPEG) frame chunks, 01wb sound chunks in time order
 //     idx1         one entry per chunk of this part
 //
 // When adding a chunk would take the part past PartLimit, the part is closed and the file goes on
@@ -205,6 +207,8 @@ struct TSettings
     int Height = 0;
     std::uint32_t FrameTime = 0;
     bool Stretch = true;
+    bool Fit = false;
+    TAviCodec Codec = TAviCodec::Raw;
     std::int64_t PartLimit = 0;
     std::function<void(int, int)> OnProgress;
 };
@@ -212,7 +216,7 @@ struct TSettings
 // One stream's index state.
 struct TStream
 {
-    const char* ChunkId = nullptr; // "00db" / "01wb"
+    const char* ChunkId = nullptr; // "00db" or "00dc" / "01wb"
     const char* IndexId = nullptr; // "ix00" / "ix01"
     struct TEntry
     {
@@ -242,10 +246,12 @@ class TAviFileWriter
 {
 public:
     TAviFileWriter(const TSettings& settings, TWavSound* sound)
-        : S(settings), Sound(sound),
+        : S(settings), Sound(sound), Jpeg(settings.Codec == TAviCodec::Mjpeg),
           FrameBytes(AviRules::FrameBytes(settings.Width, settings.Height))
     {
     }
+
+    TAviWriteReport Report;
 
     ~TAviFileWriter()
     {
@@ -270,7 +276,7 @@ public:
             Fail(MsgWriteOutput);
         }
 
-        Video.ChunkId = "00db";
+        Video.ChunkId = Jpeg ? "00dc" : "00db";
         Video.IndexId = "ix00";
         Audio.ChunkId = "01wb";
         Audio.IndexId = "ix01";
@@ -284,25 +290,50 @@ public:
 
         WriteHeader(count);
 
-        std::vector<std::uint8_t> frame(static_cast<std::size_t>(8 + FrameBytes));
+        // A JPEG frame's buffer grows to the largest picture; an uncompressed one is one frame.
+        std::vector<std::uint8_t> frame(Jpeg ? 0 : static_cast<std::size_t>(8 + FrameBytes));
         std::vector<std::uint8_t> audio(Sound ? static_cast<std::size_t>(8 + AudioCap + 1) : 0);
+        TBitmap fitted;
         std::int64_t frames = 0;
         for (int i = 0; i < count; ++i) {
-            const TBitmap* bitmap = source.Frame(i);
-            if (bitmap) {
+            std::uint32_t size = 0;
+            if (Jpeg) {
+                const TAviJpegFrame jpeg = source.JpegFrame(i, S.Width, S.Height);
+                if (jpeg.Data) {
+                    if (jpeg.Data->isEmpty() || jpeg.Data->size() > AviRules::MaxJpegFrameBytes)
+                        Fail(MsgInvalidBitmap);
+                    size = static_cast<std::uint32_t>(jpeg.Data->size());
+                    if (frame.size() < 8 + std::size_t(size) + 1)
+                        frame.resize(8 + std::size_t(size) + 1);
+                    std::memcpy(frame.data() + 8, jpeg.Data->constData(), size);
+                    Report.Resized += jpeg.Fitted;
+                }
+            } else if (const TBitmap* bitmap = source.Frame(i)) {
+                const bool other = bitmap->Width != S.Width || bitmap->Height != S.Height;
+                if (other && S.Fit) {
+                    AviRules::FitPicture(*bitmap, S.Width, S.Height, fitted);
+                    bitmap = &fitted;
+                }
                 AviRules::DrawFrame(*bitmap, S.Width, S.Height, S.Stretch, frame.data() + 8);
+                size = static_cast<std::uint32_t>(FrameBytes);
+                Report.Resized += other;
+            }
+            if (size > 0) {
                 if (Sound)
                     WriteSound(audio, AviRules::AudioBytesUntil(
                                           frames + 1, S.FrameTime, Sound->AvgBytesPerSec,
                                           Sound->BlockAlign, Sound->DataBytes));
-                AddChunk(Video, frame.data(), static_cast<std::uint32_t>(FrameBytes), 1, true);
+                AddChunk(Video, frame.data(), size, 1, true);
                 ++frames;
+            } else {
+                ++Report.Skipped;
             }
             if (S.OnProgress)
                 S.OnProgress(i + 1, count);
         }
         if (frames == 0)
             Fail(MsgNoBitmaps);
+        Report.Frames = static_cast<int>(frames);
         if (Sound)
             WriteSound(audio, Sound->DataBytes);
         ClosePart(true);
@@ -312,6 +343,7 @@ public:
 private:
     const TSettings& S;
     TWavSound* Sound;
+    const bool Jpeg;
     const std::int64_t FrameBytes;
     QString PartPath;
     int Fd = -1;
@@ -388,7 +420,8 @@ private:
     int EstimateParts(int count) const
     {
         std::int64_t chunks = count;
-        std::int64_t biggest = 8 + FrameBytes;
+        // A JPEG frame may take up to its limit: the reservation holds for the largest.
+        std::int64_t biggest = 8 + (Jpeg ? AviRules::MaxJpegFrameBytes + 1 : FrameBytes);
         if (Sound) {
             chunks += count + Sound->DataBytes / AudioCap + 2;
             biggest = std::max<std::int64_t>(biggest, 8 + AudioCap + 1);
@@ -439,7 +472,10 @@ private:
         h.Four("strh");
         h.U32(56);
         h.Four("vids");
-        h.U32(0);           // handler
+        if (Jpeg)
+            h.Four("MJPG"); // handler
+        else
+            h.U32(0);
         h.U32(0);           // flags
         h.U16(0);           // priority
         h.U16(0);           // language
@@ -464,8 +500,12 @@ private:
         h.U32(static_cast<std::uint32_t>(S.Height)); // positive: rows bottom-up
         h.U16(1);                                    // planes
         h.U16(24);                                   // bits per pixel
-        h.U32(0);                                    // BI_RGB
-        h.U32(static_cast<std::uint32_t>(FrameBytes));
+        if (Jpeg)
+            h.Four("MJPG"); // compression
+        else
+            h.U32(0); // BI_RGB
+        // The size of the picture once decoded, as readers expect it for both formats.
+        h.U32(static_cast<std::uint32_t>(Jpeg ? std::int64_t(S.Width) * S.Height * 3 : FrameBytes));
         h.Zeros(16);
         WriteSuperIndexSpace(Video);
         h.EndList(strlAt);
@@ -659,7 +699,7 @@ private:
         const std::uint32_t biggest = std::max(Video.MaxChunk, Audio.MaxChunk);
         std::uint64_t perSecond = 0;
         if (S.FrameTime > 0)
-            perSecond = std::uint64_t(FrameBytes) * 1000 / S.FrameTime;
+            perSecond = std::uint64_t(Jpeg ? Video.MaxChunk : FrameBytes) * 1000 / S.FrameTime;
         if (Sound)
             perSecond += Sound->AvgBytesPerSec;
         Patch32(AvihMaxBytesAt, Clamp32(perSecond));
@@ -692,6 +732,7 @@ private:
             Fail(MsgWriteOutput);
         }
         Committed = true;
+        Report.FileBytes = static_cast<qint64>(Pos);
     }
 };
 
@@ -798,6 +839,104 @@ void DrawFrame(const TBitmap& source, int width, int height, bool stretch, std::
     }
 }
 
+TFitRect FitRect(int width, int height, int frameWidth, int frameHeight)
+{
+    if (width < 1 || height < 1 || frameWidth < 1 || frameHeight < 1)
+        return {};
+    TFitRect r;
+    // Compare frameWidth / width with frameHeight / height without division; round to the
+    // nearest pixel, at least one.
+    if (std::int64_t(frameWidth) * height <= std::int64_t(frameHeight) * width) {
+        r.Width = frameWidth;
+        r.Height = static_cast<int>(std::max<std::int64_t>(
+            1, (std::int64_t(height) * frameWidth * 2 + width) / (2 * std::int64_t(width))));
+    } else {
+        r.Height = frameHeight;
+        r.Width = static_cast<int>(std::max<std::int64_t>(
+            1, (std::int64_t(width) * frameHeight * 2 + height) / (2 * std::int64_t(height))));
+    }
+    r.X = (frameWidth - r.Width) / 2;
+    r.Y = (frameHeight - r.Height) / 2;
+    return r;
+}
+
+void FitPicture(const TBitmap& source, int frameWidth, int frameHeight, TBitmap& out)
+{
+    out.Resize(frameWidth, frameHeight); // black
+    const TFitRect r = FitRect(source.Width, source.Height, frameWidth, frameHeight);
+    if (r.Width < 1)
+        return;
+    const TBitmap scaled = (r.Width == source.Width && r.Height == source.Height)
+                               ? TBitmap()
+                               : BitmapScale::Resample(source, r.Width, r.Height);
+    const TBitmap& picture = scaled.IsEmpty() ? source : scaled;
+    for (int y = 0; y < r.Height; ++y)
+        std::memcpy(out.Row(r.Y + y) + 3 * r.X, picture.Row(y), std::size_t(r.Width) * 3);
+}
+
+TJpegShape ReadJpegShape(const QByteArray& data)
+{
+    TJpegShape shape;
+    const auto* p = reinterpret_cast<const std::uint8_t*>(data.constData());
+    const qsizetype n = data.size();
+    if (n < 4 || p[0] != 0xFF || p[1] != 0xD8)
+        return shape;
+    bool sequential = false;
+    bool tables = false;
+    qsizetype pos = 2;
+    // The segments up to the scan: each a marker and a length.
+    for (;;) {
+        if (pos + 4 > n || p[pos] != 0xFF)
+            return shape;
+        while (pos + 4 <= n && p[pos + 1] == 0xFF) // fill bytes
+            ++pos;
+        if (pos + 4 > n)
+            return shape;
+        const std::uint8_t marker = p[pos + 1];
+        const int length = (p[pos + 2] << 8) | p[pos + 3];
+        if (length < 2 || pos + 2 + length > n)
+            return shape;
+        const std::uint8_t* body = p + pos + 4;
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+            marker != 0xCC) {
+            if (length < 8)
+                return shape;
+            shape.Height = (body[1] << 8) | body[2];
+            shape.Width = (body[3] << 8) | body[4];
+            sequential = (marker == 0xC0 || marker == 0xC1) && body[0] == 8 &&
+                         (body[5] == 1 || body[5] == 3);
+        } else if (marker == 0xC4) {
+            tables = true;
+        } else if (marker == 0xDA) {
+            pos += 2 + length;
+            break;
+        } else if (marker == 0xD8 || marker == 0xD9 || (marker >= 0xD0 && marker <= 0xD7) ||
+                   marker == 0x01) {
+            return shape; // markers without a length do not belong here
+        }
+        pos += 2 + length;
+    }
+    // The scan: in its bytes 0xFF is followed only by a stuffed 0, a restart marker or more 0xFF;
+    // any other marker ends it, and only the end marker ends a single-scan picture.
+    while (pos + 1 < n) {
+        const void* ff = std::memchr(p + pos, 0xFF, static_cast<std::size_t>(n - pos - 1));
+        if (!ff)
+            break;
+        pos = static_cast<const std::uint8_t*>(ff) - p;
+        const std::uint8_t next = p[pos + 1];
+        if (next == 0x00 || (next >= 0xD0 && next <= 0xD7) || next == 0xFF) {
+            pos += next == 0xFF ? 1 : 2;
+            continue;
+        }
+        if (next != 0xD9)
+            break; // another scan or table: not stored as it is
+        shape.End = pos + 2;
+        shape.Storable = sequential && tables && shape.Width > 0 && shape.Height > 0;
+        return shape;
+    }
+    return shape;
+}
+
 std::int64_t AudioBytesUntil(std::int64_t frames, std::uint32_t frameTime,
                              std::uint32_t avgBytesPerSec, int blockAlign, std::int64_t totalBytes)
 {
@@ -875,8 +1014,31 @@ void TAviWriter::WriteFrom(TAviFrameSource& source)
     settings.Height = Height;
     settings.FrameTime = FrameTime;
     settings.Stretch = Stretch;
+    settings.Fit = Fit;
+    settings.Codec = Codec;
     settings.PartLimit = std::clamp<std::int64_t>(PartLimit, 4096, std::int64_t(1) << 31);
     settings.OnProgress = OnProgress;
     TAviFileWriter writer(settings, withSound ? &sound : nullptr);
     writer.Run(source);
+    Report = writer.Report;
+}
+
+TAviJpegFrame TAviFrameSource::JpegFrame(int index, int width, int height)
+{
+    const TBitmap* bitmap = Frame(index);
+    if (!bitmap)
+        return {};
+    TAviJpegFrame frame;
+    TBitmap fitted;
+    if (bitmap->Width != width || bitmap->Height != height) {
+        AviRules::FitPicture(*bitmap, width, height, fitted);
+        bitmap = &fitted;
+        frame.Fitted = true;
+    }
+    QString error;
+    FEncoded = JpegCodec::Encode(*bitmap, 90, &error);
+    if (FEncoded.isEmpty())
+        Fail("Failed to add frame to AVI: " + error.toStdString());
+    frame.Data = &FEncoded;
+    return frame;
 }

@@ -2,6 +2,7 @@
 
 #include "core/image/Bitmap.h"
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -17,16 +18,39 @@ public:
     QString Message() const { return QString::fromUtf8(what()); }
 };
 
+// The video format of a file: uncompressed 24-bit frames, or each frame a JPEG picture ('MJPG').
+enum class TAviCodec
+{
+    Raw,
+    Mjpeg
+};
+
+// A frame of the JPEG format as a source hands it over.
+struct TAviJpegFrame
+{
+    // A complete JPEG picture of exactly the frame's size, stored as it is; null: the entry gives
+    // no frame.
+    const QByteArray* Data = nullptr;
+    // The picture was of another size and was fitted to the frame.
+    bool Fitted = false;
+};
+
 // Where the writer takes its frames from, one at a time, so that only the frame being written has
-// to be in memory. Frame(i) is asked for i = 0 .. Count() - 1 in this order; the bitmap it returns
-// must stay valid until the next call. A null result skips that entry (it gives no frame).
-// Throwing TAviError (or any std::exception) stops the writing.
+// to be in memory. Frame(i) (JpegFrame(i, ...) for the JPEG format) is asked for i = 0 .. Count() -
+// 1 in this order; what it returns must stay valid until the next call. A null result skips that
+// entry (it gives no frame). Throwing TAviError (or any std::exception) stops the writing.
 class TAviFrameSource
 {
 public:
     virtual ~TAviFrameSource() = default;
     virtual int Count() const = 0;
     virtual const TBitmap* Frame(int index) = 0;
+    // The frame for the JPEG format, width x height. The default encodes Frame(index) at quality
+    // 90, fitted to the frame first when its size differs.
+    virtual TAviJpegFrame JpegFrame(int index, int width, int height);
+
+private:
+    QByteArray FEncoded;
 };
 
 // Frame rules, pure functions.
@@ -49,6 +73,39 @@ inline int DefaultFrameSide(int screenSide)
     return screenSide / 10;
 }
 
+// Where a width x height picture lies in a frameWidth x frameHeight frame when it is fitted: as
+// large as the frame allows with its proportions kept (enlarged or reduced), centred. Empty sizes
+// give an empty rectangle.
+struct TFitRect
+{
+    int X = 0;
+    int Y = 0;
+    int Width = 0;
+    int Height = 0;
+    bool operator==(const TFitRect&) const = default;
+};
+TFitRect FitRect(int width, int height, int frameWidth, int frameHeight);
+
+// The picture fitted into a frameWidth x frameHeight bitmap (FitRect), the rest of it black.
+void FitPicture(const TBitmap& source, int frameWidth, int frameHeight, TBitmap& out);
+
+// What the JPEG format needs to know of JPEG data before storing it as it is.
+struct TJpegShape
+{
+    int Width = 0;
+    int Height = 0;
+    // Every player decodes it: one sequential Huffman-coded scan of 8-bit samples with 1 or 3
+    // components, its own Huffman tables, complete up to its end marker.
+    bool Storable = false;
+    qsizetype End = 0; // bytes up to and including the end marker
+};
+// Reads the markers of JPEG data (the scan's bytes only to find its end); nothing is decoded.
+TJpegShape ReadJpegShape(const QByteArray& data);
+
+// The most bytes one JPEG frame may take: every frame of that size or smaller fits in a file
+// part with its index entries.
+inline constexpr qint64 MaxJpegFrameBytes = qint64(256) << 20;
+
 // Draws source into a Width x Height frame as stored in the file: rows bottom-up, bytes blue,
 // green, red, each row padded with zeros to RowBytes(width). out holds FrameBytes(width, height)
 // bytes. stretch: the source is scaled (nearest pixel) to the whole frame, aspect ratio not kept;
@@ -63,13 +120,22 @@ std::int64_t AudioBytesUntil(std::int64_t frames, std::uint32_t frameTime,
 
 } // namespace AviRules
 
-// Writes an uncompressed 24-bit AVI video with one key frame per bitmap and, optionally, the sound
-// of a PCM WAV file as a second stream interleaved with the frames. The file is written under a
-// unique name "<FileName>.XXXXXX.part", created exclusively beside it, synced and renamed to
-// FileName when complete; on any failure that file is removed and FileName is left as it was.
-// A WAV file that is not a regular file (a pipe, a device) is refused. A file that grows past
-// PartLimit bytes continues in OpenDML "AVIX" parts with super and standard indexes, so a video of
-// any length plays.
+// What a Write did.
+struct TAviWriteReport
+{
+    int Frames = 0;       // frames written
+    int Skipped = 0;      // entries that gave no frame
+    int Resized = 0;      // pictures of another size than the frame: cut, stretched or fitted
+    qint64 FileBytes = 0; // the size of the file written
+};
+
+// Writes an AVI video with one key frame per bitmap, uncompressed 24-bit or JPEG (Codec), and,
+// optionally, the sound of a PCM WAV file as a second stream interleaved with the frames. The file
+// is written under a unique name "<FileName>.XXXXXX.part", created exclusively beside it, synced
+// and renamed to FileName when complete; on any failure that file is removed and FileName is left
+// as it was. A WAV file that is not a regular file (a pipe, a device) is refused. A file that grows
+// past PartLimit bytes continues in OpenDML "AVIX" parts with super and standard indexes, so a
+// video of any length plays.
 class TAviWriter
 {
 public:
@@ -83,6 +149,10 @@ public:
     int Width = 0;
     std::uint32_t FrameTime = 1000; // milliseconds per frame
     bool Stretch = true;
+    // Pictures of another size are fitted to the frame (proportions kept, centred on black)
+    // instead of being stretched or cut. The JPEG format always fits them.
+    bool Fit = false;
+    TAviCodec Codec = TAviCodec::Raw;
     QString FileName;
 
     const QString& WavFileName() const { return FWavFileName; }
@@ -100,6 +170,9 @@ public:
     // Called after each entry of the frame list, with the entries done and their number. It may
     // throw TAviError to stop the writing (a cancel button, an interrupt): the .part file goes.
     std::function<void(int done, int total)> OnProgress;
+
+    // What the last Write did; set when it succeeds.
+    TAviWriteReport Report;
 
     // Writes FileName from Bitmaps.
     void Write();

@@ -211,6 +211,15 @@ void TCamViewer::LoadFromXml(const TXmlElement& root, bool complete)
     if (complete || usable(u"ProxyPass"))
         proxy.Pass = TSUtils::DecodeText(encoded);
     SetProxy(proxy);
+    // Settings the first files did not have: a missing element means off.
+    const auto readNewBool = [&](QStringView name, bool& field) {
+        if (const TXmlElement* element = usable(name))
+            field = XmlBoolValue(element->Text, false);
+        else if (complete)
+            field = false;
+    };
+    readNewBool(u"AviCompact", AviCompact);
+    readNewBool(u"AviFit", AviFit);
 
     // The recently viewed list is exactly the file's. It is read before the viewers are reopened:
     // each reopening saves the settings, and those saves write the file's list unchanged.
@@ -253,6 +262,8 @@ QByteArray TCamViewer::SaveToBytes()
     root.AddChild(QStringLiteral("ProxyPort"), QString::number(proxy_.Port));
     root.AddChild(QStringLiteral("ProxyUser"), proxy_.User);
     root.AddChild(QStringLiteral("ProxyPass"), TSUtils::EncodeText(proxy_.Pass));
+    root.AddChild(QStringLiteral("AviCompact"), XmlBoolText(AviCompact));
+    root.AddChild(QStringLiteral("AviFit"), XmlBoolText(AviFit));
 
     TXmlElement* opened = root.AddChild(QStringLiteral("OpenedCams"));
     if (OnOpenViewers) {

@@ -41,6 +41,10 @@ public:
     QString Language;
     bool LaunchWindows = false;
     bool ScrollMosaic = false;
+    // The AVI creator's last choices: JPEG frames instead of uncompressed ones, and pictures of
+    // another size fitted to the frame. False when the file lacks them.
+    bool AviCompact = false;
+    bool AviFit = false;
     QStringList LastUsed; // URLs, most recent first
 
     // The proxy settings change through SetProxy only, which publishes them to the fetch threads.

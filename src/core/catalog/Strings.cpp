@@ -82,6 +82,15 @@ constexpr TMessageDefault MessageDefaults[] = {
     {"SaveImageFailed", &SaveImageFailed, "The image could not be saved to %path%: %reason%"},
     {"NotArchived", &NotArchived, "Not archived: %reason%"},
     {"ArchiveFailed", &ArchiveFailed, "The images of %name% are not archived in %path%: %reason%"},
+    {"AviFramesDone", &AviFramesDone, "%done% of %total% frames"},
+    {"AviTimeLeft", &AviTimeLeft, "%time% left"},
+    {"AviFileWritten", &AviFileWritten, "%path%: %size%"},
+    {"AviPicturesCut", &AviPicturesCut,
+     "%count% picture(s) of another size were cut or padded at the top left."},
+    {"AviPicturesFitted", &AviPicturesFitted,
+     "%count% picture(s) of another size were fitted to the frame."},
+    {"AviAlreadyListed", &AviAlreadyListed,
+     "These files are on the list already and were not added again:\r\n\r\n%names%"},
 };
 
 QString DefaultOf(const QString* variable)
@@ -148,6 +157,12 @@ QString IntervalRefused = DefaultOf(&IntervalRefused);
 QString SaveImageFailed = DefaultOf(&SaveImageFailed);
 QString NotArchived = DefaultOf(&NotArchived);
 QString ArchiveFailed = DefaultOf(&ArchiveFailed);
+QString AviFramesDone = DefaultOf(&AviFramesDone);
+QString AviTimeLeft = DefaultOf(&AviTimeLeft);
+QString AviFileWritten = DefaultOf(&AviFileWritten);
+QString AviPicturesCut = DefaultOf(&AviPicturesCut);
+QString AviPicturesFitted = DefaultOf(&AviPicturesFitted);
+QString AviAlreadyListed = DefaultOf(&AviAlreadyListed);
 
 void TVariables::RegisterVariable(const QString& key, QString* variable)
 {

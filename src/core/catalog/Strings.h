@@ -77,6 +77,15 @@ extern QString SaveImageFailed;
 // told once per webcam in a session (markers %name% %path% %reason%).
 extern QString NotArchived;
 extern QString ArchiveFailed;
+// The AVI creator: its progress (markers %done% %total%, then %time%: the time left), the file
+// written (markers %path% %size%), how many pictures of another size were cut or fitted (marker
+// %count%), and files refused because they are on the list already (marker %names%: one a line).
+extern QString AviFramesDone;
+extern QString AviTimeLeft;
+extern QString AviFileWritten;
+extern QString AviPicturesCut;
+extern QString AviPicturesFitted;
+extern QString AviAlreadyListed;
 
 // The line break of message texts (CamHint's lines, backslash-n of a language file).
 inline const QString MessageLineBreak = QStringLiteral("\r\n");

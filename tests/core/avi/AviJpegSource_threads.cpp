@@ -111,6 +111,49 @@ TEST_P(AviJpegSourceTest, WriterTakesTheReadableFilesAsFrames)
         EXPECT_TRUE(Near(v.Pixel(v.Chunks[k], 24, 16, 12, 8)[1], grey[k])) << k;
 }
 
+// The JPEG format: files of the frame's size go in byte for byte; another size is fitted and
+// encoded again; a picture cut short is skipped like one that is no JPEG at all.
+TEST_P(AviJpegSourceTest, JpegFramesAreTheFilesOrFittedPictures)
+{
+    QByteArray whole = JpegCodec::Encode(Flat(24, 16, 200, 200, 200));
+    Save(Files[4], whole + QByteArray(7, '\0')); // bytes after the end marker are left out
+    Save(Files[5], whole.left(whole.size() - 40));
+    Save(Files[3], JpegCodec::Encode(Flat(8, 16, 250, 250, 250)));
+    TAviJpegSource source(Files, GetParam());
+    QStringList skipped;
+    source.OnSkip = [&](const QString& path, const QString&) { skipped << path; };
+    TAviWriter writer;
+    writer.Width = 24;
+    writer.Height = 16;
+    writer.Codec = TAviCodec::Mjpeg;
+    writer.FileName = Dir.filePath(QStringLiteral("out.avi"));
+    writer.Write(source);
+    EXPECT_EQ(skipped, (QStringList{Files[1], Files[5]}));
+    EXPECT_EQ(writer.Report.Frames, 4);
+    EXPECT_EQ(writer.Report.Skipped, 2);
+    EXPECT_EQ(writer.Report.Resized, 1);
+
+    TAviView v(writer.FileName);
+    ASSERT_TRUE(v.Ok()) << v.File.Error;
+    ASSERT_EQ(v.Count("00dc"), 4);
+    const auto bytes = [&](int k) {
+        return QByteArray(reinterpret_cast<const char*>(&v.File.Bytes[v.Chunks[k].DataAt]),
+                          static_cast<qsizetype>(v.Chunks[k].Size));
+    };
+    QFile first(Files[0]);
+    ASSERT_TRUE(first.open(QIODevice::ReadOnly));
+    EXPECT_EQ(bytes(0), first.readAll());
+    EXPECT_EQ(bytes(3), whole);
+    // The narrow picture fitted: 8 x 16 in the middle of 24 x 16, black on both sides.
+    TBitmap fitted;
+    ASSERT_TRUE(JpegCodec::Decode(bytes(2), fitted));
+    ASSERT_EQ(fitted.Width, 24);
+    ASSERT_EQ(fitted.Height, 16);
+    EXPECT_LT(fitted.Row(8)[3 * 2], 30);
+    EXPECT_TRUE(Near(fitted.Row(8)[3 * 12], 250));
+    EXPECT_LT(fitted.Row(8)[3 * 21], 30);
+}
+
 // A source destroyed while its prefetch still runs waits for it.
 TEST_P(AviJpegSourceTest, DestroyedWithAPrefetchUnderWay)
 {

@@ -29,6 +29,40 @@ TEST(AviCreatorRules, TargetNameGetsTheExtensionOnlyWhenItHasNone)
     EXPECT_EQ(AviCreatorRules::TargetFileName("/v/clip.mov"), "/v/clip.mov");
 }
 
+TEST(AviCreatorRules, TimeLeftAndItsText)
+{
+    EXPECT_EQ(AviCreatorRules::TimeLeft(0, 100, 5000), -1) << "nothing to measure by yet";
+    EXPECT_EQ(AviCreatorRules::TimeLeft(25, 100, 5000), 15000);
+    EXPECT_EQ(AviCreatorRules::TimeLeft(100, 100, 5000), 0);
+    const std::pair<qint64, const char*> durations[] = {{0, "0:00"},          {1, "0:01"},
+                                                        {59999, "1:00"},      {61000, "1:01"},
+                                                        {3600000, "1:00:00"}, {3725000, "1:02:05"}};
+    for (const auto& [ms, text] : durations)
+        EXPECT_EQ(AviCreatorRules::DurationText(ms), QLatin1String(text)) << ms;
+    const std::pair<qint64, const char*> sizes[] = {
+        {999, "999 bytes"},      {1000, "1.0 KB"},        {999960, "1.0 MB"},
+        {123004567, "123.0 MB"}, {921600000, "921.6 MB"}, {1234567890, "1.2 GB"}};
+    for (const auto& [bytes, text] : sizes)
+        EXPECT_EQ(AviCreatorRules::SizeText(bytes), QLatin1String(text)) << bytes;
+}
+
+TEST(AviCreatorRules, AFileIsListedOnceWhateverItsSpelling)
+{
+    QTemporaryDir dir;
+    const QString a = dir.filePath("a.jpg");
+    QFile(a).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QFile::link(a, dir.filePath("link.jpg")));
+    QStringList refused;
+    const QStringList fresh = AviCreatorRules::NewEntries(
+        {a},
+        {dir.filePath("b.jpg"), dir.filePath("x/../a.jpg"), dir.filePath("link.jpg"),
+         dir.filePath("b.jpg"), dir.filePath("./c.jpg")},
+        &refused);
+    EXPECT_EQ(fresh, QStringList({dir.filePath("b.jpg"), dir.filePath("./c.jpg")}));
+    EXPECT_EQ(refused, QStringList({dir.filePath("x/../a.jpg"), dir.filePath("link.jpg"),
+                                    dir.filePath("b.jpg")}));
+}
+
 TEST(AviProduction, ATargetHasOneWriterWhateverItsSpellingAndIsFreedWithIt)
 {
     QTemporaryDir dir;

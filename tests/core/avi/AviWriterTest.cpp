@@ -1,9 +1,11 @@
 #include "core/avi/AviWriter.h"
 
 #include "RiffReader.h"
+#include "core/image/JpegCodec.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <array>
@@ -623,7 +625,7 @@ void CheckOpenDml(const TAviView& v, int streamIndex, const std::string& chunkId
         const std::uint64_t ixAt = f.U64(at + 24 + 16 * e);
         const std::uint32_t ixSize = f.U32(at + 24 + 16 * e + 8);
         duration += f.U32(at + 24 + 16 * e + 12);
-        ASSERT_EQ(f.Four(ixAt), chunkId == "00db" ? "ix00" : "ix01");
+        ASSERT_EQ(f.Four(ixAt), chunkId.substr(0, 2) == "00" ? "ix00" : "ix01");
         EXPECT_EQ(f.U32(ixAt + 4) + 8, ixSize);
         const std::uint64_t ix = ixAt + 8;
         EXPECT_EQ(f.U16(ix), 2);
@@ -712,6 +714,121 @@ TEST_F(AviWriterTest, LongFilesContinueInOpenDmlParts)
     EXPECT_EQ(v.File.Top[0].Find("idx1")->Size, 16u * firstPartChunks);
 }
 
+TEST(AviRules, FitRectKeepsProportionsAndCentres)
+{
+    using R = AviRules::TFitRect;
+    const struct
+    {
+        int w, h, fw, fh;
+        R fit;
+    } rows[] = {
+        {640, 480, 640, 480, {0, 0, 640, 480}},
+        {320, 320, 640, 480, {80, 0, 480, 480}},  // enlarged
+        {800, 200, 640, 480, {0, 160, 640, 160}}, // reduced
+        {1, 1000, 10, 10, {4, 0, 1, 10}},         // never thinner than a pixel
+        {0, 10, 10, 10, {}},
+        {10, 10, 10, 0, {}},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(AviRules::FitRect(r.w, r.h, r.fw, r.fh), r.fit) << r.w << "x" << r.h;
+}
+
+TEST(AviRules, JpegShapeStoresOnlyWholeSequentialPictures)
+{
+    const QByteArray jpeg = JpegCodec::Encode(Solid(40, 24, 9, 99, 199));
+    ASSERT_FALSE(jpeg.isEmpty());
+    // Without its Huffman tables (a stream camera's frame): libjpeg's reader refuses it too.
+    QByteArray noTables = jpeg;
+    for (qsizetype dht; (dht = noTables.indexOf("\xFF\xC4")) > 0;)
+        noTables.remove(dht, 2 + ((uchar(noTables[dht + 2]) << 8) | uchar(noTables[dht + 3])));
+    ASSERT_LT(noTables.size(), jpeg.size());
+    // A second scan after the first: progressive-like, not stored as it is.
+    QByteArray twoScans = jpeg.left(jpeg.size() - 2) + "\xFF\xDA" + jpeg.right(2);
+    const struct
+    {
+        const char* name;
+        QByteArray data;
+        bool storable;
+        qsizetype end;
+    } rows[] = {
+        {"whole", jpeg, true, jpeg.size()},
+        {"trailing bytes", jpeg + QByteArray(5, 'x'), true, jpeg.size()},
+        {"cut short", jpeg.left(jpeg.size() - 10), false, 0},
+        {"no tables", noTables, false, noTables.size()},
+        {"two scans", twoScans, false, 0},
+        {"not a JPEG", QByteArray("GIF89a and more bytes"), false, 0},
+        {"empty", QByteArray(), false, 0},
+    };
+    for (const auto& r : rows) {
+        const AviRules::TJpegShape shape = AviRules::ReadJpegShape(r.data);
+        EXPECT_EQ(shape.Storable, r.storable) << r.name;
+        EXPECT_EQ(shape.End, r.end) << r.name;
+        if (r.storable) {
+            EXPECT_TRUE(shape.Width == 40 && shape.Height == 24) << r.name;
+        }
+    }
+}
+
+TEST_F(AviWriterTest, JpegFramesReadBackWithCodecSizeTimeAndIndexes)
+{
+    // Bitmaps of another size are fitted; all are encoded (quality 90) as 'MJPG' frames.
+    const TBitmap red = Solid(32, 24, 250, 0, 0), tall = Solid(12, 24, 0, 0, 250);
+    TAviWriter w = Writer(32, 24);
+    w.Codec = TAviCodec::Mjpeg;
+    w.FrameTime = 40;
+    w.PartLimit = 4096; // every part one or two frames: the OpenDML indexes too
+    for (int i = 0; i < 20; ++i)
+        w.Bitmaps.push_back(i == 3 ? &tall : &red);
+    w.Write();
+    EXPECT_EQ(w.Report.Frames, 20);
+    EXPECT_EQ(w.Report.Resized, 1);
+    EXPECT_EQ(w.Report.FileBytes, QFileInfo(Path("out.avi")).size());
+
+    TAviView v(Path("out.avi"));
+    ASSERT_TRUE(v.Ok()) << v.File.Error;
+    EXPECT_GT(v.File.Top.size(), 2u);
+    const TStreamView& s = v.Streams[0];
+    EXPECT_EQ(v.File.Four(v.Hdrl->Find("LIST", "strl")->Find("strh")->DataAt() + 4), "MJPG");
+    EXPECT_EQ(v.File.Four(s.Strf->DataAt() + 16), "MJPG");
+    EXPECT_EQ(v.File.U32(s.Strf->DataAt() + 4), 32u);
+    EXPECT_EQ(v.File.U32(s.Strf->DataAt() + 8), 24u);
+    EXPECT_EQ(s.Scale, 40u);
+    EXPECT_EQ(s.Rate, 1000u);
+    EXPECT_EQ(s.Length, 20u);
+    ASSERT_EQ(v.Count("00dc"), 20);
+    std::vector<const TMoviChunk*> reached;
+    CheckOpenDml(v, 0, "00dc", reached);
+    EXPECT_EQ(reached.size(), 20u);
+    for (int i = 0; i < 20; ++i) {
+        const QByteArray data(reinterpret_cast<const char*>(&v.File.Bytes[v.Chunks[i].DataAt]),
+                              static_cast<qsizetype>(v.Chunks[i].Size));
+        TBitmap frame;
+        ASSERT_TRUE(JpegCodec::Decode(data, frame)) << i;
+        ASSERT_TRUE(frame.Width == 32 && frame.Height == 24) << i;
+        // The tall picture stands in the middle on black.
+        EXPECT_GT(frame.Row(12)[3 * 16 + (i == 3 ? 2 : 0)], 200) << i;
+        EXPECT_LT(frame.Row(12)[3 * 2] + frame.Row(12)[3 * 2 + 2], i == 3 ? 40 : 400) << i;
+    }
+}
+
+TEST_F(AviWriterTest, UncompressedFitPutsOtherSizesOnBlack)
+{
+    const TBitmap wide = Solid(40, 10, 0, 250, 0);
+    TAviWriter w = Writer(20, 20);
+    w.Fit = true;
+    w.Bitmaps = {&wide};
+    w.Write();
+    EXPECT_EQ(w.Report.Resized, 1);
+    TAviView v(Path("out.avi"));
+    ASSERT_TRUE(v.Ok()) << v.File.Error;
+    const std::array<int, 3> black{0, 0, 0}, green{0, 250, 0};
+    EXPECT_EQ(v.Pixel(v.Chunks[0], 20, 20, 10, 1), black);
+    // 20 x 5 from row 7 on.
+    EXPECT_EQ(v.Pixel(v.Chunks[0], 20, 20, 0, 7), green);
+    EXPECT_EQ(v.Pixel(v.Chunks[0], 20, 20, 19, 11), green);
+    EXPECT_EQ(v.Pixel(v.Chunks[0], 20, 20, 10, 12), black);
+}
+
 TEST_F(AviWriterTest, SmallFilesKeepOnePartWithoutOpenDmlIndexes)
 {
     const TBitmap b = Solid(64, 48, 1, 2, 3);
@@ -728,11 +845,14 @@ TEST_F(AviWriterTest, SmallFilesKeepOnePartWithoutOpenDmlIndexes)
 
 TEST_F(AviWriterTest, FailureHalfWayLeavesNoTargetFile)
 {
-    for (const bool existing : {false, true}) {
+    const std::pair<bool, TAviCodec> rounds[] = {
+        {false, TAviCodec::Raw}, {true, TAviCodec::Raw}, {true, TAviCodec::Mjpeg}};
+    for (const auto& [existing, codec] : rounds) {
         if (existing)
             WriteFile(Path("out.avi"), "the previous video");
         TFailingSource source(4);
         TAviWriter w = Writer(16, 16);
+        w.Codec = codec;
         EXPECT_EQ(ErrorOf([&] { w.Write(source); }), "read error");
         EXPECT_TRUE(PartFiles().isEmpty());
         if (existing) {

@@ -125,6 +125,38 @@ TEST_F(PictavoAviTool, PauseAndStretch)
     EXPECT_TRUE(Near(v.Pixel(v.Chunks[1], 16, 16, 5, 5), blue));
 }
 
+// The JPEG format read back by the project's reader and, where it is installed, by ffprobe: the
+// codec, the frame count, size and time (the frames themselves: AviWriterTest, AviJpegSource).
+TEST_F(PictavoAviTool, CompactFormatReadsBackInEveryReader)
+{
+    const TRun r =
+        RunTool({QStringLiteral("--codec"), QStringLiteral("mjpeg"), QStringLiteral("--pause"),
+                 QStringLiteral("40"), QStringLiteral("-o"), P("out.avi"), P("big.jpg"),
+                 P("bad.jpg"), P("small.jpg"), P("big.jpg")});
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    EXPECT_EQ(r.Err.count(QStringLiteral("warning")), 1) << r.Err.toStdString();
+    TAviView v(P("out.avi"));
+    ASSERT_TRUE(v.Ok()) << v.File.Error;
+    EXPECT_EQ(v.File.Four(v.Streams[0].Strf->DataAt() + 16), "MJPG");
+    EXPECT_EQ(v.Streams[0].Scale, 40u);
+    EXPECT_EQ(v.Count("00dc"), 3);
+
+    QProcess probe;
+    probe.start(
+        QStringLiteral("ffprobe"),
+        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-count_frames"),
+         QStringLiteral("-select_streams"), QStringLiteral("v:0"), QStringLiteral("-show_entries"),
+         QStringLiteral("stream=codec_name,width,height,r_frame_rate,nb_read_frames"),
+         QStringLiteral("-of"), QStringLiteral("default=noprint_wrappers=1"), P("out.avi")});
+    if (!probe.waitForStarted())
+        GTEST_SKIP() << "ffprobe is not installed; read by the project's reader only";
+    ASSERT_TRUE(probe.waitForFinished(60000));
+    const QString out = QString::fromUtf8(probe.readAllStandardOutput());
+    for (const char* line :
+         {"codec_name=mjpeg", "width=48", "height=32", "r_frame_rate=25/1", "nb_read_frames=3"})
+        EXPECT_TRUE(out.contains(QLatin1String(line))) << line << " in " << out.toStdString();
+}
+
 TEST_F(PictavoAviTool, FailuresExitNonZeroWithTheMessage)
 {
     struct Row
@@ -164,6 +196,10 @@ TEST_F(PictavoAviTool, FailuresExitNonZeroWithTheMessage)
         {{QStringLiteral("-o"), P("out.avi"), QStringLiteral("--fast"), P("big.jpg")},
          2,
          "unknown option"},
+        {{QStringLiteral("-o"), P("out.avi"), QStringLiteral("--codec"), QStringLiteral("h264"),
+          P("big.jpg")},
+         2,
+         "raw or mjpeg"},
         {{QStringLiteral("-o")}, 2, "missing value"},
     };
     for (const Row& row : rows) {
@@ -181,4 +217,6 @@ TEST_F(PictavoAviTool, Help)
     const TRun r = RunTool({QStringLiteral("--help")});
     EXPECT_EQ(r.Status, 0);
     EXPECT_TRUE(r.Out.contains(QStringLiteral("Usage: pictavo-avi -o OUT.avi")));
+    EXPECT_TRUE(r.Out.contains(QStringLiteral("--codec raw ")) &&
+                r.Out.contains(QStringLiteral("--codec mjpeg ")));
 }

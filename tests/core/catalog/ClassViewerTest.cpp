@@ -36,6 +36,8 @@ const QByteArray ExampleOptions =
     " <ProxyPort>8000</ProxyPort>\r\n"
     " <ProxyUser/>\r\n"
     " <ProxyPass/>\r\n"
+    " <AviCompact>0</AviCompact>\r\n"
+    " <AviFit>0</AviFit>\r\n"
     " <OpenedCams/>\r\n"
     " <Category Name=\"\">\r\n"
     "  <Categories>\r\n"
@@ -110,7 +112,7 @@ protected:
     }
     void TearDown() override { QFile::remove(TCamViewer::AutostartPath()); }
 
-    // The settings of the 31-line example.
+    // The settings of the 33-line example.
     void FillExample()
     {
         viewer_.AlwaysOnTop = viewer_.SaveImages = viewer_.Beep = viewer_.PropResize = true;
@@ -157,7 +159,7 @@ TEST_F(Settings, ExampleFileByteForByte)
     FillExample();
     ASSERT_TRUE(viewer_.SaveOptions());
     EXPECT_EQ(ReadAll(viewer_.OptionsPath), ExampleOptions);
-    EXPECT_EQ(ExampleOptions.count("\r\n"), 31);
+    EXPECT_EQ(ExampleOptions.count("\r\n"), 33);
     EXPECT_FALSE(viewer_.FirstLaunch) << "saving clears FirstLaunch";
 }
 
@@ -195,6 +197,22 @@ TEST_F(Settings, ExampleFileReadsBackAndIsWrittenAgainUnchanged)
     QByteArray expected = ExampleOptions;
     expected.replace("C:\\Webcams", QFile::encodeName(TCamViewer::DefaultSavePath()));
     EXPECT_EQ(ReadAll(viewer_.OptionsPath), expected);
+}
+
+TEST_F(Settings, AviChoicesReadBackAndAreOffWhenMissing)
+{
+    viewer_.AviCompact = true;
+    viewer_.AviFit = true;
+    ASSERT_TRUE(viewer_.SaveOptions());
+    TCamViewer next;
+    next.OptionsPath = viewer_.OptionsPath;
+    EXPECT_EQ(next.LoadOptions(), TLoadResult::Loaded);
+    EXPECT_TRUE(next.AviCompact && next.AviFit);
+
+    // An older file without them, read into a viewer that had them on.
+    WriteAll(viewer_.OptionsPath, Wrap("<Category/><Beep>0</Beep>"));
+    EXPECT_EQ(next.LoadOptions(), TLoadResult::Loaded);
+    EXPECT_FALSE(next.AviCompact || next.AviFit);
 }
 
 TEST_F(Settings, CatalogueNeverNestsDeeperThanTheFileReadsBack)
