@@ -354,7 +354,8 @@ void TfoChoose::NextWebcam(TMireThread& thread)
     thread.Url = item->data(UrlRole).toString();
     thread.LastModified = QDateTime();
     thread.ContentLength = 0;
-    StatusBar->Panel(0)->setText(Refreshing + (webcam ? MaskedAddresses(webcam->Name) : item->text()));
+    StatusBar->Panel(0)->setText(Refreshing +
+                                 (webcam ? MaskedAddresses(webcam->Name) : item->text()));
     thread.Referer = webcam ? webcam->Referer : QString();
 }
 

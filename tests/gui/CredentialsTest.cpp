@@ -100,7 +100,8 @@ TEST(Credentials, APasswordInAnAddressShowsNowhereButInTheSettings)
         tree->setCurrentItem(tree->findItems("Cams", Qt::MatchExactly).value(0));
         auto* list = chooser->findChild<QListWidget*>("CamList");
         ASSERT_EQ(list->count(), 1);
-        ASSERT_TRUE(PumpUntil([&] { return chooser->CamListInfoTip(list->item(0)).contains("401"); }));
+        ASSERT_TRUE(
+            PumpUntil([&] { return chooser->CamListInfoTip(list->item(0)).contains("401"); }));
         const QString hover = chooser->CamListInfoTip(list->item(0));
 
         // The Windows menu.
@@ -119,8 +120,8 @@ TEST(Credentials, APasswordInAnAddressShowsNowhereButInTheSettings)
         TfoEditCams* editor = openForms<TfoEditCams>().value(0);
         ASSERT_NE(editor, nullptr);
         QByteArray exported;
-        for (const QModelIndex& node : {editor->Tree()->FindWebcam(address),
-                                        editor->Tree()->index(0, 0)}) {
+        for (const QModelIndex& node :
+             {editor->Tree()->FindWebcam(address), editor->Tree()->index(0, 0)}) {
             const QString path = dir.filePath(exported.isEmpty() ? "cam.cam" : "cams.cal");
             editor->Select(node);
             editor->SaveDialog1Accepted(path);

@@ -116,8 +116,9 @@ QString FailureText(const TFetchFailure& failure)
                                    ? QString::number(failure.Status)
                                    : QStringLiteral("%1 %2").arg(failure.Status).arg(reason);
         // 401: the user is told how to give a user name and a password.
-        return failure.Status == 401 ? QString(FailSignIn).replace(QLatin1String("%status%"), status)
-                                     : status;
+        return failure.Status == 401
+                   ? QString(FailSignIn).replace(QLatin1String("%status%"), status)
+                   : status;
     }
     case TFailureKind::Redirect:
         return FailRedirect;

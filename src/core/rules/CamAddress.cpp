@@ -9,8 +9,8 @@ const QString Mask = QStringLiteral("***");
 bool IsSchemeChar(QChar c)
 {
     const char16_t u = c.unicode();
-    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
-           u == '+' || u == '-' || u == '.';
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '+' ||
+           u == '-' || u == '.';
 }
 
 bool IsLetter(QChar c)
