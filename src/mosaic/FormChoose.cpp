@@ -6,6 +6,7 @@
 #include "core/catalog/ClassCategories.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
+#include "core/rules/CamAddress.h"
 #include "core/rules/CamHint.h"
 #include "core/rules/MosaicGeometry.h"
 
@@ -46,8 +47,10 @@ constexpr QRgb Magenta = 0xFFFF00FF;
 // A list item's caption: its webcam's name, with " (online)" in the language of the moment.
 void captionItem(QListWidgetItem* item, const TCamWebcam* webcam)
 {
-    if (webcam)
-        item->setText(item->data(OnlineRole).toBool() ? webcam->Name + OnlineText : webcam->Name);
+    if (!webcam)
+        return;
+    const QString name = MaskedAddresses(webcam->Name);
+    item->setText(item->data(OnlineRole).toBool() ? name + OnlineText : name);
 }
 
 QImage ErrorPicture()
@@ -306,7 +309,7 @@ void TfoChoose::CamTreeChange()
         const QIcon waiting(blank);
         for (int i = 0; i < category->Webcams.Count(); ++i) {
             const TCamWebcam& webcam = *category->Webcams.Items(i);
-            auto* item = new QListWidgetItem(waiting, webcam.Name, CamList);
+            auto* item = new QListWidgetItem(waiting, MaskedAddresses(webcam.Name), CamList);
             item->setData(UrlRole, webcam.Url);
             item->setData(PositionRole, i);
         }
@@ -351,7 +354,8 @@ void TfoChoose::NextWebcam(TMireThread& thread)
     thread.Url = item->data(UrlRole).toString();
     thread.LastModified = QDateTime();
     thread.ContentLength = 0;
-    StatusBar->Panel(0)->setText(Refreshing + (webcam ? webcam->Name : item->text()));
+    StatusBar->Panel(0)->setText(Refreshing +
+                                 (webcam ? MaskedAddresses(webcam->Name) : item->text()));
     thread.Referer = webcam ? webcam->Referer : QString();
 }
 
@@ -493,7 +497,7 @@ void TfoChoose::actDeleteExecute()
     for (QListWidgetItem* item : SelectedInOrder()) {
         if (const TCamWebcam* webcam = WebcamOf(item)) {
             urls << webcam->Url;
-            names << webcam->Name;
+            names << MaskedAddresses(webcam->Name);
         }
     }
     if (urls.isEmpty())

@@ -5,6 +5,7 @@
 #include "core/Log.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
+#include "core/rules/CamAddress.h"
 #include "core/rules/MosaicGeometry.h"
 #include "mosaic/DrawGrid.h"
 
@@ -173,7 +174,7 @@ void TfoMire::NextWebcam(TMireThread& thread)
     thread.LastModified = entry.LastModified;
     thread.ContentLength = entry.ContentLength;
     entry.Online = false;
-    StatusBar->Panel(0)->setText(Refreshing + entry.Webcam.Name);
+    StatusBar->Panel(0)->setText(Refreshing + MaskedAddresses(entry.Webcam.Name));
     thread.Referer = entry.Referer;
     thread.PictureBox =
         CellPictureBox(QSize(CamGrid->DefaultColWidth(), CamGrid->DefaultRowHeight()));
@@ -260,7 +261,7 @@ bool TfoMire::eventFilter(QObject* watched, QEvent* event)
         int row = 0;
         const int index = CamGrid->MouseToCell(help->pos(), col, row) ? row * ColCount + col : -1;
         if (index >= 0 && index < int(FList.size()))
-            QToolTip::showText(help->globalPos(), FList[size_t(index)].Webcam.Name,
+            QToolTip::showText(help->globalPos(), MaskedAddresses(FList[size_t(index)].Webcam.Name),
                                CamGrid->viewport());
         else
             QToolTip::hideText();
