@@ -5,6 +5,7 @@
 #include "base/ClassTranslate.h"
 #include "core/Versions.h"
 #include "core/catalog/Product.h"
+#include "core/rules/CamAddress.h"
 #include "platform/Desktop.h"
 
 #include <QDialogButtonBox>
@@ -32,7 +33,7 @@ void setLinkLook(QLabel* label, const QColor& color, bool underline)
 QString readableAddress(const QString& address)
 {
     const QUrl url(address);
-    return url.isLocalFile() ? url.toLocalFile() : address;
+    return url.isLocalFile() ? url.toLocalFile() : MaskedAddress(address);
 }
 } // namespace
 

@@ -14,6 +14,7 @@
 #include "core/catalog/ClassUtils.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Product.h"
+#include "core/rules/CamAddress.h"
 #include "editor/FormEditCams.h"
 #include "platform/Desktop.h"
 #include "viewer/FormViewer.h"
@@ -320,7 +321,7 @@ void TfoCamMain::OpenViewer(const QString& url, bool applySavedState)
     // in it is opened.
     TCamWebcam* webcam = CamViewer ? CamViewer->Root.FindWebcam(url) : nullptr;
     if (!webcam) {
-        qCInfo(lcUi) << "no webcam in the catalogue at" << url;
+        qCInfo(lcUi) << "no webcam in the catalogue at" << MaskedAddress(url);
         return;
     }
     OpenViewer(webcam, applySavedState);

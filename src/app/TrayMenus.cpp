@@ -4,6 +4,7 @@
 #include "base/ClassTranslate.h"
 #include "core/catalog/ClassCategories.h"
 #include "core/catalog/Strings.h"
+#include "core/rules/CamAddress.h"
 #include "core/rules/MenuColumns.h"
 
 #include <QAction>
@@ -46,9 +47,11 @@ void discardItems(QMenu* menu, qsizetype first)
 // The Windows sub-menu's fixed items: four commands, a separator, the placeholder.
 constexpr qsizetype WindowsFixedItems = 6;
 
-// Shows a name of the catalogue on an item: shortened, with the whole name as its hint.
-void setNameCaption(QAction* item, const QString& name)
+// Shows a name of the catalogue on an item: shortened, with the whole name as its hint. A name
+// may hold a webcam's address, password and all: the password is masked.
+void setNameCaption(QAction* item, const QString& fullName)
 {
+    const QString name = MaskedAddresses(fullName);
     item->setText(MenuText(MenuCaption(name)));
     const QString hint = MenuHint(name);
     if (!hint.isEmpty())

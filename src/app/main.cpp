@@ -2,6 +2,7 @@
 // ends. The first instance creates the hidden tray window and runs until Exit, SIGTERM or SIGINT.
 #include "app/FormMain.h"
 #include "app/StateDump.h"
+#include "core/Log.h"
 #include "core/TimeZone.h"
 #include "core/catalog/Product.h"
 #include "core/net/ClassWorker.h"
@@ -17,6 +18,8 @@
 
 int main(int argc, char** argv)
 {
+    // Before anything can log: a password in a webcam's address is masked in every message.
+    InstallLogMasking();
     PrepareTimeZone();
 
     QStringList arguments;

@@ -16,3 +16,9 @@ Q_DECLARE_LOGGING_CATEGORY(lcLanguage)  // pictavo.language: language files
 Q_DECLARE_LOGGING_CATEGORY(lcWorker)    // pictavo.worker: worker threads and hand-overs
 Q_DECLARE_LOGGING_CATEGORY(lcInstance)  // pictavo.instance: single instance and hand-over
 Q_DECLARE_LOGGING_CATEGORY(lcUi)        // pictavo.ui: windows and commands
+
+// Installs the program's message handler: every message, of any category, goes on to the handler
+// installed before it (Qt's own writes to standard error) with the password of every address in
+// it masked, so that a password written in a webcam's address never reaches a log. Called first
+// thing in main; a test installs its own handler before it to read what the program logs.
+void InstallLogMasking();

@@ -6,6 +6,7 @@
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
 #include "core/net/ClassFileWriter.h"
+#include "core/rules/CamAddress.h"
 
 #include <QDrag>
 #include <QDragMoveEvent>
@@ -395,8 +396,8 @@ void TfoEditCams::ExportButtonClick()
         dialog->setNameFilter(QStringLiteral("Cam List (*.cal)"));
         dialog->setDefaultSuffix(QStringLiteral("cal"));
     }
-    // A name may hold a slash, which would name a folder.
-    QString name = node->Text();
+    // A name may hold a slash, which would name a folder, or an address with its password.
+    QString name = MaskedAddresses(node->Text());
     name.replace(QLatin1Char('/'), QLatin1Char(' '));
     dialog->selectFile(name);
     connect(dialog, &QFileDialog::fileSelected, this, &TfoEditCams::SaveDialog1Accepted);
@@ -406,36 +407,47 @@ void TfoEditCams::ExportButtonClick()
 
 void TfoEditCams::SaveDialog1Accepted(const QString& path)
 {
-    const QByteArray document = FTree->ExportDocument(Selected());
+    int withCredentials = 0;
+    const QByteArray document = FTree->ExportDocument(Selected(), &withCredentials);
     if (path.isEmpty() || document.isEmpty())
         return;
     std::shared_ptr<TFileWriter> writer = TFileWriter::Create(path, document);
     TFileWriter* raw = writer.get();
-    writer->OnDone = [this, raw](TFileWritten& result) {
+    writer->OnDone = [this, raw, withCredentials](TFileWritten& result) {
         std::erase_if(Writers, [raw](const auto& w) { return w.get() == raw; });
         --FExporting;
-        ExportDone(result);
+        ExportDone(result, withCredentials);
     };
     Writers.push_back(writer);
     ++FExporting;
     if (!writer->Start()) {
         Writers.pop_back();
         --FExporting;
-        ExportDone({path, false, QStringLiteral("no thread to write the file")});
+        ExportDone({path, false, QStringLiteral("no thread to write the file")}, withCredentials);
     }
 }
 
-void TfoEditCams::ExportDone(const TFileWritten& result)
+void TfoEditCams::ExportDone(const TFileWritten& result, int withCredentials)
 {
-    if (result.Written)
+    // A written file is told of only when it leaves something out: the user names and
+    // passwords, which stay in the catalogue.
+    if (result.Written && withCredentials == 0)
         return;
-    qCInfo(lcExchange) << "export to" << result.Path << "failed:" << result.Error;
-    QString text = ExportFailed;
+    QString text;
+    if (result.Written) {
+        text = ExportNoCredentials;
+        text.replace(QLatin1String("%count%"), QString::number(withCredentials));
+    } else {
+        qCInfo(lcExchange) << "export to" << result.Path << "failed:" << result.Error;
+        text = ExportFailed;
+        text.replace(QLatin1String("%error%"), result.Error);
+    }
     text.replace(QLatin1String("%path%"), result.Path);
-    text.replace(QLatin1String("%error%"), result.Error);
     // Not modal: the editor stays open and usable.
-    auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
-    box->setObjectName(QStringLiteral("ExportFailureBox"));
+    auto* box = new QMessageBox(result.Written ? QMessageBox::Information : QMessageBox::Warning,
+                                windowTitle(), text, QMessageBox::Ok, this);
+    box->setObjectName(result.Written ? QStringLiteral("ExportNoticeBox")
+                                      : QStringLiteral("ExportFailureBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->show();

@@ -93,7 +93,8 @@ protected:
 
 private:
     void SetModified();
-    void ExportDone(const TFileWritten& result);
+    // withCredentials: how many of the exported webcams had a user name or password left out.
+    void ExportDone(const TFileWritten& result, int withCredentials);
 
     TCamEditTree* FTree = nullptr;
     TCamListView* CamList = nullptr;

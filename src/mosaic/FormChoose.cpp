@@ -6,6 +6,7 @@
 #include "core/catalog/ClassCategories.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
+#include "core/rules/CamAddress.h"
 #include "core/rules/CamHint.h"
 #include "core/rules/MosaicGeometry.h"
 
@@ -46,8 +47,10 @@ constexpr QRgb Magenta = 0xFFFF00FF;
 // A list item's caption: its webcam's name, with " (online)" in the language of the moment.
 void captionItem(QListWidgetItem* item, const TCamWebcam* webcam)
 {
-    if (webcam)
-        item->setText(item->data(OnlineRole).toBool() ? webcam->Name + OnlineText : webcam->Name);
+    if (!webcam)
+        return;
+    const QString name = MaskedAddresses(webcam->Name);
+    item->setText(item->data(OnlineRole).toBool() ? name + OnlineText : name);
 }
 
 QImage ErrorPicture()
@@ -306,7 +309,7 @@ void TfoChoose::CamTreeChange()
         const QIcon waiting(blank);
         for (int i = 0; i < category->Webcams.Count(); ++i) {
             const TCamWebcam& webcam = *category->Webcams.Items(i);
-            auto* item = new QListWidgetItem(waiting, webcam.Name, CamList);
+            auto* item = new QListWidgetItem(waiting, MaskedAddresses(webcam.Name), CamList);
             item->setData(UrlRole, webcam.Url);
             item->setData(PositionRole, i);
         }
@@ -345,7 +348,9 @@ void TfoChoose::NextWebcam(const TMireNext& next)
     const QListWidgetItem* item =
         next.Index >= 0 && next.Index < CamList->count() ? CamList->item(next.Index) : nullptr;
     const TCamWebcam* webcam = item ? WebcamOf(item) : nullptr;
-    StatusBar->Panel(0)->setText(Refreshing + (webcam ? webcam->Name : item ? item->text() : next.Url));
+    StatusBar->Panel(0)->setText(
+        Refreshing + (webcam ? MaskedAddresses(webcam->Name)
+                             : item ? item->text() : MaskedAddress(next.Url)));
 }
 
 void TfoChoose::ImageArrived(TMireImage& image)
@@ -486,7 +491,7 @@ void TfoChoose::actDeleteExecute()
     for (QListWidgetItem* item : SelectedInOrder()) {
         if (const TCamWebcam* webcam = WebcamOf(item)) {
             urls << webcam->Url;
-            names << webcam->Name;
+            names << MaskedAddresses(webcam->Name);
         }
     }
     if (urls.isEmpty())

@@ -8,6 +8,7 @@
 #include "core/image/BitmapScale.h"
 #include "core/image/JpegCodec.h"
 #include "core/net/FetchEngine.h"
+#include "core/rules/CamAddress.h"
 #include "core/rules/MosaicGeometry.h"
 #include "mosaic/DrawGrid.h"
 
@@ -183,7 +184,7 @@ void TfoMire::NextWebcam(const TMireNext& next)
         return;
     TCamInfo& entry = FList[size_t(next.Index)];
     entry.Online = false;
-    StatusBar->Panel(0)->setText(Refreshing + entry.Webcam.Name);
+    StatusBar->Panel(0)->setText(Refreshing + MaskedAddresses(entry.Webcam.Name));
 }
 
 void TfoMire::ImageArrived(TMireImage& image)
@@ -321,7 +322,7 @@ bool TfoMire::eventFilter(QObject* watched, QEvent* event)
         int row = 0;
         const int index = CamGrid->MouseToCell(help->pos(), col, row) ? row * ColCount + col : -1;
         if (index >= 0 && index < int(FList.size()))
-            QToolTip::showText(help->globalPos(), FList[size_t(index)].Webcam.Name,
+            QToolTip::showText(help->globalPos(), MaskedAddresses(FList[size_t(index)].Webcam.Name),
                                CamGrid->viewport());
         else
             QToolTip::hideText();

@@ -8,6 +8,7 @@
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
 #include "core/net/ClassHttp.h"
+#include "core/rules/CamAddress.h"
 #include "core/rules/ViewerGeometry.h"
 #include "platform/Desktop.h"
 #include "viewer/FramelessFrame.h"
@@ -256,7 +257,8 @@ void TfoViewer::SetupWebcam(const TCamWebcam& cam, bool applySavedState)
 
 void TfoViewer::ShowWebcamFields()
 {
-    const QString name = ViewerCam->Name;
+    // A name may hold the webcam's address, password and all.
+    const QString name = MaskedAddresses(ViewerCam->Name);
     CamImage->setAccessibleName(name);
     setWindowTitle(name);
     StatusBar->Panel(3)->setText(name);
@@ -547,7 +549,7 @@ void TfoViewer::ShowArchiveFailure(const QString& reason)
     // Told once per webcam in a session; the hint says it for as long as it lasts.
     toldArchiveFailures().insert(ViewerCam->Url);
     QString text = ArchiveFailed;
-    text.replace(QLatin1String("%name%"), ViewerCam->Name);
+    text.replace(QLatin1String("%name%"), MaskedAddresses(ViewerCam->Name));
     text.replace(QLatin1String("%path%"), CamViewer ? CamViewer->SavePath : QString());
     text.replace(QLatin1String("%reason%"), reason);
     if (ITrayHost* host = TrayHost())
@@ -592,7 +594,7 @@ void TfoViewer::ImageArrived(const QByteArray& body)
     image.Body = body;
     QString error;
     if (!body.isEmpty() && !DecodeViewerImage(image, DecodeTarget(), &error))
-        qCInfo(lcImage) << "viewer" << ViewerCam->Url << "received" << body.size()
+        qCInfo(lcImage) << "viewer" << MaskedAddress(ViewerCam->Url) << "received" << body.size()
                         << "bytes that do not decode as JPEG:" << error;
     ImageArrived(image);
 }
@@ -991,7 +993,7 @@ void TfoViewer::actSaveExecute()
     dialog->setDefaultSuffix(QStringLiteral("jpg"));
     dialog->setNameFilter(QStringLiteral("JPEG File (*.jpg)"));
     dialog->setDirectory(SaveFolder());
-    QString name = ViewerCam->Name;
+    QString name = MaskedAddresses(ViewerCam->Name);
     name.replace(QLatin1Char('/'), QLatin1Char(' '));
     dialog->selectFile(name);
     QPointer<TfoViewer> self(this);

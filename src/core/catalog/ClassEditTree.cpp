@@ -67,6 +67,16 @@ std::unique_ptr<TXmlElement> CalElement(const TEditNode& category)
     return element;
 }
 
+int CountWithCredentials(const TEditNode& node)
+{
+    if (node.IsWebcam())
+        return TCamExchange::HoldsCredentials(*node.Cam) ? 1 : 0;
+    int count = 0;
+    for (const auto& child : node.Children)
+        count += CountWithCredentials(*child);
+    return count;
+}
+
 const TEditNode* FindWebcamBelow(const TEditNode& node, const QString& url)
 {
     for (const auto& child : node.Children) {
@@ -306,9 +316,11 @@ QStringList TCamEditTree::AncestorNames(const TEditNode* node) const
     return names;
 }
 
-QByteArray TCamEditTree::ExportDocument(const QModelIndex& index) const
+QByteArray TCamEditTree::ExportDocument(const QModelIndex& index, int* withCredentials) const
 {
     const TEditNode* node = Node(index);
+    if (withCredentials)
+        *withCredentials = node ? CountWithCredentials(*node) : 0;
     if (!node)
         return {};
     if (node->IsWebcam())

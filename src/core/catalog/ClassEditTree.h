@@ -94,7 +94,9 @@ public:
 
     // The exchange document of a node, from the working copies: a webcam gives a .cam document,
     // a category a .cal document with its children in tree order. Empty without a node.
-    QByteArray ExportDocument(const QModelIndex& index) const;
+    // *withCredentials: how many of the exported webcams had a user name or password in an
+    // address, which the document leaves out.
+    QByteArray ExportDocument(const QModelIndex& index, int* withCredentials = nullptr) const;
 
     int WebcamCount() const;
 

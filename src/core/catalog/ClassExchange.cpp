@@ -5,6 +5,7 @@
 #include "core/catalog/CommaText.h"
 #include "core/catalog/Strings.h"
 #include "core/catalog/XmlDocument.h"
+#include "core/rules/CamAddress.h"
 
 #include <QHash>
 #include <QSet>
@@ -201,11 +202,11 @@ void ImportCategory(const TXmlElement& element, std::vector<TImportLevel>& level
 QByteArray TCamExchange::BuildCamDocument(const TCamWebcam& webcam, const QStringList& categoryPath)
 {
     TXmlElement root(QStringLiteral("Webcam"));
-    root.AddChild(QStringLiteral("Url"), webcam.Url);
-    root.AddChild(QStringLiteral("Referer"), webcam.Referer);
-    root.AddChild(QStringLiteral("Name"), webcam.Name);
+    root.AddChild(QStringLiteral("Url"), AddressWithoutCredentials(webcam.Url));
+    root.AddChild(QStringLiteral("Referer"), AddressWithoutCredentials(webcam.Referer));
+    root.AddChild(QStringLiteral("Name"), MaskedAddresses(webcam.Name));
     root.AddChild(QStringLiteral("Refresh"), QString::number(webcam.Refresh));
-    root.AddChild(QStringLiteral("Homepage"), webcam.Homepage);
+    root.AddChild(QStringLiteral("Homepage"), AddressWithoutCredentials(webcam.Homepage));
     root.AddChild(QStringLiteral("Email"), webcam.Email);
     root.AddChild(QStringLiteral("Cagegory"), JoinCommaText(categoryPath));
     return WriteXml(root);
@@ -221,13 +222,19 @@ std::unique_ptr<TXmlElement> TCamExchange::NewCalCategory(const QString& name)
 std::unique_ptr<TXmlElement> TCamExchange::NewCalWebcam(const TCamWebcam& webcam)
 {
     auto element = std::make_unique<TXmlElement>(QStringLiteral("Webcam"));
-    element->AddAttribute(QStringLiteral("Name"), webcam.Name);
-    element->AddAttribute(QStringLiteral("Url"), webcam.Url);
-    element->AddAttribute(QStringLiteral("Referer"), webcam.Referer);
+    element->AddAttribute(QStringLiteral("Name"), MaskedAddresses(webcam.Name));
+    element->AddAttribute(QStringLiteral("Url"), AddressWithoutCredentials(webcam.Url));
+    element->AddAttribute(QStringLiteral("Referer"), AddressWithoutCredentials(webcam.Referer));
     element->AddAttribute(QStringLiteral("Refresh"), QString::number(webcam.Refresh));
-    element->AddAttribute(QStringLiteral("Homepage"), webcam.Homepage);
+    element->AddAttribute(QStringLiteral("Homepage"), AddressWithoutCredentials(webcam.Homepage));
     element->AddAttribute(QStringLiteral("Email"), webcam.Email);
     return element;
+}
+
+bool TCamExchange::HoldsCredentials(const TCamWebcam& webcam)
+{
+    return HasCredentials(webcam.Url) || HasCredentials(webcam.Referer) ||
+           HasCredentials(webcam.Homepage) || MaskedAddresses(webcam.Name) != webcam.Name;
 }
 
 QByteArray TCamExchange::BuildCalDocument(const QStringList& ancestorNames,

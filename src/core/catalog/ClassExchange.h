@@ -48,6 +48,9 @@ enum class TImportResult
 };
 
 // The exchange files: a single webcam (.cam, "Cam Info") and a category list (.cal, "Cam List").
+// They are meant for sharing: the addresses written into them (Url, Referer, Homepage) leave out
+// any user name and password (AddressWithoutCredentials), and a name that holds an address shows
+// its password masked; Options.xml keeps them.
 class TCamExchange
 {
 public:
@@ -68,6 +71,9 @@ public:
     // and a Webcam element with the six exchanged attributes.
     static std::unique_ptr<TXmlElement> NewCalCategory(const QString& name);
     static std::unique_ptr<TXmlElement> NewCalWebcam(const TCamWebcam& webcam);
+    // Whether an export leaves something of the webcam out: a user name or password in one of
+    // its exchanged addresses, or a password in an address in its name.
+    static bool HoldsCredentials(const TCamWebcam& webcam);
 
     // Writes a document atomically; on failure false and the system's error text.
     static bool WriteDocument(const QString& path, const QByteArray& document,

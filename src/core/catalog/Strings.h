@@ -40,8 +40,14 @@ extern QString FailAddress;       // an address that is not http or https
 extern QString FailProxyRefused;  // marker %proxy%: host:port of the proxy
 extern QString FailProxyNotFound; // marker %proxy%
 extern QString StreamLive;        // a format: "%d" stands for the frames per second
+// A 401: the webcam wants a user name and a password (marker %status%: "401" and the server's
+// words).
+extern QString FailSignIn;
 // The catalogue editor's report of a failed export; markers %path% %error% (the system's reason).
 extern QString ExportFailed;
+// An export that left the user names and passwords of webcams' addresses out; markers %path%
+// %count% (how many webcams had them).
+extern QString ExportNoCredentials;
 // An import refused whole; markers %path% %reason%, the reason one of the Refused texts (%max%:
 // the longest field in characters).
 extern QString ImportRefused;

@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 #include "core/catalog/AtomicFile.h"
+#include "core/rules/CamAddress.h"
 
 #include <QDir>
 #include <QFile>
@@ -88,8 +89,9 @@ QString FilePrefix(const QString& savePath, const QString& camName, bool subDire
     QString folder = savePath;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
-    const QString tail =
-        TrimName(camName) + (subDirectory ? QStringLiteral("/Image ") : QStringLiteral(" "));
+    // A name may hold the webcam's address: its password stays out of file names.
+    const QString tail = TrimName(MaskedAddresses(camName)) +
+                         (subDirectory ? QStringLiteral("/Image ") : QStringLiteral(" "));
     return folder + CleanName(tail);
 }
 

@@ -4,6 +4,7 @@
 #include "core/catalog/Strings.h"
 #include "core/image/JpegCodec.h"
 #include "core/net/ClassHttpClient.h"
+#include "core/rules/CamAddress.h"
 
 #include <curl/curl.h>
 
@@ -95,8 +96,10 @@ TFetchFailure UndecodedFailure(const QByteArray& body, const QDateTime& at)
 
 QString FailureText(const TFetchFailure& failure)
 {
-    const auto withProxy = [&failure](QString text) {
-        return text.replace(QLatin1String("%proxy%"), failure.Reason);
+    // The hints are built here: an address in the failure's words shows without its password.
+    const QString reason = MaskedAddresses(failure.Reason);
+    const auto withProxy = [&reason](QString text) {
+        return text.replace(QLatin1String("%proxy%"), reason);
     };
     switch (failure.Kind) {
     case TFailureKind::None:
@@ -107,11 +110,16 @@ QString FailureText(const TFetchFailure& failure)
         return failure.Reason.isEmpty() ? FailRefused : withProxy(FailProxyRefused);
     case TFailureKind::TimedOut:
         return FailTimedOut;
-    case TFailureKind::Status:
+    case TFailureKind::Status: {
         // The server's own words, as it sent them; a bare code when it sent none.
-        return failure.Reason.isEmpty()
-                   ? QString::number(failure.Status)
-                   : QStringLiteral("%1 %2").arg(failure.Status).arg(failure.Reason);
+        const QString status = reason.isEmpty()
+                                   ? QString::number(failure.Status)
+                                   : QStringLiteral("%1 %2").arg(failure.Status).arg(reason);
+        // 401: the user is told how to give a user name and a password.
+        return failure.Status == 401
+                   ? QString(FailSignIn).replace(QLatin1String("%status%"), status)
+                   : status;
+    }
     case TFailureKind::Redirect:
         return FailRedirect;
     case TFailureKind::TooLarge:
@@ -122,7 +130,7 @@ QString FailureText(const TFetchFailure& failure)
         return FailNotJpeg;
     case TFailureKind::ImageTooLarge: {
         QString text = FailImageTooLarge;
-        return text.replace(QLatin1String("%size%"), failure.Reason);
+        return text.replace(QLatin1String("%size%"), reason);
     }
     case TFailureKind::BadAddress:
         return FailAddress;

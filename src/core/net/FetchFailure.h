@@ -42,8 +42,9 @@ TFetchFailure FailureOf(const THttpResult& result, const QDateTime& at);
 // picture's size.
 TFetchFailure UndecodedFailure(const QByteArray& body, const QDateTime& at);
 
-// The failure in words, from the message texts: "connection refused", "404 Not Found", ...; empty
-// for Kind None.
+// The failure in words, from the message texts: "connection refused", "404 Not Found", ...; a 401
+// says how to give the user name and password (FailSignIn). A password in an address among the
+// failure's words shows as ***. Empty for Kind None.
 QString FailureText(const TFetchFailure& failure);
 
 // The line for a hint: the message FailureHint with %cause% and %time% replaced (the time as

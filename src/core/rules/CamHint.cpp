@@ -1,5 +1,7 @@
 #include "core/rules/CamHint.h"
 
+#include "core/rules/CamAddress.h"
+
 namespace {
 void ReplaceFirst(QString& text, QLatin1String marker, const QString& value)
 {
@@ -13,10 +15,10 @@ QString CamHintText(const QString& hint, const QString& name, const QString& url
                     const QString& email, const QString& home, const QString& dateText)
 {
     QString text = hint;
-    ReplaceFirst(text, QLatin1String("%name%"), name);
-    ReplaceFirst(text, QLatin1String("%url%"), url);
+    ReplaceFirst(text, QLatin1String("%name%"), MaskedAddresses(name));
+    ReplaceFirst(text, QLatin1String("%url%"), MaskedAddress(url));
     ReplaceFirst(text, QLatin1String("%email%"), email);
-    ReplaceFirst(text, QLatin1String("%home%"), home);
+    ReplaceFirst(text, QLatin1String("%home%"), MaskedAddress(home));
     ReplaceFirst(text, QLatin1String("%date%"), dateText);
     return text;
 }

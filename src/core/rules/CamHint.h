@@ -6,7 +6,8 @@
 
 // The chooser's hover text for a webcam: the template's %name%, %url%, %email% and %home%
 // replaced by the webcam's Name, Url, Email and Homepage, in that order, then %date% by dateText.
-// Each marker is replaced at its first occurrence only, matching case.
+// Each marker is replaced at its first occurrence only, matching case. The hover text is no place
+// for a password: the one in an address (Url, Homepage, or an address in the name) shows as ***.
 QString CamHintText(const QString& hint, const QString& name, const QString& url,
                     const QString& email, const QString& home, const QString& dateText);
 
