@@ -17,7 +17,6 @@
 #include <QHelpEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QThreadPool>
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -363,7 +362,7 @@ void TfoMire::RescaleCells()
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     RescaleCancel = cancel;
     // Off the UI thread: each small image decoded and brought to its new size.
-    TFetchEngine::Main()->Pool()->start(
+    TFetchEngine::Main()->Pool()->Start(
         [box = RescaleBox, cancel, jobs = std::move(jobs), cell, generation = Generation, this] {
             for (const TJob& job : jobs) {
                 if (cancel->load())

@@ -50,7 +50,7 @@ class TMireTask final : public TFetchTask
 public:
     // The lane-th of lanes: the webcams at positions lane, lane + lanes, ...
     TMireTask(std::shared_ptr<TMireSink> sink, const TMireThread& feed, int lane, int lanes,
-              QThreadPool* pool)
+              TWorkPool* pool)
         : Sink(std::move(sink)), Queue(std::make_shared<TSerialQueue>(pool)), Repeat(feed.Repeat),
           KeepData(feed.KeepData), CellQuality(feed.CellQuality),
           ImageTimeoutMs(feed.ImageTimeoutMs), ReadTimeoutMs(feed.ReadTimeoutMs),

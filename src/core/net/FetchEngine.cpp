@@ -5,7 +5,6 @@
 
 #include <QMetaObject>
 #include <QThread>
-#include <QThreadPool>
 #include <QTimer>
 #include <algorithm>
 #include <curl/curl.h>
@@ -60,7 +59,7 @@ void TFetchTask::Reschedule()
 // --- Serial queue
 // ---------------------------------------------------------------------------------
 
-TSerialQueue::TSerialQueue(QThreadPool* pool) : Pool(pool) {}
+TSerialQueue::TSerialQueue(TWorkPool* pool) : Pool(pool) {}
 
 void TSerialQueue::Post(std::function<void()> job)
 {
@@ -72,7 +71,7 @@ void TSerialQueue::Post(std::function<void()> job)
         Running = true;
     }
     std::shared_ptr<TSerialQueue> self = shared_from_this();
-    Pool->start([self] { self->Drain(); });
+    Pool->Start([self] { self->Drain(); });
 }
 
 int TSerialQueue::Pending() const
@@ -220,10 +219,10 @@ bool TFetchEngine::HasMain()
     return mainMade.load();
 }
 
-TFetchEngine::TFetchEngine() : WorkPool(std::make_unique<QThreadPool>())
+TFetchEngine::TFetchEngine()
+    : WorkPool(std::make_unique<TWorkPool>(std::max(1, QThread::idealThreadCount())))
 {
     THttpClient::GlobalInit();
-    WorkPool->setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
     Multi = curl_multi_init();
     if (!Multi) {
         qCWarning(lcHttp) << "no libcurl multi handle: nothing will be fetched";
@@ -282,10 +281,10 @@ bool TFetchEngine::Stop(std::chrono::milliseconds bound)
         std::unique_lock lock(EndMutex);
         ended = EndWake.wait_until(lock, deadline, [this] { return Ended; });
     }
-    WorkPool->clear();
+    WorkPool->Clear();
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now());
-    const bool poolDone = WorkPool->waitForDone(int(std::max<qint64>(0, left.count())));
+    const bool poolDone = WorkPool->WaitForDone(std::max(left, std::chrono::milliseconds(0)));
     if (ended && Thread.joinable())
         Thread.join();
     return ended && poolDone;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/net/ClassHttpClient.h"
+#include "core/net/WorkPool.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -15,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-class QThreadPool;
+
 class TDispatcher;
 class TFetchEngine;
 
@@ -59,7 +60,7 @@ private:
 class TSerialQueue : public std::enable_shared_from_this<TSerialQueue>
 {
 public:
-    explicit TSerialQueue(QThreadPool* pool);
+    explicit TSerialQueue(TWorkPool* pool);
     // Any thread. A job that throws is logged and the next one runs.
     void Post(std::function<void()> job);
     // Jobs posted and not finished yet.
@@ -67,7 +68,7 @@ public:
 
 private:
     void Drain();
-    QThreadPool* const Pool;
+    TWorkPool* const Pool;
     mutable std::mutex Mutex;
     std::deque<std::function<void()>> Jobs;
     bool Running = false;
@@ -134,7 +135,7 @@ public:
     // Any thread: the engine drives task from now on (the first Due is asked at once).
     void Add(const std::shared_ptr<TFetchTask>& task);
     // The pool for decoding and writing.
-    QThreadPool* Pool() const { return WorkPool.get(); }
+    TWorkPool* Pool() const { return WorkPool.get(); }
 
     // Any thread: ends every transfer, stops the thread and waits for it and the pool at most
     // `bound`; true when both ended. Later Adds are dropped. Cannot be undone.
@@ -157,7 +158,7 @@ private:
     void CheckSilence();
 
     void* Multi = nullptr; // CURLM*
-    std::unique_ptr<QThreadPool> WorkPool;
+    std::unique_ptr<TWorkPool> WorkPool;
     std::thread Thread;
     std::atomic<bool> StopFlag{false};
     std::atomic<int> TaskCount{0};

@@ -6,7 +6,7 @@
 #include "core/net/FetchEngine.h"
 
 #include <QFile>
-#include <QThreadPool>
+#include <QThread>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -63,8 +63,8 @@ TEST(FetchEngineTest, ManyFeedsRunOnOneThreadAndShareKeptConnections)
     // The engine's thread and its pool, whatever the number of feeds (the test server has a
     // thread per connection).
     EXPECT_LE(ProcessThreads() - threadsBefore,
-              1 + engine->Pool()->maxThreadCount() + server.Connections());
-    EXPECT_LE(engine->Pool()->maxThreadCount(), QThread::idealThreadCount());
+              1 + engine->Pool()->MaxThreads() + server.Connections());
+    EXPECT_LE(engine->Pool()->MaxThreads(), QThread::idealThreadCount());
     // Feeds of one host take turns on the kept connections: far fewer than their requests.
     EXPECT_GE(server.Requests(), 4 * Feeds);
     EXPECT_LT(server.Connections(), server.Requests() / 2);
@@ -176,8 +176,7 @@ TEST(PostBoxTest, LatestKeepsOneCallPerKeyAndADetachedBoxRunsNothing)
 
 TEST(SerialQueueTest, JobsRunOneAfterAnotherInOrderOnThePool)
 {
-    QThreadPool pool;
-    pool.setMaxThreadCount(4);
+    TWorkPool pool(4);
     auto queue = std::make_shared<TSerialQueue>(&pool);
     std::mutex mutex;
     std::vector<int> order;
@@ -195,7 +194,7 @@ TEST(SerialQueueTest, JobsRunOneAfterAnotherInOrderOnThePool)
             if (i == 50)
                 throw std::runtime_error("a failing job"); // logged; the next one runs
         });
-    ASSERT_TRUE(pool.waitForDone(10000));
+    ASSERT_TRUE(pool.WaitForDone(std::chrono::seconds(10)));
     EXPECT_FALSE(overlapped.load());
     ASSERT_EQ(order.size(), 200u);
     for (int i = 0; i < 200; ++i)
