@@ -55,7 +55,7 @@ asan: deps
 tsan: deps
 	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPICTAVO_SANITIZE=thread -DPICTAVO_BENCH=OFF $(CMAKE_ARGS) >/dev/null
 	@cmake --build build-tsan -j $(JOBS)
-	@TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	@TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp \
 		ctest --test-dir build-tsan --output-on-failure -j $(JOBS) --timeout 600 -L threads
 
 # libFuzzer targets (clang) in build-fuzz, each run FUZZ_SECONDS on its corpus (fuzz/run).

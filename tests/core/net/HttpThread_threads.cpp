@@ -521,7 +521,7 @@ TEST_F(HttpThreadTest, AFailedFetchWaitsATickBeforeTheNextWhateverTheInterval)
         std::vector<std::chrono::steady_clock::time_point> ticks;
         Make(row.Url, 0, tickMs);
         Thread->OnTick = [&](const TViewerTick& tick) {
-            ticks.push_back(std::chrono::steady_clock::now());
+            ticks.push_back(tick.NextFetch);
             Recorder.Ticks.push_back(tick.Countdown);
             if (ticks.size() == 1)
                 Thread->SetInterval(row.LowerTo);
@@ -529,13 +529,11 @@ TEST_F(HttpThreadTest, AFailedFetchWaitsATickBeforeTheNextWhateverTheInterval)
         Thread->Start();
         ASSERT_TRUE(PumpUntil([&] { return ticks.size() >= 5; }));
         Stop();
-        // One wait per attempt, of a tick whatever the interval: attempts a tick apart.
+        // One wait per attempt, of a tick whatever the interval: attempts a tick apart. (The
+        // schedule's own times: when the UI thread is behind, its view of them comes late.)
         EXPECT_EQ(Recorder.Ticks.back(), 1);
-        // (Seen on the UI thread, so a hand-over's delay gives a single gap some slack.)
         for (size_t i = 1; i < ticks.size(); ++i)
-            EXPECT_GE(ticks[i] - ticks[i - 1], std::chrono::milliseconds(tickMs / 2)) << i;
-        EXPECT_GE(ticks.back() - ticks.front(),
-                  std::chrono::milliseconds(int(ticks.size() - 1) * tickMs - tickMs / 2));
+            EXPECT_GE(ticks[i] - ticks[i - 1], std::chrono::milliseconds(tickMs)) << i;
     }
 }
 
