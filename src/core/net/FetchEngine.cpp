@@ -3,7 +3,6 @@
 #include "core/Log.h"
 #include "core/net/ClassDispatcher.h"
 
-#include <QMetaObject>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
@@ -147,13 +146,16 @@ void TPostBox::PostLatest(int key, std::function<void()> fn, std::chrono::millis
         return;
     }
     // Too soon after the last one: a timer of the context's thread runs it when the gap is over.
-    QObject* context = Context;
-    QMetaObject::invokeMethod(
-        Context,
-        [self, key, wait, context] {
+    // (The timer is set on that thread, reached through the dispatcher like every other call.)
+    Dispatcher->Post([self, key, wait] {
+        QObject* context = nullptr;
+        {
+            std::lock_guard lock(self->Mutex);
+            context = self->Context;
+        }
+        if (context)
             QTimer::singleShot(wait, context, [self, key] { self->RunLatest(key); });
-        },
-        Qt::QueuedConnection);
+    });
 }
 
 void TPostBox::RunLatest(int key)
