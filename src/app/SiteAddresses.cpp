@@ -6,6 +6,12 @@
 
 #include <QUrl>
 
+QString ReadableAddress(const QString& address)
+{
+    const QUrl url(address);
+    return url.isLocalFile() ? url.toLocalFile() : address;
+}
+
 QString SiteAddress(const QString& configured, const QString& programDir)
 {
     const QUrl url(configured);

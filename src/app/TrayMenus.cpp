@@ -129,6 +129,8 @@ void TTrayMenus::BuildPopup(const TTrayActions& actions)
     Help1 = TrayPopup->addMenu(QStringLiteral("Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
     Help1->setSeparatorsCollapsible(false);
+    // The hints say where each item leads.
+    Help1->setToolTipsVisible(true);
     AddLinkedItem(Help1, "NorvaneHomePage1", actions.SiteNorvane);
     AddLinkedItem(Help1, "PictavoHomePage1", actions.SitePictavo);
     AddLinkedItem(Help1, "SupportHomePage1", actions.SiteSupport);
