@@ -2,6 +2,7 @@
 
 #include "base/ActionLink.h"
 #include "base/ClassTranslate.h"
+#include "base/FormList.h"
 #include "core/catalog/ClassCategories.h"
 #include "core/catalog/Strings.h"
 #include "core/rules/MenuColumns.h"
@@ -298,7 +299,7 @@ void TTrayMenus::FillWindows(const QList<QWidget*>& windows)
         QList<QAction*> items;
         for (int n = 0; n < levels[level]; ++n, ++i) {
             auto* item = new QAction(menu);
-            setNameCaption(item, windows[i]->windowTitle());
+            setNameCaption(item, TFormList::WholeTitle(windows[i]));
             item->setProperty(WindowProperty, int(i));
             connect(item, &QAction::triggered, this, [this, i] { emit WindowChosen(int(i)); });
             items << item;

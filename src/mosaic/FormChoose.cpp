@@ -7,6 +7,7 @@
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
 #include "core/rules/CamHint.h"
+#include "core/rules/MenuColumns.h"
 #include "core/rules/MosaicGeometry.h"
 
 #include <QAction>
@@ -43,11 +44,14 @@ constexpr int OnlineRole = Qt::UserRole + 2;   // list item: its webcam counts a
 
 constexpr QRgb Magenta = 0xFFFF00FF;
 
-// A list item's caption: its webcam's name, with " (online)" in the language of the moment.
+// A list item's caption: its webcam's name (shortened in the middle when it is long), with
+// " (online)" in the language of the moment.
 void captionItem(QListWidgetItem* item, const TCamWebcam* webcam)
 {
-    if (webcam)
-        item->setText(item->data(OnlineRole).toBool() ? webcam->Name + OnlineText : webcam->Name);
+    if (!webcam)
+        return;
+    const QString name = MenuCaption(webcam->Name);
+    item->setText(item->data(OnlineRole).toBool() ? name + OnlineText : name);
 }
 
 QImage ErrorPicture()
@@ -230,7 +234,8 @@ void TfoChoose::FillTree(QTreeWidgetItem* parent, const TCamCategory& category, 
         QList<int> childPath = path;
         childPath << i;
         auto* node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(CamTree);
-        node->setText(0, child.Name);
+        node->setText(0, MenuCaption(child.Name));
+        node->setToolTip(0, MenuHint(child.Name));
         node->setData(0, PathRole, QVariant::fromValue(childPath));
         FillTree(node, child, childPath);
     }
@@ -306,7 +311,7 @@ void TfoChoose::CamTreeChange()
         const QIcon waiting(blank);
         for (int i = 0; i < category->Webcams.Count(); ++i) {
             const TCamWebcam& webcam = *category->Webcams.Items(i);
-            auto* item = new QListWidgetItem(waiting, webcam.Name, CamList);
+            auto* item = new QListWidgetItem(waiting, MenuCaption(webcam.Name), CamList);
             item->setData(UrlRole, webcam.Url);
             item->setData(PositionRole, i);
         }
@@ -351,7 +356,7 @@ void TfoChoose::NextWebcam(TMireThread& thread)
     thread.Url = item->data(UrlRole).toString();
     thread.LastModified = QDateTime();
     thread.ContentLength = 0;
-    StatusBar->Panel(0)->setText(Refreshing + (webcam ? webcam->Name : item->text()));
+    StatusBar->Panel(0)->setText(Refreshing + (webcam ? MenuCaption(webcam->Name) : item->text()));
     thread.Referer = webcam ? webcam->Referer : QString();
 }
 
@@ -419,8 +424,8 @@ QString TfoChoose::CamListInfoTip(QListWidgetItem* item) const
     QString date = CamHintDate(webcam->LastUpdate, QLocale());
     if (date.isEmpty())
         date = Unknow;
-    QString hint =
-        CamHintText(CamHint, webcam->Name, webcam->Url, webcam->Email, webcam->Homepage, date);
+    QString hint = CamHintText(CamHint, HintName(webcam->Name), webcam->Url, webcam->Email,
+                               webcam->Homepage, date);
     const auto failure = FFailures.constFind(webcam->Url);
     if (failure != FFailures.constEnd())
         hint += QLatin1Char('\n') + FailureHintLine(*failure, QDateTime::currentDateTime());
@@ -493,7 +498,7 @@ void TfoChoose::actDeleteExecute()
     for (QListWidgetItem* item : SelectedInOrder()) {
         if (const TCamWebcam* webcam = WebcamOf(item)) {
             urls << webcam->Url;
-            names << webcam->Name;
+            names << MenuCaption(webcam->Name);
         }
     }
     if (urls.isEmpty())

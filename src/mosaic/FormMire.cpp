@@ -5,6 +5,7 @@
 #include "core/Log.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
+#include "core/rules/MenuColumns.h"
 #include "core/rules/MosaicGeometry.h"
 #include "mosaic/DrawGrid.h"
 
@@ -260,7 +261,7 @@ bool TfoMire::eventFilter(QObject* watched, QEvent* event)
         int row = 0;
         const int index = CamGrid->MouseToCell(help->pos(), col, row) ? row * ColCount + col : -1;
         if (index >= 0 && index < int(FList.size()))
-            QToolTip::showText(help->globalPos(), FList[size_t(index)].Webcam.Name,
+            QToolTip::showText(help->globalPos(), HintName(FList[size_t(index)].Webcam.Name),
                                CamGrid->viewport());
         else
             QToolTip::hideText();

@@ -1,6 +1,7 @@
 #include "viewer/FormViewer.h"
 
 #include "base/DialogsAbove.h"
+#include "base/FormList.h"
 #include "base/StatusBar.h"
 #include "base/TrayHost.h"
 #include "core/Log.h"
@@ -8,6 +9,7 @@
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
 #include "core/net/ClassHttp.h"
+#include "core/rules/MenuColumns.h"
 #include "core/rules/ViewerGeometry.h"
 #include "platform/Desktop.h"
 #include "viewer/FramelessFrame.h"
@@ -253,8 +255,9 @@ void TfoViewer::ShowWebcamFields()
 {
     const QString name = ViewerCam->Name;
     CamImage->setAccessibleName(name);
-    setWindowTitle(name);
-    StatusBar->Panel(3)->setText(name);
+    TFormList::SetTitle(this, name);
+    StatusBar->Panel(3)->setText(MenuCaption(name));
+    StatusBar->Panel(3)->setToolTip(MenuHint(name));
     Actions->Site()->setEnabled(!ViewerCam->Homepage.isEmpty());
     Actions->Email()->setEnabled(!MailLink(ViewerCam->Email).isEmpty());
 }
