@@ -929,7 +929,7 @@ void TfoViewer::actSaveExecute()
     QPointer<QFileDialog> dialog = new QFileDialog(this);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setDefaultSuffix(QStringLiteral("jpg"));
-    dialog->setNameFilter(QStringLiteral("JPEG File (*.jpg)"));
+    dialog->setNameFilter(JpegFileFilter);
     dialog->setDirectory(SaveFolder());
     QString name = ViewerCam->Name;
     name.replace(QLatin1Char('/'), QLatin1Char(' '));
