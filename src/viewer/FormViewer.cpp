@@ -257,7 +257,6 @@ void TfoViewer::ShowWebcamFields()
     CamImage->setAccessibleName(name);
     TFormList::SetTitle(this, name);
     StatusBar->Panel(3)->setText(MenuCaption(name));
-    StatusBar->Panel(3)->setToolTip(MenuHint(name));
     Actions->Site()->setEnabled(!ViewerCam->Homepage.isEmpty());
     Actions->Email()->setEnabled(!MailLink(ViewerCam->Email).isEmpty());
 }
