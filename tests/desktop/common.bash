@@ -67,7 +67,7 @@ start_tray() {
     --expand true --transparent false >"$WORK/trayer.log" 2>&1 &
   TRAYER_PID=$!
   PIDS+=($TRAYER_PID)
-  wait_for 10 tray_window || fail "trayer did not map its window"
+  wait_for 20 tray_window || fail "trayer did not map its window"
 }
 
 # The tray's window id.
