@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -26,14 +25,6 @@ void setLinkLook(QLabel* label, const QColor& color, bool underline)
     QFont font = label->font();
     font.setUnderline(underline);
     label->setFont(font);
-}
-
-// An address as a person reads it: a page shipped with the program as its path, others as they
-// are.
-QString readableAddress(const QString& address)
-{
-    const QUrl url(address);
-    return url.isLocalFile() ? url.toLocalFile() : MaskedAddress(address);
 }
 } // namespace
 
@@ -77,7 +68,7 @@ void TfoAbout::BuildLayout()
     auto link = [this](const char* name, const QString& caption, const QString& address) {
         auto* label = new QLabel(caption, this);
         label->setObjectName(QLatin1String(name));
-        label->setToolTip(readableAddress(address));
+        label->setToolTip(ReadableAddress(address));
         label->setTextFormat(Qt::PlainText);
         label->setAlignment(Qt::AlignCenter);
         label->setCursor(Qt::PointingHandCursor);

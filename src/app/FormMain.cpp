@@ -125,10 +125,15 @@ void TfoCamMain::CreateActions()
     actSnoozeAll = NewAction("actSnoozeAll", text("&Snooze All"), &TfoCamMain::actSnoozeAllExecute);
     actCloseAll = NewAction("actCloseAll", text("&Close All"), &TfoCamMain::actCloseAllExecute);
 
-    // Each site action shows its address in its hint (the address opened is the same constant).
-    actSiteNorvane->setToolTip(MakerAddress());
-    actSitePictavo->setToolTip(ProductAddress());
-    actSiteSupport->setToolTip(SupportAddress());
+    ShowSiteHints();
+}
+
+void TfoCamMain::ShowSiteHints()
+{
+    // Each site action shows the address it opens, whatever hint a language file gave it.
+    actSiteNorvane->setToolTip(ReadableAddress(MakerAddress()));
+    actSitePictavo->setToolTip(ReadableAddress(ProductAddress()));
+    actSiteSupport->setToolTip(ReadableAddress(SupportAddress()));
 }
 
 void TfoCamMain::FormCreate()
@@ -156,6 +161,7 @@ void TfoCamMain::FormCreate()
     // 4. The saved language, 5. the Language sub-menu.
     PvTranslator().SetVariables(this, &Variables);
     const QString language = ApplySavedLanguage();
+    ShowSiteHints();
     Menus->FillLanguages(LanguageFiles(LanguageFolders()), language);
     // 6. The catalogue in the menu.
     RebuildTrayMenu();
@@ -518,6 +524,7 @@ void TfoCamMain::LanguageItemClick(const QString& path)
         return;
     }
     Menus->MarkLanguage(path);
+    ShowSiteHints();
     // Stored in memory; it reaches Options.xml at the next save.
     if (CamViewer)
         CamViewer->Language = path;

@@ -89,6 +89,9 @@ protected:
 
 private:
     void CreateActions();
+    // The Help items' hints: where each opens, in the language shown (the manual's page of that
+    // language). Made again after every change of language.
+    void ShowSiteHints();
     void FormCreate();
     void RegisterFileTypes();
     void ImportFile(const QString& path);

@@ -3,8 +3,15 @@
 #include "SiteConfig.h"
 #include "base/ClassTranslate.h"
 #include "core/catalog/ShippedFiles.h"
+#include "core/rules/CamAddress.h"
 
 #include <QUrl>
+
+QString ReadableAddress(const QString& address)
+{
+    const QUrl url(address);
+    return url.isLocalFile() ? url.toLocalFile() : MaskedAddress(address);
+}
 
 QString SiteAddress(const QString& configured, const QString& programDir)
 {

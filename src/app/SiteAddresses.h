@@ -11,6 +11,10 @@ QString MakerAddress();
 QString ProductAddress();
 QString SupportAddress();
 
+// An address as a person reads it: a page shipped with the program as its path, others as they
+// are.
+QString ReadableAddress(const QString& address);
+
 // A configured address as the program opens it: http, https and mailto addresses as they are; a
 // relative path (with an optional #fragment) as a file:// address under programDir.
 QString SiteAddress(const QString& configured, const QString& programDir);

@@ -2,6 +2,7 @@
 
 #include "base/ActionLink.h"
 #include "base/ClassTranslate.h"
+#include "base/FormList.h"
 #include "core/catalog/ClassCategories.h"
 #include "core/catalog/Strings.h"
 #include "core/rules/CamAddress.h"
@@ -132,6 +133,8 @@ void TTrayMenus::BuildPopup(const TTrayActions& actions)
     Help1 = TrayPopup->addMenu(QStringLiteral("Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
     Help1->setSeparatorsCollapsible(false);
+    // The hints say where each item leads.
+    Help1->setToolTipsVisible(true);
     AddLinkedItem(Help1, "NorvaneHomePage1", actions.SiteNorvane);
     AddLinkedItem(Help1, "PictavoHomePage1", actions.SitePictavo);
     AddLinkedItem(Help1, "SupportHomePage1", actions.SiteSupport);
@@ -299,7 +302,7 @@ void TTrayMenus::FillWindows(const QList<QWidget*>& windows)
         QList<QAction*> items;
         for (int n = 0; n < levels[level]; ++n, ++i) {
             auto* item = new QAction(menu);
-            setNameCaption(item, windows[i]->windowTitle());
+            setNameCaption(item, TFormList::WholeTitle(windows[i]));
             item->setProperty(WindowProperty, int(i));
             connect(item, &QAction::triggered, this, [this, i] { emit WindowChosen(int(i)); });
             items << item;

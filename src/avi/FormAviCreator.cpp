@@ -243,7 +243,7 @@ void TfoAviCreator::AddButtonClick()
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFiles);
     // File names are case-sensitive here: the filter takes the usual spellings.
-    dialog->setNameFilter(QStringLiteral("JPEG Image File (*.jpg *.jpeg *.JPG *.JPEG)"));
+    dialog->setNameFilter(JpegFilesFilter);
     dialog->setDirectory(DialogFolder);
     connect(dialog, &QFileDialog::filesSelected, this, &TfoAviCreator::AddFiles);
     dialog->open();
@@ -295,7 +295,7 @@ void TfoAviCreator::ProduceButtonClick()
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
-    dialog->setNameFilter(QStringLiteral("AVI File (*.avi)"));
+    dialog->setNameFilter(AviFileFilter);
     dialog->setDefaultSuffix(QStringLiteral("avi"));
     // The replacement is confirmed once, by SaveDialogAccepted.
     dialog->setOption(QFileDialog::DontConfirmOverwrite);

@@ -1,9 +1,14 @@
 #include "base/FormList.h"
 
+#include "core/rules/MenuColumns.h"
+
 #include <QFont>
+#include <QVariant>
 #include <QWidget>
 
 namespace {
+constexpr const char* wholeTitle = "pvWholeTitle";
+
 QList<QWidget*>& windowList()
 {
     static QList<QWidget*> list;
@@ -36,6 +41,18 @@ void TFormList::Remove(QWidget* window)
 const QList<QWidget*>& TFormList::Windows()
 {
     return windowList();
+}
+
+void TFormList::SetTitle(QWidget* window, const QString& name)
+{
+    window->setProperty(wholeTitle, name);
+    window->setWindowTitle(MenuCaption(name));
+}
+
+QString TFormList::WholeTitle(const QWidget* window)
+{
+    const QVariant whole = window->property(wholeTitle);
+    return whole.isValid() ? whole.toString() : window->windowTitle();
 }
 
 void TFormList::ApplyProgramFont(QWidget* window)

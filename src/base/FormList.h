@@ -17,6 +17,11 @@ public:
     // Takes the window out (its first occurrence); removing twice is harmless.
     static void Remove(QWidget* window);
     static const QList<QWidget*>& Windows();
+    // Titles a window after a name of the catalogue: shortened in the middle as menu captions
+    // are (MenuCaption), so that a giant name makes no giant title; WholeTitle keeps the name.
+    static void SetTitle(QWidget* window, const QString& name);
+    // The name a window was titled after with SetTitle, otherwise its title.
+    static QString WholeTitle(const QWidget* window);
     // Shows the window in the program's font face (Arial; fontconfig substitutes where it is
     // missing). Controls with a font of their own keep it.
     static void ApplyProgramFont(QWidget* window);

@@ -390,10 +390,10 @@ void TfoEditCams::ExportButtonClick()
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     if (node->IsWebcam()) {
-        dialog->setNameFilter(QStringLiteral("Cam Info (*.cam)"));
+        dialog->setNameFilter(CamInfoFilter);
         dialog->setDefaultSuffix(QStringLiteral("cam"));
     } else {
-        dialog->setNameFilter(QStringLiteral("Cam List (*.cal)"));
+        dialog->setNameFilter(CamListFilter);
         dialog->setDefaultSuffix(QStringLiteral("cal"));
     }
     // A name may hold a slash, which would name a folder, or an address with its password.

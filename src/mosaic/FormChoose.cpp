@@ -8,6 +8,7 @@
 #include "core/catalog/Strings.h"
 #include "core/rules/CamAddress.h"
 #include "core/rules/CamHint.h"
+#include "core/rules/MenuColumns.h"
 #include "core/rules/MosaicGeometry.h"
 
 #include <QAction>
@@ -44,12 +45,13 @@ constexpr int OnlineRole = Qt::UserRole + 2;   // list item: its webcam counts a
 
 constexpr QRgb Magenta = 0xFFFF00FF;
 
-// A list item's caption: its webcam's name, with " (online)" in the language of the moment.
+// A list item's caption: its webcam's name (shortened in the middle when it is long), with
+// " (online)" in the language of the moment.
 void captionItem(QListWidgetItem* item, const TCamWebcam* webcam)
 {
     if (!webcam)
         return;
-    const QString name = MaskedAddresses(webcam->Name);
+    const QString name = MenuCaption(MaskedAddresses(webcam->Name));
     item->setText(item->data(OnlineRole).toBool() ? name + OnlineText : name);
 }
 
@@ -233,7 +235,8 @@ void TfoChoose::FillTree(QTreeWidgetItem* parent, const TCamCategory& category, 
         QList<int> childPath = path;
         childPath << i;
         auto* node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(CamTree);
-        node->setText(0, child.Name);
+        node->setText(0, MenuCaption(child.Name));
+        node->setToolTip(0, MenuHint(child.Name));
         node->setData(0, PathRole, QVariant::fromValue(childPath));
         FillTree(node, child, childPath);
     }
@@ -309,7 +312,7 @@ void TfoChoose::CamTreeChange()
         const QIcon waiting(blank);
         for (int i = 0; i < category->Webcams.Count(); ++i) {
             const TCamWebcam& webcam = *category->Webcams.Items(i);
-            auto* item = new QListWidgetItem(waiting, MaskedAddresses(webcam.Name), CamList);
+            auto* item = new QListWidgetItem(waiting, MenuCaption(MaskedAddresses(webcam.Name)), CamList);
             item->setData(UrlRole, webcam.Url);
             item->setData(PositionRole, i);
         }
@@ -349,7 +352,7 @@ void TfoChoose::NextWebcam(const TMireNext& next)
         next.Index >= 0 && next.Index < CamList->count() ? CamList->item(next.Index) : nullptr;
     const TCamWebcam* webcam = item ? WebcamOf(item) : nullptr;
     StatusBar->Panel(0)->setText(
-        Refreshing + (webcam ? MaskedAddresses(webcam->Name)
+        Refreshing + (webcam ? MenuCaption(MaskedAddresses(webcam->Name))
                              : item ? item->text() : MaskedAddress(next.Url)));
 }
 
@@ -417,8 +420,8 @@ QString TfoChoose::CamListInfoTip(QListWidgetItem* item) const
     QString date = CamHintDate(webcam->LastUpdate, QLocale());
     if (date.isEmpty())
         date = Unknow;
-    QString hint =
-        CamHintText(CamHint, webcam->Name, webcam->Url, webcam->Email, webcam->Homepage, date);
+    QString hint = CamHintText(CamHint, HintName(webcam->Name), webcam->Url, webcam->Email,
+                               webcam->Homepage, date);
     const auto failure = FFailures.constFind(webcam->Url);
     if (failure != FFailures.constEnd())
         hint += QLatin1Char('\n') + FailureHintLine(*failure, QDateTime::currentDateTime());
@@ -491,7 +494,7 @@ void TfoChoose::actDeleteExecute()
     for (QListWidgetItem* item : SelectedInOrder()) {
         if (const TCamWebcam* webcam = WebcamOf(item)) {
             urls << webcam->Url;
-            names << MaskedAddresses(webcam->Name);
+            names << MenuCaption(MaskedAddresses(webcam->Name));
         }
     }
     if (urls.isEmpty())

@@ -9,6 +9,7 @@
 #include "core/image/JpegCodec.h"
 #include "core/net/FetchEngine.h"
 #include "core/rules/CamAddress.h"
+#include "core/rules/MenuColumns.h"
 #include "core/rules/MosaicGeometry.h"
 #include "mosaic/DrawGrid.h"
 
@@ -321,7 +322,7 @@ bool TfoMire::eventFilter(QObject* watched, QEvent* event)
         int row = 0;
         const int index = CamGrid->MouseToCell(help->pos(), col, row) ? row * ColCount + col : -1;
         if (index >= 0 && index < int(FList.size()))
-            QToolTip::showText(help->globalPos(), MaskedAddresses(FList[size_t(index)].Webcam.Name),
+            QToolTip::showText(help->globalPos(), HintName(MaskedAddresses(FList[size_t(index)].Webcam.Name)),
                                CamGrid->viewport());
         else
             QToolTip::hideText();

@@ -1,6 +1,7 @@
 #include "viewer/FormViewer.h"
 
 #include "base/DialogsAbove.h"
+#include "base/FormList.h"
 #include "base/StatusBar.h"
 #include "base/TrayHost.h"
 #include "core/Log.h"
@@ -9,6 +10,7 @@
 #include "core/catalog/Strings.h"
 #include "core/net/ClassHttp.h"
 #include "core/rules/CamAddress.h"
+#include "core/rules/MenuColumns.h"
 #include "core/rules/ViewerGeometry.h"
 #include "platform/Desktop.h"
 #include "viewer/FramelessFrame.h"
@@ -260,8 +262,8 @@ void TfoViewer::ShowWebcamFields()
     // A name may hold the webcam's address, password and all.
     const QString name = MaskedAddresses(ViewerCam->Name);
     CamImage->setAccessibleName(name);
-    setWindowTitle(name);
-    StatusBar->Panel(3)->setText(name);
+    TFormList::SetTitle(this, name);
+    StatusBar->Panel(3)->setText(MenuCaption(name));
     Actions->Site()->setEnabled(!ViewerCam->Homepage.isEmpty());
     Actions->Email()->setEnabled(!MailLink(ViewerCam->Email).isEmpty());
 }
@@ -991,7 +993,7 @@ void TfoViewer::actSaveExecute()
     QPointer<QFileDialog> dialog = new QFileDialog(this);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setDefaultSuffix(QStringLiteral("jpg"));
-    dialog->setNameFilter(QStringLiteral("JPEG File (*.jpg)"));
+    dialog->setNameFilter(JpegFileFilter);
     dialog->setDirectory(SaveFolder());
     QString name = MaskedAddresses(ViewerCam->Name);
     name.replace(QLatin1Char('/'), QLatin1Char(' '));

@@ -40,12 +40,8 @@ start_pictavo
 wait_for 10 tray_icon || fail "no tray icon"
 sleep 0.5
 chooser_window >/dev/null && fail "the chooser opened although there is a tray"
-icon=$(tray_icon)
 for attempt in 1 2 3; do
-  eval "$(xdotool getwindowgeometry --shell "$icon")"
-  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
-  sleep 0.3
-  xdotool click 1
+  click_tray_icon 1
   wait_for 4 chooser_window && break
 done
 chooser_window >/dev/null || fail "a left click on the tray icon did not open the chooser"

@@ -1,6 +1,6 @@
 # Shared set-up of the desktop tests (sourced, not a test itself): a throwaway HOME and XDG folders,
-# an Xvfb server on a free display, optionally a tray (trayer) and the demo webcam server. Every
-# process started here is ended by the exit trap.
+# an Xvfb server on a free display with a window manager (openbox), optionally a tray (trayer) and
+# the demo webcam server. Every process started here is ended by the exit trap.
 set -euo pipefail
 
 BIN=$(cd "${1:?usage: $0 <bin dir>}" && pwd)
@@ -49,14 +49,25 @@ start_x() {
   export DISPLAY=":$(head -n1 "$WORK/display")"
   wait_for 10 xdpyinfo || fail "X server $DISPLAY not reachable"
   note "X server on $DISPLAY"
+  start_wm
 }
+
+# A window manager, as a desktop has one: new windows get the focus and are placed by it.
+start_wm() {
+  openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
+  PIDS+=($!)
+  wait_for 10 wm_running || fail "openbox did not take the screen: $(cat "$WORK/openbox.log")"
+}
+
+# Whether a window manager that follows the desktop conventions manages the screen.
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
 
 start_tray() {
   trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
     --expand true --transparent false >"$WORK/trayer.log" 2>&1 &
   TRAYER_PID=$!
   PIDS+=($TRAYER_PID)
-  wait_for 10 tray_window || fail "trayer did not map its window"
+  wait_for 20 tray_window || fail "trayer did not map its window"
 }
 
 # The tray's window id.
@@ -159,16 +170,24 @@ picture_spread() {
 # Right-clicks the tray icon; fails unless a menu opens. A freshly embedded icon may miss the
 # first click, so the click is repeated a few times.
 open_tray_menu() {
-  local icon attempt
-  icon=$(tray_icon) || fail "no tray icon"
+  local attempt
+  tray_icon >/dev/null || fail "no tray icon"
   for attempt in 1 2 3; do
-    eval "$(xdotool getwindowgeometry --shell "$icon")"
-    xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
-    sleep 0.3
-    xdotool click 3
+    click_tray_icon 3
     wait_for 4 menu_is_open && return 0
   done
   fail "the tray menu did not open"
+}
+
+# Clicks the middle of the tray icon with the given button. The point is taken inside the icon's
+# own window: xdotool's screen position of a window is off by the frame of a window manager.
+click_tray_icon() {
+  local icon
+  icon=$(tray_icon) || return 1
+  eval "$(xdotool getwindowgeometry --shell "$icon")"
+  xdotool mousemove --window "$icon" $((WIDTH / 2)) $((HEIGHT / 2))
+  sleep 0.3
+  xdotool click "$1"
 }
 
 # Settings with the viewers' status bar on and every other switch off (a missing settings file

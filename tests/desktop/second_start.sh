@@ -46,8 +46,7 @@ start_pictavo
 wait_for 10 chooser_window || fail "no chooser at the next start with an empty catalogue"
 chooser=$(chooser_window)
 sleep 1
-eval "$(xdotool getwindowgeometry --shell "$chooser")"
-xdotool mousemove $((X + 20)) $((Y + 10)) click 1
+xdotool mousemove --window "$chooser" 20 10 click 1
 wait_for 4 menu_is_open || fail "the chooser's menu bar did not open a menu"
 screenshot chooser-menu
 kill -TERM "$PICTAVO_PID"

@@ -12,6 +12,7 @@
 #include "core/image/JpegCodec.h"
 #include "core/net/ClassWorker.h"
 #include "core/rules/CamHint.h"
+#include "core/rules/MenuColumns.h"
 #include "editor/FormEditCams.h"
 #include "mosaic/DrawGrid.h"
 #include "mosaic/FormChoose.h"
@@ -253,6 +254,30 @@ TEST_F(BrowseTest, ChooserCaptionsAndDatesFollowALanguageChosenWhileItIsOpen)
                     .contains(CamHintDate(updated, QLocale(QLocale::German))));
     EXPECT_EQ(server.Requests(), 2);
     PvTranslator().Clear();
+}
+
+TEST_F(BrowseTest, ChooserShortensGiantNamesAndKeepsTheWholeNameInTheHints)
+{
+    const QString giant = "Giant start " + QString(100000, 'g') + " giant end";
+    TCamCategory* category = AddCategory(settings.Root, giant, {"/red1.jpg"});
+    category->Webcams.Items(0)->Name = giant;
+    auto* chooser = CreateForm<TfoChoose>();
+    auto* tree = chooser->findChild<QTreeWidget*>("CamTree");
+    auto* list = chooser->findChild<QListWidget*>("CamList");
+    QTreeWidgetItem* node = tree->topLevelItem(0);
+    EXPECT_TRUE(node->text(0) == MenuCaption(giant));
+    EXPECT_TRUE(node->toolTip(0).startsWith("Giant start") &&
+                node->toolTip(0).endsWith("giant end"));
+    tree->setCurrentItem(node);
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_TRUE(list->item(0)->text() == MenuCaption(giant));
+    ASSERT_TRUE(PumpUntil([&] { return !chooser->IsFetching(); }));
+    EXPECT_TRUE(list->item(0)->text() == MenuCaption(giant) + OnlineText);
+    // The hover text names the webcam in lines, bounded; its address and date still follow.
+    const QString hint = chooser->CamListInfoTip(list->item(0));
+    EXPECT_LT(hint.size(), 2 * MenuHintLength) << hint.left(100).toStdString();
+    EXPECT_TRUE(hint.contains("Giant start") && hint.contains("giant end"));
+    EXPECT_TRUE(hint.contains(server.Url("/red1.jpg")));
 }
 
 TEST_F(BrowseTest, ChooserChangingCategoryMidFetchShowsNoneOfTheOldThumbnails)

@@ -278,10 +278,15 @@ TEST_F(EditorWindow, ExportThenImportGivesTheSameCatalogueAndAFailedWriteIsRepor
 {
     TfoEditCams* editor = OpenEditor();
     editor->Select(Node(editor, {"Europe"}));
+    // The filter is the language's (a message text).
+    const QString englishFilter = CamListFilter;
+    CamListFilter = "Webcamliste (*.cal)";
     Click(editor, "ExportButton");
+    CamListFilter = englishFilter;
     auto* dialog = editor->findChild<QFileDialog*>(QStringLiteral("SaveDialog1"));
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->defaultSuffix(), "cal");
+    EXPECT_EQ(dialog->nameFilters(), QStringList{"Webcamliste (*.cal)"});
     dialog->reject();
 
     // Exported with an edit not yet applied; read back and exported again: the same bytes.

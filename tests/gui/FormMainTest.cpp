@@ -950,6 +950,14 @@ TEST_F(TrayWindow, AHugeCategoryAndGiantNamesKeepEveryMenuSmall)
     giantItem->trigger();
     ASSERT_EQ(viewers().size(), 1);
     EXPECT_EQ(viewers().first()->Webcam().Url, "http://127.0.0.1:9/x");
+    // Its viewer's title is shortened the same way; its Windows entry still has the whole name
+    // in its hint.
+    EXPECT_TRUE(viewers().first()->windowTitle() == giantItem->text());
+    Main->findChild<QAction*>("actWindow")->trigger();
+    const QAction* entry = part(*Main, "Windows1")->actions().last();
+    EXPECT_EQ(entry->text(), giantItem->text());
+    EXPECT_TRUE(entry->toolTip().startsWith("Giant start"))
+        << entry->toolTip().left(80).toStdString();
 
     // A catalogue replaced after the rebuild leaves the menu as it was built: a sub-menu first
     // opened later still shows the webcams it was built with.

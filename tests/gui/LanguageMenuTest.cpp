@@ -247,6 +247,9 @@ TEST(LanguageMenu, MarksTheLanguageShownAndEnglishBringsBackQtsTextsDatesAndTheM
     EXPECT_EQ(QLocale().toString(QDate(2026, 12, 9), "d MMMM"), "9 Dezember");
     EXPECT_TRUE(SupportAddress().endsWith("/manual/de/index.html#help"))
         << SupportAddress().toStdString();
+    // The Help items' hints name the page opened, in the language shown.
+    const auto hint = [&main] { return main->findChild<QAction*>("SupportHomePage1")->toolTip(); };
+    EXPECT_TRUE(hint().endsWith("/manual/de/index.html")) << hint().toStdString();
     item("French")->trigger();
     EXPECT_EQ(marked(), QStringList{"French"});
     EXPECT_EQ(QLocale().toString(QDate(2026, 12, 9), "d MMMM"), "9 décembre");
@@ -261,6 +264,7 @@ TEST(LanguageMenu, MarksTheLanguageShownAndEnglishBringsBackQtsTextsDatesAndTheM
     EXPECT_EQ(shortcut(), "Ctrl+S");
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "&Open"), "&Open");
     EXPECT_TRUE(SupportAddress().endsWith("/manual/index.html#help"));
+    EXPECT_TRUE(hint().endsWith("/manual/index.html") && !hint().contains("file:"));
 
     // A file that cannot be read leaves the mark where the language shown is.
     QTemporaryDir dir;

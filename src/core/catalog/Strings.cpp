@@ -71,6 +71,11 @@ constexpr TMessageDefault MessageDefaults[] = {
     {"DeleteCamsAsk", &DeleteCamsAsk, "Remove these webcams from the list?\r\n\r\n%names%"},
     {"ImportListTitle", &ImportListTitle, "Import a List"},
     {"ImportListFilter", &ImportListFilter, "Webcam lists (*.cal *.cam)"},
+    {"JpegFilesFilter", &JpegFilesFilter, "JPEG Image File (*.jpg *.jpeg *.JPG *.JPEG)"},
+    {"JpegFileFilter", &JpegFileFilter, "JPEG File (*.jpg)"},
+    {"AviFileFilter", &AviFileFilter, "AVI File (*.avi)"},
+    {"CamInfoFilter", &CamInfoFilter, "Cam Info (*.cam)"},
+    {"CamListFilter", &CamListFilter, "Cam List (*.cal)"},
     {"OptionsKeptAside", &OptionsKeptAside,
      "The settings file could not be read whole (%reason%). It is kept unchanged as %copy%; "
      "the program goes on with what could be read."},
@@ -157,6 +162,11 @@ QString TopLevelCams = DefaultOf(&TopLevelCams);
 QString DeleteCamsAsk = DefaultOf(&DeleteCamsAsk);
 QString ImportListTitle = DefaultOf(&ImportListTitle);
 QString ImportListFilter = DefaultOf(&ImportListFilter);
+QString JpegFilesFilter = DefaultOf(&JpegFilesFilter);
+QString JpegFileFilter = DefaultOf(&JpegFileFilter);
+QString AviFileFilter = DefaultOf(&AviFileFilter);
+QString CamInfoFilter = DefaultOf(&CamInfoFilter);
+QString CamListFilter = DefaultOf(&CamListFilter);
 QString OptionsKeptAside = DefaultOf(&OptionsKeptAside);
 QString OptionsLeftAlone = DefaultOf(&OptionsLeftAlone);
 QString IntervalRefused = DefaultOf(&IntervalRefused);

@@ -71,6 +71,13 @@ extern QString TopLevelCams;
 extern QString DeleteCamsAsk;
 extern QString ImportListTitle;
 extern QString ImportListFilter;
+// The filters of the other file dialogs: JPEG pictures to open (AVI creator), a JPEG picture and
+// an AVI file to save, a webcam file and a webcam list to export.
+extern QString JpegFilesFilter;
+extern QString JpegFileFilter;
+extern QString AviFileFilter;
+extern QString CamInfoFilter;
+extern QString CamListFilter;
 // A settings file that could not be read whole, told once at start: moved aside (markers %reason%
 // %copy%), or left in place with saves held for the run (markers %path% %reason%).
 extern QString OptionsKeptAside;

@@ -72,6 +72,11 @@ QString MenuHint(const QString& name)
     return hint;
 }
 
+QString HintName(const QString& name)
+{
+    return name.size() <= MenuCaptionLength ? name : MenuHint(name);
+}
+
 QString MenuText(const QString& caption)
 {
     QString text = caption;

@@ -42,3 +42,7 @@ QString MenuText(const QString& caption);
 inline constexpr int MenuHintLength = 1000;
 inline constexpr int MenuHintLineLength = 80;
 QString MenuHint(const QString& name);
+
+// A name inside a hint of its own (a list row's hover text): the name itself when a caption shows
+// it whole, otherwise as MenuHint gives it, in lines and bounded.
+QString HintName(const QString& name);

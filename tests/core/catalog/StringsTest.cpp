@@ -75,7 +75,7 @@ TEST_F(MessageTexts, SettingThroughTheTable)
     variables.RegisterVariable(QStringLiteral("Own"), &own);
     EXPECT_TRUE(variables.SetValue(QStringLiteral("OWN"), QStringLiteral("changed")));
     EXPECT_EQ(own, QStringLiteral("changed"));
-    EXPECT_EQ(variables.Count(), 18 + 44);
+    EXPECT_EQ(variables.Count(), 18 + 49);
 }
 
 TEST_F(MessageTexts, VariablesElementOfALanguageFile)
