@@ -366,7 +366,7 @@ void TfoChoose::ImageArrived(TMireImage& image)
         if (TCamWebcam* webcam = WebcamOf(item))
             webcam->LastUpdate = image.LastModified;
         // The last failure stays in the hover text until an answer comes.
-        if (image.Failure.Kind != TFailureKind::None)
+        if (!image.Failure.Empty())
             FFailures.insert(image.Url, image.Failure);
         else if (image.Received)
             FFailures.remove(image.Url);

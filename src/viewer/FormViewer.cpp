@@ -391,7 +391,7 @@ void TfoViewer::ScheduleArrived(const TViewerTick& tick)
     NextFetch = tick.NextFetch;
     ShownCountdown = -1;
     UpdateCountdown();
-    if (tick.LastFailure.Kind != TFailureKind::None)
+    if (!tick.LastFailure.Empty())
         ShowFailure(tick.LastFailure);
     if (!CamViewer || !CamViewer->SaveImages)
         ShowArchiveFailure(QString()); // archiving was turned off

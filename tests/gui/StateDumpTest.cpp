@@ -73,7 +73,7 @@ TEST_F(StateDumpTest, ViewersThenMosaicAndChooserOneLineEach)
     ASSERT_TRUE(PumpUntil([&] { return !viewer->FailureHint().isEmpty(); }, 5000));
     // The server's words may hold double quotes; the line's quoting must survive them.
     viewer->ShowFailure(
-        {TFailureKind::Status, 503, QStringLiteral("Say \"later\""), QDateTime::currentDateTime()});
+        {TFailureKind::Status, 503, QStringLiteral("Say \"later\""), QDateTime::currentDateTime(), {}});
     CreateForm<TfoMire>()->show();
     CreateForm<TfoChoose>()->show();
 

@@ -1,5 +1,8 @@
 #include "TestHttpServer.h"
 
+#include <QByteArray>
+#include <QCryptographicHash>
+#include <QRegularExpression>
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cctype>
@@ -299,4 +302,41 @@ std::string HttpDate(long long secondsSinceEpoch)
     char text[64];
     std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &gmt);
     return text;
+}
+
+TTestResponse SignInChallenge(bool digest)
+{
+    TTestResponse r;
+    r.Status = 401;
+    r.Reason = "Unauthorized";
+    r.Headers = {{"WWW-Authenticate", digest
+                                          ? "Digest realm=\"cam\", qop=\"auth\", nonce=\"5f3a9c\""
+                                          : "Basic realm=\"cam\""}};
+    return r;
+}
+
+bool SignedIn(const TTestRequest& request, bool digest, const std::string& user,
+              const std::string& password)
+{
+    const auto header = request.Headers.find("authorization");
+    const QString value =
+        QString::fromStdString(header == request.Headers.end() ? "" : header->second);
+    const QString name = QString::fromStdString(user);
+    const QString secret = QString::fromStdString(password);
+    if (!digest)
+        return value == "Basic " + (name + ':' + secret).toUtf8().toBase64();
+    std::map<QString, QString> f; // the name="value" fields of the answer
+    static const QRegularExpression field(QStringLiteral("(\\w+)=\"?([^\",]*)\"?"));
+    for (const QRegularExpressionMatch& match : field.globalMatch(value))
+        f[match.captured(1)] = match.captured(2);
+    const auto md5 = [](const QString& text) {
+        return QString::fromLatin1(
+            QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex());
+    };
+    const QString uri = QString::fromStdString(request.Target);
+    const QString ha2 = md5(QString::fromStdString(request.Method) + ':' + uri);
+    return value.startsWith("Digest ") && f["username"] == name && f["uri"] == uri &&
+           f["qop"] == "auth" &&
+           f["response"] == md5(md5(name + ":cam:" + secret) + ":5f3a9c:" + f["nc"] + ':' +
+                                f["cnonce"] + ":auth:" + ha2);
 }

@@ -104,6 +104,13 @@ struct TBlackHoleListener
     std::vector<int> Fds; // the listener first, then the connections that fill its queue
 };
 
+// Sign-in for handlers: a 401 that asks for Basic or Digest (realm "cam", MD5, qop "auth"), and
+// whether a request's Authorization header answers it with user and password. A Digest answer is
+// checked as a server does: its response hash is computed again from the password.
+TTestResponse SignInChallenge(bool digest);
+bool SignedIn(const TTestRequest& request, bool digest, const std::string& user,
+              const std::string& password);
+
 // A JPEG-like body of the given size (content does not matter to the fetch layer).
 std::string MakeBody(size_t size, char seed = 'a');
 // Last-Modified text for the given second since the epoch.

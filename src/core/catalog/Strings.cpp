@@ -102,6 +102,19 @@ constexpr TMessageDefault MessageDefaults[] = {
     {"ExportNoCredentials", &ExportNoCredentials,
      "The file %path% was written without the user names and passwords that the addresses of "
      "%count% webcam(s) hold: it is meant for sharing."},
+    {"FailRedirectLoop", &FailRedirectLoop,
+     "too many redirects (more than 5): the address leads round in a loop"},
+    {"FailCertSelfSigned", &FailCertSelfSigned,
+     "the webcam's certificate is self-signed: the secure connection is not trusted"},
+    {"FailCertExpired", &FailCertExpired,
+     "the webcam's certificate has expired or is not valid yet (check the computer's date)"},
+    {"FailCertName", &FailCertName,
+     "the webcam's certificate is made out to another name than the host of its address"},
+    {"FailCertUntrusted", &FailCertUntrusted,
+     "the webcam's certificate is not trusted (verification error %code%)"},
+    {"MovedHint", &MovedHint,
+     "The webcam has moved for good to %url%: change its address in the list editor (Edit "
+     "List...)."},
 };
 
 QString DefaultOf(const QString* variable)
@@ -181,6 +194,12 @@ QString AviPicturesFitted = DefaultOf(&AviPicturesFitted);
 QString AviAlreadyListed = DefaultOf(&AviAlreadyListed);
 QString FailSignIn = DefaultOf(&FailSignIn);
 QString ExportNoCredentials = DefaultOf(&ExportNoCredentials);
+QString FailRedirectLoop = DefaultOf(&FailRedirectLoop);
+QString FailCertSelfSigned = DefaultOf(&FailCertSelfSigned);
+QString FailCertExpired = DefaultOf(&FailCertExpired);
+QString FailCertName = DefaultOf(&FailCertName);
+QString FailCertUntrusted = DefaultOf(&FailCertUntrusted);
+QString MovedHint = DefaultOf(&MovedHint);
 
 void TVariables::RegisterVariable(const QString& key, QString* variable)
 {

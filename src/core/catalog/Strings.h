@@ -43,6 +43,15 @@ extern QString StreamLive;        // a format: "%d" stands for the frames per se
 // A 401: the webcam wants a user name and a password (marker %status%: "401" and the server's
 // words).
 extern QString FailSignIn;
+extern QString FailRedirectLoop; // more redirects than are followed
+// An https webcam whose certificate is not trusted: self-signed, out of its dates, made out to
+// another name, or else (marker %code%: the X509 verification code).
+extern QString FailCertSelfSigned;
+extern QString FailCertExpired;
+extern QString FailCertName;
+extern QString FailCertUntrusted;
+// A line of the hint of a webcam that moved for good (marker %url%: the new address, masked).
+extern QString MovedHint;
 // The catalogue editor's report of a failed export; markers %path% %error% (the system's reason).
 extern QString ExportFailed;
 // An export that left the user names and passwords of webcams' addresses out; markers %path%

@@ -365,6 +365,7 @@ void TViewerTask::Finished(THttpClient& http, const THttpResult& result, QByteAr
         if (failure.Kind != TFailureKind::None)
             LastFailure = failure;
     }
+    NoteMove(LastFailure, result); // a webcam that moved for good says so, image or not
     // The wait: Interval ticks from now; after a fetch that brought nothing, at least a Tick, even
     // at an interval of 0 or below: a failing webcam is not hammered.
     const auto now = TClock::now();

@@ -104,10 +104,11 @@ class TViewerTask;
 // Every image has a deadline (ImageTimeoutMs, for a stream each part): a body that trickles in
 // fails with a time-out.
 //
-// A failed fetch (no connection, time-out, a status other than 2xx, a redirect, an unchanged image
-// whose body was not read, a 304) is logged under lcHttp and reported in OnTick's LastFailure;
-// the next attempt comes after the interval, but never sooner than one Tick after the failure,
-// whatever the interval.
+// A failed fetch (no connection, time-out, a status other than 2xx, a redirect loop, an unchanged
+// image whose body was not read, a 304) is logged under lcHttp and reported in OnTick's
+// LastFailure; the next attempt comes after the interval, but never sooner than one Tick after the
+// failure, whatever the interval. A permanent move that the webcam answers through is reported
+// there too (LastFailure.MovedTo), with or without a failure.
 class THttpThread final
 {
 public:

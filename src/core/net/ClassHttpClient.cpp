@@ -2,8 +2,10 @@
 
 #include "core/Log.h"
 #include "core/net/Multipart.h"
+#include "core/rules/CamAddress.h"
 
 #include <QLocale>
+#include <QUrl>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -40,6 +42,14 @@ struct THttpTransferState
     std::chrono::milliseconds ImageTime{0};
 
     curl_slist* Extra = nullptr; // the request's own header lines
+
+    // Responses that libcurl moves past: a redirect it follows, a sign-in round it answers.
+    QString Url;          // as asked for
+    bool SignIn = false;  // the address carries a user name
+    bool Passing = false; // the response under way is one of those: its body is not the image
+    qint64 PassedBytes = 0;
+    bool Temporary = false; // a temporary redirect was followed: later moves are not the webcam's
+    QString MovedTo;
 
     void Activity() { LastActivity = std::chrono::steady_clock::now(); }
 
@@ -100,6 +110,45 @@ bool SilenceOver(TTransfer* t)
     return true;
 }
 
+// The body of a response passed over (a redirect's, a 401's) is read to keep the connection, up to
+// this much.
+constexpr qint64 PassedBodyCap = 64 * 1024;
+
+// The address a redirect from current (the address just asked for) leads to, with the user info of
+// the webcam's own address when it stays on that host name.
+QString RedirectTarget(const QString& current, const QByteArray& location, const QString& own)
+{
+    QUrl target = QUrl(current).resolved(QUrl(QString::fromUtf8(location)));
+    target.setUserInfo(QString());
+    const QUrl ownUrl(own);
+    if (!ownUrl.userInfo().isEmpty() &&
+        target.host().compare(ownUrl.host(), Qt::CaseInsensitive) == 0)
+        target.setUserInfo(ownUrl.userInfo(QUrl::FullyEncoded), QUrl::TolerantMode);
+    return target.toString(QUrl::FullyEncoded);
+}
+
+// Whether libcurl moves past the response whose headers just ended: a redirect that it follows, or
+// a 401 that it may answer with the credentials of the address. Notes a permanent move.
+bool PassedOver(TTransfer* t)
+{
+    const long status = t->Headers.Status;
+    if (status >= 300 && status <= 399 && status != 304 && t->Headers.HasLocation) {
+        if (t->Temporary)
+            return true;
+        if (status != 301 && status != 308) {
+            t->Temporary = true;
+            return true;
+        }
+        // libcurl's address of the request under way: the one that this redirect answers.
+        const char* current = nullptr;
+        if (curl_easy_getinfo(t->Curl, CURLINFO_EFFECTIVE_URL, &current) != CURLE_OK || !current)
+            current = "";
+        t->MovedTo = RedirectTarget(QString::fromUtf8(current), t->Headers.Location, t->Url);
+        return true;
+    }
+    return status == 401 && t->SignIn;
+}
+
 bool StartsWithName(const QByteArray& line, const char* name)
 {
     const qsizetype n = qsizetype(qstrlen(name));
@@ -115,11 +164,18 @@ size_t HeaderCallback(char* data, size_t size, size_t count, void* user)
     // image is known by the headers that came before it.
     if (t->HeadersDone)
         return length;
-    if (ReadHttpHeaderLine(QByteArray(data, qsizetype(length)), t->Headers))
+    const QByteArray line(data, qsizetype(length));
+    if (line.startsWith("HTTP/"))
+        t->Passing = false; // a new response, after one that was passed over
+    if (ReadHttpHeaderLine(line, t->Headers))
         return length;
     // The blank line: the headers of this response are complete.
     if (t->Headers.Status >= 100 && t->Headers.Status < 200)
         return length; // interim response; the real one follows
+    if (PassedOver(t)) {
+        t->Passing = true;
+        return length;
+    }
     t->HeadersDone = true;
     // Not modified: no body follows, and libcurl ends the transfer with the connection kept.
     if (t->Headers.Status == 304 && t->Conditional && !t->Headers.HasLocation)
@@ -164,6 +220,16 @@ size_t WriteCallback(char* data, size_t size, size_t count, void* user)
     auto* t = static_cast<TTransfer*>(user);
     const size_t length = size * count;
     t->Activity();
+    if (t->Passing) {
+        // The page of a redirect or of a refused sign-in: not the image.
+        t->PassedBytes += qint64(length);
+        if (t->PassedBytes > PassedBodyCap) {
+            t->Stop = THttpOutcome::BadStatus;
+            t->Stopped = true;
+            return 0;
+        }
+        return t->MustStop() ? 0 : length;
+    }
     if (t->Stream) {
         const auto onPart = [t](const QByteArray& part) {
             t->ImageStart = std::chrono::steady_clock::now(); // the next part's time begins
@@ -250,8 +316,10 @@ bool ReadHttpHeaderLine(const QByteArray& rawLine, THttpHeaders& headers)
         bool ok = false;
         const qint64 contentLength = value.toLongLong(&ok);
         headers.ContentLength = ok && contentLength >= 0 ? contentLength : -1;
-    } else if (StartsWithName(line, "Location"))
+    } else if (StartsWithName(line, "Location")) {
         headers.HasLocation = true;
+        headers.Location = value;
+    }
     return true;
 }
 
@@ -418,6 +486,8 @@ void* THttpClient::Begin(const QString& url, QByteArray& body)
     transfer.ImageStart = transfer.LastActivity;
     transfer.ImageTime = std::chrono::milliseconds(ImageTimeoutMs > 0 ? ImageTimeoutMs : 0);
     transfer.Conditional = !Validators.Empty();
+    transfer.Url = url;
+    transfer.SignIn = HasCredentials(url);
 
     // Settings that fail to apply are ignored: the request is still made.
     const QByteArray urlBytes = url.toUtf8();
@@ -426,7 +496,13 @@ void* THttpClient::Begin(const QString& url, QByteArray& body)
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, long(MaxRedirects));
+    // The credentials of the address go to its own scheme, host and port only: libcurl leaves
+    // them out of a redirect elsewhere as long as this stays off.
+    curl_easy_setopt(curl, CURLOPT_UNRESTRICTED_AUTH, 0L);
+    // Offered as the webcam asks for them; Digest never lets the password travel.
+    curl_easy_setopt(curl, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC | CURLAUTH_DIGEST));
     curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, long(ReceiveBuffer));
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
@@ -498,6 +574,7 @@ THttpResult THttpClient::Finish(int curlCode)
     curl_slist_free_all(transfer.Extra);
 
     result.Headers = transfer.Headers;
+    result.MovedTo = transfer.MovedTo;
     if (transfer.Stream)
         result.Parts = transfer.Stream->Parts();
     if (transfer.Stopped) {
@@ -527,6 +604,17 @@ THttpResult THttpClient::Finish(int curlCode)
         case CURLE_OPERATION_TIMEDOUT:
             result.Net = TNetError::TimedOut;
             break;
+        case CURLE_TOO_MANY_REDIRECTS:
+            result.Net = TNetError::RedirectLoop;
+            break;
+        case CURLE_PEER_FAILED_VERIFICATION: {
+            result.Net = TNetError::Certificate;
+            long verify = 0;
+            if (curl_easy_getinfo(curl, CURLINFO_SSL_VERIFYRESULT, &verify) == CURLE_OK)
+                result.CertificateError = verify;
+            result.Error += QStringLiteral(" (X509 verification result %1)").arg(verify);
+            break;
+        }
         default:
             result.Net = transfer.TimeExpired ? TNetError::TimedOut : TNetError::Other;
         }

@@ -10,8 +10,11 @@
 #include <optional>
 
 // The HTTP request form of both fetch threads, on one libcurl easy handle. A client belongs to one
-// thread at a time. GET only, body into memory, no redirect followed, only a 2xx status succeeds,
-// http and https only.
+// thread at a time. GET only, body into memory, only a 2xx status succeeds, http and https only.
+//
+// Redirects are followed, MaxRedirects at most, to http and https addresses only. A user name and a
+// password in the address are offered by Basic and Digest sign-in to the address's own host (the
+// same scheme, name and port): never to a host that a redirect leads to.
 
 // What the headers of a response say.
 struct THttpHeaders
@@ -22,6 +25,7 @@ struct THttpHeaders
     // Content-Length; -1 when the header is missing or unreadable.
     qint64 ContentLength = -1;
     bool HasLocation = false;
+    QByteArray Location;         // as sent: often relative to the request's address
     QByteArray Reason;           // the status line's words after the code ("Not Found")
     QByteArray LastModifiedText; // Last-Modified as sent, to be sent back in If-Modified-Since
     QByteArray ETag;             // as sent, quotes included; empty when there was none
@@ -67,7 +71,7 @@ enum class THttpOutcome
 {
     Ok,        // 2xx, body read in full
     Failed,    // no connection, time-out, broken connection, bad URL or protocol
-    BadStatus, // a status other than 2xx, or a redirect (3xx or a Location header)
+    BadStatus, // a status other than 2xx, or a redirect not followed (a 2xx with a Location)
     Abandoned, // the headers hook declared the image unchanged; the body was not read
     // 304 to a conditional request: the image held is still current. No body; the connection is
     // kept. A 304 to a plain GET is a BadStatus.
@@ -83,6 +87,8 @@ enum class TNetError
     NameNotFound, // the host (or the proxy) has no address
     Refused,      // nobody accepted the connection
     TimedOut,     // connecting, or waiting for the next byte, took too long
+    RedirectLoop, // more redirects than THttpClient::MaxRedirects
+    Certificate,  // the server's certificate was not trusted: CertificateError says why
     Other,        // broken connection, protocol error, bad URL, ...
 };
 
@@ -92,6 +98,14 @@ struct THttpResult
     THttpHeaders Headers;            // of the final response, as far as they arrived
     QString Error;                   // what went wrong, for Failed
     TNetError Net = TNetError::None; // for Failed
+    // For TNetError::Certificate: the certificate check's result, an X509 verification code of
+    // OpenSSL (X509_V_ERR_...); 1 (or 0) when the certificate is made out to another host name.
+    long CertificateError = 0;
+    // The address the webcam has moved to for good: the target of a permanent redirect (301,
+    // 308) that was followed, when every redirect before it was permanent too. It keeps the user
+    // info of the request when it stays on the same host name, so it is the address to write into
+    // the catalogue. Empty when no permanent move was followed. Holds a password: mask it to show.
+    QString MovedTo;
     // For a stream (OnPart set, multipart/x-mixed-replace answer): the parts handed on; -1 for a
     // plain response. A stream that the server ends is Ok with an empty body.
     int Parts = -1;
@@ -106,6 +120,8 @@ class THttpClient
 {
 public:
     static constexpr qint64 DefaultMaxBody = qint64(64) * 1024 * 1024;
+    // Redirects followed per request; one more fails it with TNetError::RedirectLoop.
+    static constexpr int MaxRedirects = 5;
 
     THttpClient();
     ~THttpClient();

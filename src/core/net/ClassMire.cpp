@@ -264,8 +264,10 @@ void TMireTask::Finished(THttpClient& http, const THttpResult& result, QByteArra
                 if (image.Failure.Kind == TFailureKind::None)
                     image.Failure = UndecodedFailure(data, QDateTime::currentDateTime());
             }
-            if (image.Failure.Kind == TFailureKind::None && image.Picture.IsEmpty())
-                image.Failure = {TFailureKind::NotJpeg, 0, {}, QDateTime::currentDateTime()};
+            if (image.Failure.Kind == TFailureKind::None && image.Picture.IsEmpty()) {
+                image.Failure.Kind = TFailureKind::NotJpeg; // a move it tells of stays
+                image.Failure.At = QDateTime::currentDateTime();
+            }
         }
         if (quality > 0 && !image.Picture.IsEmpty()) {
             QString error;

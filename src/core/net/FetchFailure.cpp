@@ -16,6 +16,38 @@ bool ErrorIs(const THttpResult& result, CURLcode code)
     return result.Error == QLatin1String(curl_easy_strerror(code));
 }
 
+// OpenSSL's X509 verification results (x509_vfy.h) as libcurl reports them. libcurl checks the
+// host name itself, before it takes the chain's result: a name that does not match leaves the value
+// it starts from, 1 ("unspecified"), or 0 where the chain's result was taken already.
+enum : long
+{
+    X509Ok = 0,
+    X509Unspecified = 1,
+    X509NotYetValid = 9,
+    X509Expired = 10,
+    X509SelfSigned = 18,
+    X509SelfSignedInChain = 19,
+    X509HostMismatch = 62,
+};
+
+QString CertificateText(long code)
+{
+    switch (code) {
+    case X509Ok:
+    case X509Unspecified:
+    case X509HostMismatch:
+        return FailCertName;
+    case X509NotYetValid:
+    case X509Expired:
+        return FailCertExpired;
+    case X509SelfSigned:
+    case X509SelfSignedInChain:
+        return FailCertSelfSigned;
+    default:
+        return QString(FailCertUntrusted).replace(QLatin1String("%code%"), QString::number(code));
+    }
+}
+
 QString ProxyName()
 {
     const TProxySettings proxy = CurrentProxySettings();
@@ -30,6 +62,7 @@ TFetchFailure FailureOf(const THttpResult& result, const QDateTime& at)
 {
     TFetchFailure failure;
     failure.At = at;
+    failure.MovedTo = MaskedAddress(result.MovedTo);
     switch (result.Outcome) {
     case THttpOutcome::Ok:
     case THttpOutcome::Abandoned:
@@ -71,6 +104,13 @@ TFetchFailure FailureOf(const THttpResult& result, const QDateTime& at)
         case TNetError::TimedOut:
             failure.Kind = TFailureKind::TimedOut;
             break;
+        case TNetError::RedirectLoop:
+            failure.Kind = TFailureKind::RedirectLoop;
+            break;
+        case TNetError::Certificate:
+            failure.Kind = TFailureKind::Certificate;
+            failure.Status = int(result.CertificateError);
+            break;
         case TNetError::None:
         case TNetError::Other:
             failure.Kind = TFailureKind::Broken;
@@ -79,6 +119,16 @@ TFetchFailure FailureOf(const THttpResult& result, const QDateTime& at)
         break;
     }
     return failure;
+}
+
+void NoteMove(TFetchFailure& last, const THttpResult& result)
+{
+    const bool answered = result.Outcome == THttpOutcome::Ok ||
+                          result.Outcome == THttpOutcome::NotModified ||
+                          result.Outcome == THttpOutcome::Abandoned ||
+                          result.Outcome == THttpOutcome::BadStatus || !result.MovedTo.isEmpty();
+    if (answered)
+        last.MovedTo = MaskedAddress(result.MovedTo);
 }
 
 TFetchFailure UndecodedFailure(const QByteArray& body, const QDateTime& at)
@@ -134,21 +184,29 @@ QString FailureText(const TFetchFailure& failure)
     }
     case TFailureKind::BadAddress:
         return FailAddress;
+    case TFailureKind::RedirectLoop:
+        return FailRedirectLoop;
+    case TFailureKind::Certificate:
+        return CertificateText(failure.Status);
     }
     return {};
 }
 
 QString FailureHintLine(const TFetchFailure& failure, const QDateTime& now)
 {
+    QStringList lines;
     const QString cause = FailureText(failure);
-    if (cause.isEmpty())
-        return {};
-    const QDateTime at = failure.At.toLocalTime();
-    const QString time = at.date() == now.toLocalTime().date()
-                             ? at.toString(QStringLiteral("hh:mm:ss"))
-                             : at.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    QString line = FailureHint;
-    line.replace(QStringLiteral("%cause%"), cause);
-    line.replace(QStringLiteral("%time%"), time);
-    return line;
+    if (!cause.isEmpty()) {
+        const QDateTime at = failure.At.toLocalTime();
+        const QString time = at.date() == now.toLocalTime().date()
+                                 ? at.toString(QStringLiteral("hh:mm:ss"))
+                                 : at.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        QString line = FailureHint;
+        line.replace(QStringLiteral("%cause%"), cause);
+        line.replace(QStringLiteral("%time%"), time);
+        lines << line;
+    }
+    if (!failure.MovedTo.isEmpty())
+        lines << QString(MovedHint).replace(QLatin1String("%url%"), failure.MovedTo);
+    return lines.join(QLatin1Char('\n'));
 }

@@ -75,7 +75,7 @@ TEST_F(MessageTexts, SettingThroughTheTable)
     variables.RegisterVariable(QStringLiteral("Own"), &own);
     EXPECT_TRUE(variables.SetValue(QStringLiteral("OWN"), QStringLiteral("changed")));
     EXPECT_EQ(own, QStringLiteral("changed"));
-    EXPECT_EQ(variables.Count(), 18 + 49);
+    EXPECT_EQ(variables.Count(), 18 + 55);
 }
 
 TEST_F(MessageTexts, VariablesElementOfALanguageFile)

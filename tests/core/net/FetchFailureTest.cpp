@@ -27,6 +27,8 @@ TEST(FetchFailureTest, EachKindOfFailureInWords)
         {THttpOutcome::Failed, TNetError::Refused, 0, "", false, "connection refused"},
         {THttpOutcome::Failed, TNetError::TimedOut, 0, "", false, "time-out"},
         {THttpOutcome::Failed, TNetError::Other, 0, "", false, "connection broken"},
+        {THttpOutcome::Failed, TNetError::RedirectLoop, 0, "", false,
+         "too many redirects (more than 5): the address leads round in a loop"},
         {THttpOutcome::BadStatus, {}, 404, " Not \t Found ", false, "404 Not Found"},
         {THttpOutcome::BadStatus, {}, 500, "", false, "500"},
         {THttpOutcome::BadStatus, {}, 200, "OK", true, "redirected elsewhere, not followed"},
@@ -54,7 +56,7 @@ TEST(FetchFailureTest, HintLineTellsTheCauseAndTheTimeInTheCurrentLanguage)
 {
     const QDateTime now(QDate(2026, 3, 14), QTime(15, 9, 26));
     TFetchFailure failure{
-        TFailureKind::Refused, 0, {}, QDateTime(QDate(2026, 3, 14), QTime(9, 5, 7))};
+        TFailureKind::Refused, 0, {}, QDateTime(QDate(2026, 3, 14), QTime(9, 5, 7)), {}};
     EXPECT_EQ(FailureHintLine(failure, now),
               QStringLiteral("Last failure at 09:05:07: connection refused"));
     failure.At = QDateTime(QDate(2026, 3, 13), QTime(23, 59, 59)); // yesterday: the date too
@@ -66,9 +68,28 @@ TEST(FetchFailureTest, HintLineTellsTheCauseAndTheTimeInTheCurrentLanguage)
     RegisterMessageVariables(variables);
     variables.SetValue(QStringLiteral("FailureHint"), QStringLiteral("%cause% (%time%)"));
     variables.SetValue(QStringLiteral("FailNotJpeg"), QStringLiteral("pas une image JPEG"));
-    EXPECT_EQ(FailureHintLine({TFailureKind::NotJpeg, 0, {}, now}, now),
+    EXPECT_EQ(FailureHintLine({TFailureKind::NotJpeg, 0, {}, now, {}}, now),
               QStringLiteral("pas une image JPEG (15:09:26)"));
     RestoreMessageDefaults();
+}
+
+TEST(FetchFailureTest, UntrustedCertificateIsNamedForWhatIsWrongWithIt)
+{
+    // X509 verification results; a name that does not match is 1 when libcurl finds it.
+    const std::pair<long, QString> rows[] = {
+        {18, FailCertSelfSigned},
+        {19, FailCertSelfSigned},
+        {10, FailCertExpired},
+        {9, FailCertExpired},
+        {62, FailCertName},
+        {1, FailCertName},
+        {20, "the webcam's certificate is not trusted (verification error 20)"}};
+    for (const auto& [code, text] : rows) {
+        THttpResult result;
+        result.Net = TNetError::Certificate;
+        result.CertificateError = code;
+        EXPECT_EQ(FailureText(FailureOf(result, {})), text) << code;
+    }
 }
 
 // Causes that used to be put in words that sent the user the wrong way.

@@ -105,9 +105,10 @@ TEST(HttpHeaderLineTest, ReadsTheHeadersTheClientUsesAndStartsOverAtEachStatusLi
     EXPECT_TRUE(date.LastModifiedText.isEmpty());
     THttpHeaders moved;
     ReadHttpHeaderLine("HTTP/1.0 302", moved);
-    ReadHttpHeaderLine("Location: /elsewhere", moved);
+    ReadHttpHeaderLine("Location:  /else where\r\n", moved);
     EXPECT_EQ(moved.Status, 302);
     EXPECT_TRUE(moved.HasLocation);
+    EXPECT_EQ(moved.Location, "/else where");
 }
 
 TEST(MireBackoffTest, FailingWebcamSitsOutDoublingRoundsButNeverLongerThanTheRetryTime)

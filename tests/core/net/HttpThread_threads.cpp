@@ -470,7 +470,6 @@ TEST_F(HttpThreadTest, FailedFetchesReportNothingAndTheCountdownGoesOn)
     };
     const std::vector<TRow> rows = {
         {"not found", 404, {}},
-        {"redirect", 302, {{"Location", "/other.jpg"}}},
         {"ok with a Location", 200, {{"Location", "/other.jpg"}}},
         {"not modified", 304, {}},
         {"server error", 500, {}},
@@ -497,6 +496,24 @@ TEST_F(HttpThreadTest, FailedFetchesReportNothingAndTheCountdownGoesOn)
         // Each failure drops the connection (a next one may be open already).
         EXPECT_GE(server.Connections(), server.Requests());
     }
+}
+
+TEST_F(HttpThreadTest, AWebcamThatMovedForGoodSaysWhereWithItsImages)
+{
+    TTestHttpServer server([](const TTestRequest& request) {
+        TTestResponse r = ChangingImage(request);
+        if (request.Target == "/cam.jpg")
+            r.Status = 301, r.Headers = {{"Location", "/moved.jpg"}};
+        return r;
+    });
+    Make(server.Url(), 0);
+    TFetchFailure told;
+    Thread->OnTick = [&](const TViewerTick& tick) { told = tick.LastFailure; };
+    Thread->Start();
+    ASSERT_TRUE(PumpUntil([&] { return Recorder.Images.size() >= 2 && !told.Empty(); }));
+    Stop();
+    EXPECT_EQ(told.Kind, TFailureKind::None);
+    EXPECT_EQ(told.MovedTo, server.Url("/moved.jpg"));
 }
 
 TTestResponse NotFound(const TTestRequest&)
