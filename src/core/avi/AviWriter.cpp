@@ -1,9 +1,9 @@
 #include "core/avi/AviWriter.h"
 
 #include "core/Log.h"
-#include "core/catalog/AtomicFile.h"
 #include "core/image/BitmapScale.h"
 #include "core/image/JpegCodec.h"
+#include "platform/io/NativeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -11,8 +11,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 // File layout. The first part is a plain AVI file that every reader understands:
 //
@@ -255,10 +253,9 @@ public:
 
     ~TAviFileWriter()
     {
-        if (Fd >= 0)
-            ::close(Fd);
-        if (!Committed && !PartPath.isEmpty())
-            ::unlink(QFile::encodeName(PartPath).constData());
+        File.Close();
+        if (!Committed && !File.Path().isEmpty())
+            QFile::remove(File.Path());
     }
 
     void Run(TAviFrameSource& source)
@@ -268,10 +265,7 @@ public:
             Fail(MsgWriteOutput);
         // Two writers of one target each write their own file; the last to finish wins, whole.
         QString reason;
-        Fd = CreateUniqueFile(S.FileName + QLatin1Char('.'), QStringLiteral(".part"), &PartPath,
-                              &reason);
-        if (Fd < 0) {
-            PartPath.clear(); // nothing of ours to remove
+        if (!File.CreateUnique(S.FileName + QLatin1Char('.'), QStringLiteral(".part"), &reason)) {
             qCInfo(lcAvi) << "cannot create a file beside" << S.FileName << ":" << reason;
             Fail(MsgWriteOutput);
         }
@@ -345,8 +339,7 @@ private:
     TWavSound* Sound;
     const bool Jpeg;
     const std::int64_t FrameBytes;
-    QString PartPath;
-    int Fd = -1;
+    TNativeFile File;
     bool Committed = false;
     TBytes Header;
     TStream Video;
@@ -374,39 +367,21 @@ private:
 
     void WriteAll(const void* data, std::size_t n, bool frame = false)
     {
-        const auto* p = static_cast<const std::uint8_t*>(data);
-        while (n > 0) {
-            const ssize_t w = ::write(Fd, p, n);
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0) {
-                const int code = w < 0 ? errno : ENOSPC;
-                if (frame) {
-                    char hex[16];
-                    std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(code));
-                    Fail(std::string("Failed to add frame to AVI. Err=") + hex);
-                }
-                Fail(MsgWriteOutput);
+        if (!File.Append(data, n)) {
+            if (frame) {
+                char hex[16];
+                std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(File.Error()));
+                Fail(std::string("Failed to add frame to AVI. Err=") + hex);
             }
-            p += w;
-            n -= static_cast<std::size_t>(w);
-            Pos += static_cast<std::uint64_t>(w);
+            Fail(MsgWriteOutput);
         }
+        Pos += n;
     }
 
     void PatchAt(std::uint64_t at, const void* data, std::size_t n)
     {
-        const auto* p = static_cast<const std::uint8_t*>(data);
-        while (n > 0) {
-            const ssize_t w = ::pwrite(Fd, p, n, static_cast<off_t>(at));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0)
-                Fail(MsgWriteOutput);
-            p += w;
-            at += static_cast<std::uint64_t>(w);
-            n -= static_cast<std::size_t>(w);
-        }
+        if (!File.WriteAt(at, data, n))
+            Fail(MsgWriteOutput);
     }
 
     void Patch32(std::uint64_t at, std::uint32_t v)
@@ -715,19 +690,13 @@ private:
                 PatchSuperIndex(*s);
         }
         // On the disk before the name: a crash after the rename cannot leave a cut file there.
-        if (::fsync(Fd) != 0) {
-            qCInfo(lcAvi) << "cannot sync" << PartPath << ":" << qt_error_string(errno);
+        if (!File.Sync() || !File.Close()) {
+            qCInfo(lcAvi) << "cannot sync or close" << File.Path() << ":" << File.ErrorText();
             Fail(MsgWriteOutput);
         }
-        const int fd = Fd;
-        Fd = -1;
-        if (::close(fd) != 0) {
-            qCInfo(lcAvi) << "cannot close" << PartPath << ":" << qt_error_string(errno);
-            Fail(MsgWriteOutput);
-        }
-        if (std::rename(QFile::encodeName(PartPath).constData(),
+        if (std::rename(QFile::encodeName(File.Path()).constData(),
                         QFile::encodeName(S.FileName).constData()) != 0) {
-            qCInfo(lcAvi) << "cannot rename" << PartPath << "to" << S.FileName << ":"
+            qCInfo(lcAvi) << "cannot rename" << File.Path() << "to" << S.FileName << ":"
                           << qt_error_string(errno);
             Fail(MsgWriteOutput);
         }

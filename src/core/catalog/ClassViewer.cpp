@@ -1,10 +1,10 @@
 #include "core/catalog/ClassViewer.h"
 
 #include "core/Log.h"
-#include "core/catalog/AtomicFile.h"
 #include "core/catalog/ClassUtils.h"
 #include "core/catalog/ShippedFiles.h"
 #include "core/catalog/XmlDocument.h"
+#include "core/io/AtomicFile.h"
 #include "core/rules/DesktopEntry.h"
 
 #include <QCoreApplication>
