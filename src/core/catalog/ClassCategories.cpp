@@ -88,9 +88,6 @@ std::unique_ptr<TXmlElement> TCamWebcam::SaveToXml() const
 // ---------------------------------------------------------------------------------------------
 // TCamWebcams
 
-TCamWebcams::TCamWebcams() = default;
-TCamWebcams::~TCamWebcams() = default;
-
 void TCamWebcams::LoadFromXml(const TXmlElement* element)
 {
     LoadChildren(element, u"Cam");
@@ -98,10 +95,8 @@ void TCamWebcams::LoadFromXml(const TXmlElement* element)
 
 std::unique_ptr<TXmlElement> TCamWebcams::SaveToXml() const
 {
-    auto element = std::make_unique<TXmlElement>(QStringLiteral("Cams"));
-    for (const auto& webcam : items_)
-        element->AddChild(webcam->SaveToXml());
-    return element;
+    return SaveChildren(QStringLiteral("Cams"),
+                        [](const TCamWebcam& webcam) { return webcam.SaveToXml(); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -122,10 +117,9 @@ std::unique_ptr<TXmlElement> TCamCategories::SaveToXml() const
 
 std::unique_ptr<TXmlElement> TCamCategories::SaveToXml(int levelsLeft) const
 {
-    auto element = std::make_unique<TXmlElement>(QStringLiteral("Categories"));
-    for (const auto& category : items_)
-        element->AddChild(category->SaveToXml(levelsLeft - 1));
-    return element;
+    return SaveChildren(QStringLiteral("Categories"), [levelsLeft](const TCamCategory& category) {
+        return category.SaveToXml(levelsLeft - 1);
+    });
 }
 
 // ---------------------------------------------------------------------------------------------

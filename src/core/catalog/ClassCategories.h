@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 class TXmlElement;
@@ -121,6 +122,15 @@ protected:
         }
     }
 
+    // A new element of that name holding save(item) of each item, in order.
+    template <class TSave> auto SaveChildren(const QString& name, TSave&& save) const
+    {
+        auto element = std::make_unique<std::remove_cvref_t<decltype(*save(*Items(0)))>>(name);
+        for (const auto& item : items_)
+            element->AddChild(save(*item));
+        return element;
+    }
+
     std::vector<std::unique_ptr<T>> items_;
 };
 
@@ -128,9 +138,6 @@ protected:
 class TCamWebcams : public TOwnedList<TCamWebcam>
 {
 public:
-    TCamWebcams();
-    ~TCamWebcams();
-
     // Appends the Cam children (exact name) of a Cams element; null does nothing.
     void LoadFromXml(const TXmlElement* element);
     std::unique_ptr<TXmlElement> SaveToXml() const;

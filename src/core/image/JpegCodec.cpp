@@ -2,6 +2,7 @@
 
 #include <QSaveFile>
 #include <QtGlobal>
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -98,6 +99,15 @@ template <class TInfo, class TWork> bool RunGuarded(TInfo& info, ErrorManager& e
     const bool done = work(info);
     Destroy(info);
     return done;
+}
+
+// Scanlines go to and from libjpeg in batches of up to RowBatch rows: the rows of the batch that
+// starts at row first of height.
+constexpr unsigned RowBatch = 16;
+
+unsigned BatchRows(unsigned first, unsigned height)
+{
+    return std::min(RowBatch, height - first);
 }
 
 void SetError(QString* error, const char* message)
@@ -311,12 +321,10 @@ bool DecodeWork(DecodeJob& job, jpeg_decompress_struct& info)
                 CmykRowToRgb(buffer[0], job.Out->Row(y), job.Out->Width, inverted);
         }
     } else {
-        JSAMPROW rows[16];
+        JSAMPROW rows[RowBatch];
         while (info.output_scanline < info.output_height) {
             const unsigned first = info.output_scanline;
-            unsigned count = info.output_height - first;
-            if (count > 16)
-                count = 16;
+            const unsigned count = BatchRows(first, info.output_height);
             for (unsigned i = 0; i < count; ++i) {
                 const int y = static_cast<int>(first + i);
                 rows[i] =
@@ -390,12 +398,10 @@ bool EncodeWork(EncodeJob& job, jpeg_compress_struct& info)
     jpeg_set_defaults(&info); // baseline sequential, Huffman tables of the standard
     jpeg_set_quality(&info, job.Quality, TRUE);
     jpeg_start_compress(&info, TRUE);
-    JSAMPROW rows[16];
+    JSAMPROW rows[RowBatch];
     while (info.next_scanline < info.image_height) {
         const unsigned first = info.next_scanline;
-        unsigned count = info.image_height - first;
-        if (count > 16)
-            count = 16;
+        const unsigned count = BatchRows(first, info.image_height);
         for (unsigned i = 0; i < count; ++i)
             rows[i] = const_cast<JSAMPROW>(bitmap.Row(static_cast<int>(first + i)));
         jpeg_write_scanlines(&info, rows, count);

@@ -19,9 +19,7 @@ class TNativeFile
 {
 public:
     TNativeFile();
-    ~TNativeFile();
-    TNativeFile(const TNativeFile&) = delete;
-    TNativeFile& operator=(const TNativeFile&) = delete;
+    ~TNativeFile(); // not copied: it owns its file
 
     // Creates a new, empty file named prefix + six random letters and digits + suffix,
     // exclusively: an existing name (a symbolic link included) is never followed, opened or
