@@ -1,7 +1,7 @@
 #include "core/avi/AviJpegSource.h"
 
-#include "core/catalog/AtomicFile.h"
 #include "core/image/JpegCodec.h"
+#include "platform/io/NativeFile.h"
 
 #include <QFile>
 #include <algorithm>

@@ -1,18 +1,15 @@
 #include "core/avi/AviWriter.h"
 
 #include "core/Log.h"
-#include "core/catalog/AtomicFile.h"
-#include "core/image/BitmapScale.h"
+#include "core/avi/WavSound.h"
 #include "core/image/JpegCodec.h"
+#include "platform/io/NativeFile.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 // File layout. The first part is a plain AVI file that every reader understands:
 //
@@ -39,12 +36,6 @@ const char* const MsgNoBitmaps = "No bitmaps on the Bitmaps list";
 const char* const MsgWavExtension = "WavFileName must name a file with the .wav extension";
 const char* const MsgInvalidBitmap = "Invalid bitmap";
 const char* const MsgWriteOutput = "Unable to write output file";
-const char* const MsgWavFormat =
-    "The file could not be read, indicating a corrupt file or an unrecognized format.";
-const char* const MsgWavRead = "A disk error occurred while reading the audio file.";
-const char* const MsgWavOpen = "A disk error occurred while opening the audio file.";
-const char* const MsgWavNoStream = "Unable to get audio stream";
-const char* const MsgWavNotFile = "The audio file is not a regular file.";
 
 [[noreturn]] void Fail(const std::string& message)
 {
@@ -100,93 +91,10 @@ void Put32(std::uint8_t* p, std::uint32_t v)
         p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-std::uint32_t Get32(const std::uint8_t* p)
-{
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24);
-}
-
 std::uint32_t Clamp32(std::uint64_t v)
 {
     return v > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(v);
 }
-
-// The sound of a WAV file: its format block and where its samples lie. The samples are read
-// piece by piece while the video is written.
-class TWavSound
-{
-public:
-    std::vector<std::uint8_t> Format; // WAVEFORMAT(EX) as stored in the file
-    int BlockAlign = 0;
-    std::uint32_t AvgBytesPerSec = 0;
-    std::int64_t DataBytes = 0;
-
-    void Open(const QString& path)
-    {
-        QString reason;
-        if (!OpenRegularFile(FFile, path, &reason)) {
-            qCInfo(lcAvi) << "cannot open the audio file" << path << ":" << reason;
-            // A pipe or a device would block the writing or never end.
-            Fail(QFileInfo::exists(path) && !QFileInfo(path).isFile() ? MsgWavNotFile : MsgWavOpen);
-        }
-        std::uint8_t head[12];
-        ReadExact(head, 12, MsgWavFormat);
-        if (std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0)
-            Fail(MsgWavFormat);
-        const std::int64_t fileSize = FFile.size();
-        std::int64_t pos = 12;
-        bool haveData = false;
-        std::int64_t dataPos = 0;
-        while (pos + 8 <= fileSize && !(haveData && !Format.empty())) {
-            std::uint8_t ck[8];
-            if (!FFile.seek(pos))
-                Fail(MsgWavRead);
-            ReadExact(ck, 8, MsgWavFormat);
-            const std::int64_t size = Get32(ck + 4);
-            const std::int64_t body = pos + 8;
-            if (std::memcmp(ck, "fmt ", 4) == 0 && Format.empty()) {
-                if (size < 16 || size > 65536 || body + size > fileSize)
-                    Fail(MsgWavFormat);
-                Format.resize(static_cast<std::size_t>(size));
-                ReadExact(Format.data(), Format.size(), MsgWavFormat);
-            } else if (std::memcmp(ck, "data", 4) == 0 && !haveData) {
-                haveData = true;
-                dataPos = body;
-                // A size beyond the end of the file (a recording that was never closed) gives the
-                // samples that are there.
-                DataBytes = std::min(size, fileSize - body);
-            }
-            pos = body + size + (size & 1);
-        }
-        if (Format.empty())
-            Fail(MsgWavFormat);
-        const int channels = Format[2] | (Format[3] << 8);
-        const std::uint32_t sampleRate = Get32(&Format[4]);
-        AvgBytesPerSec = Get32(&Format[8]);
-        BlockAlign = Format[12] | (Format[13] << 8);
-        if (channels < 1 || sampleRate < 1 || AvgBytesPerSec < 1 || BlockAlign < 1)
-            Fail(MsgWavFormat);
-        if (!haveData)
-            Fail(MsgWavNoStream);
-        DataBytes -= DataBytes % BlockAlign;
-        if (!FFile.seek(dataPos))
-            Fail(MsgWavRead);
-    }
-
-    // The next n bytes of the samples.
-    void Read(std::uint8_t* out, std::int64_t n) { ReadExact(out, n, MsgWavRead); }
-
-private:
-    QFile FFile;
-
-    void ReadExact(std::uint8_t* out, std::int64_t n, const char* shortMessage)
-    {
-        const qint64 got = FFile.read(reinterpret_cast<char*>(out), n);
-        if (got < 0)
-            Fail(MsgWavRead);
-        if (got != n)
-            Fail(shortMessage);
-    }
-};
 
 // The frames of the Bitmaps list.
 class TBitmapListSource : public TAviFrameSource
@@ -255,10 +163,9 @@ public:
 
     ~TAviFileWriter()
     {
-        if (Fd >= 0)
-            ::close(Fd);
-        if (!Committed && !PartPath.isEmpty())
-            ::unlink(QFile::encodeName(PartPath).constData());
+        File.Close();
+        if (!Committed && !File.Path().isEmpty())
+            QFile::remove(File.Path());
     }
 
     void Run(TAviFrameSource& source)
@@ -268,10 +175,7 @@ public:
             Fail(MsgWriteOutput);
         // Two writers of one target each write their own file; the last to finish wins, whole.
         QString reason;
-        Fd = CreateUniqueFile(S.FileName + QLatin1Char('.'), QStringLiteral(".part"), &PartPath,
-                              &reason);
-        if (Fd < 0) {
-            PartPath.clear(); // nothing of ours to remove
+        if (!File.CreateUnique(S.FileName + QLatin1Char('.'), QStringLiteral(".part"), &reason)) {
             qCInfo(lcAvi) << "cannot create a file beside" << S.FileName << ":" << reason;
             Fail(MsgWriteOutput);
         }
@@ -345,8 +249,7 @@ private:
     TWavSound* Sound;
     const bool Jpeg;
     const std::int64_t FrameBytes;
-    QString PartPath;
-    int Fd = -1;
+    TNativeFile File;
     bool Committed = false;
     TBytes Header;
     TStream Video;
@@ -374,39 +277,21 @@ private:
 
     void WriteAll(const void* data, std::size_t n, bool frame = false)
     {
-        const auto* p = static_cast<const std::uint8_t*>(data);
-        while (n > 0) {
-            const ssize_t w = ::write(Fd, p, n);
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0) {
-                const int code = w < 0 ? errno : ENOSPC;
-                if (frame) {
-                    char hex[16];
-                    std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(code));
-                    Fail(std::string("Failed to add frame to AVI. Err=") + hex);
-                }
-                Fail(MsgWriteOutput);
+        if (!File.Append(data, n)) {
+            if (frame) {
+                char hex[16];
+                std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(File.Error()));
+                Fail(std::string("Failed to add frame to AVI. Err=") + hex);
             }
-            p += w;
-            n -= static_cast<std::size_t>(w);
-            Pos += static_cast<std::uint64_t>(w);
+            Fail(MsgWriteOutput);
         }
+        Pos += n;
     }
 
     void PatchAt(std::uint64_t at, const void* data, std::size_t n)
     {
-        const auto* p = static_cast<const std::uint8_t*>(data);
-        while (n > 0) {
-            const ssize_t w = ::pwrite(Fd, p, n, static_cast<off_t>(at));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0)
-                Fail(MsgWriteOutput);
-            p += w;
-            at += static_cast<std::uint64_t>(w);
-            n -= static_cast<std::size_t>(w);
-        }
+        if (!File.WriteAt(at, data, n))
+            Fail(MsgWriteOutput);
     }
 
     void Patch32(std::uint64_t at, std::uint32_t v)
@@ -715,19 +600,13 @@ private:
                 PatchSuperIndex(*s);
         }
         // On the disk before the name: a crash after the rename cannot leave a cut file there.
-        if (::fsync(Fd) != 0) {
-            qCInfo(lcAvi) << "cannot sync" << PartPath << ":" << qt_error_string(errno);
+        if (!File.Sync() || !File.Close()) {
+            qCInfo(lcAvi) << "cannot sync or close" << File.Path() << ":" << File.ErrorText();
             Fail(MsgWriteOutput);
         }
-        const int fd = Fd;
-        Fd = -1;
-        if (::close(fd) != 0) {
-            qCInfo(lcAvi) << "cannot close" << PartPath << ":" << qt_error_string(errno);
-            Fail(MsgWriteOutput);
-        }
-        if (std::rename(QFile::encodeName(PartPath).constData(),
+        if (std::rename(QFile::encodeName(File.Path()).constData(),
                         QFile::encodeName(S.FileName).constData()) != 0) {
-            qCInfo(lcAvi) << "cannot rename" << PartPath << "to" << S.FileName << ":"
+            qCInfo(lcAvi) << "cannot rename" << File.Path() << "to" << S.FileName << ":"
                           << qt_error_string(errno);
             Fail(MsgWriteOutput);
         }
@@ -737,220 +616,6 @@ private:
 };
 
 } // namespace
-
-namespace AviRules {
-
-std::int64_t RowBytes(int width)
-{
-    return (std::int64_t(width) * 3 + 3) & ~std::int64_t(3);
-}
-
-std::int64_t FrameBytes(int width, int height)
-{
-    if (width < 1 || height < 1)
-        return 0;
-    const std::int64_t bytes = RowBytes(width) * height;
-    return bytes > MaxFrameBytes ? 0 : bytes;
-}
-
-QString FileExtension(const QString& path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0 || dot < slash)
-        return QString();
-    return path.mid(dot);
-}
-
-namespace {
-
-void CopyRow(const std::uint8_t* s, std::uint8_t* d, int pixels)
-{
-    for (int x = 0; x < pixels; ++x, s += 3, d += 3) {
-        d[0] = s[2];
-        d[1] = s[1];
-        d[2] = s[0];
-    }
-}
-
-void FillRow(std::uint8_t* d, int pixels, const std::uint8_t bgr[3])
-{
-    for (int x = 0; x < pixels; ++x, d += 3) {
-        d[0] = bgr[0];
-        d[1] = bgr[1];
-        d[2] = bgr[2];
-    }
-}
-
-} // namespace
-
-void DrawFrame(const TBitmap& source, int width, int height, bool stretch, std::uint8_t* out)
-{
-    const std::int64_t row = RowBytes(width);
-    const int pad = static_cast<int>(row - std::int64_t(width) * 3);
-    // A bitmap whose rows do not fit its pixels is drawn as an empty one.
-    const bool empty = source.IsEmpty() ||
-                       std::int64_t(source.Stride) < std::int64_t(source.Width) * 3 ||
-                       source.Pixels.size() < std::size_t(source.Stride) * source.Height;
-    if (stretch && !empty) {
-        std::vector<int> columns(static_cast<std::size_t>(width));
-        for (int x = 0; x < width; ++x)
-            columns[x] =
-                static_cast<int>((2 * std::int64_t(x) + 1) * source.Width / (2 * width)) * 3;
-        for (int y = 0; y < height; ++y) {
-            const int sy =
-                static_cast<int>((2 * std::int64_t(y) + 1) * source.Height / (2 * height));
-            const std::uint8_t* s = source.Row(sy);
-            std::uint8_t* d = out + (height - 1 - y) * row;
-            if (source.Width == width) {
-                CopyRow(s, d, width);
-            } else {
-                for (int x = 0; x < width; ++x) {
-                    const std::uint8_t* p = s + columns[x];
-                    d[3 * x] = p[2];
-                    d[3 * x + 1] = p[1];
-                    d[3 * x + 2] = p[0];
-                }
-            }
-            std::memset(d + 3 * std::int64_t(width), 0, static_cast<std::size_t>(pad));
-        }
-        return;
-    }
-    std::uint8_t colour[3] = {0, 0, 0};
-    int copyWidth = 0;
-    int copyHeight = 0;
-    if (!empty) {
-        const std::uint8_t* p = source.Row(0);
-        colour[0] = p[2];
-        colour[1] = p[1];
-        colour[2] = p[0];
-        copyWidth = std::min(width, source.Width);
-        copyHeight = std::min(height, source.Height);
-    }
-    for (int y = 0; y < height; ++y) {
-        std::uint8_t* d = out + (height - 1 - y) * row;
-        if (y < copyHeight) {
-            CopyRow(source.Row(y), d, copyWidth);
-            FillRow(d + 3 * std::int64_t(copyWidth), width - copyWidth, colour);
-        } else {
-            FillRow(d, width, colour);
-        }
-        std::memset(d + 3 * std::int64_t(width), 0, static_cast<std::size_t>(pad));
-    }
-}
-
-TFitRect FitRect(int width, int height, int frameWidth, int frameHeight)
-{
-    if (width < 1 || height < 1 || frameWidth < 1 || frameHeight < 1)
-        return {};
-    TFitRect r;
-    // Compare frameWidth / width with frameHeight / height without division; round to the
-    // nearest pixel, at least one.
-    if (std::int64_t(frameWidth) * height <= std::int64_t(frameHeight) * width) {
-        r.Width = frameWidth;
-        r.Height = static_cast<int>(std::max<std::int64_t>(
-            1, (std::int64_t(height) * frameWidth * 2 + width) / (2 * std::int64_t(width))));
-    } else {
-        r.Height = frameHeight;
-        r.Width = static_cast<int>(std::max<std::int64_t>(
-            1, (std::int64_t(width) * frameHeight * 2 + height) / (2 * std::int64_t(height))));
-    }
-    r.X = (frameWidth - r.Width) / 2;
-    r.Y = (frameHeight - r.Height) / 2;
-    return r;
-}
-
-void FitPicture(const TBitmap& source, int frameWidth, int frameHeight, TBitmap& out)
-{
-    out.Resize(frameWidth, frameHeight); // black
-    const TFitRect r = FitRect(source.Width, source.Height, frameWidth, frameHeight);
-    if (r.Width < 1)
-        return;
-    const TBitmap scaled = (r.Width == source.Width && r.Height == source.Height)
-                               ? TBitmap()
-                               : BitmapScale::Resample(source, r.Width, r.Height);
-    const TBitmap& picture = scaled.IsEmpty() ? source : scaled;
-    for (int y = 0; y < r.Height; ++y)
-        std::memcpy(out.Row(r.Y + y) + 3 * r.X, picture.Row(y), std::size_t(r.Width) * 3);
-}
-
-TJpegShape ReadJpegShape(const QByteArray& data)
-{
-    TJpegShape shape;
-    const auto* p = reinterpret_cast<const std::uint8_t*>(data.constData());
-    const qsizetype n = data.size();
-    if (n < 4 || p[0] != 0xFF || p[1] != 0xD8)
-        return shape;
-    bool sequential = false;
-    bool tables = false;
-    qsizetype pos = 2;
-    // The segments up to the scan: each a marker and a length.
-    for (;;) {
-        if (pos + 4 > n || p[pos] != 0xFF)
-            return shape;
-        while (pos + 4 <= n && p[pos + 1] == 0xFF) // fill bytes
-            ++pos;
-        if (pos + 4 > n)
-            return shape;
-        const std::uint8_t marker = p[pos + 1];
-        const int length = (p[pos + 2] << 8) | p[pos + 3];
-        if (length < 2 || pos + 2 + length > n)
-            return shape;
-        const std::uint8_t* body = p + pos + 4;
-        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-            marker != 0xCC) {
-            if (length < 8)
-                return shape;
-            shape.Height = (body[1] << 8) | body[2];
-            shape.Width = (body[3] << 8) | body[4];
-            sequential = (marker == 0xC0 || marker == 0xC1) && body[0] == 8 &&
-                         (body[5] == 1 || body[5] == 3);
-        } else if (marker == 0xC4) {
-            tables = true;
-        } else if (marker == 0xDA) {
-            pos += 2 + length;
-            break;
-        } else if (marker == 0xD8 || marker == 0xD9 || (marker >= 0xD0 && marker <= 0xD7) ||
-                   marker == 0x01) {
-            return shape; // markers without a length do not belong here
-        }
-        pos += 2 + length;
-    }
-    // The scan: in its bytes 0xFF is followed only by a stuffed 0, a restart marker or more 0xFF;
-    // any other marker ends it, and only the end marker ends a single-scan picture.
-    while (pos + 1 < n) {
-        const void* ff = std::memchr(p + pos, 0xFF, static_cast<std::size_t>(n - pos - 1));
-        if (!ff)
-            break;
-        pos = static_cast<const std::uint8_t*>(ff) - p;
-        const std::uint8_t next = p[pos + 1];
-        if (next == 0x00 || (next >= 0xD0 && next <= 0xD7) || next == 0xFF) {
-            pos += next == 0xFF ? 1 : 2;
-            continue;
-        }
-        if (next != 0xD9)
-            break; // another scan or table: not stored as it is
-        shape.End = pos + 2;
-        shape.Storable = sequential && tables && shape.Width > 0 && shape.Height > 0;
-        return shape;
-    }
-    return shape;
-}
-
-std::int64_t AudioBytesUntil(std::int64_t frames, std::uint32_t frameTime,
-                             std::uint32_t avgBytesPerSec, int blockAlign, std::int64_t totalBytes)
-{
-    if (frames <= 0 || blockAlign < 1)
-        return 0;
-    const unsigned __int128 bytes =
-        static_cast<unsigned __int128>(frames) * frameTime * avgBytesPerSec / 1000;
-    if (bytes >= static_cast<unsigned __int128>(totalBytes))
-        return totalBytes - totalBytes % blockAlign;
-    const auto b = static_cast<std::int64_t>(bytes);
-    return b - b % blockAlign;
-}
-
-} // namespace AviRules
 
 TAviWriter::TAviWriter(int screenWidth, int screenHeight)
     : Height(AviRules::DefaultFrameSide(screenHeight)),

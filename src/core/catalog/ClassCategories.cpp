@@ -88,59 +88,15 @@ std::unique_ptr<TXmlElement> TCamWebcam::SaveToXml() const
 // ---------------------------------------------------------------------------------------------
 // TCamWebcams
 
-TCamWebcams::TCamWebcams() = default;
-TCamWebcams::~TCamWebcams() = default;
-
-TCamWebcam* TCamWebcams::Add()
-{
-    items_.push_back(std::make_unique<TCamWebcam>());
-    return items_.back().get();
-}
-
-void TCamWebcams::Clear()
-{
-    items_.clear();
-}
-
-int TCamWebcams::IndexOf(const TCamWebcam* webcam) const
-{
-    for (size_t i = 0; i < items_.size(); ++i) {
-        if (items_[i].get() == webcam)
-            return static_cast<int>(i);
-    }
-    return -1;
-}
-
-void TCamWebcams::Remove(TCamWebcam* webcam)
-{
-    const int index = IndexOf(webcam);
-    if (index >= 0)
-        items_.erase(items_.begin() + index);
-}
-
-void TCamWebcams::Truncate(int count)
-{
-    if (count >= 0 && static_cast<size_t>(count) < items_.size())
-        items_.resize(static_cast<size_t>(count));
-}
-
 void TCamWebcams::LoadFromXml(const TXmlElement* element)
 {
-    if (!element)
-        return;
-    for (const auto& child : element->Children()) {
-        if (child->Name != u"Cam")
-            continue;
-        Add()->LoadFromXml(*child);
-    }
+    LoadChildren(element, u"Cam");
 }
 
 std::unique_ptr<TXmlElement> TCamWebcams::SaveToXml() const
 {
-    auto element = std::make_unique<TXmlElement>(QStringLiteral("Cams"));
-    for (const auto& webcam : items_)
-        element->AddChild(webcam->SaveToXml());
-    return element;
+    return SaveChildren(QStringLiteral("Cams"),
+                        [](const TCamWebcam& webcam) { return webcam.SaveToXml(); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -149,48 +105,9 @@ std::unique_ptr<TXmlElement> TCamWebcams::SaveToXml() const
 TCamCategories::TCamCategories() = default;
 TCamCategories::~TCamCategories() = default;
 
-TCamCategory* TCamCategories::Add()
-{
-    items_.push_back(std::make_unique<TCamCategory>());
-    return items_.back().get();
-}
-
-void TCamCategories::Clear()
-{
-    items_.clear();
-}
-
-int TCamCategories::IndexOf(const TCamCategory* category) const
-{
-    for (size_t i = 0; i < items_.size(); ++i) {
-        if (items_[i].get() == category)
-            return static_cast<int>(i);
-    }
-    return -1;
-}
-
-void TCamCategories::Remove(TCamCategory* category)
-{
-    const int index = IndexOf(category);
-    if (index >= 0)
-        items_.erase(items_.begin() + index);
-}
-
-void TCamCategories::Truncate(int count)
-{
-    if (count >= 0 && static_cast<size_t>(count) < items_.size())
-        items_.resize(static_cast<size_t>(count));
-}
-
 void TCamCategories::LoadFromXml(const TXmlElement* element)
 {
-    if (!element)
-        return;
-    for (const auto& child : element->Children()) {
-        if (child->Name != u"Category")
-            continue;
-        Add()->LoadFromXml(*child);
-    }
+    LoadChildren(element, u"Category");
 }
 
 std::unique_ptr<TXmlElement> TCamCategories::SaveToXml() const
@@ -200,10 +117,9 @@ std::unique_ptr<TXmlElement> TCamCategories::SaveToXml() const
 
 std::unique_ptr<TXmlElement> TCamCategories::SaveToXml(int levelsLeft) const
 {
-    auto element = std::make_unique<TXmlElement>(QStringLiteral("Categories"));
-    for (const auto& category : items_)
-        element->AddChild(category->SaveToXml(levelsLeft - 1));
-    return element;
+    return SaveChildren(QStringLiteral("Categories"), [levelsLeft](const TCamCategory& category) {
+        return category.SaveToXml(levelsLeft - 1);
+    });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 class TXmlElement;
@@ -68,65 +69,94 @@ public:
     std::unique_ptr<TXmlElement> SaveToXml() const;
 };
 
-// An owning list of webcams.
-class TCamWebcams
+// An owning list in order: an item lives as long as the list holds it.
+template <class T> class TOwnedList
 {
 public:
-    TCamWebcams();
-    ~TCamWebcams();
-    TCamWebcams(const TCamWebcams&) = delete;
-    TCamWebcams& operator=(const TCamWebcams&) = delete;
+    TOwnedList() = default;
+    TOwnedList(const TOwnedList&) = delete;
+    TOwnedList& operator=(const TOwnedList&) = delete;
 
-    // Appends a new webcam with the constructor's values and returns it.
-    TCamWebcam* Add();
-    void Clear();
+    // Appends a new item with the constructor's values and returns it.
+    T* Add()
+    {
+        items_.push_back(std::make_unique<T>());
+        return items_.back().get();
+    }
+    void Clear() { items_.clear(); }
     int Count() const { return static_cast<int>(items_.size()); }
-    TCamWebcam* Items(int index) const { return items_[static_cast<size_t>(index)].get(); }
-    // Position of the webcam in this list, -1 when it is not in it.
-    int IndexOf(const TCamWebcam* webcam) const;
-    // Takes the webcam (an object of this list) out and frees it. Not in the list: nothing.
-    void Remove(TCamWebcam* webcam);
+    T* Items(int index) const { return items_[static_cast<size_t>(index)].get(); }
+    // Position of the item in this list, -1 when it is not in it.
+    int IndexOf(const T* item) const
+    {
+        for (size_t i = 0; i < items_.size(); ++i) {
+            if (items_[i].get() == item)
+                return static_cast<int>(i);
+        }
+        return -1;
+    }
+    // Takes the item (an object of this list) out and frees it with everything below it. Not in
+    // the list: nothing.
+    void Remove(T* item)
+    {
+        const int index = IndexOf(item);
+        if (index >= 0)
+            items_.erase(items_.begin() + index);
+    }
     // Frees the items from position count on (with everything below them).
-    void Truncate(int count);
+    void Truncate(int count)
+    {
+        if (count >= 0 && static_cast<size_t>(count) < items_.size())
+            items_.resize(static_cast<size_t>(count));
+    }
 
+protected:
+    // Appends an item read from each child of element with the exact name; null does nothing.
+    template <class TElement> void LoadChildren(const TElement* element, QStringView name)
+    {
+        if (!element)
+            return;
+        for (const auto& child : element->Children()) {
+            if (child->Name == name)
+                Add()->LoadFromXml(*child);
+        }
+    }
+
+    // A new element of that name holding save(item) of each item, in order.
+    template <class TSave> auto SaveChildren(const QString& name, TSave&& save) const
+    {
+        auto element = std::make_unique<std::remove_cvref_t<decltype(*save(*Items(0)))>>(name);
+        for (const auto& item : items_)
+            element->AddChild(save(*item));
+        return element;
+    }
+
+    std::vector<std::unique_ptr<T>> items_;
+};
+
+// An owning list of webcams.
+class TCamWebcams : public TOwnedList<TCamWebcam>
+{
+public:
     // Appends the Cam children (exact name) of a Cams element; null does nothing.
     void LoadFromXml(const TXmlElement* element);
     std::unique_ptr<TXmlElement> SaveToXml() const;
-
-private:
-    std::vector<std::unique_ptr<TCamWebcam>> items_;
 };
 
 class TCamCategory;
 
 // An owning list of categories.
-class TCamCategories
+class TCamCategories : public TOwnedList<TCamCategory>
 {
 public:
     TCamCategories();
     ~TCamCategories();
-    TCamCategories(const TCamCategories&) = delete;
-    TCamCategories& operator=(const TCamCategories&) = delete;
-
-    // Appends a new, empty, nameless category and returns it.
-    TCamCategory* Add();
-    void Clear();
-    int Count() const { return static_cast<int>(items_.size()); }
-    TCamCategory* Items(int index) const { return items_[static_cast<size_t>(index)].get(); }
-    int IndexOf(const TCamCategory* category) const;
-    // Takes the category out and frees it with everything below it. Not in the list: nothing.
-    void Remove(TCamCategory* category);
-    // Frees the items from position count on (with everything below them).
-    void Truncate(int count);
 
     // Appends the Category children (exact name) of a Categories element; null does nothing.
     void LoadFromXml(const TXmlElement* element);
     std::unique_ptr<TXmlElement> SaveToXml() const;
     // The same, writing the categories down to levelsLeft levels (1: only these, no children).
     std::unique_ptr<TXmlElement> SaveToXml(int levelsLeft) const;
-
-private:
-    std::vector<std::unique_ptr<TCamCategory>> items_;
 };
 
 // A named node of the catalogue: sub-categories first, then webcams, each in list order.

@@ -1,10 +1,10 @@
 #include "core/catalog/ClassExchange.h"
 
 #include "core/Log.h"
-#include "core/catalog/AtomicFile.h"
 #include "core/catalog/CommaText.h"
 #include "core/catalog/Strings.h"
 #include "core/catalog/XmlDocument.h"
+#include "core/io/AtomicFile.h"
 #include "core/rules/CamAddress.h"
 
 #include <QHash>

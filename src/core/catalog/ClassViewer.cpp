@@ -1,10 +1,10 @@
 #include "core/catalog/ClassViewer.h"
 
 #include "core/Log.h"
-#include "core/catalog/AtomicFile.h"
 #include "core/catalog/ClassUtils.h"
 #include "core/catalog/ShippedFiles.h"
 #include "core/catalog/XmlDocument.h"
+#include "core/io/AtomicFile.h"
 #include "core/rules/DesktopEntry.h"
 
 #include <QCoreApplication>
@@ -88,6 +88,132 @@ void TCamViewer::SetProxy(const QString& host, int port, const QString& user, co
     SetProxy(TProxySettings{host, port, user, pass});
 }
 
+namespace {
+
+// A switch of the controller. An element that early files lack reads as on, as does a text that
+// is neither true nor false; the later ones (byDefault false) read as off.
+TSettingDescriptor Switch(const char* name, bool TCamViewer::*field, bool byDefault = true)
+{
+    return {QLatin1String(name), [byDefault] { return TSettingValue(byDefault); },
+            [field](const TCamViewer& viewer) { return TSettingValue(viewer.*field); },
+            [field](TCamViewer& viewer, const TSettingValue& value) {
+                viewer.*field = std::get<bool>(value);
+            }};
+}
+
+// A text of the controller, empty when the file lacks it.
+TSettingDescriptor Text(const char* name, QString TCamViewer::*field)
+{
+    return {QLatin1String(name), [] { return TSettingValue(QString()); },
+            [field](const TCamViewer& viewer) { return TSettingValue(viewer.*field); },
+            [field](TCamViewer& viewer, const TSettingValue& value) {
+                viewer.*field = std::get<QString>(value);
+            }};
+}
+
+} // namespace
+
+const std::vector<TSettingDescriptor>& TCamViewer::Settings()
+{
+    const auto proxyText = [](const char* name, QString TProxySettings::*field) {
+        return TSettingDescriptor{
+            QLatin1String(name), [] { return TSettingValue(QString()); },
+            [field](const TCamViewer& viewer) { return TSettingValue(viewer.proxy_.*field); },
+            [field](TCamViewer& viewer, const TSettingValue& value) {
+                viewer.ChangeProxy(
+                    [&](TProxySettings& proxy) { proxy.*field = std::get<QString>(value); });
+            }};
+    };
+    static const std::vector<TSettingDescriptor> table = {
+        Switch("AlwaysOnTop", &TCamViewer::AlwaysOnTop),
+        Switch("SaveImages", &TCamViewer::SaveImages),
+        // A folder copied from a Windows installation ("C:\\Webcams") or any other relative path
+        // would archive into whatever the current folder is: it takes the default folder instead.
+        {QStringLiteral("SavePath"), [] { return TSettingValue(DefaultSavePath()); },
+         [](const TCamViewer& viewer) { return TSettingValue(viewer.SavePath); },
+         [](TCamViewer& viewer, const TSettingValue& value) {
+             viewer.SavePath = std::get<QString>(value);
+             if (!viewer.SavePath.isEmpty() && !QDir::isAbsolutePath(viewer.SavePath)) {
+                 qCInfo(lcSettings) << "SavePath" << viewer.SavePath
+                                    << "is not an absolute path; using" << DefaultSavePath();
+                 viewer.SavePath = DefaultSavePath();
+             }
+         }},
+        Switch("Beep", &TCamViewer::Beep),
+        Switch("PropResize", &TCamViewer::PropResize),
+        Switch("Status", &TCamViewer::Status),
+        Switch("SubDirectory", &TCamViewer::SubDirectory),
+        Switch("FirstLaunch", &TCamViewer::FirstLaunch),
+        Text("Language", &TCamViewer::Language),
+        // The default settings describe a fresh start: the user's autostart entry is not theirs
+        // to change. Any other file's value writes or removes it.
+        {QStringLiteral("LaunchWindows"), [] { return TSettingValue(true); },
+         [](const TCamViewer& viewer) { return TSettingValue(viewer.LaunchWindows); },
+         [](TCamViewer& viewer, const TSettingValue& value) {
+             if (viewer.readingDefaults_)
+                 viewer.LaunchWindows = std::get<bool>(value);
+             else
+                 viewer.SetLaunchWindows(std::get<bool>(value));
+         }},
+        Switch("ScrollMosaic", &TCamViewer::ScrollMosaic),
+        proxyText("ProxyHost", &TProxySettings::Host),
+        {QStringLiteral("ProxyPort"), [] { return TSettingValue(DefaultProxyPort); },
+         [](const TCamViewer& viewer) { return TSettingValue(viewer.proxy_.Port); },
+         [](TCamViewer& viewer, const TSettingValue& value) {
+             viewer.ChangeProxy([&](TProxySettings& proxy) { proxy.Port = std::get<int>(value); });
+         }},
+        proxyText("ProxyUser", &TProxySettings::User),
+        // Stored encoded (TSUtils::EncodeText), never as the password itself.
+        [proxyText] {
+            TSettingDescriptor pass = proxyText("ProxyPass", &TProxySettings::Pass);
+            pass.Store = [](const QString& text) { return TSUtils::EncodeText(text); };
+            pass.Restore = [](const QString& text) { return TSUtils::DecodeText(text); };
+            return pass;
+        }(),
+        Switch("AviCompact", &TCamViewer::AviCompact, false),
+        Switch("AviFit", &TCamViewer::AviFit, false),
+    };
+    return table;
+}
+
+const TSettingDescriptor* TCamViewer::FindSetting(QStringView name)
+{
+    for (const TSettingDescriptor& setting : Settings())
+        if (setting.Name.compare(name, Qt::CaseInsensitive) == 0)
+            return &setting;
+    return nullptr;
+}
+
+TSettingValue TCamViewer::Value(QStringView name) const
+{
+    const TSettingDescriptor* setting = FindSetting(name);
+    return setting ? setting->Get(*this) : TSettingValue();
+}
+
+bool TCamViewer::SetValue(QStringView name, const TSettingValue& value)
+{
+    const TSettingDescriptor* setting = FindSetting(name);
+    if (!setting || value.index() != setting->Default().index())
+        return false;
+    Apply(*setting, value);
+    return true;
+}
+
+void TCamViewer::Apply(const TSettingDescriptor& setting, const TSettingValue& value)
+{
+    const TSettingValue before = setting.Get(*this);
+    setting.Set(*this, value);
+    if (OnSettingChanged && setting.Get(*this) != before)
+        OnSettingChanged(setting.Name);
+}
+
+void TCamViewer::ChangeProxy(const std::function<void(TProxySettings&)>& change)
+{
+    change(proxy_);
+    if (!loading_)
+        PublishProxySettings(proxy_);
+}
+
 TLoadResult TCamViewer::LoadOptions()
 {
     QFileInfo info(OptionsPath);
@@ -154,72 +280,20 @@ void TCamViewer::LoadFromXml(const TXmlElement& root, bool complete)
             return nullptr;
         return element;
     };
-    const auto readBool = [&](QStringView name, bool& field) {
-        const TXmlElement* element = usable(name);
-        if (element)
-            field = XmlBoolValue(element->Text, true);
-        else if (complete)
-            field = true;
-    };
-    const auto readText = [&](QStringView name, QString& field, const QString& defaultValue) {
-        const TXmlElement* element = usable(name);
-        if (element)
-            field = element->Text;
-        else if (complete)
-            field = defaultValue;
-    };
-
     const TXmlElement* category = root.FindChild(u"Category");
     if (!category)
         return;
     Root.LoadFromXml(*category);
 
-    readBool(u"AlwaysOnTop", AlwaysOnTop);
-    readBool(u"SaveImages", SaveImages);
-    readText(u"SavePath", SavePath, DefaultSavePath());
-    // A folder copied from a Windows installation ("C:\\Webcams") or any other relative path
-    // would archive into whatever the current folder is: it takes the default folder instead.
-    if (!SavePath.isEmpty() && !QDir::isAbsolutePath(SavePath)) {
-        qCInfo(lcSettings) << "SavePath" << SavePath << "is not an absolute path; using"
-                           << DefaultSavePath();
-        SavePath = DefaultSavePath();
-    }
-    readBool(u"Beep", Beep);
-    readBool(u"PropResize", PropResize);
-    readBool(u"Status", Status);
-    readBool(u"SubDirectory", SubDirectory);
-    readBool(u"FirstLaunch", FirstLaunch);
-    readText(u"Language", Language, QString());
-    if (readingDefaults_) {
-        // The defaults describe a fresh start: the user's autostart entry is not theirs to change.
-        readBool(u"LaunchWindows", LaunchWindows);
-    } else if (complete || usable(u"LaunchWindows")) {
-        bool launch = LaunchWindows;
-        readBool(u"LaunchWindows", launch);
-        SetLaunchWindows(launch);
-    }
-    readBool(u"ScrollMosaic", ScrollMosaic);
-    TProxySettings proxy = proxy_;
-    readText(u"ProxyHost", proxy.Host, QString());
-    if (const TXmlElement* port = usable(u"ProxyPort"))
-        proxy.Port = XmlIntegerValue(port->Text);
-    else if (complete)
-        proxy.Port = DefaultProxyPort;
-    readText(u"ProxyUser", proxy.User, QString());
-    QString encoded;
-    readText(u"ProxyPass", encoded, QString());
-    if (complete || usable(u"ProxyPass"))
-        proxy.Pass = TSUtils::DecodeText(encoded);
-    SetProxy(proxy);
-    // Settings the first files did not have: a missing element means off.
-    const auto readNewBool = [&](QStringView name, bool& field) {
-        if (const TXmlElement* element = usable(name))
-            field = XmlBoolValue(element->Text, false);
+    loading_ = true;
+    for (const TSettingDescriptor& setting : Settings()) {
+        if (const TXmlElement* element = usable(setting.Name))
+            Apply(setting, setting.Parse(element->Text));
         else if (complete)
-            field = false;
-    };
-    readNewBool(u"AviCompact", AviCompact);
-    readNewBool(u"AviFit", AviFit);
+            Apply(setting, setting.Default());
+    }
+    loading_ = false;
+    PublishProxySettings(proxy_);
 
     // The recently viewed list is exactly the file's. It is read before the viewers are reopened:
     // each reopening saves the settings, and those saves write the file's list unchanged.
@@ -246,24 +320,9 @@ void TCamViewer::LoadFromXml(const TXmlElement& root, bool complete)
 QByteArray TCamViewer::SaveToBytes()
 {
     TXmlElement root(QStringLiteral("Options"));
-    root.AddChild(QStringLiteral("AlwaysOnTop"), XmlBoolText(AlwaysOnTop));
-    root.AddChild(QStringLiteral("SaveImages"), XmlBoolText(SaveImages));
-    root.AddChild(QStringLiteral("SavePath"), SavePath);
-    root.AddChild(QStringLiteral("Beep"), XmlBoolText(Beep));
-    root.AddChild(QStringLiteral("PropResize"), XmlBoolText(PropResize));
-    root.AddChild(QStringLiteral("Status"), XmlBoolText(Status));
-    root.AddChild(QStringLiteral("SubDirectory"), XmlBoolText(SubDirectory));
     FirstLaunch = false;
-    root.AddChild(QStringLiteral("FirstLaunch"), XmlBoolText(FirstLaunch));
-    root.AddChild(QStringLiteral("Language"), Language);
-    root.AddChild(QStringLiteral("LaunchWindows"), XmlBoolText(LaunchWindows));
-    root.AddChild(QStringLiteral("ScrollMosaic"), XmlBoolText(ScrollMosaic));
-    root.AddChild(QStringLiteral("ProxyHost"), proxy_.Host);
-    root.AddChild(QStringLiteral("ProxyPort"), QString::number(proxy_.Port));
-    root.AddChild(QStringLiteral("ProxyUser"), proxy_.User);
-    root.AddChild(QStringLiteral("ProxyPass"), TSUtils::EncodeText(proxy_.Pass));
-    root.AddChild(QStringLiteral("AviCompact"), XmlBoolText(AviCompact));
-    root.AddChild(QStringLiteral("AviFit"), XmlBoolText(AviFit));
+    for (const TSettingDescriptor& setting : Settings())
+        root.AddChild(setting.Name, setting.Text(setting.Get(*this)));
 
     TXmlElement* opened = root.AddChild(QStringLiteral("OpenedCams"));
     if (OnOpenViewers) {

@@ -2,6 +2,7 @@
 
 #include "core/catalog/ClassCategories.h"
 #include "core/catalog/ProxySettings.h"
+#include "core/catalog/SettingDescriptor.h"
 
 #include <QString>
 #include <QStringList>
@@ -19,8 +20,10 @@ enum class TLoadResult
     Partial,  // the file is damaged: what came before the fault was read, the rest kept as built
 };
 
-// The controller: every setting, the catalogue root and the recently viewed list, read from and
-// written to Options.xml. One instance for the run, CamViewer, created by the tray window.
+// The settings controller: every setting, the catalogue root and the recently viewed list, read
+// from and written to Options.xml. One instance for the run, CamViewer, created by the tray
+// window. Each setting is a field below and one line of the table Settings(), which Options.xml
+// is read and written from.
 class TCamViewer
 {
 public:
@@ -55,6 +58,17 @@ public:
     TProxySettings Proxy() const { return proxy_; }
     void SetProxy(const TProxySettings& proxy);
     void SetProxy(const QString& host, int port, const QString& user, const QString& pass);
+
+    // Every setting of Options.xml in file order: element name, type and default, read and write
+    // rule. The catalogue, the open viewers and the recently viewed list follow them in the file.
+    static const std::vector<TSettingDescriptor>& Settings();
+    // The setting with that element name (case ignored), or null.
+    static const TSettingDescriptor* FindSetting(QStringView name);
+    // A setting's value, and a change through its read rule (false: no such setting, or a value
+    // of another type). OnSettingChanged hears of every change made here or by LoadFromXml.
+    TSettingValue Value(QStringView name) const;
+    bool SetValue(QStringView name, const TSettingValue& value);
+    std::function<void(const QString& name)> OnSettingChanged;
 
     // The tray window's OpenViewer, through which LoadOptions reopens the viewers of OpenedCams.
     TOpenViewerFunc OnOpenViewer;
@@ -116,8 +130,11 @@ private:
     bool reopening_ = false;
     bool readingDefaults_ = false;
     bool savesHeld_ = false;
+    bool loading_ = false; // the proxy is published once, after the whole file
 
     TLoadResult LoadDefaults();
+    void Apply(const TSettingDescriptor& setting, const TSettingValue& value);
+    void ChangeProxy(const std::function<void(TProxySettings&)>& change);
     void KeepRefusedFile(const QString& reason);
 };
 

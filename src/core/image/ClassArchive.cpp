@@ -1,15 +1,13 @@
 #include "core/image/ClassArchive.h"
 
 #include "core/Log.h"
-#include "core/catalog/AtomicFile.h"
 #include "core/rules/CamAddress.h"
+#include "platform/io/NativeFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <cerrno>
 #include <climits>
-#include <unistd.h>
 
 namespace Archive {
 namespace {
@@ -38,25 +36,6 @@ void SetError(QString* error, const QString& message)
     qCInfo(lcArchive) << "archive:" << message;
     if (error)
         *error = message;
-}
-
-// Writes all of data to fd and syncs it; false with errno set on failure.
-bool WriteAllAndSync(int fd, const QByteArray& data)
-{
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n =
-            ::write(fd, data.constData() + done, static_cast<size_t>(data.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        done += n;
-    }
-    return ::fdatasync(fd) == 0;
 }
 
 } // namespace
@@ -128,20 +107,21 @@ QString ArchiveImage(const QByteArray& data, const QString& camName, int& lastId
 
         // Written under a hidden temporary name and renamed when complete: the numbered file
         // never exists cut short. The file gets the umask's mode, like any file the user makes.
-        QString part;
+        TNativeFile file;
         QString reason;
-        const int fd = CreateUniqueFile(folder + QStringLiteral("/.pictavo-"),
-                                        QStringLiteral(".part"), &part, &reason);
-        if (fd < 0) {
+        if (!file.CreateUnique(folder + QStringLiteral("/.pictavo-"), QStringLiteral(".part"),
+                               &reason)) {
             SetError(error, QStringLiteral("Cannot write in %1: %2").arg(folder, reason));
             return {};
         }
-        const bool written = WriteAllAndSync(fd, data);
-        const int writeError = errno;
-        if (::close(fd) != 0 || !written) {
+        const QString part = file.Path();
+        const bool written = file.Append(data.constData(), static_cast<std::size_t>(data.size())) &&
+                             file.Sync() && file.Close();
+        if (!written) {
+            reason = file.ErrorText();
+            file.Close();
             QFile::remove(part);
-            SetError(error, QStringLiteral("Cannot write %1: %2")
-                                .arg(target, qt_error_string(written ? errno : writeError)));
+            SetError(error, QStringLiteral("Cannot write %1: %2").arg(target, reason));
             return {};
         }
         // Renaming never replaces an existing file (QFile::rename refuses an existing target).

@@ -2,6 +2,7 @@
 
 #include <QSaveFile>
 #include <QtGlobal>
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -10,11 +11,12 @@
 #include <jpeglib.h>
 #include <memory>
 #include <new>
+#include <type_traits>
 
 // libjpeg reports a fatal error by calling error_exit, which must not return; ours jumps back to
-// the function that started the work. The functions that call setjmp keep every piece of state
-// in a job struct owned by their caller and have no locals with destructors, so nothing is
-// skipped when libjpeg jumps over them.
+// RunGuarded, the one function that calls setjmp. The work it runs keeps every piece of state in
+// a job struct owned by its caller and has no locals with destructors, so nothing is skipped when
+// libjpeg jumps over it.
 
 namespace JpegCodec {
 namespace {
@@ -61,6 +63,51 @@ void InstallErrorManager(ErrorManager& err, jpeg_error_mgr*& slot)
     err.Pub.emit_message = EmitMessage;
     err.Pub.output_message = OutputMessage;
     err.Message[0] = '\0';
+}
+
+void Create(jpeg_decompress_struct& info)
+{
+    jpeg_create_decompress(&info);
+}
+
+void Create(jpeg_compress_struct& info)
+{
+    jpeg_create_compress(&info);
+}
+
+void Destroy(jpeg_decompress_struct& info)
+{
+    jpeg_destroy_decompress(&info);
+}
+
+void Destroy(jpeg_compress_struct& info)
+{
+    jpeg_destroy_compress(&info);
+}
+
+// The set-up every job shares: the error manager in place, the libjpeg object created, work(info)
+// run, and the object destroyed whether the work ended, failed or libjpeg jumped out of it. Only
+// this function calls setjmp: work and what it calls keep no locals with destructors.
+template <class TInfo, class TWork> bool RunGuarded(TInfo& info, ErrorManager& err, TWork&& work)
+{
+    InstallErrorManager(err, info.err);
+    if (setjmp(err.Jump)) {
+        Destroy(info);
+        return false;
+    }
+    Create(info);
+    const bool done = work(info);
+    Destroy(info);
+    return done;
+}
+
+// Scanlines go to and from libjpeg in batches of up to RowBatch rows: the rows of the batch that
+// starts at row first of height.
+constexpr unsigned RowBatch = 16;
+
+unsigned BatchRows(unsigned first, unsigned height)
+{
+    return std::min(RowBatch, height - first);
 }
 
 void SetError(QString* error, const char* message)
@@ -198,15 +245,8 @@ void CmykRowToPicture(const JSAMPLE* cmyk, std::uint32_t* out, int width, bool i
 constexpr J_COLOR_SPACE PictureColorSpace =
     Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRA : JCS_EXT_ARGB;
 
-bool RunDecode(DecodeJob& job)
+bool DecodeWork(DecodeJob& job, jpeg_decompress_struct& info)
 {
-    jpeg_decompress_struct& info = job.Info;
-    InstallErrorManager(job.Err, info.err);
-    if (setjmp(job.Err.Jump)) {
-        jpeg_destroy_decompress(&info);
-        return false;
-    }
-    jpeg_create_decompress(&info);
     jpeg_mem_src(&info, job.Data, job.Size);
     jpeg_read_header(&info, TRUE);
 
@@ -214,7 +254,6 @@ bool RunDecode(DecodeJob& job)
     if (pixels > MaxPixels) {
         std::snprintf(job.Err.Message, sizeof job.Err.Message,
                       "JPEG image too large (%u x %u pixels)", info.image_width, info.image_height);
-        jpeg_destroy_decompress(&info);
         return false;
     }
 
@@ -229,14 +268,12 @@ bool RunDecode(DecodeJob& job)
         std::snprintf(job.Err.Message, sizeof job.Err.Message,
                       "JPEG image of %u x %u pixels in %d components in only %lu bytes",
                       info.image_width, info.image_height, info.num_components, job.Size);
-        jpeg_destroy_decompress(&info);
         return false;
     }
     if (cost.OutputBytes + cost.CoefficientBytes > MaxDecodeBytes) {
         std::snprintf(job.Err.Message, sizeof job.Err.Message,
                       "JPEG image of %u x %u pixels would need %lld MB to decode", info.image_width,
                       info.image_height, (cost.OutputBytes + cost.CoefficientBytes) >> 20);
-        jpeg_destroy_decompress(&info);
         return false;
     }
     // libjpeg asks its memory manager before it allocates the coefficients; over this it fails
@@ -266,7 +303,6 @@ bool RunDecode(DecodeJob& job)
         }
     } catch (const std::bad_alloc&) {
         std::snprintf(job.Err.Message, sizeof job.Err.Message, "Out of memory");
-        jpeg_destroy_decompress(&info);
         return false;
     }
 
@@ -285,12 +321,10 @@ bool RunDecode(DecodeJob& job)
                 CmykRowToRgb(buffer[0], job.Out->Row(y), job.Out->Width, inverted);
         }
     } else {
-        JSAMPROW rows[16];
+        JSAMPROW rows[RowBatch];
         while (info.output_scanline < info.output_height) {
             const unsigned first = info.output_scanline;
-            unsigned count = info.output_height - first;
-            if (count > 16)
-                count = 16;
+            const unsigned count = BatchRows(first, info.output_height);
             for (unsigned i = 0; i < count; ++i) {
                 const int y = static_cast<int>(first + i);
                 rows[i] =
@@ -301,7 +335,6 @@ bool RunDecode(DecodeJob& job)
         }
     }
     jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
     if (job.Picture)
         return true;
     TBitmap& out = *job.Out;
@@ -311,6 +344,12 @@ bool RunDecode(DecodeJob& job)
             std::memset(out.Row(y) + used, 0, static_cast<std::size_t>(out.Stride - used));
     }
     return true;
+}
+
+bool RunDecode(DecodeJob& job)
+{
+    return RunGuarded(job.Info, job.Err,
+                      [&job](jpeg_decompress_struct& info) { return DecodeWork(job, info); });
 }
 
 // ---- header only ------------------------------------------------------------------------------
@@ -327,19 +366,13 @@ struct HeaderJob
 
 bool RunReadHeader(HeaderJob& job)
 {
-    jpeg_decompress_struct& info = job.Info;
-    InstallErrorManager(job.Err, info.err);
-    if (setjmp(job.Err.Jump)) {
-        jpeg_destroy_decompress(&info);
-        return false;
-    }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, job.Data, job.Size);
-    jpeg_read_header(&info, TRUE);
-    job.Width = static_cast<int>(info.image_width);
-    job.Height = static_cast<int>(info.image_height);
-    jpeg_destroy_decompress(&info);
-    return true;
+    return RunGuarded(job.Info, job.Err, [&job](jpeg_decompress_struct& info) {
+        jpeg_mem_src(&info, job.Data, job.Size);
+        jpeg_read_header(&info, TRUE);
+        job.Width = static_cast<int>(info.image_width);
+        job.Height = static_cast<int>(info.image_height);
+        return true;
+    });
 }
 
 // ---- encoding ---------------------------------------------------------------------------------
@@ -354,15 +387,8 @@ struct EncodeJob
     ErrorManager Err;
 };
 
-bool RunEncode(EncodeJob& job)
+bool EncodeWork(EncodeJob& job, jpeg_compress_struct& info)
 {
-    jpeg_compress_struct& info = job.Info;
-    InstallErrorManager(job.Err, info.err);
-    if (setjmp(job.Err.Jump)) {
-        jpeg_destroy_compress(&info);
-        return false;
-    }
-    jpeg_create_compress(&info);
     jpeg_mem_dest(&info, &job.Buffer, &job.Size);
     const TBitmap& bitmap = *job.Bitmap;
     info.image_width = static_cast<JDIMENSION>(bitmap.Width);
@@ -372,52 +398,34 @@ bool RunEncode(EncodeJob& job)
     jpeg_set_defaults(&info); // baseline sequential, Huffman tables of the standard
     jpeg_set_quality(&info, job.Quality, TRUE);
     jpeg_start_compress(&info, TRUE);
-    JSAMPROW rows[16];
+    JSAMPROW rows[RowBatch];
     while (info.next_scanline < info.image_height) {
         const unsigned first = info.next_scanline;
-        unsigned count = info.image_height - first;
-        if (count > 16)
-            count = 16;
+        const unsigned count = BatchRows(first, info.image_height);
         for (unsigned i = 0; i < count; ++i)
             rows[i] = const_cast<JSAMPROW>(bitmap.Row(static_cast<int>(first + i)));
         jpeg_write_scanlines(&info, rows, count);
     }
     jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
     return true;
+}
+
+bool RunEncode(EncodeJob& job)
+{
+    return RunGuarded(job.Info, job.Err,
+                      [&job](jpeg_compress_struct& info) { return EncodeWork(job, info); });
 }
 
 } // namespace
 
-bool Decode(const QByteArray& data, TBitmap& out, int scaleDenom, QString* error)
-{
-    if (data.isEmpty()) {
-        out = TBitmap();
-        SetError(error, "No image data");
-        return false;
-    }
-    if (!ValidScale(scaleDenom)) {
-        out = TBitmap();
-        SetError(error, "Unsupported scale");
-        return false;
-    }
-    auto job = std::make_unique<DecodeJob>();
-    job->Data = reinterpret_cast<const unsigned char*>(data.constData());
-    job->Size = static_cast<unsigned long>(data.size());
-    job->ScaleDenom = scaleDenom;
-    job->Out = &out;
-    if (!RunDecode(*job)) {
-        out = TBitmap();
-        SetError(error, job->Err.Message);
-        return false;
-    }
-    return true;
-}
+namespace {
 
-bool Decode(const QByteArray& data, TPicture& out, int scaleDenom, QString* error)
+// Decodes into a 24-bit bitmap or a 32-bit picture; a failure leaves out empty.
+template <class TOut>
+bool DecodeTo(const QByteArray& data, TOut& out, int scaleDenom, QString* error)
 {
     if (data.isEmpty() || !ValidScale(scaleDenom)) {
-        out = TPicture();
+        out = TOut();
         SetError(error, data.isEmpty() ? "No image data" : "Unsupported scale");
         return false;
     }
@@ -425,13 +433,28 @@ bool Decode(const QByteArray& data, TPicture& out, int scaleDenom, QString* erro
     job->Data = reinterpret_cast<const unsigned char*>(data.constData());
     job->Size = static_cast<unsigned long>(data.size());
     job->ScaleDenom = scaleDenom;
-    job->Picture = &out;
+    if constexpr (std::is_same_v<TOut, TPicture>)
+        job->Picture = &out;
+    else
+        job->Out = &out;
     if (!RunDecode(*job)) {
-        out = TPicture();
+        out = TOut();
         SetError(error, job->Err.Message);
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool Decode(const QByteArray& data, TBitmap& out, int scaleDenom, QString* error)
+{
+    return DecodeTo(data, out, scaleDenom, error);
+}
+
+bool Decode(const QByteArray& data, TPicture& out, int scaleDenom, QString* error)
+{
+    return DecodeTo(data, out, scaleDenom, error);
 }
 
 TRefusal RefusalOf(const QByteArray& data)

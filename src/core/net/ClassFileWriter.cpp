@@ -1,7 +1,7 @@
 #include "core/net/ClassFileWriter.h"
 
 #include "core/Log.h"
-#include "core/catalog/AtomicFile.h"
+#include "core/io/AtomicFile.h"
 
 std::shared_ptr<TFileWriter> TFileWriter::Create(QString path, QByteArray document,
                                                  std::shared_ptr<TDispatcher> dispatcher)

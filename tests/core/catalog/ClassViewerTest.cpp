@@ -798,3 +798,44 @@ TEST_F(Settings, TextsBeyondLatin1SurviveASaveAndLoad)
     EXPECT_EQ(back.ProxyUser(), text);
     EXPECT_EQ(back.ProxyPass(), text);
 }
+
+// Every line of the settings table reads back what it writes, with a value other than the one
+// it has (a save ends a first launch, so FirstLaunch alone comes back false), and a change is
+// heard once, by name, whether it comes from SetValue or from a file.
+TEST_F(Settings, EverySettingReadsBackWhatItWritesAndReportsItsChanges)
+{
+    const auto other = [](const TSettingValue& value, const QString& name) -> TSettingValue {
+        if (const bool* on = std::get_if<bool>(&value))
+            return !*on;
+        if (const int* number = std::get_if<int>(&value))
+            return *number + 3128;
+        return QStringLiteral("/srv/%1 \u00e9 \u20ac <&>").arg(name);
+    };
+    QStringList heard;
+    viewer_.OnSettingChanged = [&](const QString& name) { heard << name; };
+    QStringList names;
+    for (const TSettingDescriptor& setting : TCamViewer::Settings()) {
+        const TSettingValue value = other(viewer_.Value(setting.Name), setting.Name);
+        EXPECT_TRUE(viewer_.SetValue(setting.Name, value)) << setting.Name.toStdString();
+        EXPECT_TRUE(viewer_.SetValue(setting.Name.toLower(), value)) << "the same value again";
+        EXPECT_EQ(viewer_.Value(setting.Name), value) << setting.Name.toStdString();
+        names << setting.Name;
+    }
+    EXPECT_EQ(heard.join(u',').toStdString(), names.join(u',').toStdString()) << "each change once";
+    EXPECT_FALSE(viewer_.SetValue(u"AlwaysOnTop", QStringLiteral("yes"))) << "a text for a switch";
+    EXPECT_FALSE(viewer_.SetValue(u"NoSuchSetting", true));
+    ASSERT_TRUE(viewer_.SaveOptions());
+
+    TCamViewer reread;
+    reread.OptionsPath = viewer_.OptionsPath;
+    QStringList changed;
+    reread.OnSettingChanged = [&](const QString& name) { changed << name; };
+    ASSERT_EQ(reread.LoadOptions(), TLoadResult::Loaded);
+    for (const TSettingDescriptor& setting : TCamViewer::Settings())
+        EXPECT_EQ(reread.Value(setting.Name), viewer_.Value(setting.Name))
+            << setting.Name.toStdString();
+    EXPECT_EQ(reread.Value(u"FirstLaunch"), TSettingValue(false));
+    EXPECT_TRUE(changed.contains(QStringLiteral("ProxyPass")) &&
+                !changed.contains(QStringLiteral("FirstLaunch")))
+        << changed.join(u',').toStdString();
+}
