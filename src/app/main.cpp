@@ -2,6 +2,7 @@
 // ends. The first instance creates the hidden tray window and runs until Exit, SIGTERM or SIGINT.
 #include "app/FormMain.h"
 #include "app/StateDump.h"
+#include "base/ProgramIcon.h"
 #include "core/Log.h"
 #include "core/TimeZone.h"
 #include "core/catalog/Product.h"
@@ -45,6 +46,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(ProductName);
     QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(ProgramIcon());
 
     // Listen before the tray window is created: a second start during the creation waits in the
     // queue and is answered once the event loop runs.
