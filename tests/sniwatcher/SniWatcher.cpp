@@ -93,11 +93,11 @@ public:
 
 public slots:
     QStringList GetCapabilities() { return {QStringLiteral("body")}; }
-    QString GetServerInformation(QString& vendor, QString& version, QString& specVersion)
+    QString GetServerInformation(QString& vendor, QString& version, QString& protocolVersion)
     {
         vendor = QStringLiteral("tests");
         version = QStringLiteral("1");
-        specVersion = QStringLiteral("1.2");
+        protocolVersion = QStringLiteral("1.2");
         return QStringLiteral("sniwatcher");
     }
     uint Notify(const QString& app, uint replacesId, const QString& icon, const QString& summary,
