@@ -22,6 +22,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
 # The tray icon and the hand-over of files need nothing else; the desktop's database updaters
 # run from their own packages' triggers.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hicolor-icon-theme, shared-mime-info, desktop-file-utils")
+# qt6-wayland: the native Wayland platform, for users who choose QT_QPA_PLATFORM=wayland.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "hicolor-icon-theme, shared-mime-info, desktop-file-utils, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_VERSION ${PROJECT_VERSION})
 include(CPack)

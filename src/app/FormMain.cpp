@@ -8,6 +8,7 @@
 #include "base/ClassForm.h"
 #include "base/ClassTranslate.h"
 #include "base/FormList.h"
+#include "base/ProgramIcon.h"
 #include "core/Log.h"
 #include "core/catalog/ClassCategories.h"
 #include "core/catalog/ClassExchange.h"
@@ -68,7 +69,7 @@ TfoCamMain::TfoCamMain(const TStartup& startup, QWidget* parent) : QWidget(paren
 
     // The icon goes into the notification area before the creation handler runs. Where there is no
     // notification area yet, Qt shows the icon as soon as one appears.
-    TrayIcon = new QSystemTrayIcon(QIcon(QStringLiteral(":/pictavo.png")), this);
+    TrayIcon = new QSystemTrayIcon(ProgramIcon(), this);
     TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
     TrayIcon->setContextMenu(Menus->Popup());
     connect(TrayIcon, &QSystemTrayIcon::activated, this, &TfoCamMain::TrayIconActivated);

@@ -1,5 +1,6 @@
 #include "app/FormOptions.h"
 
+#include "base/ProgramIcon.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/rules/LanguageValues.h"
 
@@ -51,7 +52,7 @@ int TSpinField::valueFromText(const QString& text) const
 TfoOptions::TfoOptions(QWidget* parent) : TSDialog(QStringLiteral("foOptions"), parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowIcon(QIcon(QStringLiteral(":/pictavo.png")));
+    setWindowIcon(ProgramIcon());
 }
 
 TfoOptions::~TfoOptions() = default;

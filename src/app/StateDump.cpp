@@ -6,6 +6,7 @@
 #include "viewer/FormViewer.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QSaveFile>
 #include <QTimer>
 
@@ -24,8 +25,10 @@ QByteArray viewerLine(const TfoViewer& viewer)
            " images=" + QByteArray::number(viewer.ImageCount()) + " countdown=\"" +
            viewer.CountdownText().toUtf8() + "\" geometry=" + QByteArray::number(viewer.x()) + "," +
            QByteArray::number(viewer.y()) + "," + QByteArray::number(viewer.width()) + "," +
-           QByteArray::number(viewer.height()) + " failure=\"" + oneLine(viewer.FailureHint()) +
-           "\" size=\"" + oneLine(viewer.SizeCaption()) + "\"\n";
+           QByteArray::number(viewer.height()) +
+           " picture=" + QByteArray::number(viewer.PictureSize().width()) + "x" +
+           QByteArray::number(viewer.PictureSize().height()) + " failure=\"" +
+           oneLine(viewer.FailureHint()) + "\" size=\"" + oneLine(viewer.SizeCaption()) + "\"\n";
 }
 // The mosaic: whether its thread runs, and its cells' pictures as one number that changes with
 // any new picture.
@@ -73,6 +76,7 @@ void StartStateDump(QObject* owner)
                 chooser = chooserLine(*form);
         }
         text += mosaic + chooser;
+        text += "app platform=" + QGuiApplication::platformName().toUtf8() + "\n";
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
             qCInfo(lcUi) << "state dump not written to" << path << file.errorString();

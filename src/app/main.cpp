@@ -2,10 +2,12 @@
 // ends. The first instance creates the hidden tray window and runs until Exit, SIGTERM or SIGINT.
 #include "app/FormMain.h"
 #include "app/StateDump.h"
+#include "base/ProgramIcon.h"
 #include "core/Log.h"
 #include "core/TimeZone.h"
 #include "core/catalog/Product.h"
 #include "core/net/ClassWorker.h"
+#include "core/rules/DisplayPlatform.h"
 #include "platform/Signals.h"
 #include "platform/SingleInstance.h"
 
@@ -42,9 +44,17 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "pictavo: no single-instance lock in %s; running on its own\n",
                      qPrintable(runtimeFolder));
 
+    // A Wayland session with XWayland: the program runs on X11, where windows have global
+    // coordinates (places, magnet, drag-move, always on top).
+    if (const QByteArray platform = ChooseDisplayPlatform(CurrentDisplayEnvironment());
+        !platform.isEmpty()) {
+        qputenv("QT_QPA_PLATFORM", platform);
+        qCInfo(lcUi) << "Wayland session with XWayland: running on" << platform;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(ProductName);
     QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(ProgramIcon());
 
     // Listen before the tray window is created: a second start during the creation waits in the
     // queue and is answered once the event loop runs.

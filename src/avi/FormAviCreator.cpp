@@ -1,6 +1,7 @@
 #include "avi/FormAviCreator.h"
 
 #include "avi/ProgressDlg.h"
+#include "base/ProgramIcon.h"
 #include "base/TrayHost.h"
 #include "core/Log.h"
 #include "core/avi/AviProduction.h"
@@ -99,7 +100,7 @@ TfoAviCreator::~TfoAviCreator()
 void TfoAviCreator::BuildLayout()
 {
     setWindowTitle(QStringLiteral("AVI Creator"));
-    setWindowIcon(QIcon(QStringLiteral(":/pictavo.png")));
+    setWindowIcon(ProgramIcon());
 
     TipsLabel =
         named(new QLabel(QStringLiteral("To create an AVI file, you have to select a few files "

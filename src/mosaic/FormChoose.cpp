@@ -55,6 +55,12 @@ void captionItem(QListWidgetItem* item, const TCamWebcam* webcam)
     item->setText(item->data(OnlineRole).toBool() ? name + OnlineText : name);
 }
 
+// A thumbnail's size in device pixels.
+QSize ThumbSize(qreal pixelRatio)
+{
+    return (QSizeF(ThumbWidth, ThumbHeight) * pixelRatio).toSize();
+}
+
 QImage ErrorPicture()
 {
     static const QImage picture(QStringLiteral(":/ERROR"));
@@ -307,7 +313,8 @@ void TfoChoose::CamTreeChange()
     if (category) {
         // Until its picture comes, an item shows a clear thumbnail, so that its caption already
         // stands where it will stay.
-        QPixmap blank(ThumbWidth, ThumbHeight);
+        QPixmap blank(ThumbSize(devicePixelRatioF()));
+        blank.setDevicePixelRatio(devicePixelRatioF());
         blank.fill(Qt::transparent);
         const QIcon waiting(blank);
         for (int i = 0; i < category->Webcams.Count(); ++i) {
@@ -326,7 +333,8 @@ void TfoChoose::CamTreeChange()
     Thread = TMireThread::Create();
     Thread->Tick = std::chrono::milliseconds(tickMs);
     Thread->Repeat = false; // each thumbnail once
-    Thread->SetPictureBox(QSize(ThumbWidth, ThumbHeight));
+    // Pictures come at the screen's pixels: sharp on a screen that scales.
+    Thread->SetPictureBox(ThumbSize(devicePixelRatioF()));
     Thread->KeepData = false;
     for (int i = 0; i < CamList->count(); ++i) {
         const QListWidgetItem* item = CamList->item(i);
@@ -381,8 +389,8 @@ void TfoChoose::ImageArrived(TMireImage& image)
             picture = QImage(image.Picture.Pixels.data(), image.Picture.Width, image.Picture.Height,
                              image.Picture.Stride, QImage::Format_RGB888);
         while (FCamImages.size() < image.Index)
-            FCamImages.append(MakeThumbnail(QImage()));
-        FCamImages.append(MakeThumbnail(picture));
+            FCamImages.append(MakeThumbnail(QImage(), devicePixelRatioF()));
+        FCamImages.append(MakeThumbnail(picture, devicePixelRatioF()));
         item->setIcon(FCamImages.last());
     } catch (const std::exception& e) {
         qCInfo(lcUi) << "chooser thumbnail not taken:" << e.what();
@@ -391,10 +399,10 @@ void TfoChoose::ImageArrived(TMireImage& image)
     }
 }
 
-QPixmap TfoChoose::MakeThumbnail(const QImage& picture)
+QPixmap TfoChoose::MakeThumbnail(const QImage& picture, qreal pixelRatio)
 {
     const QImage source = picture.isNull() ? ErrorPicture() : picture;
-    QImage thumb(ThumbWidth, ThumbHeight, QImage::Format_ARGB32);
+    QImage thumb(ThumbSize(pixelRatio), QImage::Format_ARGB32);
     thumb.fill(Magenta);
     const QRect target = FitRect(thumb.rect(), source.size());
     if (!target.isEmpty()) {
@@ -409,6 +417,8 @@ QPixmap TfoChoose::MakeThumbnail(const QImage& picture)
             if (line[x] == Magenta)
                 line[x] = 0;
     }
+    // Drawn at the thumbnail's size in the list: one pixel of it to one of the screen.
+    thumb.setDevicePixelRatio(pixelRatio);
     return QPixmap::fromImage(thumb);
 }
 

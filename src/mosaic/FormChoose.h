@@ -58,8 +58,8 @@ public:
     // The hover text of a list item.
     QString CamListInfoTip(QListWidgetItem* item) const;
     // The thumbnail for a picture fitted into 120 x 90 (an empty one gives the error picture):
-    // the bars beside or above it transparent.
-    static QPixmap MakeThumbnail(const QImage& picture);
+    // the bars beside or above it transparent. It holds pixelRatio device pixels per pixel.
+    static QPixmap MakeThumbnail(const QImage& picture, qreal pixelRatio = 1.0);
 
 public slots:
     void CamTreeChange();

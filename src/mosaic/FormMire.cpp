@@ -38,14 +38,16 @@ void AddWebcams(const TCamCategory& category, std::vector<TCamInfo>& list)
         AddWebcams(*category.Categories.Items(i), list);
 }
 
-// A copy in the format the screen takes without conversion.
-QImage ToCellImage(const TBitmap& picture)
+// A copy in the format the screen takes without conversion, pixelRatio device pixels to a pixel.
+QImage ToCellImage(const TBitmap& picture, qreal pixelRatio)
 {
     if (picture.IsEmpty())
         return {};
-    return QImage(picture.Pixels.data(), picture.Width, picture.Height, picture.Stride,
-                  QImage::Format_RGB888)
-        .convertToFormat(QImage::Format_RGB32);
+    QImage image = QImage(picture.Pixels.data(), picture.Width, picture.Height, picture.Stride,
+                          QImage::Format_RGB888)
+                       .convertToFormat(QImage::Format_RGB32);
+    image.setDevicePixelRatio(pixelRatio);
+    return image;
 }
 } // namespace
 
@@ -128,7 +130,7 @@ void TfoMire::FormCreate()
         Thread->Cams.push_back({entry.Url, entry.Referer, entry.Webcam.Refresh, entry.LastModified,
                                 entry.ContentLength});
     Thread->SetPictureBox(
-        CellPictureBox(QSize(CamGrid->DefaultColWidth(), CamGrid->DefaultRowHeight())));
+        PictureBox(QSize(CamGrid->DefaultColWidth(), CamGrid->DefaultRowHeight())));
     Thread->OnImage = [this](TMireImage& image) { ImageArrived(image); };
     Thread->OnNext = [this](const TMireNext& next) { NextWebcam(next); };
     Thread->Start();
@@ -173,7 +175,7 @@ void TfoMire::FormResize()
     CamGrid->SetDefaultRowHeight(cell.height());
     if (changed) {
         if (Thread)
-            Thread->SetPictureBox(CellPictureBox(cell));
+            Thread->SetPictureBox(PictureBox(cell));
         RescaleTimer->start();
     }
 }
@@ -205,12 +207,12 @@ void TfoMire::ImageArrived(TMireImage& image)
             entry.ImageSize = image.SourceSize;
             Compact[i] = std::move(image.Cell);
             CompactSize[i] = QSize(image.Picture.Width, image.Picture.Height);
-            SetCell(i, NearScreen(image.Index) ? ToCellImage(image.Picture) : QImage());
+            SetCell(i, NearScreen(image.Index) ? ToCellImage(image.Picture, devicePixelRatioF())
+                                               : QImage());
             ++Generation[i];
             // Made for a cell size that has changed since: a new picture follows.
             const QSize cell(CamGrid->DefaultColWidth(), CamGrid->DefaultRowHeight());
-            if (CompactSize[i] !=
-                CellPictureRect(QRect(QPoint(0, 0), cell), entry.ImageSize).size())
+            if (CompactSize[i] != CellPictureSize(cell, entry.ImageSize))
                 RescaleTimer->start();
         }
         const int col = image.Index % ColCount;
@@ -245,13 +247,13 @@ void TfoMire::CamGridDrawCell(QPainter& painter, int col, int row, const QRect& 
             qCInfo(lcImage) << "mosaic cell" << index << "not decoded:" << error;
             return;
         }
-        SetCell(size_t(index), ToCellImage(picture));
+        SetCell(size_t(index), ToCellImage(picture, devicePixelRatioF()));
     }
     const QImage& cell = Cells[size_t(index)];
     const QRect target = CellPictureRect(rect, entry.ImageSize);
     if (target.isEmpty())
         return;
-    if (target.size() == cell.size()) {
+    if (CellPictureSize(rect.size(), entry.ImageSize) == cell.size()) {
         painter.drawImage(target.topLeft(), cell);
     } else {
         // The cell changed size and its new copy is on its way: the old one stretched meanwhile.
@@ -270,6 +272,16 @@ void TfoMire::CamGridDblClick(const QPoint& pos)
     if (index >= int(FList.size()) || !TrayHost())
         return;
     TrayHost()->OpenViewer(&FList[size_t(index)].Webcam, true);
+}
+
+QSize TfoMire::PictureBox(QSize cellSize) const
+{
+    return (QSizeF(CellPictureBox(cellSize)) * devicePixelRatioF()).toSize();
+}
+
+QSize TfoMire::CellPictureSize(QSize cellSize, QSize imageSize) const
+{
+    return FitRect(QRect(QPoint(0, 0), PictureBox(cellSize)), imageSize).size();
 }
 
 void TfoMire::SetCell(size_t index, QImage picture)
@@ -352,7 +364,7 @@ void TfoMire::RescaleCells()
         const int row = int(i) / ColCount;
         if (Compact[i].isEmpty() || row < first || row > last)
             continue;
-        const QSize wanted = CellPictureRect(QRect(QPoint(0, 0), cell), FList[i].ImageSize).size();
+        const QSize wanted = CellPictureSize(cell, FList[i].ImageSize);
         if (CompactSize[i] != wanted && !wanted.isEmpty())
             jobs.push_back({int(i), Compact[i], wanted});
     }
@@ -364,7 +376,8 @@ void TfoMire::RescaleCells()
     RescaleCancel = cancel;
     // Off the UI thread: each small image decoded and brought to its new size.
     TFetchEngine::Main()->Pool()->Start(
-        [box = RescaleBox, cancel, jobs = std::move(jobs), cell, generation = Generation, this] {
+        [box = RescaleBox, cancel, jobs = std::move(jobs), cell, generation = Generation,
+         ratio = devicePixelRatioF(), this] {
             for (const TJob& job : jobs) {
                 if (cancel->load())
                     return;
@@ -377,13 +390,13 @@ void TfoMire::RescaleCells()
                 auto picture = std::make_shared<TBitmap>(
                     BitmapScale::Resample(small, job.Wanted.width(), job.Wanted.height()));
                 // The window's own box: nothing runs once the window is gone.
-                box->Post([this, picture, index = size_t(job.Index), cell,
+                box->Post([this, picture, index = size_t(job.Index), cell, ratio,
                            was = generation[size_t(job.Index)]] {
                     // A later size change has its own rescale, and a newer image its own picture.
                     if (cell != QSize(CamGrid->DefaultColWidth(), CamGrid->DefaultRowHeight()) ||
                         was != Generation[index])
                         return;
-                    SetCell(index, ToCellImage(*picture));
+                    SetCell(index, ToCellImage(*picture, ratio));
                     CamGrid->InvalidateCell(int(index) % ColCount, int(index) / ColCount);
                 });
             }

@@ -69,6 +69,11 @@ private:
     // Lets go of decoded pictures of cells that left the range.
     void DropFarCells();
     void SetCell(size_t index, QImage picture);
+    // The box a cell's picture is fitted into, and the size of the picture of an image of
+    // imageSize in a cell of cellSize: in device pixels, so that pictures are sharp on a screen
+    // that scales.
+    QSize PictureBox(QSize cellSize) const;
+    QSize CellPictureSize(QSize cellSize, QSize imageSize) const;
 
     TDrawGrid* CamGrid = nullptr;
     TStatusBar* StatusBar = nullptr;

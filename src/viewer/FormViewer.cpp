@@ -729,6 +729,11 @@ bool TfoViewer::StatusShown() const
     return Actions->Status()->isChecked();
 }
 
+QSize TfoViewer::PictureSize() const
+{
+    return CamImage->Image().size();
+}
+
 QString TfoViewer::SizeCaption() const
 {
     return SizeButton->text();

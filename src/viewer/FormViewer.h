@@ -106,6 +106,8 @@ public:
     // Texts and states the tray and tests read.
     QString CountdownText() const;
     QString SizeCaption() const;
+    // The size of the picture held for drawing, in device pixels (0 x 0 without one).
+    QSize PictureSize() const;
     bool StatusShown() const;
     int Opacity() const { return FAlpha; }
     bool IsFetching() const { return FetchThread != nullptr; }

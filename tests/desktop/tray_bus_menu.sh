@@ -7,6 +7,7 @@ if [ -z "${PICTAVO_OWN_BUS:-}" ]; then
 fi
 bus=$DBUS_SESSION_BUS_ADDRESS
 source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/dbusmenu.bash"
 export DBUS_SESSION_BUS_ADDRESS=$bus
 [ -x "$BIN/sniwatcher" ] || fail "no sniwatcher in $BIN"
 
@@ -21,29 +22,7 @@ start_pictavo
 wait_for 10 eval '[ "$(wc -l <"$WORK/watcher.out")" -ge 2 ]' || fail "no item registered on the bus"
 read -r service path < <(sed -n 2p "$WORK/watcher.out")
 note "item $service $path"
-menu=$(gdbus call --session --dest "$service" --object-path "$path" \
-  --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem Menu |
-  grep -o "'/[^']*'" | tr -d "'")
-[ -n "$menu" ] || fail "the item exports no menu"
-note "menu at $menu"
-
-# The labels of the children of a menu item (id), in order; "-" for a separator.
-children() {
-  gdbus call --session --dest "$service" --object-path "$menu" \
-    --method com.canonical.dbusmenu.AboutToShow "$1" >/dev/null
-  gdbus call --session --dest "$service" --object-path "$menu" \
-    --method com.canonical.dbusmenu.GetLayout "$1" 1 "['label', 'type']" >"$WORK/layout.txt"
-  python3 - "$WORK/layout.txt" <<'PY'
-import re, sys
-text = open(sys.argv[1], encoding="utf-8").read()
-# Each child: <(id, {properties}, @av [])>
-for ident, props in re.findall(r"<\((\d+), \{([^}]*)\}, (?:@av )?\[", text):
-    label = re.search(r"'label': <'((?:[^'\\]|\\.)*)'>", props)
-    kind = re.search(r"'type': <'([^']*)'>", props)
-    name = "-" if kind and kind.group(1) == "separator" else (label.group(1) if label else "")
-    print(ident + "\t" + name)
-PY
-}
+sni_menu_path || fail "the item exports no menu"
 
 children 0 >"$WORK/top.txt" || fail "the menu could not be read: $(cat "$WORK/layout.txt" 2>&1)"
 cat "$WORK/top.txt"

@@ -78,12 +78,12 @@ TEST_F(StateDumpTest, ViewersThenMosaicAndChooserOneLineEach)
     CreateForm<TfoChoose>()->show();
 
     StartStateDump(Owner.get());
-    ASSERT_TRUE(PumpUntil([&] { return DumpLines().size() >= 4; }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return DumpLines().size() >= 5; }, 5000));
     const QList<QByteArray> lines = DumpLines();
-    ASSERT_EQ(lines.size(), 4); // three lines and the empty rest after the last line end
+    ASSERT_EQ(lines.size(), 5); // four lines and the empty rest after the last line end
     EXPECT_TRUE(lines[0].startsWith("viewer name=\"foViewer\" title=\"a\" visible=1 images=0 "))
         << lines[0].toStdString();
-    EXPECT_TRUE(lines[0].contains(" failure=\"")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains(" picture=0x0 failure=\"")) << lines[0].toStdString();
     EXPECT_TRUE(lines[0].contains("503")) << lines[0].toStdString();
     // The size panel's caption closes the line: no image yet, the window's size alone.
     EXPECT_TRUE(lines[0].contains("Say 'later'\" size=\"")) << lines[0].toStdString();
@@ -93,7 +93,8 @@ TEST_F(StateDumpTest, ViewersThenMosaicAndChooserOneLineEach)
               QStringLiteral("%1*%2").arg(viewer->width()).arg(viewer->height()));
     EXPECT_EQ(lines[1].toStdString(), "mosaic visible=1 fetching=1 webcams=2 shown=0 pictures=0");
     EXPECT_EQ(lines[2].toStdString(), "chooser visible=1 fetching=0 thumbnails=0");
-    EXPECT_TRUE(lines[3].isEmpty());
+    EXPECT_EQ(lines[3].toStdString(), "app platform=offscreen");
+    EXPECT_TRUE(lines[4].isEmpty());
 
     // Once its owner is gone the dump is no longer written.
     Owner.reset();

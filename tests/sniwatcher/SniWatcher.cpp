@@ -3,12 +3,16 @@
 // program exports its tray icon and menu on the bus (as under KDE or Ubuntu) instead of using an
 // XEmbed tray. Each item that registers is printed on its own line as "<bus name> <object path>";
 // the test reads the item's menu from there.
+//
+// With --notifications it also owns org.freedesktop.Notifications, as a desktop's notification
+// service does, and prints each message it is given as "notify <app>\t<summary>\t<body>".
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QStringList>
+#include <QVariantMap>
 #include <cstdio>
 
 class TWatcher : public QObject
@@ -61,6 +65,64 @@ private:
     TWatcher* Watcher;
 };
 
+// A line of its own, tabs and line ends turned into spaces.
+QByteArray OneLine(QString text)
+{
+    text.replace(QLatin1Char('\t'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text.toUtf8();
+}
+
+class TNotifications : public QObject
+{
+    Q_OBJECT
+
+public:
+    uint LastId = 0;
+};
+
+class TNotificationsAdaptor : public QDBusAbstractAdaptor
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    explicit TNotificationsAdaptor(TNotifications* service)
+        : QDBusAbstractAdaptor(service), Service(service)
+    {
+    }
+
+public slots:
+    QStringList GetCapabilities() { return {QStringLiteral("body")}; }
+    QString GetServerInformation(QString& vendor, QString& version, QString& protocolVersion)
+    {
+        vendor = QStringLiteral("tests");
+        version = QStringLiteral("1");
+        protocolVersion = QStringLiteral("1.2");
+        return QStringLiteral("sniwatcher");
+    }
+    uint Notify(const QString& app, uint replacesId, const QString& icon, const QString& summary,
+                const QString& body, const QStringList& actions, const QVariantMap& hints,
+                int timeout)
+    {
+        (void)icon;
+        (void)actions;
+        (void)hints;
+        (void)timeout;
+        std::printf("notify %s\t%s\t%s\n", OneLine(app).constData(), OneLine(summary).constData(),
+                    OneLine(body).constData());
+        std::fflush(stdout);
+        return replacesId ? replacesId : ++Service->LastId;
+    }
+    void CloseNotification(uint id) { emit NotificationClosed(id, 3); }
+
+signals:
+    void NotificationClosed(uint id, uint reason);
+    void ActionInvoked(uint id, const QString& actionKey);
+
+private:
+    TNotifications* Service;
+};
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
@@ -75,6 +137,15 @@ int main(int argc, char** argv)
         !bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"))) {
         std::fprintf(stderr, "sniwatcher: %s\n", qPrintable(bus.lastError().message()));
         return 1;
+    }
+    TNotifications notifications;
+    if (app.arguments().contains(QStringLiteral("--notifications"))) {
+        new TNotificationsAdaptor(&notifications);
+        if (!bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &notifications) ||
+            !bus.registerService(QStringLiteral("org.freedesktop.Notifications"))) {
+            std::fprintf(stderr, "sniwatcher: %s\n", qPrintable(bus.lastError().message()));
+            return 1;
+        }
     }
     std::printf("ready\n");
     std::fflush(stdout);

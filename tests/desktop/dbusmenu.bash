@@ -1,0 +1,29 @@
+# Reading a StatusNotifierItem's exported menu (com.canonical.dbusmenu), as a tray host does
+# (sourced by desktop tests, not a test itself). The item is $service at $path.
+
+# The item's menu object path, into $menu.
+sni_menu_path() {
+  menu=$(gdbus call --session --dest "$service" --object-path "$path" \
+    --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem Menu |
+    grep -o "'/[^']*'" | tr -d "'")
+  [ -n "$menu" ] && note "menu at $menu"
+}
+
+# The labels of the children of a menu item (id), in order, as "<id>\t<label>"; "-" for a
+# separator.
+children() {
+  gdbus call --session --dest "$service" --object-path "$menu" \
+    --method com.canonical.dbusmenu.AboutToShow "$1" >/dev/null
+  gdbus call --session --dest "$service" --object-path "$menu" \
+    --method com.canonical.dbusmenu.GetLayout "$1" 1 "['label', 'type']" >"$WORK/layout.txt"
+  python3 - "$WORK/layout.txt" <<'PY'
+import re, sys
+text = open(sys.argv[1], encoding="utf-8").read()
+# Each child: <(id, {properties}, @av [])>
+for ident, props in re.findall(r"<\((\d+), \{([^}]*)\}, (?:@av )?\[", text):
+    label = re.search(r"'label': <'((?:[^'\\]|\\.)*)'>", props)
+    kind = re.search(r"'type': <'([^']*)'>", props)
+    name = "-" if kind and kind.group(1) == "separator" else (label.group(1) if label else "")
+    print(ident + "\t" + name)
+PY
+}
