@@ -74,10 +74,14 @@ start_tray() {
 tray_window() { xdotool search --onlyvisible --class trayer | head -n1 | grep .; }
 
 # Window ids of the program's icon inside the tray (the tray reparents it into its own window).
+# Every visible trayer window is looked into: one listed may be gone by the time it is read.
 tray_icon() {
   local tray
-  tray=$(tray_window) || return 1
-  xwininfo -tree -id "$tray" | grep -i '"pictavo"' | awk '{print $1}' | head -n1 | grep .
+  for tray in $(xdotool search --onlyvisible --class trayer 2>/dev/null); do
+    xwininfo -tree -id "$tray" 2>/dev/null | grep -i '"pictavo"' | awk '{print $1}' | head -n1 |
+      grep . && return 0
+  done
+  return 1
 }
 
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
