@@ -189,6 +189,10 @@ void TTestHttpServer::Serve(int fd, int connection)
         }
 
         const TTestResponse r = Handler(request);
+        if (r.Mode == TTestResponse::NoHead) {
+            SendAll(fd, r.Body.data(), r.Body.size(), true);
+            break;
+        }
         std::string head = "HTTP/1.1 " + std::to_string(r.Status) + " " + r.Reason + "\r\n";
         for (const auto& [name, value] : r.Headers)
             head += name + ": " + value + "\r\n";
@@ -211,6 +215,7 @@ void TTestHttpServer::Serve(int fd, int connection)
         }
         bool ok = true;
         switch (r.Mode) {
+        case TTestResponse::NoHead: // answered above
         case TTestResponse::Normal:
         case TTestResponse::Close:
             ok = SendAll(fd, r.Body.data(), r.Body.size(), true);

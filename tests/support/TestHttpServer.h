@@ -37,6 +37,7 @@ struct TTestResponse
         // apart, each with a Content-Length when PartLengths; then the closing delimiter and the
         // connection closes. With StallAfter > 0, half of part StallAfter + 1 and then silence.
         Stream,
+        NoHead, // Body alone, no status line or headers, then the connection closes
     };
     int Status = 200;
     std::string Reason = "X";                                  // the words after the status code

@@ -15,6 +15,14 @@
 #include <mutex>
 
 namespace {
+
+// Whether the transfer reached a server (or the proxy): an address refused before any connection
+// has no peer address.
+bool ReachedPeer(CURL* curl)
+{
+    char* ip = nullptr;
+    return curl_easy_getinfo(curl, CURLINFO_PRIMARY_IP, &ip) == CURLE_OK && ip && *ip;
+}
 std::atomic<bool> abortAll{false};
 } // namespace
 
@@ -580,6 +588,12 @@ THttpResult THttpClient::Finish(int curlCode)
     if (transfer.Stopped) {
         result.Outcome = transfer.Stop;
         result.Error = transfer.Error;
+    } else if (code == CURLE_UNSUPPORTED_PROTOCOL && ReachedPeer(static_cast<CURL*>(curl))) {
+        // The address was http or https and a server answered, but with no HTTP status line
+        // (libcurl refuses such an answer as the long-gone HTTP/0.9): no HTTP answer at all,
+        // not an address of another kind.
+        result.Outcome = THttpOutcome::BadStatus;
+        result.Headers.Status = 0;
     } else if (code != CURLE_OK) {
         result.Outcome = THttpOutcome::Failed;
         result.Error = QString::fromUtf8(curl_easy_strerror(code));

@@ -93,6 +93,18 @@ TEST(HttpClientTest, OnlyHttpAndHttpsAreFetched)
         EXPECT_EQ(result.Outcome, THttpOutcome::Failed) << url;
         EXPECT_TRUE(body.isEmpty()) << url;
     }
+    // An http server that answers without a status line gave no HTTP answer: that is no address
+    // of another kind.
+    TTestHttpServer headless([](const TTestRequest&) {
+        TTestResponse r;
+        r.Mode = TTestResponse::NoHead;
+        r.Body = "\x01\x02 no status line";
+        return r;
+    });
+    QByteArray body;
+    const THttpResult result = http.Get(headless.Url(), body);
+    EXPECT_EQ(result.Outcome, THttpOutcome::BadStatus);
+    EXPECT_EQ(result.Headers.Status, 0);
 }
 
 TEST(HttpClientTest, ConnectionKeptUntilClosed)
