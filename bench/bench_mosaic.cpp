@@ -126,6 +126,17 @@ void endWindows()
         5000);
 }
 
+// The catalogue's top level: count webcams of democam's clock, each its own address.
+void AddClockWebcams(TCamViewer& settings, const QString& base, int count, int refresh)
+{
+    for (int i = 0; i < count; ++i) {
+        TCamWebcam* cam = settings.Root.Webcams.Add();
+        cam->Name = QStringLiteral("Cam %1").arg(i);
+        cam->Url = base + QStringLiteral("clock.jpg?cam=%1").arg(i);
+        cam->Refresh = refresh;
+    }
+}
+
 void BM_Mosaic1000(benchmark::State& state)
 {
     TDemoCam democam;
@@ -137,11 +148,7 @@ void BM_Mosaic1000(benchmark::State& state)
     TCamViewer settings;
     settings.OptionsPath = dir.filePath(QStringLiteral("Options.xml"));
     CamViewer = &settings;
-    for (int i = 0; i < MosaicCams; ++i) {
-        TCamWebcam* cam = settings.Root.Webcams.Add();
-        cam->Name = QStringLiteral("Cam %1").arg(i);
-        cam->Url = democam.Base + QStringLiteral("clock.jpg?cam=%1").arg(i);
-    }
+    AddClockWebcams(settings, democam.Base, MosaicCams, TCamWebcam().Refresh);
     for (auto _ : state) {
         QElapsedTimer open;
         open.start();
@@ -207,12 +214,7 @@ void BM_Mosaic10000(benchmark::State& state)
     TCamViewer settings;
     settings.OptionsPath = dir.filePath(QStringLiteral("Options.xml"));
     CamViewer = &settings;
-    for (int i = 0; i < Cams; ++i) {
-        TCamWebcam* cam = settings.Root.Webcams.Add();
-        cam->Name = QStringLiteral("Cam %1").arg(i);
-        cam->Url = democam.Base + QStringLiteral("clock.jpg?cam=%1").arg(i);
-        cam->Refresh = 60;
-    }
+    AddClockWebcams(settings, democam.Base, Cams, 60);
     for (auto _ : state) {
         auto* mosaic = CreateForm<TfoMire>();
         mosaic->resize(1280, 770);

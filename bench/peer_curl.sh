@@ -7,29 +7,14 @@
 set -euo pipefail
 build=${1:?usage: peer_curl.sh <builddir> <out.json>}
 out=${2:?usage: peer_curl.sh <builddir> <out.json>}
-democam="$build/bin/democam"
 bench="$build/bin/bench_fetch"
 count=${PEER_FETCHES:-50}
 
-for exe in "$democam" "$bench"; do
-    if [ ! -x "$exe" ]; then
-        echo "peer_curl: $exe not built" >&2
-        exit 1
-    fi
-done
 if ! command -v curl >/dev/null; then
     echo '{"curl": "not installed"}' > "$out"
     exit 0
 fi
-work=$(mktemp -d)
-"$democam" 0 > "$work/address" &
-pid=$!
-trap 'kill $pid 2>/dev/null; rm -rf "$work"' EXIT
-for _ in $(seq 1 100); do
-    [ -s "$work/address" ] && break
-    sleep 0.05
-done
-base=$(head -1 "$work/address")
+source "$(dirname "$0")/democam.bash" peer_curl "$build" bench_fetch
 url="${base}hd.jpg"
 
 PICTAVO_DEMOCAM_URL="$base" "$bench" --benchmark_filter='BM_FetchHd|BM_FetchAndDecodeHd' \

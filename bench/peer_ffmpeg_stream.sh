@@ -6,25 +6,9 @@
 set -euo pipefail
 build=${1:?usage: peer_ffmpeg_stream.sh <builddir> <out.json>}
 out=${2:?usage: peer_ffmpeg_stream.sh <builddir> <out.json>}
-democam="$build/bin/democam"
 bench="$build/bin/bench_fetch"
 frames=${PEER_STREAM_FRAMES:-125}
-
-for exe in "$democam" "$bench"; do
-    if [ ! -x "$exe" ]; then
-        echo "peer_ffmpeg_stream: $exe not built" >&2
-        exit 1
-    fi
-done
-work=$(mktemp -d)
-"$democam" 0 > "$work/address" &
-pid=$!
-trap 'kill $pid 2>/dev/null; rm -rf "$work"' EXIT
-for _ in $(seq 1 100); do
-    [ -s "$work/address" ] && break
-    sleep 0.05
-done
-base=$(head -1 "$work/address")
+source "$(dirname "$0")/democam.bash" peer_ffmpeg_stream "$build" bench_fetch
 
 PICTAVO_DEMOCAM_URL="$base" "$bench" --benchmark_filter='BM_Stream25' \
     --benchmark_format=json > "$work/ours.json" 2>/dev/null
