@@ -27,3 +27,11 @@ for ident, props in re.findall(r"<\((\d+), \{([^}]*)\}, (?:@av )?\[", text):
     print(ident + "\t" + name)
 PY
 }
+
+# The tests' own StatusNotifierWatcher on the session bus, ready (arguments go to it).
+start_watcher() {
+  [ -x "$BIN/sniwatcher" ] || fail "no sniwatcher in $BIN"
+  "$BIN/sniwatcher" "$@" >"$WORK/watcher.out" 2>"$WORK/watcher.log" &
+  PIDS+=($!)
+  wait_for 10 grep -q ready "$WORK/watcher.out" || fail "the watcher did not start: $(cat "$WORK/watcher.log")"
+}

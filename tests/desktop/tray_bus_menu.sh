@@ -9,11 +9,8 @@ bus=$DBUS_SESSION_BUS_ADDRESS
 source "$(dirname "$0")/common.bash"
 source "$(dirname "$0")/dbusmenu.bash"
 export DBUS_SESSION_BUS_ADDRESS=$bus
-[ -x "$BIN/sniwatcher" ] || fail "no sniwatcher in $BIN"
 
-"$BIN/sniwatcher" >"$WORK/watcher.out" 2>"$WORK/watcher.log" &
-PIDS+=($!)
-wait_for 10 grep -q ready "$WORK/watcher.out" || fail "the watcher did not start: $(cat "$WORK/watcher.log")"
+start_watcher
 start_x
 write_status_options
 cams=$(for i in $(seq 2000); do printf '<Cam Name="Cam %d" Url="http://127.0.0.1:9/%d.jpg"/>' "$i" "$i"; done)

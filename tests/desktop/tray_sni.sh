@@ -11,11 +11,8 @@ bus=$DBUS_SESSION_BUS_ADDRESS
 source "$(dirname "$0")/common.bash"
 source "$(dirname "$0")/dbusmenu.bash"
 export DBUS_SESSION_BUS_ADDRESS=$bus
-[ -x "$BIN/sniwatcher" ] || fail "no sniwatcher in $BIN"
 
-"$BIN/sniwatcher" --notifications >"$WORK/watcher.out" 2>"$WORK/watcher.log" &
-PIDS+=($!)
-wait_for 10 grep -q ready "$WORK/watcher.out" || fail "the watcher did not start: $(cat "$WORK/watcher.log")"
+start_watcher --notifications
 start_x
 start_democam
 # A first launch (the notice is due) with the Clock of the demo server in a category.

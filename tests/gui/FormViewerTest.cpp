@@ -409,12 +409,7 @@ TEST_F(ViewerTest, ClosedSlowViewersLeaveNoThreadOrConnection)
     // Bodies that trickle a byte every 20 ms (100 s each) for five viewers, opened and closed
     // three times: each close ends its transfer, without waiting for the image's deadline.
     TTestHttpServer server([](const TTestRequest&) {
-        TTestResponse r;
-        r.Body = MakeBody(5000);
-        r.Mode = TTestResponse::Trickle;
-        r.TrickleChunk = 1;
-        r.TrickleDelayMs = 20;
-        return r;
+        return TrickleResponse();
     });
     for (int round = 0; round < 3; ++round) {
         std::vector<QPointer<TfoViewer>> viewers;

@@ -345,3 +345,13 @@ bool SignedIn(const TTestRequest& request, bool digest, const std::string& user,
            f["response"] == md5(md5(name + ":cam:" + secret) + ":5f3a9c:" + f["nc"] + ':' +
                                 f["cnonce"] + ":auth:" + ha2);
 }
+
+TTestResponse TrickleResponse()
+{
+    TTestResponse r;
+    r.Body = MakeBody(5000);
+    r.Mode = TTestResponse::Trickle;
+    r.TrickleChunk = 1;
+    r.TrickleDelayMs = 20;
+    return r;
+}

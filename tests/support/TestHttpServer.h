@@ -114,5 +114,8 @@ bool SignedIn(const TTestRequest& request, bool digest, const std::string& user,
 
 // A JPEG-like body of the given size (content does not matter to the fetch layer).
 std::string MakeBody(size_t size, char seed = 'a');
+// A body of 5,000 bytes sent a byte every 20 ms: 100 s in all, yet never silent for long enough
+// to end a read by its time-out.
+TTestResponse TrickleResponse();
 // Last-Modified text for the given second since the epoch.
 std::string HttpDate(long long secondsSinceEpoch);

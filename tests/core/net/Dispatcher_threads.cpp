@@ -178,8 +178,16 @@ TEST(ShutdownTest, EndsFeedsInTransferAndWaitAndWorkersInHandOver)
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
     EXPECT_EQ(RunningWorkers(), 0);
     EXPECT_EQ(TFetchEngine::Main()->Tasks(), 0);
-    PumpFor(50);
+    EXPECT_EQ(TFetchEngine::Main()->TransfersUnderWay(), 0);
+    // A feed started after the stop fetches nothing.
+    auto late = THttpThread::Create();
+    late->Url = normal.Url();
+    late->OnImage = [&](TViewerImage&) { ++events; };
+    late->Start();
+    const int requests = normal.Requests();
+    PumpFor(100);
     EXPECT_EQ(events, eventsBefore);
+    EXPECT_EQ(normal.Requests(), requests);
 
     THttpClient::ResetAbort();
 }

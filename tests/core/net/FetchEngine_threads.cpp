@@ -75,51 +75,6 @@ TEST(FetchEngineTest, ManyFeedsRunOnOneThreadAndShareKeptConnections)
     EXPECT_TRUE(engine->Stop(5s));
 }
 
-// Stopping (the exit sequence) ends every transfer quickly, wherever its feed is: in a transfer
-// that would take 20 s to time out, or in its wait; nothing arrives afterwards.
-TEST(FetchEngineTest, StopEndsStalledTransfersAndWaitsAtOnce)
-{
-    TTestHttpServer stalling([](const TTestRequest&) {
-        TTestResponse r;
-        r.Body = MakeBody(10000);
-        r.Mode = TTestResponse::StallAfterHeaders;
-        r.StallAfter = 10;
-        return r;
-    });
-    TTestHttpServer normal(NewImage);
-    auto engine = std::make_shared<TFetchEngine>();
-    int events = 0;
-    auto inTransfer = THttpThread::Create(engine);
-    inTransfer->Url = stalling.Url();
-    inTransfer->ReadTimeoutMs = 20000;
-    inTransfer->SetInterval(0);
-    auto inWait = THttpThread::Create(engine);
-    inWait->Url = normal.Url();
-    inWait->SetInterval(3600);
-    inWait->OnImage = [&](TViewerImage&) { ++events; };
-    inWait->OnTick = [&](const TViewerTick&) { ++events; };
-    inTransfer->Start();
-    inWait->Start();
-    ASSERT_TRUE(PumpUntil([&] { return events >= 2 && stalling.Requests() >= 1; }));
-    EXPECT_EQ(engine->TransfersUnderWay(), 1);
-
-    const int eventsBefore = events;
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(engine->Stop(10s));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
-    EXPECT_EQ(engine->Tasks(), 0);
-    EXPECT_EQ(engine->TransfersUnderWay(), 0);
-    // A feed started after the stop fetches nothing.
-    auto late = THttpThread::Create(engine);
-    late->Url = normal.Url();
-    late->OnImage = [&](TViewerImage&) { ++events; };
-    late->Start();
-    const int requests = normal.Requests();
-    PumpFor(100);
-    EXPECT_EQ(events, eventsBefore);
-    EXPECT_EQ(normal.Requests(), requests);
-}
-
 // A closed window's feed: its transfer ends at once and nothing it posted runs any more.
 TEST(FetchEngineTest, ClearedEventsEndTheTransferAtOnceAndDropWhatWasPosted)
 {

@@ -261,12 +261,7 @@ TEST(HttpClientTest, ImageDeadlineEndsATrickleButNotAStreamOfTimelyParts)
 {
     // A byte every 20 ms never lets the read time-out expire; the body would take 100 s.
     TTestHttpServer trickle([](const TTestRequest&) {
-        TTestResponse r;
-        r.Body = MakeBody(5000);
-        r.Mode = TTestResponse::Trickle;
-        r.TrickleChunk = 1;
-        r.TrickleDelayMs = 20;
-        return r;
+        return TrickleResponse();
     });
     THttpClient http;
     http.ImageTimeoutMs = 300;

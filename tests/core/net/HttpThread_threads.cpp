@@ -648,12 +648,7 @@ TEST_F(HttpThreadTest, TinyPartsReachTheUiOncePerGapAndTheLastOneArrives)
 TEST_F(HttpThreadTest, ClosedReceiverEndsATrickleAtOnce)
 {
     TTestHttpServer server([](const TTestRequest&) {
-        TTestResponse r; // a byte every 20 ms: 100 s for the body, never silent for long
-        r.Body = MakeBody(5000);
-        r.Mode = TTestResponse::Trickle;
-        r.TrickleChunk = 1;
-        r.TrickleDelayMs = 20;
-        return r;
+        return TrickleResponse();
     });
     Make(server.Url(), 0);
     Thread->Start();

@@ -191,12 +191,7 @@ TEST_F(MireThreadTest, ATrickleTimesOutAndTheNextWebcamFollows)
     TTestHttpServer server([](const TTestRequest& request) {
         if (request.Target != "/trickle.jpg")
             return Cams(request);
-        TTestResponse r; // a byte every 20 ms: 100 s for the body, never silent for long
-        r.Body = MakeBody(5000);
-        r.Mode = TTestResponse::Trickle;
-        r.TrickleChunk = 1;
-        r.TrickleDelayMs = 20;
-        return r;
+        return TrickleResponse();
     });
     TMosaicOwner owner;
     owner.Cams = {Cam(server.Url("/trickle.jpg")), Cam(server.Url("/a.jpg"))};
