@@ -21,8 +21,8 @@ for i in range(1, 21):
         f.write(data)
 PY
 
-creator() { xdotool search --onlyvisible --name '^AVI Creator$' | head -n1 | grep .; }
-dialog() { xdotool search --onlyvisible --name "$1" | head -n1 | grep .; }
+creator() { xsearch --onlyvisible --name '^AVI Creator$' | head -n1 | grep .; }
+dialog() { xsearch --onlyvisible --name "$1" | head -n1 | grep .; }
 
 open_tray_menu
 xdotool key a

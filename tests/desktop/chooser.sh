@@ -11,9 +11,9 @@ wait_for 10 chooser_window || fail "no chooser without a notification area"
 chooser=$(chooser_window)
 note "chooser window $chooser"
 # The import is told in a message box (there is no tray for a balloon): read, then closed.
-wait_for 10 xdotool search --onlyvisible --name '^Pictavo$' || fail "the import was not told"
-for box in $(xdotool search --onlyvisible --name '^Pictavo$'); do close_window "$box"; done
-wait_for 5 eval '! xdotool search --onlyvisible --name "^Pictavo$"' || fail "the message box stayed"
+wait_for 10 xsearch --onlyvisible --name '^Pictavo$' || fail "the import was not told"
+for box in $(xsearch --onlyvisible --name '^Pictavo$'); do close_window "$box"; done
+wait_for 5 eval '! xsearch --onlyvisible --name "^Pictavo$"' || fail "the message box stayed"
 
 # The list (right of the 121-pixel tree, below the menu bar that stands in for the tray menu) is
 # empty until a category is chosen.

@@ -71,15 +71,26 @@ start_tray() {
 }
 
 # The tray's window id.
-tray_window() { xdotool search --onlyvisible --class trayer | head -n1 | grep .; }
+tray_window() { xsearch --onlyvisible --class trayer | head -n1 | grep .; }
 
 # Window ids of the program's icon inside the tray (the tray reparents it into its own window).
 # Every visible trayer window is looked into: one listed may be gone by the time it is read.
 tray_icon() {
   local tray
-  for tray in $(xdotool search --onlyvisible --class trayer 2>/dev/null); do
+  for tray in $(xsearch --onlyvisible --class trayer 2>/dev/null); do
     xwininfo -tree -id "$tray" 2>/dev/null | grep -i '"pictavo"' | awk '{print $1}' | head -n1 |
       grep . && return 0
+  done
+  return 1
+}
+
+# xdotool's search, asked again when it finds nothing: a search that meets a window vanishing
+# while it walks the tree finds nothing at all (the program makes and drops windows as it starts).
+xsearch() {
+  local attempt
+  for attempt in 1 2 3 4 5; do
+    xdotool search "$@" 2>/dev/null && return 0
+    sleep 0.1
   done
   return 1
 }
@@ -127,7 +138,7 @@ screenshot() {
 # chooser, which opens by itself where there is no tray.
 big_windows() {
   local id
-  for id in $(xdotool search --onlyvisible --classname pictavo 2>/dev/null); do
+  for id in $(xsearch --onlyvisible --classname pictavo 2>/dev/null); do
     [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "Choose a Webcam" ] && continue
     eval "$(xdotool getwindowgeometry --shell "$id")"
     [ "$WIDTH" -gt 60 ] && [ "$HEIGHT" -gt 60 ] && echo "$id"
@@ -138,7 +149,7 @@ big_windows() {
 menu_is_open() { [ -n "$(big_windows)" ]; }
 
 # The chooser's window id (it opens by itself where there is no tray).
-chooser_window() { xdotool search --onlyvisible --name '^Choose a Webcam$' | head -n1 | grep .; }
+chooser_window() { xsearch --onlyvisible --name '^Choose a Webcam$' | head -n1 | grep .; }
 
 # Asks a window to close as a window manager's close button does (WM_DELETE_WINDOW).
 close_window() {
@@ -175,9 +186,9 @@ picture_spread() {
 # first click, so the click is repeated a few times.
 open_tray_menu() {
   local attempt
-  tray_icon >/dev/null || fail "no tray icon"
+  wait_for 5 tray_icon || fail "no tray icon"
   for attempt in 1 2 3; do
-    click_tray_icon 3
+    click_tray_icon 3 || continue
     wait_for 4 menu_is_open && return 0
   done
   fail "the tray menu did not open"

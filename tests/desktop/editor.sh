@@ -28,7 +28,7 @@ xdotool key Return
 wait_for 10 state_line 'title="Clock" visible=1' || fail "no Clock viewer"
 wait_for 15 has_images 1 || fail "no image in the viewer"
 
-mosaic_window() { xdotool search --onlyvisible --name '^Mosaic$' | head -n1 | grep .; }
+mosaic_window() { xsearch --onlyvisible --name '^Mosaic$' | head -n1 | grep .; }
 menu_item 6
 xdotool key Return
 wait_for 10 mosaic_window || fail "no mosaic"
@@ -48,7 +48,7 @@ mosaic_changes() {
 }
 mosaic_changes || fail "the mosaic does not refresh before the edit"
 
-editor_window() { xdotool search --onlyvisible --name '^Edit Cams$' | head -n1 | grep .; }
+editor_window() { xsearch --onlyvisible --name '^Edit Cams$' | head -n1 | grep .; }
 menu_item 5
 xdotool key Return
 wait_for 10 editor_window || fail "Edit List did not open the editor"

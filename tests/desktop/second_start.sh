@@ -22,7 +22,7 @@ kill -0 "$PICTAVO_PID" || fail "the first instance ended"
 # Again, with the chooser open: still one chooser.
 timeout 10 "$BIN/pictavo" || fail "the third start failed"
 sleep 0.5
-[ "$(xdotool search --onlyvisible --name '^Choose a Webcam$' | wc -l)" -eq 1 ] || fail "more than one chooser"
+[ "$(xsearch --onlyvisible --name '^Choose a Webcam$' | wc -l)" -eq 1 ] || fail "more than one chooser"
 kill -TERM "$PICTAVO_PID"
 wait_pictavo_end 5 || fail "did not end on SIGTERM"
 

@@ -50,7 +50,7 @@ note "countdown texts seen: $seen"
 wait_for 15 has_images 2 || fail "no second image after the countdown"
 
 # The viewer shows a picture, not a plain background.
-viewer=$(xdotool search --onlyvisible --name '^Clock$' | head -n1)
+viewer=$(xsearch --onlyvisible --name '^Clock$' | head -n1)
 [ -n "$viewer" ] || fail "no viewer window named Clock"
 import -window "$viewer" "$WORK/viewer.png"
 spread=$(convert "$WORK/viewer.png" -colorspace Gray -format '%[fx:standard_deviation]' info:)
