@@ -2,7 +2,7 @@
 #pragma once
 
 #include "base/ClassForm.h"
-#include "core/catalog/ClassViewer.h"
+#include "core/catalog/Settings.h"
 #include "core/net/ClassHttp.h"
 #include "core/net/ClassHttpClient.h"
 #include "core/net/ClassWorker.h"

@@ -7,8 +7,8 @@
 #include "WidgetBenchMain.h"
 #include "app/FormMain.h"
 #include "base/ClassForm.h"
-#include "core/catalog/ClassEditTree.h"
-#include "core/catalog/ClassViewer.h"
+#include "core/catalog/EditTree.h"
+#include "core/catalog/Settings.h"
 #include "editor/FormEditCams.h"
 
 #include <QApplication>

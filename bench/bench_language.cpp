@@ -2,7 +2,7 @@
 // and a switch of language with 30 viewers open (target under 100 ms), file reading included.
 #include "app/FormMain.h"
 #include "base/ClassForm.h"
-#include "base/ClassTranslate.h"
+#include "base/Translator.h"
 #include "core/TimeZone.h"
 #include "core/catalog/Strings.h"
 #include "viewer/FormViewer.h"

@@ -8,7 +8,7 @@
 // at most 250 MiB, repaint under 8 ms; also the time to fill and to scroll through all rows.
 #include "WidgetBenchMain.h"
 #include "base/ClassForm.h"
-#include "core/catalog/ClassViewer.h"
+#include "core/catalog/Settings.h"
 #include "core/image/JpegCodec.h"
 #include "core/image/Thumbnail.h"
 #include "core/net/ClassWorker.h"

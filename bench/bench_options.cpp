@@ -1,7 +1,7 @@
 // Options.xml with a large catalogue: 10,000 webcams in 500 categories three levels deep.
 // LoadOptions and SaveOptions, and beside them a plain QXmlStreamReader pass over the same file.
-#include "core/catalog/ClassExchange.h"
-#include "core/catalog/ClassViewer.h"
+#include "core/catalog/ExchangeFiles.h"
+#include "core/catalog/Settings.h"
 #include "core/catalog/XmlDocument.h"
 
 #include <QCoreApplication>

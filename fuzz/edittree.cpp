@@ -4,9 +4,10 @@
 // QAbstractItemModelTester watches every change the tree signals; MoveBefore moves exactly when
 // CanMoveBefore said it would, and to where it says; no category stands deeper than the limit;
 // an exported node imports into an empty catalogue as the same tree.
+#include "core/catalog/EditTree.h"
+
 #include "FuzzUtil.h"
-#include "core/catalog/ClassEditTree.h"
-#include "core/catalog/ClassExchange.h"
+#include "core/catalog/ExchangeFiles.h"
 
 #include <QAbstractItemModelTester>
 #include <QSet>

@@ -2,8 +2,8 @@
 // whatever is merged into the catalogue, the settings file written afterwards reads back whole
 // and loads to the same catalogue.
 #include "FuzzUtil.h"
-#include "core/catalog/ClassExchange.h"
-#include "core/catalog/ClassViewer.h"
+#include "core/catalog/ExchangeFiles.h"
+#include "core/catalog/Settings.h"
 #include "core/catalog/XmlDocument.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)

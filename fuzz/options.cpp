@@ -1,7 +1,7 @@
 // LoadOptions on any Options.xml: the load never rewrites the file, a damaged file is copied
 // aside whole, and what the settings then save reads back to the same settings.
 #include "FuzzUtil.h"
-#include "core/catalog/ClassViewer.h"
+#include "core/catalog/Settings.h"
 #include "core/catalog/XmlDocument.h"
 
 #include <QFile>

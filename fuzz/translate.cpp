@@ -3,8 +3,8 @@
 // controls, memos, a status bar and the message table). A document that does not parse changes
 // nothing.
 #include "FuzzUtil.h"
-#include "base/ClassTranslate.h"
 #include "base/StatusBar.h"
+#include "base/Translator.h"
 #include "core/catalog/Strings.h"
 
 #include <QAction>

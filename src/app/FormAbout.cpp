@@ -2,7 +2,7 @@
 
 #include "SiteConfig.h"
 #include "app/SiteAddresses.h"
-#include "base/ClassTranslate.h"
+#include "base/Translator.h"
 #include "core/Versions.h"
 #include "core/catalog/Product.h"
 #include "core/rules/CamAddress.h"

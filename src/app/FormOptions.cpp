@@ -1,7 +1,7 @@
 #include "app/FormOptions.h"
 
 #include "base/ProgramIcon.h"
-#include "core/catalog/ClassViewer.h"
+#include "core/catalog/Settings.h"
 #include "core/rules/LanguageValues.h"
 
 #include <QCheckBox>

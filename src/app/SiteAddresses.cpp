@@ -1,7 +1,7 @@
 #include "app/SiteAddresses.h"
 
 #include "SiteConfig.h"
-#include "base/ClassTranslate.h"
+#include "base/Translator.h"
 #include "core/catalog/ShippedFiles.h"
 #include "core/rules/CamAddress.h"
 

@@ -1,9 +1,9 @@
 #include "app/TrayMenus.h"
 
 #include "base/ActionLink.h"
-#include "base/ClassTranslate.h"
 #include "base/FormList.h"
-#include "core/catalog/ClassCategories.h"
+#include "base/Translator.h"
+#include "core/catalog/Catalog.h"
 #include "core/catalog/Strings.h"
 #include "core/rules/CamAddress.h"
 #include "core/rules/MenuColumns.h"

@@ -5,7 +5,7 @@
 #include "base/TrayHost.h"
 #include "core/Log.h"
 #include "core/avi/AviProduction.h"
-#include "core/catalog/ClassViewer.h"
+#include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 #include "base/ClassDialog.h"
 
-#include "base/ClassTranslate.h"
 #include "base/FormList.h"
+#include "base/Translator.h"
 
 TSDialog::TSDialog(const QString& kind, QWidget* parent) : QDialog(parent)
 {

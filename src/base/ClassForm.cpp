@@ -1,7 +1,7 @@
 #include "base/ClassForm.h"
 
-#include "base/ClassTranslate.h"
 #include "base/FormList.h"
+#include "base/Translator.h"
 
 namespace {
 // The TSForm windows of the program's window list, in the same order.

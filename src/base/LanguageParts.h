@@ -8,7 +8,7 @@
 
 class QObject;
 
-// The parts of the translator (ClassTranslate.cpp walks a language document; the property
+// The parts of the translator (Translator.cpp walks a language document; the property
 // conversions and the collection rules it applies on the way live beside it), shared by them only.
 namespace LanguageParts {
 

@@ -1,6 +1,6 @@
-#include "base/ClassTranslate.h"
 #include "base/LanguageParts.h"
 #include "base/StatusBar.h"
+#include "base/Translator.h"
 #include "core/Log.h"
 #include "core/rules/LanguageValues.h"
 

@@ -2,8 +2,8 @@
 
 #include "base/TrayHost.h"
 #include "core/Log.h"
-#include "core/catalog/ClassEditTree.h"
-#include "core/catalog/ClassViewer.h"
+#include "core/catalog/EditTree.h"
+#include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
 #include "core/net/ClassFileWriter.h"
 #include "core/rules/CamAddress.h"

@@ -3,8 +3,8 @@
 #include "base/StatusBar.h"
 #include "base/TrayHost.h"
 #include "core/Log.h"
-#include "core/catalog/ClassCategories.h"
-#include "core/catalog/ClassViewer.h"
+#include "core/catalog/Catalog.h"
+#include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
 #include "core/rules/CamAddress.h"
 #include "core/rules/CamHint.h"
@@ -319,7 +319,8 @@ void TfoChoose::CamTreeChange()
         const QIcon waiting(blank);
         for (int i = 0; i < category->Webcams.Count(); ++i) {
             const TCamWebcam& webcam = *category->Webcams.Items(i);
-            auto* item = new QListWidgetItem(waiting, MenuCaption(MaskedAddresses(webcam.Name)), CamList);
+            auto* item =
+                new QListWidgetItem(waiting, MenuCaption(MaskedAddresses(webcam.Name)), CamList);
             item->setData(UrlRole, webcam.Url);
             item->setData(PositionRole, i);
         }
@@ -359,9 +360,9 @@ void TfoChoose::NextWebcam(const TMireNext& next)
     const QListWidgetItem* item =
         next.Index >= 0 && next.Index < CamList->count() ? CamList->item(next.Index) : nullptr;
     const TCamWebcam* webcam = item ? WebcamOf(item) : nullptr;
-    StatusBar->Panel(0)->setText(
-        Refreshing + (webcam ? MenuCaption(MaskedAddresses(webcam->Name))
-                             : item ? item->text() : MaskedAddress(next.Url)));
+    StatusBar->Panel(0)->setText(Refreshing + (webcam ? MenuCaption(MaskedAddresses(webcam->Name))
+                                               : item ? item->text()
+                                                      : MaskedAddress(next.Url)));
 }
 
 void TfoChoose::ImageArrived(TMireImage& image)

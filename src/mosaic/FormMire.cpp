@@ -3,7 +3,7 @@
 #include "base/StatusBar.h"
 #include "base/TrayHost.h"
 #include "core/Log.h"
-#include "core/catalog/ClassViewer.h"
+#include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
 #include "core/image/BitmapScale.h"
 #include "core/image/JpegCodec.h"
@@ -334,7 +334,8 @@ bool TfoMire::eventFilter(QObject* watched, QEvent* event)
         int row = 0;
         const int index = CamGrid->MouseToCell(help->pos(), col, row) ? row * ColCount + col : -1;
         if (index >= 0 && index < int(FList.size()))
-            QToolTip::showText(help->globalPos(), HintName(MaskedAddresses(FList[size_t(index)].Webcam.Name)),
+            QToolTip::showText(help->globalPos(),
+                               HintName(MaskedAddresses(FList[size_t(index)].Webcam.Name)),
                                CamGrid->viewport());
         else
             QToolTip::hideText();
@@ -375,30 +376,30 @@ void TfoMire::RescaleCells()
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     RescaleCancel = cancel;
     // Off the UI thread: each small image decoded and brought to its new size.
-    TFetchEngine::Main()->Pool()->Start(
-        [box = RescaleBox, cancel, jobs = std::move(jobs), cell, generation = Generation,
-         ratio = devicePixelRatioF(), this] {
-            for (const TJob& job : jobs) {
-                if (cancel->load())
-                    return;
-                TBitmap small;
-                QString error;
-                if (!JpegCodec::Decode(job.Compact, small, 1, &error)) {
-                    qCInfo(lcImage) << "cell" << job.Index << "not rescaled:" << error;
-                    continue;
-                }
-                auto picture = std::make_shared<TBitmap>(
-                    BitmapScale::Resample(small, job.Wanted.width(), job.Wanted.height()));
-                // The window's own box: nothing runs once the window is gone.
-                box->Post([this, picture, index = size_t(job.Index), cell, ratio,
-                           was = generation[size_t(job.Index)]] {
-                    // A later size change has its own rescale, and a newer image its own picture.
-                    if (cell != QSize(CamGrid->DefaultColWidth(), CamGrid->DefaultRowHeight()) ||
-                        was != Generation[index])
-                        return;
-                    SetCell(index, ToCellImage(*picture, ratio));
-                    CamGrid->InvalidateCell(int(index) % ColCount, int(index) / ColCount);
-                });
+    TFetchEngine::Main()->Pool()->Start([box = RescaleBox, cancel, jobs = std::move(jobs), cell,
+                                         generation = Generation, ratio = devicePixelRatioF(),
+                                         this] {
+        for (const TJob& job : jobs) {
+            if (cancel->load())
+                return;
+            TBitmap small;
+            QString error;
+            if (!JpegCodec::Decode(job.Compact, small, 1, &error)) {
+                qCInfo(lcImage) << "cell" << job.Index << "not rescaled:" << error;
+                continue;
             }
-        });
+            auto picture = std::make_shared<TBitmap>(
+                BitmapScale::Resample(small, job.Wanted.width(), job.Wanted.height()));
+            // The window's own box: nothing runs once the window is gone.
+            box->Post([this, picture, index = size_t(job.Index), cell, ratio,
+                       was = generation[size_t(job.Index)]] {
+                // A later size change has its own rescale, and a newer image its own picture.
+                if (cell != QSize(CamGrid->DefaultColWidth(), CamGrid->DefaultRowHeight()) ||
+                    was != Generation[index])
+                    return;
+                SetCell(index, ToCellImage(*picture, ratio));
+                CamGrid->InvalidateCell(int(index) % ColCount, int(index) / ColCount);
+            });
+        }
+    });
 }

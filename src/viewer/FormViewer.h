@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/ClassForm.h"
-#include "core/catalog/ClassCategories.h"
+#include "core/catalog/Catalog.h"
 #include "core/net/FetchFailure.h"
 #include "core/rules/AutoRefresh.h"
 #include "core/rules/ViewerGeometry.h"

@@ -1,8 +1,8 @@
 #include "base/ClassForm.h"
 
 #include "base/ClassDialog.h"
-#include "base/ClassTranslate.h"
 #include "base/FormList.h"
+#include "base/Translator.h"
 
 #include <QLabel>
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "../core/avi/RiffReader.h"
 #include "ThreadTestUtil.h"
 #include "core/avi/AviProduction.h"
-#include "core/catalog/ClassViewer.h"
+#include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
 #include "core/image/JpegCodec.h"
 

@@ -2,9 +2,9 @@
 
 #include "TestHttpServer.h"
 #include "ThreadTestUtil.h"
-#include "base/ClassTranslate.h"
 #include "base/StatusBar.h"
-#include "core/catalog/ClassViewer.h"
+#include "base/Translator.h"
+#include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
 #include "core/image/JpegCodec.h"
 #include "core/net/ClassHttp.h"
@@ -408,9 +408,7 @@ TEST_F(ViewerTest, ClosedSlowViewersLeaveNoThreadOrConnection)
 {
     // Bodies that trickle a byte every 20 ms (100 s each) for five viewers, opened and closed
     // three times: each close ends its transfer, without waiting for the image's deadline.
-    TTestHttpServer server([](const TTestRequest&) {
-        return TrickleResponse();
-    });
+    TTestHttpServer server([](const TTestRequest&) { return TrickleResponse(); });
     for (int round = 0; round < 3; ++round) {
         std::vector<QPointer<TfoViewer>> viewers;
         for (int i = 0; i < 5; ++i) {

@@ -5,7 +5,7 @@
 #include "TestHttpServer.h"
 #include "ThreadTestUtil.h"
 #include "base/ClassForm.h"
-#include "core/catalog/ClassViewer.h"
+#include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
 #include "core/image/JpegCodec.h"
 #include "core/net/ClassWorker.h"

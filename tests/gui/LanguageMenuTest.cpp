@@ -3,9 +3,9 @@
 #include "app/SiteAddresses.h"
 #include "app/TrayMenus.h"
 #include "base/ClassForm.h"
-#include "base/ClassTranslate.h"
+#include "base/Translator.h"
 #include "core/Versions.h"
-#include "core/catalog/ClassViewer.h"
+#include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
 #include "platform/Desktop.h"
 

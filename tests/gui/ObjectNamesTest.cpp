@@ -4,7 +4,7 @@
 #include "app/FormMain.h"
 #include "base/ClassForm.h"
 #include "base/FormList.h"
-#include "core/catalog/ClassViewer.h"
+#include "core/catalog/Settings.h"
 
 #include <QCoreApplication>
 #include <QHash>

@@ -3,7 +3,7 @@
 #include "app/StateDump.h"
 
 #include "ThreadTestUtil.h"
-#include "core/catalog/ClassViewer.h"
+#include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
 #include "core/net/ClassWorker.h"
 #include "mosaic/FormChoose.h"
@@ -72,8 +72,11 @@ TEST_F(StateDumpTest, ViewersThenMosaicAndChooserOneLineEach)
     viewer->SetupWebcam(cam, false);
     ASSERT_TRUE(PumpUntil([&] { return !viewer->FailureHint().isEmpty(); }, 5000));
     // The server's words may hold double quotes; the line's quoting must survive them.
-    viewer->ShowFailure(
-        {TFailureKind::Status, 503, QStringLiteral("Say \"later\""), QDateTime::currentDateTime(), {}});
+    viewer->ShowFailure({TFailureKind::Status,
+                         503,
+                         QStringLiteral("Say \"later\""),
+                         QDateTime::currentDateTime(),
+                         {}});
     CreateForm<TfoMire>()->show();
     CreateForm<TfoChoose>()->show();
 

@@ -2,7 +2,7 @@
 
 #include "core/Log.h"
 #include "core/catalog/ProxySettings.h"
-#include "core/image/ClassArchive.h"
+#include "core/image/Archive.h"
 #include "core/image/JpegCodec.h"
 #include "core/net/ClassHttpClient.h"
 #include "core/net/Multipart.h"
@@ -496,7 +496,7 @@ struct TArchiveState
     std::shared_ptr<TPostBox> Box = std::make_shared<TPostBox>();
     std::shared_ptr<TSerialQueue> Queue;
     std::function<void(int, const QString&)> OnArchived; // UI thread only
-    int LastId = -1;                     // in Queue's jobs only
+    int LastId = -1;                                     // in Queue's jobs only
 };
 
 TArchiveQueue::TArchiveQueue(std::shared_ptr<TFetchEngine> engine)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/catalog/ClassCategories.h"
+#include "core/catalog/Catalog.h"
 #include "core/image/Bitmap.h"
 #include "core/net/ClassWorker.h"
 #include "core/net/FetchEngine.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/catalog/ClassCategories.h"
+#include "core/catalog/Catalog.h"
 #include "core/catalog/ProxySettings.h"
 #include "core/catalog/SettingDescriptor.h"
 

@@ -1,7 +1,7 @@
-#include "core/catalog/ClassViewer.h"
+#include "core/catalog/Settings.h"
 
 #include "core/Log.h"
-#include "core/catalog/ClassUtils.h"
+#include "core/catalog/PasswordCodec.h"
 #include "core/catalog/ShippedFiles.h"
 #include "core/catalog/XmlDocument.h"
 #include "core/io/AtomicFile.h"

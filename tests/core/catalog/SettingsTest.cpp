@@ -1,6 +1,6 @@
-#include "core/catalog/ClassViewer.h"
+#include "core/catalog/Settings.h"
 
-#include "core/catalog/ClassUtils.h"
+#include "core/catalog/PasswordCodec.h"
 #include "core/catalog/ProxySettings.h"
 #include "core/catalog/XmlDocument.h"
 

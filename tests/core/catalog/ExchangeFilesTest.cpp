@@ -1,4 +1,4 @@
-#include "core/catalog/ClassExchange.h"
+#include "core/catalog/ExchangeFiles.h"
 
 #include "core/catalog/Strings.h"
 #include "core/catalog/XmlDocument.h"
@@ -454,7 +454,6 @@ TEST_F(Exchange, ReportSaysHowManyWebcamsWentWhere)
     EXPECT_EQ(report.Added, 2);
     EXPECT_EQ(report.AlreadyIn, 0);
     EXPECT_EQ(report.Where, QStringLiteral("Travel & Tours"));
-
 
     report = {};
     ASSERT_EQ(TCamExchange::ImportBytes(

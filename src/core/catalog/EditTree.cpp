@@ -1,6 +1,6 @@
-#include "core/catalog/ClassEditTree.h"
+#include "core/catalog/EditTree.h"
 
-#include "core/catalog/ClassExchange.h"
+#include "core/catalog/ExchangeFiles.h"
 #include "core/catalog/XmlDocument.h"
 
 #include <algorithm>

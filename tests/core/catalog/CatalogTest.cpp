@@ -1,4 +1,4 @@
-#include "core/catalog/ClassCategories.h"
+#include "core/catalog/Catalog.h"
 
 #include "core/catalog/XmlDocument.h"
 

@@ -1,4 +1,4 @@
-#include "base/ClassTranslate.h"
+#include "base/Translator.h"
 
 #include "base/LanguageParts.h"
 #include "base/StatusBar.h"

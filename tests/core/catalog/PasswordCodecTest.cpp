@@ -1,8 +1,5 @@
-#include "core/catalog/ClassUtils.h"
+#include "core/catalog/PasswordCodec.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 TEST(PasswordCodec, KnownEncodings)
@@ -65,38 +62,4 @@ TEST(PasswordCodec, TextBeyondLatin1TravelsAsUtf8)
     const QString wide = QString::fromUtf8("\xe2\x82\xac-\xd0\x96-\xf0\x9f\x98\x80");
     EXPECT_EQ(TSUtils::EncodeText(wide), TSUtils::EncodeBytes(wide.toUtf8()));
     EXPECT_EQ(TSUtils::DecodeText(TSUtils::EncodeText(wide)), wide);
-}
-
-TEST(LanguageFile, RelativeAndWindowsValuesAreFoundByFileNameInTheFolders)
-{
-    QTemporaryDir first;
-    QTemporaryDir second;
-    ASSERT_TRUE(first.isValid() && second.isValid());
-    const auto touch = [](const QString& path) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    };
-    touch(second.filePath("French.xml"));
-    touch(second.filePath("German.xml"));
-    touch(first.filePath("German.xml"));
-    QDir(first.path()).mkdir("Dutch.xml"); // a folder is no language file
-    touch(second.filePath("Dutch.xml"));
-    const QStringList folders{first.path(), second.path()};
-
-    struct Row
-    {
-        QString Value;
-        QString Expected;
-    };
-    const Row rows[] = {
-        {"C:\\Program Files\\X\\Languages\\French.xml", second.filePath("French.xml")},
-        {"french.XML", second.filePath("French.xml")},
-        {"German.xml", first.filePath("German.xml")},
-        {"D:\\Dutch.xml", second.filePath("Dutch.xml")},
-        {"C:\\Languages\\Klingon.xml", QString()},
-        {"..", QString()},
-        {"/usr/share/anything/Spanish.xml", "/usr/share/anything/Spanish.xml"},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(ResolveLanguageFile(row.Value, folders), row.Expected) << row.Value.toStdString();
 }

@@ -1,4 +1,4 @@
-#include "core/catalog/ClassExchange.h"
+#include "core/catalog/ExchangeFiles.h"
 
 #include "core/Log.h"
 #include "core/catalog/CommaText.h"

@@ -1,4 +1,4 @@
-#include "base/ClassTranslate.h"
+#include "base/Translator.h"
 
 #include "base/ActionLink.h"
 #include "base/StatusBar.h"

@@ -1,7 +1,7 @@
 // The editor's tree rules; the window's behaviour through OK and Cancel is in FormEditCamsTest.
-#include "core/catalog/ClassEditTree.h"
+#include "core/catalog/EditTree.h"
 
-#include "core/catalog/ClassExchange.h"
+#include "core/catalog/ExchangeFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/image/ClassArchive.h"
+#include "core/image/Archive.h"
 
 #include "core/Log.h"
 #include "core/rules/CamAddress.h"

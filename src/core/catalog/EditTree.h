@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/catalog/ClassCategories.h"
+#include "core/catalog/Catalog.h"
 
 #include <QAbstractItemModel>
 #include <QByteArray>

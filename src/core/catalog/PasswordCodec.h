@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
 
 // The password codec of the settings file: byte i (counting from 1) is combined by exclusive or
 // with i modulo 256 and written as two letters, 'E' plus its low four bits, then 'm' plus its high
@@ -20,9 +19,3 @@ public:
     static QString EncodeBytes(const QByteArray& bytes);
     static QByteArray DecodeBytes(const QString& text);
 };
-
-// The language file that a Language setting names. An absolute path is taken as it stands (empty
-// when empty). Any other value, such as a path copied from a Windows installation
-// ("C:\\Program Files\\X\\Languages\\French.xml"), is looked up by its file name in the
-// folders, in order, first exactly, then without regard to case; empty when no folder holds it.
-QString ResolveLanguageFile(const QString& value, const QStringList& folders);
