@@ -12,7 +12,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDragMoveEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -39,47 +38,6 @@ const char* const ReplaceText = "%1 already exists.\nDo you want to replace it?"
 const char* const BusyText = "%1 is being written by another AVI Creator.";
 
 } // namespace
-
-TFilesBox::TFilesBox(TfoAviCreator* owner) : QListWidget(owner), Owner(owner)
-{
-    setSelectionMode(QAbstractItemView::ExtendedSelection);
-    setDragEnabled(true);
-    setAcceptDrops(true);
-    setDragDropMode(QAbstractItemView::DragDrop);
-    // A drop copies in the view's eyes: the view must not remove the dragged entry afterwards.
-    setDefaultDropAction(Qt::CopyAction);
-}
-
-void TFilesBox::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (event->source() == this) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->ignore();
-    }
-}
-
-void TFilesBox::dragMoveEvent(QDragMoveEvent* event)
-{
-    if (event->source() == this && Owner->FilesBoxDragOver(event->position().toPoint())) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->ignore();
-    }
-}
-
-void TFilesBox::dropEvent(QDropEvent* event)
-{
-    if (event->source() != this || !Owner->FilesBoxDragOver(event->position().toPoint())) {
-        event->ignore();
-        return;
-    }
-    Owner->FilesBoxDragDrop(event->position().toPoint());
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-}
 
 TfoAviCreator::TfoAviCreator(QWidget* parent) : TSDialog(QStringLiteral("foAviCreator"), parent)
 {
@@ -110,7 +68,11 @@ void TfoAviCreator::BuildLayout()
               "TipsLabel");
     TipsLabel->setWordWrap(true);
 
-    FilesBox = named(new TFilesBox(this), "FilesBox");
+    // A drop copies in the view's eyes: the view must not remove the dragged entry afterwards.
+    FilesBox = named(new TFilesBox(this, Qt::CopyAction), "FilesBox");
+    FilesBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    FilesBox->CanDrop = [this](const QPoint& pos) { return FilesBoxDragOver(pos); };
+    FilesBox->Drop = [this](const QPoint& pos) { FilesBoxDragDrop(pos); };
     FilesBox->setMinimumSize(305, 200);
     // Every entry is one line: a thousand files are laid out without measuring each.
     FilesBox->setUniformItemSizes(true);

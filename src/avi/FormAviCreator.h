@@ -2,6 +2,7 @@
 
 #include "base/ClassDialog.h"
 #include "base/ClassForm.h"
+#include "base/DragWithinView.h"
 
 #include <QElapsedTimer>
 #include <QListWidget>
@@ -18,26 +19,11 @@ class QPushButton;
 class QSpinBox;
 class TAviProduction;
 class TProgressDlg;
-class TfoAviCreator;
 struct TAviProductionResult;
 
 // The creator's list of files: an entry dragged within the list is handed to the creator's drag
 // handlers (an exchange, not a move).
-class TFilesBox : public QListWidget
-{
-    Q_OBJECT
-
-public:
-    explicit TFilesBox(TfoAviCreator* owner);
-
-protected:
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-
-private:
-    TfoAviCreator* Owner;
-};
+using TFilesBox = TDragWithinView<QListWidget>;
 
 // The AVI creator: an ordered list of JPEG files (full paths, each file once) produced into an AVI
 // video, uncompressed or with JPEG frames, one frame per readable file, each shown for the pause.

@@ -8,9 +8,6 @@
 #include "core/net/ClassFileWriter.h"
 #include "core/rules/CamAddress.h"
 
-#include <QDrag>
-#include <QDragMoveEvent>
-#include <QDropEvent>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QFrame>
@@ -20,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -29,61 +25,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <limits>
-
-namespace {
-// What a drag within the editor's tree carries: nothing but its kind; the dragged node is the
-// selected one.
-const QString NodeMimeType = QStringLiteral("application/x-pictavo-editor-node");
-} // namespace
-
-// --- The tree view ------------------------------------------------------------------------------
-
-TCamListView::TCamListView(TfoEditCams* owner) : QTreeView(owner), Owner(owner)
-{
-    setDragEnabled(true);
-    setAcceptDrops(true);
-    setDropIndicatorShown(true);
-    setDragDropMode(QAbstractItemView::DragDrop);
-    // A closed category held under a dragged node opens, so its children can be targets.
-    setAutoExpandDelay(700);
-}
-
-void TCamListView::startDrag(Qt::DropActions)
-{
-    // The view's own drag would remove the dragged rows after a move: the drop moves them.
-    auto* drag = new QDrag(this);
-    auto* mime = new QMimeData;
-    mime->setData(NodeMimeType, QByteArray());
-    drag->setMimeData(mime);
-    drag->exec(Qt::MoveAction);
-}
-
-void TCamListView::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (event->source() == this && event->mimeData()->hasFormat(NodeMimeType))
-        event->acceptProposedAction();
-    else
-        event->ignore();
-}
-
-void TCamListView::dragMoveEvent(QDragMoveEvent* event)
-{
-    if (event->source() == this && Owner->CamListDragOver(indexAt(event->position().toPoint()))) {
-        event->acceptProposedAction();
-    } else {
-        event->ignore();
-    }
-}
-
-void TCamListView::dropEvent(QDropEvent* event)
-{
-    if (event->source() != this) {
-        event->ignore();
-        return;
-    }
-    Owner->CamListDragDrop(indexAt(event->position().toPoint()));
-    event->acceptProposedAction();
-}
 
 // --- The window ---------------------------------------------------------------------------------
 
@@ -112,7 +53,11 @@ void TfoEditCams::BuildLayout()
 
     FTree = new TCamEditTree(this);
 
-    CamList = new TCamListView(this);
+    CamList = new TCamListView(this, Qt::MoveAction);
+    // A closed category held under a dragged node opens, so its children can be targets.
+    CamList->setAutoExpandDelay(700);
+    CamList->CanDrop = [this](const QPoint& pos) { return CamListDragOver(CamList->indexAt(pos)); };
+    CamList->Drop = [this](const QPoint& pos) { CamListDragDrop(CamList->indexAt(pos)); };
     CamList->setObjectName(QStringLiteral("CamList"));
     CamList->setModel(FTree);
     CamList->setHeaderHidden(true);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/ClassForm.h"
+#include "base/DragWithinView.h"
 
 #include <QModelIndex>
 #include <QTreeView>
@@ -17,26 +18,10 @@ class QStackedWidget;
 class TCamEditTree;
 class TFileWriter;
 struct TFileWritten;
-class TfoEditCams;
 
 // The editor's tree view: a node dragged within it is handed to the editor's drag handlers, which
 // move it; the view itself moves and removes nothing.
-class TCamListView : public QTreeView
-{
-    Q_OBJECT
-
-public:
-    explicit TCamListView(TfoEditCams* owner);
-
-protected:
-    void startDrag(Qt::DropActions supportedActions) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-
-private:
-    TfoEditCams* Owner;
-};
+using TCamListView = TDragWithinView<QTreeView>;
 
 // "Edit Cams": the catalogue as a tree of its own copies, where the user adds, renames, edits,
 // moves and deletes categories and webcams and exports a node to a .cam or .cal file. Nothing
