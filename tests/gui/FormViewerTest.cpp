@@ -31,7 +31,6 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -72,13 +71,9 @@ protected:
             delete v;
         CamViewer = nullptr;
         // The fetch threads of the closed viewers end by themselves; let them go before the
-        // next test.
-        // A thread may be waiting for the UI thread to run its last event: keep the loop going.
-        QElapsedTimer clock;
-        clock.start();
-        while (!FeedsIdle() && clock.elapsed() < 5000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        EXPECT_TRUE(FeedsIdle());
+        // next test. A thread may be waiting for the UI thread to run its last event: keep the
+        // loop going.
+        EXPECT_TRUE(PumpUntil([] { return FeedsIdle(); }, 5000));
         TfoViewer::SetTickMilliseconds(1000);
     }
 
@@ -90,9 +85,44 @@ protected:
         if (cam.Name.isEmpty())
             cam.Name = QStringLiteral("Cam %1").arg(counter);
         cam.Refresh = 3600;
+        return openAsIs(cam, applySavedState);
+    }
+
+    // A viewer of the webcam as given, its interval included.
+    static TfoViewer* openAsIs(const TCamWebcam& cam, bool applySavedState = false)
+    {
         auto* v = CreateForm<TfoViewer>();
         v->SetupWebcam(cam, applySavedState);
         return v;
+    }
+
+    // A viewer of the webcam at url, fetched every refresh seconds.
+    static TfoViewer* openServed(const QString& url, int refresh, const QString& name = {})
+    {
+        TCamWebcam cam;
+        cam.Url = url;
+        cam.Name = name;
+        cam.Refresh = refresh;
+        return openAsIs(cam);
+    }
+
+    // Archiving on, into a new folder "archive" of the test's folder.
+    QString archiveImages()
+    {
+        const QString folder = dir.filePath("archive");
+        EXPECT_TRUE(QDir().mkpath(folder));
+        settings.SavePath = folder;
+        settings.SaveImages = true;
+        return folder;
+    }
+
+    // A file where the test names a folder: nothing can be written below it.
+    QString fileInTheWay()
+    {
+        const QString path = dir.filePath("blocker");
+        QFile blocker(path);
+        EXPECT_TRUE(blocker.open(QIODevice::WriteOnly));
+        return path;
     }
 
     QString savedFile() const
@@ -105,6 +135,47 @@ protected:
     TCamViewer settings;
     int counter = 0;
 };
+
+// A webcam whose viewer was saved at this place and size.
+TCamWebcam savedAt(const QRect& geometry)
+{
+    TCamWebcam cam;
+    cam.UserLeft = geometry.x();
+    cam.UserTop = geometry.y();
+    cam.UserWidth = geometry.width();
+    cam.UserHeight = geometry.height();
+    return cam;
+}
+
+// A server's answer: the same picture at every request.
+TTestHttpServer::THandler servesPicture(const QByteArray& jpeg)
+{
+    return [jpeg](const TTestRequest&) {
+        TTestResponse r;
+        r.Body = jpeg.toStdString();
+        return r;
+    };
+}
+
+// A server's answer: a new picture at every request, of another width and date.
+TTestResponse newPictureEachRequest(const TTestRequest& request)
+{
+    TTestResponse r;
+    r.Body = jpegOf(32 + int(request.Number % 8), 24).toStdString();
+    r.Headers = {{"Last-Modified", HttpDate(1700000000LL + request.Number)}};
+    return r;
+}
+
+// The size a JPEG file declares; empty when the file cannot be read as one.
+QSize jpegFileSize(const QString& path)
+{
+    QFile file(path);
+    int w = 0;
+    int h = 0;
+    if (!file.open(QIODevice::ReadOnly) || !JpegCodec::ReadSize(file.readAll(), w, h))
+        return {};
+    return {w, h};
+}
 
 // The names of a menu's items; a sub-menu's item is named by its menu.
 QStringList itemNames(const QMenu* menu)
@@ -292,20 +363,12 @@ TEST_F(ViewerTest, AutoChoiceLearnsTheIntervalAndIsStored)
         return r;
     });
     TfoViewer::SetTickMilliseconds(1);
-    TCamWebcam cam;
-    cam.Url = server.Url();
-    cam.Refresh = 3600;
-    auto* v = CreateForm<TfoViewer>();
-    v->SetupWebcam(cam, false);
+    TfoViewer* v = openServed(server.Url(), 3600);
     auto* automatic = v->findChild<QAction*>("Auto1");
     automatic->trigger();
     EXPECT_TRUE(v->Webcam().UserAuto);
     EXPECT_EQ(v->Webcam().Refresh, 60) << "before learning: the interval it had, within bounds";
-    QElapsedTimer clock;
-    clock.start();
-    while (v->ImageCount() < 3 && clock.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    ASSERT_GE(v->ImageCount(), 3);
+    ASSERT_TRUE(PumpUntil([&] { return v->ImageCount() >= 3; }));
     EXPECT_EQ(v->Webcam().Refresh, 10);
     EXPECT_EQ(v->Webcam().UserRefresh, 10);
     EXPECT_TRUE(automatic->isChecked());
@@ -317,7 +380,8 @@ TEST_F(ViewerTest, AutoChoiceLearnsTheIntervalAndIsStored)
     EXPECT_EQ(v->Webcam().Refresh, 1);
 
     // Reopened with the choice stored: Auto is marked and goes on from the interval stored.
-    TCamWebcam stored = cam;
+    TCamWebcam stored;
+    stored.Url = server.Url();
     stored.UserAuto = true;
     stored.UserRefresh = 10;
     TfoViewer* again = open(stored);
@@ -352,11 +416,7 @@ TEST_F(ViewerTest, FirstPanelHintTellsWhyTheWebcamFails)
         TCamWebcam cam;
         cam.Url = row.Url;
         TfoViewer* v = open(cam);
-        QElapsedTimer clock;
-        clock.start();
-        while ((v->FailureHint().isEmpty() || v->CountdownText().isEmpty()) &&
-               clock.elapsed() < 10000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        PumpUntil([&] { return !v->FailureHint().isEmpty() && !v->CountdownText().isEmpty(); });
         const QString hint = v->FailureHint();
         EXPECT_TRUE(hint.startsWith(QStringLiteral("Last failure at "))) << hint.toStdString();
         EXPECT_TRUE(hint.endsWith(QStringLiteral(": ") + QLatin1String(row.Cause)))
@@ -376,26 +436,25 @@ TEST_F(ViewerTest, StreamShowsEveryPartLiveAndArchivesOncePerInterval)
         r.PartDelayMs = 250; // far apart enough for the UI to take each one, on a busy machine too
         return r;
     });
-    QDir(dir.path()).mkdir("archive");
-    settings.SavePath = dir.filePath("archive");
-    settings.SaveImages = true;
+    const QString archive = archiveImages();
     TCamWebcam cam;
     cam.Url = server.Url();
     TfoViewer* v = open(cam); // interval 3600 s
     QStringList texts;
     QElapsedTimer clock;
     clock.start();
-    // Every part is shown as it comes; when the UI thread is behind, the latest one.
-    while ((server.Requests() < 1 || clock.elapsed() < 400) && clock.elapsed() < 10000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    // Every part is shown as it comes; when the UI thread is behind, the latest one. The wait
+    // ends on the second picture, not on a time that a busy machine may not meet.
+    PumpUntil([&] {
         if (texts.isEmpty() || texts.last() != v->CountdownText())
             texts << v->CountdownText();
-    }
+        return v->ImageCount() >= 2 && clock.elapsed() >= 400;
+    });
     EXPECT_GE(v->ImageCount(), 2);
     EXPECT_LE(v->ImageCount(), 6);
     EXPECT_TRUE(texts.filter(QRegularExpression("^live, [1-9][0-9]* fps$")).size() >= 1)
         << texts.join('|').toStdString();
-    QDirIterator files(dir.filePath("archive"), QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator files(archive, QDir::Files, QDirIterator::Subdirectories);
     int archived = 0;
     while (files.hasNext()) {
         files.next();
@@ -426,19 +485,11 @@ TEST_F(ViewerTest, ClosedSlowViewersLeaveNoThreadOrConnection)
 
 TEST_F(ViewerTest, SmallViewerOfALargePictureShowsItsRealSizeAndDecodesFullSizeWhenAsked)
 {
-    const QByteArray jpeg = jpegOf(640, 480);
-    TTestHttpServer server([&](const TTestRequest&) {
-        TTestResponse r;
-        r.Body = jpeg.toStdString();
-        return r;
-    });
+    TTestHttpServer server(servesPicture(jpegOf(640, 480)));
     settings.Status = false; // the whole window is picture
-    TCamWebcam cam;
+    // The picture takes 160 x 120 of the window: a quarter of the image.
+    TCamWebcam cam = savedAt({10, 10, 160, 150});
     cam.Url = server.Url();
-    cam.UserLeft = 10;
-    cam.UserTop = 10;
-    cam.UserWidth = 160; // the picture takes 160 x 120 of it: a quarter of the image
-    cam.UserHeight = 150;
     TfoViewer* v = open(cam);
     auto* image = v->findChild<TPvImage*>("CamImage");
     // A saved window counts as having had its first image.
@@ -454,12 +505,7 @@ TEST_F(ViewerTest, SmallViewerOfALargePictureShowsItsRealSizeAndDecodesFullSizeW
     // Save writes the image at its own size, not the quarter on screen.
     const QString path = dir.filePath("shot.jpg");
     ASSERT_TRUE(v->SaveImage(path));
-    QFile saved(path);
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    int w = 0;
-    int h = 0;
-    ASSERT_TRUE(JpegCodec::ReadSize(saved.readAll(), w, h));
-    EXPECT_EQ(QSize(w, h), QSize(640, 480));
+    EXPECT_EQ(jpegFileSize(path), QSize(640, 480));
 
     // 100%: the kept image is decoded again at full size, off the UI thread.
     v->actSizeExecute(ViewerGeometry::SizeCommand::Full);
@@ -479,30 +525,16 @@ TEST_F(ViewerTest, SmallViewerOfALargePictureShowsItsRealSizeAndDecodesFullSizeW
 
 TEST_F(ViewerTest, ArchiveIsWrittenByTheFetchThreadAndAdvancesLastId)
 {
-    // A new image at every request.
-    TTestHttpServer server([&](const TTestRequest& request) {
-        TTestResponse r;
-        r.Body = jpegOf(32 + int(request.Number % 8), 24).toStdString();
-        r.Headers = {{"Last-Modified", HttpDate(1700000000LL + request.Number)}};
-        return r;
-    });
-    QDir(dir.path()).mkdir("archive");
-    settings.SavePath = dir.filePath("archive");
-    settings.SaveImages = true;
+    TTestHttpServer server(newPictureEachRequest);
+    const QString archive = archiveImages();
     settings.SubDirectory = false;
     TfoViewer::SetTickMilliseconds(10);
-    TCamWebcam cam;
-    cam.Url = server.Url();
-    cam.Name = "Arch";
-    auto* v = CreateForm<TfoViewer>();
-    cam.Refresh = 0;
-    v->SetupWebcam(cam, false);
+    TfoViewer* v = openServed(server.Url(), 0, "Arch");
     ASSERT_TRUE(PumpUntil([&] { return v->ImageCount() >= 3; }));
     v->actStopRefreshExecute();
     // Each image has its file, numbered from 1; the viewer's LastId follows the files written.
     for (const char* name : {"Arch 00001.jpg", "Arch 00002.jpg", "Arch 00003.jpg"})
-        EXPECT_TRUE(PumpUntil([&] { return QFile::exists(dir.filePath("archive/") + name); }))
-            << name;
+        EXPECT_TRUE(PumpUntil([&] { return QFile::exists(archive + "/" + name); })) << name;
     EXPECT_GE(v->Webcam().LastId, 1);
 }
 
@@ -611,12 +643,7 @@ TEST_F(ViewerTest, WindowStaysOnTheScreenAfterSizeCommandsAndAtOpen)
     for (const Row& r : {Row{QRect(area.right() + 2000, area.bottom() + 900, 400, 300)},
                          Row{QRect(-3000, area.top(), 400, 300)},
                          Row{QRect(area.left(), area.top(), big.width(), big.height())}}) {
-        TCamWebcam cam;
-        cam.UserLeft = r.saved.x();
-        cam.UserTop = r.saved.y();
-        cam.UserWidth = r.saved.width();
-        cam.UserHeight = r.saved.height();
-        TfoViewer* w = open(cam);
+        TfoViewer* w = open(savedAt(r.saved));
         EXPECT_TRUE(inside(w)) << r.saved.x() << "," << r.saved.y();
         EXPECT_EQ(w->size(), r.saved.size().boundedTo(area.size()));
         EXPECT_EQ(recorded(w), w->geometry());
@@ -678,12 +705,7 @@ TEST_F(ViewerTest, SaveDialogStartsInTheArchiveFolderOrThePictures)
 
 TEST_F(ViewerTest, SavedGeometryIsAppliedAndNotOverriddenByTheFirstImage)
 {
-    TCamWebcam cam;
-    cam.UserLeft = 40;
-    cam.UserTop = 30;
-    cam.UserWidth = 350;
-    cam.UserHeight = 260;
-    TfoViewer* v = open(cam);
+    TfoViewer* v = open(savedAt({40, 30, 350, 260}));
     EXPECT_EQ(v->geometry(), QRect(40, 30, 350, 260));
     EXPECT_EQ(v->ImageCount(), 1);
     v->ImageArrived(jpegOf(320, 240));
@@ -966,11 +988,7 @@ TEST_F(ViewerTest, SaveWritesTheShownPictureAsJpeg)
     v->ImageArrived(jpegOf(320, 240));
     EXPECT_TRUE(save->isEnabled());
     ASSERT_TRUE(v->SaveImage(path));
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    int w = 0, h = 0;
-    EXPECT_TRUE(JpegCodec::ReadSize(f.readAll(), w, h));
-    EXPECT_EQ(QSize(w, h), QSize(320, 240));
+    EXPECT_EQ(jpegFileSize(path), QSize(320, 240));
     EXPECT_FALSE(v->SaveImage(dir.filePath("missing/folder/shot.jpg")));
 
     // The command writes the file after its dialog, off the UI thread.
@@ -983,10 +1001,7 @@ TEST_F(ViewerTest, SaveWritesTheShownPictureAsJpeg)
     });
     v->actSaveExecute();
     ASSERT_TRUE(PumpUntil([&] { return QFile::exists(chosen); }));
-    QFile c(chosen);
-    ASSERT_TRUE(c.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(JpegCodec::ReadSize(c.readAll(), w, h));
-    EXPECT_EQ(QSize(w, h), QSize(320, 240));
+    EXPECT_EQ(jpegFileSize(chosen), QSize(320, 240));
     PumpFor(50);
     EXPECT_EQ(v->findChild<QMessageBox*>("SaveFailureBox"), nullptr) << "a good save says nothing";
 }
@@ -996,10 +1011,7 @@ TEST_F(ViewerTest, SaveToAPlaceThatCannotBeWrittenSaysWhy)
     TfoViewer* v = open();
     v->ImageArrived(jpegOf(64, 48));
     // A folder that is a file: no file appears, and the user reads where and why.
-    QFile blocker(dir.filePath("blocker"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    const QString path = dir.filePath("blocker/shot.jpg");
+    const QString path = fileInTheWay() + "/shot.jpg";
     QString error;
     EXPECT_FALSE(v->SaveImage(path, &error));
     EXPECT_FALSE(error.isEmpty());
@@ -1026,12 +1038,7 @@ void sendMouse(QWidget* w, QEvent::Type type, QPoint global, Qt::MouseButton but
 
 TEST_F(ViewerTest, DraggingMovesWithTheMagnetAndEdgesResize)
 {
-    TCamWebcam cam;
-    cam.UserLeft = 200;
-    cam.UserTop = 150;
-    cam.UserWidth = 300;
-    cam.UserHeight = 250;
-    TfoViewer* v = open(cam);
+    TfoViewer* v = open(savedAt({200, 150, 300, 250}));
     auto* image = v->findChild<TPvImage*>("CamImage");
     const QRect work = v->screen()->availableGeometry();
 
@@ -1092,24 +1099,15 @@ TEST_F(ViewerTest, ShowsServedImagesAndCountsDown)
     // Ticks long enough for the shared countdown timer to show each second even on a busy
     // machine.
     TfoViewer::SetTickMilliseconds(60);
-    TCamWebcam cam;
-    cam.Url = server.Url();
-    cam.Name = "Served";
-    cam.Refresh = 3;
-    auto* v = CreateForm<TfoViewer>();
-    v->SetupWebcam(cam, false);
+    TfoViewer* v = openServed(server.Url(), 3, "Served");
 
     QStringList texts;
-    QElapsedTimer clock;
-    clock.start();
-    while (v->ImageCount() < 2 && clock.elapsed() < 10000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ASSERT_TRUE(PumpUntil([&] {
         const QString t = v->CountdownText();
         if (!t.isEmpty() && (texts.isEmpty() || texts.last() != t))
             texts << t;
-        QThread::msleep(1);
-    }
-    ASSERT_GE(v->ImageCount(), 2);
+        return v->ImageCount() >= 2;
+    }));
     auto* image = v->findChild<TPvImage*>("CamImage");
     EXPECT_EQ(image->SourceSize().width(), 320);
     EXPECT_EQ(v->size(), QSize(320, 240)) << "the first image sized the window";
@@ -1213,20 +1211,13 @@ TEST_F(ViewerTest, SlowDownloadShowsProgressThenTheImage)
         return r;
     });
     TfoViewer::SetTickMilliseconds(20);
-    TCamWebcam cam;
-    cam.Url = server.Url();
-    cam.Name = "Slow";
-    cam.Refresh = 60;
-    auto* v = CreateForm<TfoViewer>();
-    v->SetupWebcam(cam, false);
+    TfoViewer* v = openServed(server.Url(), 60, "Slow");
     auto* bar = v->findChild<QProgressBar*>("ProgressBar");
     bool sawProgress = false;
-    QElapsedTimer clock;
-    clock.start();
-    while (v->ImageCount() < 1 && clock.elapsed() < 10000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    PumpUntil([&] {
         sawProgress = sawProgress || bar->isVisible();
-    }
+        return v->ImageCount() >= 1;
+    });
     EXPECT_TRUE(sawProgress);
     ASSERT_EQ(v->ImageCount(), 1);
     EXPECT_FALSE(bar->isVisible());
@@ -1266,8 +1257,7 @@ TEST_F(ViewerTest, HiddenAndSnoozedViewersReopenAsTheyWereAfterARestart)
         next.OptionsPath = settings.OptionsPath;
         TfoViewer* reopened = nullptr;
         next.OnOpenViewer = [&](TCamWebcam* webcam, bool applySavedState) {
-            reopened = CreateForm<TfoViewer>();
-            reopened->SetupWebcam(*webcam, applySavedState);
+            reopened = openAsIs(*webcam, applySavedState);
         };
         CamViewer = &next;
         next.LoadOptions();
@@ -1351,12 +1341,7 @@ TEST_F(ViewerTest, SizePanelShowsTheScaleAndSizeShown)
 
     // A viewer restored at its saved size: the window's size until the image comes, then its
     // scale (not "0%").
-    TCamWebcam cam;
-    cam.UserLeft = 10;
-    cam.UserTop = 10;
-    cam.UserWidth = 640;
-    cam.UserHeight = 499;
-    TfoViewer* restored = open(cam);
+    TfoViewer* restored = open(savedAt({10, 10, 640, 499}));
     EXPECT_EQ(restored->SizeCaption(), "640*499");
     restored->ImageArrived(jpegOf(640, 480));
     EXPECT_EQ(restored->SizeCaption(), "100% (640*499)");
@@ -1413,17 +1398,9 @@ TEST_F(ViewerTest, IntervalMenuMarksTheWebcamsOwnIntervalFromTheStart)
 
 TEST_F(ViewerTest, ArchiveThatCannotBeWrittenIsToldOnceAndHinted)
 {
-    TTestHttpServer server([&](const TTestRequest& request) {
-        TTestResponse r;
-        r.Body = jpegOf(32 + int(request.Number % 8), 24).toStdString();
-        r.Headers = {{"Last-Modified", HttpDate(1700000000LL + request.Number)}};
-        return r;
-    });
+    TTestHttpServer server(newPictureEachRequest);
     // The archive folder is a file.
-    QFile blocker(dir.filePath("blocker"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    settings.SavePath = dir.filePath("blocker");
+    settings.SavePath = fileInTheWay();
     settings.SaveImages = true;
     TfoViewer::SetTickMilliseconds(10);
     TCamWebcam cam;
@@ -1438,8 +1415,7 @@ TEST_F(ViewerTest, ArchiveThatCannotBeWrittenIsToldOnceAndHinted)
         return n;
     };
     for (int round = 0; round < 2; ++round) {
-        auto* v = CreateForm<TfoViewer>();
-        v->SetupWebcam(cam, false);
+        TfoViewer* v = openAsIs(cam);
         ASSERT_TRUE(PumpUntil([&] { return v->ImageCount() >= 3; })) << round;
         ASSERT_TRUE(PumpUntil([&] { return v->FailureHint().contains("Not archived: "); }))
             << v->FailureHint().toStdString();
@@ -1454,8 +1430,7 @@ TEST_F(ViewerTest, ArchiveThatCannotBeWrittenIsToldOnceAndHinted)
         }
     // A folder that can be written again ends the hint.
     settings.SavePath = dir.path();
-    auto* v = CreateForm<TfoViewer>();
-    v->SetupWebcam(cam, false);
+    TfoViewer* v = openAsIs(cam);
     ASSERT_TRUE(PumpUntil([&] { return v->ImageCount() >= 3; }));
     EXPECT_FALSE(v->FailureHint().contains("Not archived")) << v->FailureHint().toStdString();
 }
