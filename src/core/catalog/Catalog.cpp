@@ -5,20 +5,55 @@
 #include "core/catalog/XmlDocument.h"
 
 #include <algorithm>
+#include <variant>
 
 // ---------------------------------------------------------------------------------------------
 // TCamWebcam
 
+namespace {
+
+// A stored field of a webcam: its attribute of a Cam element, the value a missing attribute reads
+// as, and whether it is written always or only when it holds something else than that value (an
+// empty text, a switch that is off).
+struct TCamAttribute
+{
+    const char16_t* Name;
+    std::variant<QString TCamWebcam::*, int TCamWebcam::*, bool TCamWebcam::*> Field;
+    int Missing = 0;
+    bool Always = false;
+};
+
+// In the order of the attributes of a Cam element.
+const TCamAttribute CamAttributes[] = {
+    {u"Name", &TCamWebcam::Name, 0, true},
+    {u"Url", &TCamWebcam::Url, 0, true},
+    {u"Refresh", &TCamWebcam::Refresh, 30, true},
+    {u"Homepage", &TCamWebcam::Homepage},
+    {u"Email", &TCamWebcam::Email},
+    {u"Referer", &TCamWebcam::Referer},
+    {u"LastId", &TCamWebcam::LastId},
+    {u"UserTop", &TCamWebcam::UserTop, -1},
+    {u"UserLeft", &TCamWebcam::UserLeft, -1},
+    {u"UserWidth", &TCamWebcam::UserWidth, -1},
+    {u"UserHeight", &TCamWebcam::UserHeight, -1},
+    {u"UserRefresh", &TCamWebcam::UserRefresh, -1},
+    {u"UserAuto", &TCamWebcam::UserAuto}, // "1" when on
+    {u"UserState", &TCamWebcam::UserState, -1},
+    {u"UserAlpha", &TCamWebcam::UserAlpha, -1},
+};
+
+template <class... TVisitors> struct TOverloaded : TVisitors...
+{
+    using TVisitors::operator()...;
+};
+
+} // namespace
+
 void TCamWebcam::Assign(const TCamWebcam& source)
 {
-    Name = source.Name;
-    Url = source.Url;
-    Refresh = source.Refresh;
-    Homepage = source.Homepage;
-    Email = source.Email;
-    Referer = source.Referer;
-    LastId = source.LastId;
-    AssignUserState(source);
+    const QDateTime lastUpdate = LastUpdate;
+    *this = source;
+    LastUpdate = lastUpdate;
 }
 
 TCamWebcam& TCamWebcam::AssignUserState(const TCamWebcam& source)
@@ -37,51 +72,42 @@ TCamWebcam& TCamWebcam::AssignUserState(const TCamWebcam& source)
 
 void TCamWebcam::LoadFromXml(const TXmlElement& element)
 {
-    Name = element.Attribute(u"Name");
-    Url = element.Attribute(u"Url");
-    Refresh = ReadXmlIntegerAttribute(element, u"Refresh", 30);
-    Homepage = element.Attribute(u"Homepage");
-    Email = element.Attribute(u"Email");
-    Referer = element.Attribute(u"Referer");
-    LastId = ReadXmlIntegerAttribute(element, u"LastId", 0);
-    UserTop = ReadXmlIntegerAttribute(element, u"UserTop", -1);
-    UserLeft = ReadXmlIntegerAttribute(element, u"UserLeft", -1);
-    UserWidth = ReadXmlIntegerAttribute(element, u"UserWidth", -1);
-    UserHeight = ReadXmlIntegerAttribute(element, u"UserHeight", -1);
-    UserRefresh = ReadXmlIntegerAttribute(element, u"UserRefresh", -1);
-    UserAuto = ReadXmlIntegerAttribute(element, u"UserAuto", 0) == 1;
-    UserState = ReadXmlIntegerAttribute(element, u"UserState", -1);
-    UserAlpha = ReadXmlIntegerAttribute(element, u"UserAlpha", -1);
+    for (const TCamAttribute& attribute : CamAttributes) {
+        const QStringView name(attribute.Name);
+        std::visit(TOverloaded{
+                       [&](QString TCamWebcam::*field) { this->*field = element.Attribute(name); },
+                       [&](int TCamWebcam::*field) {
+                           this->*field = ReadXmlIntegerAttribute(element, name, attribute.Missing);
+                       },
+                       [&](bool TCamWebcam::*field) {
+                           this->*field = ReadXmlIntegerAttribute(element, name, 0) == 1;
+                       },
+                   },
+                   attribute.Field);
+    }
     StartState = UserState;
 }
 
 std::unique_ptr<TXmlElement> TCamWebcam::SaveToXml() const
 {
     auto element = std::make_unique<TXmlElement>(QStringLiteral("Cam"));
-    element->AddAttribute(QStringLiteral("Name"), Name);
-    element->AddAttribute(QStringLiteral("Url"), Url);
-    element->AddAttribute(QStringLiteral("Refresh"), QString::number(Refresh));
-    if (!Homepage.isEmpty())
-        element->AddAttribute(QStringLiteral("Homepage"), Homepage);
-    if (!Email.isEmpty())
-        element->AddAttribute(QStringLiteral("Email"), Email);
-    if (!Referer.isEmpty())
-        element->AddAttribute(QStringLiteral("Referer"), Referer);
-    if (LastId != 0)
-        element->AddAttribute(QStringLiteral("LastId"), QString::number(LastId));
-    const auto addUnlessUnset = [&](const QString& name, int value) {
-        if (value != -1)
-            element->AddAttribute(name, QString::number(value));
-    };
-    addUnlessUnset(QStringLiteral("UserTop"), UserTop);
-    addUnlessUnset(QStringLiteral("UserLeft"), UserLeft);
-    addUnlessUnset(QStringLiteral("UserWidth"), UserWidth);
-    addUnlessUnset(QStringLiteral("UserHeight"), UserHeight);
-    addUnlessUnset(QStringLiteral("UserRefresh"), UserRefresh);
-    if (UserAuto)
-        element->AddAttribute(QStringLiteral("UserAuto"), QStringLiteral("1"));
-    addUnlessUnset(QStringLiteral("UserState"), UserState);
-    addUnlessUnset(QStringLiteral("UserAlpha"), UserAlpha);
+    for (const TCamAttribute& attribute : CamAttributes) {
+        const QString text =
+            std::visit(TOverloaded{
+                           [&](QString TCamWebcam::*field) { return this->*field; },
+                           [&](int TCamWebcam::*field) {
+                               return attribute.Always || this->*field != attribute.Missing
+                                          ? QString::number(this->*field)
+                                          : QString();
+                           },
+                           [&](bool TCamWebcam::*field) {
+                               return this->*field ? QStringLiteral("1") : QString();
+                           },
+                       },
+                       attribute.Field);
+        if (attribute.Always || !text.isEmpty())
+            element->AddAttribute(QString::fromUtf16(attribute.Name), text);
+    }
     return element;
 }
 
