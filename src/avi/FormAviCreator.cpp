@@ -1,6 +1,7 @@
 #include "avi/FormAviCreator.h"
 
 #include "avi/ProgressDlg.h"
+#include "base/FileDialogs.h"
 #include "base/ProgramIcon.h"
 #include "base/TrayHost.h"
 #include "core/Log.h"
@@ -200,14 +201,10 @@ void TfoAviCreator::AddFiles(const QStringList& files)
 
 void TfoAviCreator::AddButtonClick()
 {
-    auto* dialog = new QFileDialog(this);
-    dialog->setObjectName(QStringLiteral("OpenPictureDialog1"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setFileMode(QFileDialog::ExistingFiles);
     // File names are case-sensitive here: the filter takes the usual spellings.
-    dialog->setNameFilter(JpegFilesFilter);
-    dialog->setDirectory(DialogFolder);
+    QFileDialog* dialog =
+        NewFileDialog(this, QStringLiteral("OpenPictureDialog1"), QFileDialog::AcceptOpen,
+                      QFileDialog::ExistingFiles, JpegFilesFilter, DialogFolder);
     connect(dialog, &QFileDialog::filesSelected, this, &TfoAviCreator::AddFiles);
     dialog->open();
 }
@@ -253,16 +250,11 @@ void TfoAviCreator::ProduceButtonClick()
 {
     if (Producing())
         return;
-    auto* dialog = new QFileDialog(this);
-    dialog->setObjectName(QStringLiteral("SaveDialog"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setFileMode(QFileDialog::AnyFile);
-    dialog->setNameFilter(AviFileFilter);
+    QFileDialog* dialog = NewFileDialog(this, QStringLiteral("SaveDialog"), QFileDialog::AcceptSave,
+                                        QFileDialog::AnyFile, AviFileFilter, DialogFolder);
     dialog->setDefaultSuffix(QStringLiteral("avi"));
     // The replacement is confirmed once, by SaveDialogAccepted.
     dialog->setOption(QFileDialog::DontConfirmOverwrite);
-    dialog->setDirectory(DialogFolder);
     connect(dialog, &QFileDialog::fileSelected, this, &TfoAviCreator::SaveDialogAccepted);
     dialog->open();
 }
