@@ -30,11 +30,11 @@ void DecodeOne(const TCellDecoder::TJob& job, qreal ratio, const std::shared_ptr
 {
     TBitmap small;
     QString error;
-    QImage picture;
-    if (JpegCodec::Decode(job.Jpeg, small, 1, &error))
-        picture = TCellDecoder::ScreenImage(small, ratio);
-    else
+    if (!JpegCodec::Decode(job.Jpeg, small, 1, &error)) {
         qCInfo(lcImage) << "mosaic cell" << job.Index << "not decoded:" << error;
+        return;
+    }
+    QImage picture = TCellDecoder::ScreenImage(small, ratio);
     box->Post([onDecoded, index = job.Index, generation = job.Generation,
                picture = std::move(picture)]() mutable {
         onDecoded(index, generation, std::move(picture));
@@ -106,12 +106,6 @@ void TCellDecoder::Drain(const std::shared_ptr<TShared>& shared,
             qCWarning(lcImage) << "mosaic cell" << job.Index << "not decoded";
         }
     }
-}
-
-int TCellDecoder::Waiting() const
-{
-    std::lock_guard lock(Shared->Mutex);
-    return int(Shared->Jobs.size());
 }
 
 void TCellDecoder::Stop()

@@ -27,8 +27,8 @@ public:
         quint32 Generation = 0;
         QByteArray Jpeg;
     };
-    // On the owner's thread: the picture in the screen's format, or null when the small image
-    // did not decode (that is logged).
+    // On the owner's thread: the picture in the screen's format. A small image that does not
+    // decode is logged and hands nothing over.
     using TDecoded = std::function<void(int index, quint32 generation, QImage picture)>;
 
     // Made on the owner's thread (the UI thread), which receives the pictures.
@@ -40,8 +40,7 @@ public:
     // Owner's thread: these cells, in this order, at pixelRatio device pixels to a pixel; the
     // cells of an earlier call that have not begun are forgotten.
     void Want(std::vector<TJob> jobs, qreal pixelRatio);
-    // Owner's thread: cells asked for and not begun yet.
-    int Waiting() const;
+    // Owner's thread: ends the decoder's work (the destructor does too).
     void Stop();
 
     // The picture in the format the screen takes without conversion.
