@@ -6,6 +6,8 @@
 // no UI event more than 50 ms late.
 // The mosaic of 10,000 webcams in a window of 1280 x 770 (a screen's size): every cell filled,
 // at most 250 MiB, repaint under 8 ms; also the time to fill and to scroll through all rows.
+// A jump with the scroll bar over 10,000 filled cells: the UI thread's time in the jump and the
+// paint that follows it, and the time until every cell of the new screen has its picture.
 #include "WidgetBenchMain.h"
 #include "base/ClassForm.h"
 #include "core/catalog/Settings.h"
@@ -13,6 +15,7 @@
 #include "core/image/Thumbnail.h"
 #include "core/net/ClassWorker.h"
 #include "core/net/FetchEngine.h"
+#include "core/rules/MosaicGeometry.h"
 #include "mosaic/DrawGrid.h"
 #include "mosaic/FormChoose.h"
 #include "mosaic/FormMire.h"
@@ -27,7 +30,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <benchmark/benchmark.h>
+#include <cstdint>
 #include <ctime>
 #include <functional>
 
@@ -264,6 +269,85 @@ void BM_Mosaic10000(benchmark::State& state)
     CamViewer = nullptr;
 }
 BENCHMARK(BM_Mosaic10000)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+void BM_MosaicScrollJump(benchmark::State& state)
+{
+    constexpr int Cams = 10000;
+    QTemporaryDir dir;
+    TCamViewer settings;
+    settings.OptionsPath = dir.filePath(QStringLiteral("Options.xml"));
+    CamViewer = &settings;
+    // An address that refuses: every picture comes from the benchmark, none from the feed.
+    AddClockWebcams(settings, QStringLiteral("http://127.0.0.1:1/"), Cams, 3600);
+    for (auto _ : state) {
+        auto* mosaic = CreateForm<TfoMire>();
+        mosaic->resize(1280, 770);
+        mosaic->show();
+        QCoreApplication::processEvents();
+        auto* grid = mosaic->findChild<TDrawGrid*>(QStringLiteral("CamGrid"));
+
+        // Every cell filled as the feed hands an image over: the picture at cell size and the
+        // small JPEG image made from it. A picture with detail, so that decoding costs what a
+        // webcam's does.
+        TBitmap source(640, 480);
+        for (int y = 0; y < source.Height; ++y)
+            for (int x = 0; x < source.Width * 3; ++x)
+                source.Row(y)[x] = std::uint8_t((x * 7 + y * 13 + (x * y) % 61) & 0xFF);
+        TMireImage image;
+        const QSize box = MosaicGeometry::CellPictureBox(
+            QSize(grid->DefaultColWidth(), grid->DefaultRowHeight()));
+        Thumbnail::Make(JpegCodec::Encode(source), box, image.Picture, &image.SourceSize);
+        image.Cell = JpegCodec::Encode(image.Picture, 80);
+        for (int i = 0; i < Cams; ++i) {
+            TMireImage copy = image;
+            copy.Index = i;
+            mosaic->ImageArrived(copy);
+        }
+        QScrollBar* bar = grid->verticalScrollBar();
+        bar->setValue(0);
+        QCoreApplication::processEvents();
+
+        const auto screenShown = [&] {
+            int col = 0;
+            int top = 0;
+            int bottom = 0;
+            grid->MouseToCell(QPoint(0, 0), col, top);
+            if (!grid->MouseToCell(QPoint(0, grid->viewport()->height() - 1), col, bottom))
+                bottom = grid->RowCount() - 1;
+            for (int i = top * grid->ColCount();
+                 i < std::min(Cams, (bottom + 1) * grid->ColCount()); ++i)
+                if (mosaic->CellImage(i).isNull())
+                    return false;
+            return true;
+        };
+        constexpr int Jumps = 20;
+        qint64 jumpNs = 0;
+        qint64 shownNs = 0;
+        bool shown = true;
+        QTimer wake; // the wait below wakes at least this often
+        wake.start(20);
+        QElapsedTimer wall;
+        for (int j = 0; j < Jumps; ++j) {
+            const qint64 start = threadCpuNs();
+            wall.start();
+            bar->setValue(j % 2 == 0 ? bar->maximum() : 0);
+            grid->viewport()->repaint();
+            jumpNs += threadCpuNs() - start;
+            while (!screenShown() && wall.elapsed() < 10000)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            shownNs += wall.nsecsElapsed();
+            shown = screenShown() && shown;
+        }
+        if (!shown)
+            state.SkipWithError("a screen did not show its pictures");
+        state.counters["jump_paint_ms"] = double(jumpNs) / 1e6 / Jumps;
+        state.counters["jump_shown_after_ms"] = double(shownNs) / 1e6 / Jumps;
+        state.counters["decoded_cells"] = mosaic->DecodedCells();
+        endWindows();
+    }
+    CamViewer = nullptr;
+}
+BENCHMARK(BM_MosaicScrollJump)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Chooser500(benchmark::State& state)
 {

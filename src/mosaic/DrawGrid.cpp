@@ -14,6 +14,7 @@ TDrawGrid::TDrawGrid(QWidget* parent) : QAbstractScrollArea(parent)
     viewport()->setMouseTracking(true);
     // Cells cover everything they are given; the rest is the grid's own background.
     viewport()->setAutoFillBackground(true);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &TDrawGrid::VisibleRowsChanged);
     SetRowCount(1);
 }
 
@@ -81,6 +82,7 @@ void TDrawGrid::UpdateScrollBar()
     bar->setRange(0, std::max(0, ContentHeight() - viewport()->height()));
     bar->setPageStep(viewport()->height());
     bar->setSingleStep(std::max(1, FRowHeight / 4));
+    emit VisibleRowsChanged();
 }
 
 QRect TDrawGrid::CellRect(int col, int row) const
@@ -100,6 +102,13 @@ bool TDrawGrid::MouseToCell(const QPoint& pos, int& col, int& row) const
     if (col >= FColCount || row < 0 || row >= RowCount())
         return false;
     return CellRect(col, row).contains(pos);
+}
+
+int TDrawGrid::RowAt(int y) const
+{
+    const int contentY = y + verticalScrollBar()->value();
+    const auto it = std::upper_bound(RowTops.begin(), RowTops.end(), contentY);
+    return std::clamp(int(it - RowTops.begin()) - 1, 0, RowCount() - 1);
 }
 
 void TDrawGrid::InvalidateCell(int col, int row)

@@ -43,6 +43,9 @@ public:
     QRect CellRect(int col, int row) const;
     // The cell at a viewport position; false outside every cell (a grid line counts as outside).
     bool MouseToCell(const QPoint& pos, int& col, int& row) const;
+    // The row at a viewport y, its grid line below counted with it; before the first row 0, past
+    // the last row the last one.
+    int RowAt(int y) const;
     // Repaints one cell.
     void InvalidateCell(int col, int row);
 
@@ -51,6 +54,8 @@ public:
 signals:
     // A double click at a viewport position.
     void DoubleClicked(const QPoint& pos);
+    // The rows in view may have changed: scrolled, the viewport resized, or row heights changed.
+    void VisibleRowsChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

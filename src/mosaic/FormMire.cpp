@@ -11,13 +11,13 @@
 #include "core/rules/CamAddress.h"
 #include "core/rules/MenuColumns.h"
 #include "core/rules/MosaicGeometry.h"
+#include "mosaic/CellDecoder.h"
 #include "mosaic/DrawGrid.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QHelpEvent>
 #include <QPainter>
-#include <QScrollBar>
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -36,18 +36,6 @@ void AddWebcams(const TCamCategory& category, std::vector<TCamInfo>& list)
         list.emplace_back(*category.Webcams.Items(i));
     for (int i = 0; i < category.Categories.Count(); ++i)
         AddWebcams(*category.Categories.Items(i), list);
-}
-
-// A copy in the format the screen takes without conversion, pixelRatio device pixels to a pixel.
-QImage ToCellImage(const TBitmap& picture, qreal pixelRatio)
-{
-    if (picture.IsEmpty())
-        return {};
-    QImage image = QImage(picture.Pixels.data(), picture.Width, picture.Height, picture.Stride,
-                          QImage::Format_RGB888)
-                       .convertToFormat(QImage::Format_RGB32);
-    image.setDevicePixelRatio(pixelRatio);
-    return image;
 }
 } // namespace
 
@@ -85,7 +73,7 @@ void TfoMire::BuildLayout()
         CamGridDrawCell(painter, col, row, rect, selected);
     };
     connect(CamGrid, &TDrawGrid::DoubleClicked, this, &TfoMire::CamGridDblClick);
-    connect(CamGrid->verticalScrollBar(), &QScrollBar::valueChanged, this, &TfoMire::DropFarCells);
+    connect(CamGrid, &TDrawGrid::VisibleRowsChanged, this, &TfoMire::BandMoved);
     CamGrid->viewport()->installEventFilter(this);
     layout->addWidget(CamGrid, 1);
     StatusBar = new TStatusBar(this);
@@ -147,6 +135,8 @@ void TfoMire::StopThread()
         RescaleCancel->store(true);
     if (RescaleBox)
         RescaleBox->Detach();
+    if (Decoder)
+        Decoder->Stop();
 }
 
 void TfoMire::closeEvent(QCloseEvent* event)
@@ -207,8 +197,9 @@ void TfoMire::ImageArrived(TMireImage& image)
             entry.ImageSize = image.SourceSize;
             Compact[i] = std::move(image.Cell);
             CompactSize[i] = QSize(image.Picture.Width, image.Picture.Height);
-            SetCell(i, NearScreen(image.Index) ? ToCellImage(image.Picture, devicePixelRatioF())
-                                               : QImage());
+            SetCell(i, NearScreen(image.Index)
+                           ? TCellDecoder::ScreenImage(image.Picture, devicePixelRatioF())
+                           : QImage());
             ++Generation[i];
             // Made for a cell size that has changed since: a new picture follows.
             const QSize cell(CamGrid->DefaultColWidth(), CamGrid->DefaultRowHeight());
@@ -237,19 +228,10 @@ void TfoMire::CamGridDrawCell(QPainter& painter, int col, int row, const QRect& 
                               : entry.Online ? QColor(0, 128, 0)
                                              : QColor(Qt::black);
     painter.fillRect(rect, background);
-    if (Compact[size_t(index)].isEmpty())
-        return;
-    if (Cells[size_t(index)].isNull()) {
-        // Back on screen: decoded again from its small image.
-        TBitmap picture;
-        QString error;
-        if (!JpegCodec::Decode(Compact[size_t(index)], picture, 1, &error)) {
-            qCInfo(lcImage) << "mosaic cell" << index << "not decoded:" << error;
-            return;
-        }
-        SetCell(size_t(index), ToCellImage(picture, devicePixelRatioF()));
-    }
+    // A cell back on screen shows its background until the pool has decoded its picture again.
     const QImage& cell = Cells[size_t(index)];
+    if (cell.isNull())
+        return;
     const QRect target = CellPictureRect(rect, entry.ImageSize);
     if (target.isEmpty())
         return;
@@ -290,17 +272,18 @@ void TfoMire::SetCell(size_t index, QImage picture)
     Cells[index] = std::move(picture);
 }
 
+void TfoMire::ScreenRows(int& top, int& bottom) const
+{
+    top = CamGrid->RowAt(0);
+    bottom = CamGrid->RowAt(std::max(0, CamGrid->viewport()->height() - 1));
+}
+
 void TfoMire::DecodedRows(int& first, int& last) const
 {
-    int col = 0;
     int top = 0;
     int bottom = 0;
-    QWidget* viewport = CamGrid->viewport();
-    if (!CamGrid->MouseToCell(QPoint(0, 0), col, top))
-        top = 0;
-    if (!CamGrid->MouseToCell(QPoint(0, std::max(0, viewport->height() - 1)), col, bottom))
-        bottom = CamGrid->RowCount() - 1;
-    const int screen = std::max(1, bottom - top + 1);
+    ScreenRows(top, bottom);
+    const int screen = bottom - top + 1;
     first = std::max(0, top - screen);
     last = bottom + screen;
 }
@@ -314,6 +297,12 @@ bool TfoMire::NearScreen(int index) const
     return row >= first && row <= last;
 }
 
+void TfoMire::BandMoved()
+{
+    DropFarCells();
+    RequestDecodes();
+}
+
 void TfoMire::DropFarCells()
 {
     int first = 0;
@@ -324,6 +313,49 @@ void TfoMire::DropFarCells()
         if ((row < first || row > last) && !Cells[i].isNull())
             SetCell(i, QImage());
     }
+}
+
+void TfoMire::RequestDecodes()
+{
+    int top = 0;
+    int bottom = 0;
+    int first = 0;
+    int last = 0;
+    ScreenRows(top, bottom);
+    DecodedRows(first, last);
+    std::vector<TCellDecoder::TJob> jobs;
+    const auto addRows = [&](int from, int to) {
+        const size_t end = std::min(FList.size(), size_t(to + 1) * ColCount);
+        for (size_t i = size_t(from) * ColCount; i < end; ++i)
+            if (Cells[i].isNull() && !Compact[i].isEmpty())
+                jobs.push_back({int(i), Generation[i], Compact[i]});
+    };
+    // The screen first, then the rows below it, then those above.
+    addRows(top, bottom);
+    addRows(bottom + 1, last);
+    addRows(first, top - 1);
+    if (jobs.empty() && !Decoder)
+        return;
+    if (!Decoder)
+        Decoder = std::make_unique<TCellDecoder>(
+            TFetchEngine::Main()->Pool(), [this](int index, quint32 generation, QImage picture) {
+                CellDecoded(index, generation, std::move(picture));
+            });
+    // Also an empty list: what waits for cells that left the band is forgotten.
+    Decoder->Want(std::move(jobs), devicePixelRatioF());
+}
+
+void TfoMire::CellDecoded(int index, quint32 generation, QImage picture)
+{
+    if (index < 0 || index >= int(FList.size()) || picture.isNull())
+        return;
+    const size_t i = size_t(index);
+    // A newer image has its own picture, a cell decoded twice keeps the first, and a cell that
+    // left the band keeps none.
+    if (generation != Generation[i] || !Cells[i].isNull() || !NearScreen(index))
+        return;
+    SetCell(i, std::move(picture));
+    CamGrid->InvalidateCell(index % ColCount, index / ColCount);
 }
 
 bool TfoMire::eventFilter(QObject* watched, QEvent* event)
@@ -394,10 +426,11 @@ void TfoMire::RescaleCells()
             box->Post([this, picture, index = size_t(job.Index), cell, ratio,
                        was = generation[size_t(job.Index)]] {
                 // A later size change has its own rescale, and a newer image its own picture.
+                // A cell that left the band keeps no picture.
                 if (cell != QSize(CamGrid->DefaultColWidth(), CamGrid->DefaultRowHeight()) ||
-                    was != Generation[index])
+                    was != Generation[index] || !NearScreen(int(index)))
                     return;
-                SetCell(index, ToCellImage(*picture, ratio));
+                SetCell(index, TCellDecoder::ScreenImage(*picture, ratio));
                 CamGrid->InvalidateCell(int(index) % ColCount, int(index) / ColCount);
             });
         }

@@ -9,6 +9,7 @@
 #include <vector>
 
 class QPainter;
+class TCellDecoder;
 class TDrawGrid;
 class TStatusBar;
 
@@ -19,10 +20,12 @@ class TStatusBar;
 //
 // It holds only what it shows. Each filled cell keeps its picture at cell size as a small JPEG
 // image (made off the UI thread); decoded pixels are kept for the rows on screen and a screen's
-// worth of rows above and below, and are decoded again from the small image when a cell scrolls
-// back into that range. The webcam's full image is not kept. When the cells change size, the
-// pictures near the screen are made again from the small images, the others come with their
-// webcam's next image (until then they are drawn stretched).
+// worth of rows above and below (the band). When the band moves (a scroll, a new size), the cells
+// that came into it are decoded again from their small images on the work pool, those on screen
+// first; a cell is drawn on its background until its picture is back. The webcam's full image is
+// not kept. When the cells change size, the pictures near the screen are made again from the
+// small images, the others come with their webcam's next image (until then they are drawn
+// stretched).
 class TfoMire : public TSForm
 {
     Q_OBJECT
@@ -63,11 +66,18 @@ private:
     // Makes new cell pictures at the current cell size from the small images, for the cells
     // near the screen, off the user-interface thread.
     void RescaleCells();
-    // The rows whose pictures stay decoded: those on screen and a screen's worth either side.
+    // The rows on screen, and the rows whose pictures stay decoded (the band): those on screen
+    // and a screen's worth either side.
+    void ScreenRows(int& top, int& bottom) const;
     void DecodedRows(int& first, int& last) const;
     bool NearScreen(int index) const;
-    // Lets go of decoded pictures of cells that left the range.
+    // The band moved: lets go of the decoded pictures of cells that left it and asks the pool for
+    // those of the cells in it.
+    void BandMoved();
     void DropFarCells();
+    void RequestDecodes();
+    // A picture decoded on the pool; dropped if its cell left the band or got a newer image.
+    void CellDecoded(int index, quint32 generation, QImage picture);
     void SetCell(size_t index, QImage picture);
     // The box a cell's picture is fitted into, and the size of the picture of an image of
     // imageSize in a cell of cellSize: in device pixels, so that pictures are sharp on a screen
@@ -89,4 +99,5 @@ private:
     std::shared_ptr<TPostBox> RescaleBox;
     std::shared_ptr<std::atomic<bool>> RescaleCancel;
     class QTimer* RescaleTimer = nullptr;
+    std::unique_ptr<TCellDecoder> Decoder; // made with the first cell to decode
 };

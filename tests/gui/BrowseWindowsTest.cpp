@@ -10,9 +10,12 @@
 #include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
 #include "core/image/JpegCodec.h"
+#include "core/net/ClassDispatcher.h"
 #include "core/net/ClassWorker.h"
+#include "core/net/WorkPool.h"
 #include "core/rules/CamHint.h"
 #include "core/rules/MenuColumns.h"
+#include "core/rules/MosaicGeometry.h"
 #include "editor/FormEditCams.h"
 #include "mosaic/DrawGrid.h"
 #include "mosaic/FormChoose.h"
@@ -32,11 +35,13 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolTip>
 #include <QTreeWidget>
+#include <algorithm>
 #include <ctime>
 #include <gtest/gtest.h>
 
@@ -512,6 +517,113 @@ TEST_F(BrowseTest, MosaicCellIsFramedAndTheWidePictureCentredWithBars)
     mosaic->resize(416, 400);
     EXPECT_EQ(grid->RowHeight(0), 50);
     ASSERT_TRUE(PumpUntil([&] { return mosaic->CellImage(1).size() == QSize(56, 42); }));
+}
+
+// The mosaic's decoded cell pictures, all made by the test: its webcams answer with no image.
+class MosaicCellsTest : public BrowseTest
+{
+protected:
+    void Open(int webcams)
+    {
+        for (int i = 0; i < webcams; ++i)
+            settings.Root.Webcams.Add()->Url = server.Url(QStringLiteral("/none%1").arg(i));
+        mosaic = CreateForm<TfoMire>();
+        mosaic->show();
+        grid = mosaic->findChild<TDrawGrid*>("CamGrid");
+        bar = grid->verticalScrollBar();
+    }
+    // A picture of one colour, at the cell's size, with its small JPEG image, as the feed hands
+    // it over.
+    void Arrive(int index, std::uint8_t r, std::uint8_t g, std::uint8_t b)
+    {
+        const QSize box = MosaicGeometry::CellPictureBox(
+            QSize(grid->DefaultColWidth(), grid->DefaultRowHeight()));
+        TMireImage image;
+        image.Index = index;
+        image.SourceSize = box;
+        image.Picture = TBitmap(box.width(), box.height());
+        const std::uint8_t rgb[3] = {r, g, b};
+        for (int y = 0; y < box.height(); ++y)
+            for (int x = 0; x < box.width(); ++x)
+                std::copy(rgb, rgb + 3, image.Picture.Row(y) + x * 3);
+        image.Cell = JpegCodec::Encode(image.Picture, 90);
+        mosaic->ImageArrived(image);
+    }
+    static void PoolDone()
+    {
+        ASSERT_TRUE(TFetchEngine::Main()->Pool()->WaitForDone(std::chrono::seconds(10)));
+    }
+    // Waits until the pool has decoded what it was asked for and the UI thread has taken every
+    // picture it posted.
+    static void Settle()
+    {
+        PoolDone();
+        bool handed = false;
+        TDispatcher::Main()->Post([&handed] { handed = true; });
+        ASSERT_TRUE(PumpUntil([&] { return handed; }));
+    }
+    // The colour the grid shows at the centre of the cell.
+    QRgb Shown(int col, int row) const
+    {
+        const QImage image = grid->viewport()->grab(grid->CellRect(col, row)).toImage();
+        return image.pixel(image.width() / 2, image.height() / 2);
+    }
+
+    TfoMire* mosaic = nullptr;
+    TDrawGrid* grid = nullptr;
+    QScrollBar* bar = nullptr;
+};
+
+TEST_F(MosaicCellsTest, CellBackInTheBandIsDecodedOnThePoolAndStalePicturesAreDropped)
+{
+    Open(120);
+    ASSERT_EQ(grid->RowCount(), 20);
+    // Cell 1: cell 0 is the current one, drawn on the highlight colour.
+    Arrive(1, 255, 0, 0);
+    ASSERT_FALSE(mosaic->CellImage(1).isNull());
+    bar->setValue(bar->maximum());
+    EXPECT_TRUE(mosaic->CellImage(1).isNull());
+    EXPECT_EQ(mosaic->DecodedCells(), 0);
+
+    // Back on screen, the paint draws the background; the pool decodes the picture.
+    bar->setValue(0);
+    grid->viewport()->repaint();
+    EXPECT_TRUE(mosaic->CellImage(1).isNull());
+    EXPECT_EQ(Shown(1, 0), qRgb(0, 0, 0));
+    // Decoded, and handed over once the cell is far from the screen again: not taken.
+    PoolDone();
+    bar->setValue(bar->maximum());
+    Settle();
+    EXPECT_EQ(mosaic->DecodedCells(), 0);
+
+    // Decoded again; before it is handed over, a blue image arrives while the cell is far away,
+    // and the cell comes back. The red picture is handed over first.
+    bar->setValue(0);
+    PoolDone();
+    bar->setValue(bar->maximum());
+    Arrive(1, 0, 0, 255);
+    bar->setValue(0);
+    ASSERT_TRUE(PumpUntil([&] { return !mosaic->CellImage(1).isNull(); }));
+    Settle();
+    EXPECT_GT(qBlue(Shown(1, 0)), 200);
+    EXPECT_LT(qRed(Shown(1, 0)), 60);
+}
+
+TEST_F(MosaicCellsTest, ScreenEdgeOnAGridLineKeepsTheBandAtThreeScreens)
+{
+    Open(300);
+    for (int i = 0; i < 300; ++i)
+        Arrive(i, 255, 0, 0);
+    // The viewport's last line on the grid line below a row in the middle of the list.
+    const int line = grid->RowHeight(0) + TDrawGrid::GridLineWidth;
+    const int height = grid->viewport()->height();
+    bar->setValue(25 * line - height);
+    int col = 0;
+    int row = 0;
+    ASSERT_FALSE(grid->MouseToCell(QPoint(0, height - 1), col, row));
+    Settle();
+    EXPECT_LE(mosaic->DecodedCells(), 3 * (height / line + 2) * grid->ColCount());
+    EXPECT_GT(qRed(Shown(0, 24)), 200);
 }
 
 // The tray window opens one chooser and one mosaic and brings them back; a changed catalogue
