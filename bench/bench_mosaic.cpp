@@ -7,7 +7,7 @@
 // The mosaic of 10,000 webcams in a window of 1280 x 770 (a screen's size): every cell filled,
 // at most 250 MiB, repaint under 8 ms; also the time to fill and to scroll through all rows.
 #include "WidgetBenchMain.h"
-#include "base/ClassForm.h"
+#include "base/Window.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/image/JpegCodec.h"
 #include "core/image/Thumbnail.h"
@@ -116,7 +116,7 @@ struct TDemoCam
 
 void endWindows()
 {
-    for (TSForm* form : TSForm::Forms())
+    for (TSForm* form : TFormList::Of<TSForm>())
         delete form;
     pumpUntil(
         [] {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/ClassForm.h"
+#include "base/Window.h"
 
 #include <QModelIndex>
 #include <QTreeView>
@@ -42,8 +42,8 @@ private:
 // moves and deletes categories and webcams and exports a node to a .cam or .cal file. Nothing
 // reaches the catalogue until OK, which rebuilds the catalogue from the tree, rebuilds the tray
 // menu (an open chooser reloads) and saves the settings. Cancel, Escape and the close box discard
-// the tree. The window frees itself when closed.
-class TfoEditCams : public TSForm
+// the tree; Enter runs no button. Not modal; the window frees itself when closed.
+class TfoEditCams : public TSDialog
 {
     Q_OBJECT
 
@@ -84,12 +84,13 @@ public slots:
     void AddCamButtonClick();
     void DeleteButtonClick();
     void ExportButtonClick();
-    void OkButtonClick();
-    void CancelButtonClick();
+    // OK: the tree reaches the catalogue and the settings are saved; then the window closes.
+    void accept() override;
 
 protected:
     void BuildLayout() override;
     void FormCreate() override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void SetModified();
@@ -113,8 +114,6 @@ private:
     QLineEdit* CamHome = nullptr;
     QLineEdit* CamEmail = nullptr;
     QSpinBox* CamRefresh = nullptr;
-    QPushButton* OkButton = nullptr;
-    QPushButton* CancelButton = nullptr;
     bool FModified = false;
     bool Updating = false;
     QPersistentModelIndex ExportNode;

@@ -1,10 +1,12 @@
-#include "base/ClassForm.h"
+#include "base/Window.h"
 
-#include "base/ClassDialog.h"
 #include "base/ClassTranslate.h"
 #include "base/FormList.h"
 
+#include <QCoreApplication>
 #include <QLabel>
+#include <QPointer>
+#include <QScreen>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -14,26 +16,26 @@ TEST(WindowList, KeepsCreationOrderAndNamesLaterWindowsOfAKind)
     auto b = std::make_unique<TSForm>("foViewer");
     auto c = std::make_unique<TSForm>("foAbout");
     auto d = std::make_unique<TSForm>("foViewer");
-    ASSERT_EQ(TSForm::Forms().size(), 4);
-    EXPECT_EQ(TSForm::Forms()[0], a.get());
-    EXPECT_EQ(TSForm::Forms()[3], d.get());
+    ASSERT_EQ(TFormList::Windows().size(), 4);
+    EXPECT_EQ(TFormList::Windows()[0], a.get());
+    EXPECT_EQ(TFormList::Windows()[3], d.get());
     EXPECT_EQ(a->objectName(), "foViewer");
     EXPECT_EQ(b->objectName(), "foViewer_1");
     EXPECT_EQ(c->objectName(), "foAbout");
     EXPECT_EQ(d->objectName(), "foViewer_2");
 
     // A freed name is given again; removal before destruction is harmless.
-    TSForm::RemoveFromList(b.get());
-    EXPECT_EQ(TSForm::Forms().size(), 3);
+    TFormList::Remove(b.get());
+    EXPECT_EQ(TFormList::Windows().size(), 3);
     b.reset();
-    EXPECT_EQ(TSForm::Forms().size(), 3);
+    EXPECT_EQ(TFormList::Windows().size(), 3);
     TSForm e("foViewer");
     EXPECT_EQ(e.objectName(), "foViewer_1");
     a.reset();
     c.reset();
     d.reset();
-    ASSERT_EQ(TSForm::Forms().size(), 1);
-    EXPECT_EQ(TSForm::Forms()[0], &e);
+    ASSERT_EQ(TFormList::Windows().size(), 1);
+    EXPECT_EQ(TFormList::Windows()[0], &e);
 }
 
 namespace {
@@ -99,13 +101,60 @@ TEST(WindowList, DialogsShareTheListAndTheCreationOrderWithTheOtherWindows)
               (QList<QWidget*>{viewer.get(), dialog.get(), second.get(), later.get()}));
     EXPECT_EQ(second->objectName(), "foDialogProbe_1");
     EXPECT_EQ(later->objectName(), "foViewer_1");
-    EXPECT_EQ(TSForm::Forms(), (QList<TSForm*>{viewer.get(), later.get()}));
+    EXPECT_EQ(TFormList::Of<TSForm>(), (QList<TSForm*>{viewer.get(), later.get()}));
     EXPECT_EQ(dialog->SeenBySetUp, "Traduit");
 
     dialog.reset();
-    // A window taken out before its destruction leaves both lists.
-    TSForm::RemoveFromList(viewer.get());
+    // A window taken out before its destruction is gone from every view of the list.
+    TFormList::Remove(viewer.get());
     EXPECT_EQ(TFormList::Windows(), (QList<QWidget*>{second.get(), later.get()}));
-    EXPECT_EQ(TSForm::Forms(), QList<TSForm*>{later.get()});
+    EXPECT_EQ(TFormList::Of<TSForm>(), QList<TSForm*>{later.get()});
     PvTranslator().Clear();
+}
+
+namespace {
+// A window that frees itself when closed, as the program's windows do.
+class TfoClosing : public TSDialog
+{
+public:
+    TfoClosing() : TSDialog("foClosing") { setAttribute(Qt::WA_DeleteOnClose); }
+};
+
+// A window that asks to be centred at its first show.
+class TfoCentred : public TSForm
+{
+public:
+    TfoCentred() : TSForm("foCentred") { CentreAtFirstShow(); }
+};
+} // namespace
+
+TEST(WindowList, AWindowLeavesTheListWhenItClosesAndUnlistedOnesNeverJoin)
+{
+    QPointer<TfoClosing> closing = CreateForm<TfoClosing>();
+    // The tray window and the progress window keep their kind as their name, whatever is open.
+    TSForm first("foOwned", nullptr, {}, TListing::Unlisted);
+    TSForm second("foOwned", nullptr, {}, TListing::Unlisted);
+    EXPECT_EQ(second.objectName(), "foOwned");
+    EXPECT_EQ(TFormList::Windows(), QList<QWidget*>{closing.data()});
+
+    closing->show();
+    closing->reject();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(closing.isNull());
+    EXPECT_TRUE(TFormList::Windows().isEmpty());
+}
+
+TEST(WindowList, AWindowThatAsksIsCentredOnItsScreenAtItsFirstShowOnly)
+{
+    std::unique_ptr<TfoCentred> window(CreateForm<TfoCentred>());
+    window->resize(200, 100);
+    window->show();
+    const QRect available = window->screen()->availableGeometry();
+    EXPECT_LE((window->frameGeometry().center() - available.center()).manhattanLength(), 1);
+
+    // The user's move stays when the window is shown again.
+    window->hide();
+    window->move(available.topLeft() + QPoint(3, 4));
+    window->show();
+    EXPECT_EQ(window->pos(), available.topLeft() + QPoint(3, 4));
 }
