@@ -39,11 +39,12 @@ TEST(WindowList, KeepsCreationOrderAndNamesLaterWindowsOfAKind)
 }
 
 namespace {
-// A window that records what its set-up saw: the caption of its label after translation.
-class TfoProbe : public TSForm
+// A window or a dialog that records what its set-up saw: the caption of its label after
+// translation.
+template <class Base> class TProbe : public Base
 {
 public:
-    TfoProbe() : TSForm("foProbe") {}
+    explicit TProbe(const char* kind) : Base(kind) {}
     QString SeenBySetUp;
     int Builds = 0;
 
@@ -51,11 +52,15 @@ protected:
     void BuildLayout() override
     {
         ++Builds;
-        auto* label = new QLabel("Plain", this);
-        label->setObjectName("Label1");
+        Named(new QLabel("Plain", this), "Label1");
     }
-    void FormCreate() override { SeenBySetUp = findChild<QLabel*>("Label1")->text(); }
+    void FormCreate() override
+    {
+        SeenBySetUp = this->template findChild<QLabel*>("Label1")->text();
+    }
 };
+using TfoProbe = TProbe<TSForm>;
+using TfoDialogProbe = TProbe<TSDialog>;
 } // namespace
 
 TEST(WindowList, WindowsAreBuiltThenTranslatedThenSetUpOnce)
@@ -63,30 +68,12 @@ TEST(WindowList, WindowsAreBuiltThenTranslatedThenSetUpOnce)
     ASSERT_TRUE(PvTranslator().TranslateBytes(
         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n"
         "<Language><FOPROBE><label1 caption=\"Traduit\"/></FOPROBE></Language>\r\n"));
-    std::unique_ptr<TfoProbe> probe(CreateForm<TfoProbe>());
+    std::unique_ptr<TfoProbe> probe(CreateForm<TfoProbe>("foProbe"));
     EXPECT_EQ(probe->SeenBySetUp, "Traduit");
     probe->Construct();
     EXPECT_EQ(probe->Builds, 1);
     PvTranslator().Clear();
 }
-
-namespace {
-// A dialog that records what its set-up saw, as TfoProbe does.
-class TfoDialogProbe : public TSDialog
-{
-public:
-    TfoDialogProbe() : TSDialog("foDialogProbe") {}
-    QString SeenBySetUp;
-
-protected:
-    void BuildLayout() override
-    {
-        auto* label = new QLabel("Plain", this);
-        label->setObjectName("Label1");
-    }
-    void FormCreate() override { SeenBySetUp = findChild<QLabel*>("Label1")->text(); }
-};
-} // namespace
 
 TEST(WindowList, DialogsShareTheListAndTheCreationOrderWithTheOtherWindows)
 {
@@ -94,8 +81,8 @@ TEST(WindowList, DialogsShareTheListAndTheCreationOrderWithTheOtherWindows)
         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n"
         "<Language><foDialogProbe><Label1 Caption=\"Traduit\"/></foDialogProbe></Language>\r\n"));
     auto viewer = std::make_unique<TSForm>("foViewer");
-    std::unique_ptr<TfoDialogProbe> dialog(CreateForm<TfoDialogProbe>());
-    std::unique_ptr<TfoDialogProbe> second(CreateForm<TfoDialogProbe>());
+    std::unique_ptr<TfoDialogProbe> dialog(CreateForm<TfoDialogProbe>("foDialogProbe"));
+    std::unique_ptr<TfoDialogProbe> second(CreateForm<TfoDialogProbe>("foDialogProbe"));
     auto later = std::make_unique<TSForm>("foViewer");
     EXPECT_EQ(TFormList::Windows(),
               (QList<QWidget*>{viewer.get(), dialog.get(), second.get(), later.get()}));
