@@ -1,7 +1,7 @@
 // Viewers on democam under load: the shared measuring of the bench_viewers programs.
 #pragma once
 
-#include "base/ClassForm.h"
+#include "base/Window.h"
 #include "core/catalog/Settings.h"
 #include "core/net/ClassHttp.h"
 #include "core/net/ClassHttpClient.h"
@@ -199,10 +199,10 @@ inline void RunViewerLoad(benchmark::State& state, const TViewerLoad& load)
         state.counters["cpu_per_image_over_floor"] =
             images > 0 && floorMs > 0 ? cpuS * 1000.0 / images / floorMs : -1;
 
-        TSForm::SetShuttingDown(true);
+        TFormList::SetShuttingDown(true);
         for (TfoViewer* v : viewers)
             delete v;
-        TSForm::SetShuttingDown(false);
+        TFormList::SetShuttingDown(false);
         QElapsedTimer ending;
         ending.start();
         while ((RunningWorkers() > 0 ||

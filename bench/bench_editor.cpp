@@ -6,7 +6,7 @@
 // free the window): it runs on the user-interface thread, target under 1 s.
 #include "WidgetBenchMain.h"
 #include "app/FormMain.h"
-#include "base/ClassForm.h"
+#include "base/Window.h"
 #include "core/catalog/EditTree.h"
 #include "core/catalog/Settings.h"
 #include "editor/FormEditCams.h"
@@ -112,15 +112,13 @@ void BM_EditorOkInTheProgram10000(benchmark::State& state)
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     TStartup startup;
     startup.RegisterTypes = false;
-    auto main = std::make_unique<TfoCamMain>(startup);
+    auto main = std::unique_ptr<TfoCamMain>(CreateForm<TfoCamMain>(startup));
     FillCatalogue(CamViewer->Root);
     main->RebuildTrayMenu();
     for (auto _ : state) {
         main->actEditExecute();
-        TfoEditCams* editor = nullptr;
-        for (TSForm* form : TSForm::Forms())
-            if (auto* found = qobject_cast<TfoEditCams*>(form))
-                editor = found;
+        const QList<TfoEditCams*> editors = TFormList::Of<TfoEditCams>();
+        TfoEditCams* editor = editors.isEmpty() ? nullptr : editors.last();
         if (!editor) {
             state.SkipWithError("no editor");
             break;

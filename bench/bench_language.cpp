@@ -1,8 +1,8 @@
 // Translation from a full language file: the tray window and one viewer (target under 20 ms),
 // and a switch of language with 30 viewers open (target under 100 ms), file reading included.
 #include "app/FormMain.h"
-#include "base/ClassForm.h"
 #include "base/Translator.h"
+#include "base/Window.h"
 #include "core/TimeZone.h"
 #include "core/catalog/Strings.h"
 #include "viewer/FormViewer.h"
@@ -23,7 +23,7 @@ std::unique_ptr<TfoCamMain> startTray()
 {
     TStartup startup;
     startup.RegisterTypes = false;
-    return std::make_unique<TfoCamMain>(startup);
+    return std::unique_ptr<TfoCamMain>(CreateForm<TfoCamMain>(startup));
 }
 
 void BM_TranslateTrayAndOneViewer(benchmark::State& state)

@@ -9,7 +9,7 @@
 // A jump with the scroll bar over 10,000 filled cells: the UI thread's time in the jump and the
 // paint that follows it, and the time until every cell of the new screen has its picture.
 #include "WidgetBenchMain.h"
-#include "base/ClassForm.h"
+#include "base/Window.h"
 #include "core/catalog/Settings.h"
 #include "core/image/JpegCodec.h"
 #include "core/image/Thumbnail.h"
@@ -121,7 +121,7 @@ struct TDemoCam
 
 void endWindows()
 {
-    for (TSForm* form : TSForm::Forms())
+    for (TSForm* form : TFormList::Of<TSForm>())
         delete form;
     pumpUntil(
         [] {

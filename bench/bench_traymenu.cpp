@@ -7,8 +7,8 @@
 //   the tray window, and to 30 viewers; a file that is one caption as long as the size limit.
 #include "WidgetBenchMain.h"
 #include "app/FormMain.h"
-#include "base/ClassForm.h"
 #include "base/Translator.h"
+#include "base/Window.h"
 #include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
 #include "core/rules/LanguageValues.h"
@@ -32,7 +32,7 @@ struct TTray
         qputenv("XDG_CONFIG_HOME", Config.path().toLocal8Bit());
         TStartup startup;
         startup.RegisterTypes = false;
-        Main = std::make_unique<TfoCamMain>(startup);
+        Main = std::unique_ptr<TfoCamMain>(CreateForm<TfoCamMain>(startup));
     }
     ~TTray()
     {

@@ -13,7 +13,6 @@
 #include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -85,13 +84,8 @@ void TfoAbout::BuildLayout()
     Bevel1->setFrameShadow(QFrame::Sunken);
 
     // Enter runs OK; Escape closes the box as well.
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->setObjectName(QStringLiteral("Panel1"));
+    QDialogButtonBox* buttons = AddOkCancel("Panel1", false);
     buttons->setCenterButtons(true);
-    OkButton = buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
-    OkButton->setObjectName(QStringLiteral("OkButton"));
-    OkButton->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &TfoAbout::OkButtonClick);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(NameLabel);
@@ -121,11 +115,6 @@ void TfoAbout::FormCreate()
     LicenceLabel->setText(licence);
     LibrariesLabel->setText(QStringLiteral("Qt %1 \u00b7 libcurl %2 \u00b7 libjpeg-turbo %3")
                                 .arg(QtVersion(), CurlVersion(), JpegVersion()));
-}
-
-void TfoAbout::OkButtonClick()
-{
-    accept();
 }
 
 void TfoAbout::Label2MouseEnter(QLabel* label)

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "base/ClassDialog.h"
+#include "base/Window.h"
 
 class QFrame;
 class QLabel;
-class QPushButton;
 
 // The About box: the product title, its version, the versions of Qt, libcurl and libjpeg-turbo it
 // runs with, its licence, and two links to the maker's pages. Every "About..." opens a
@@ -17,9 +16,6 @@ class TfoAbout : public TSDialog
 public:
     explicit TfoAbout(QWidget* parent = nullptr);
     ~TfoAbout() override;
-
-public slots:
-    void OkButtonClick();
 
 protected:
     void BuildLayout() override;
@@ -39,5 +35,4 @@ private:
     QLabel* Label2 = nullptr;
     QLabel* Label3 = nullptr;
     QFrame* Bevel1 = nullptr;
-    QPushButton* OkButton = nullptr;
 };

@@ -5,10 +5,10 @@
 #include "app/SiteAddresses.h"
 #include "app/TrayMenus.h"
 #include "avi/FormAviCreator.h"
-#include "base/ClassForm.h"
 #include "base/FormList.h"
 #include "base/ProgramIcon.h"
 #include "base/Translator.h"
+#include "base/Window.h"
 #include "core/Log.h"
 #include "core/catalog/Catalog.h"
 #include "core/catalog/ExchangeFiles.h"
@@ -39,10 +39,21 @@ static void initResources()
     Q_INIT_RESOURCE(pictavo);
 }
 
-TfoCamMain::TfoCamMain(const TStartup& startup, QWidget* parent) : QWidget(parent), Startup(startup)
+TfoCamMain::TfoCamMain(const TStartup& startup, QWidget* parent)
+    : TSForm(QStringLiteral("foCamMain"), parent, {}, TListing::Unlisted), Startup(startup)
+{
+}
+
+TfoCamMain::~TfoCamMain()
+{
+    ShutDown();
+    if (TrayHost() == this)
+        SetTrayHost(nullptr);
+}
+
+void TfoCamMain::BuildLayout()
 {
     initResources();
-    setObjectName(QStringLiteral("foCamMain"));
     setWindowTitle(ProductName);
 
     CreateActions();
@@ -80,51 +91,42 @@ TfoCamMain::TfoCamMain(const TStartup& startup, QWidget* parent) : QWidget(paren
     qApp->installEventFilter(this);
 
     SetTrayHost(this);
-    FormCreate();
-}
-
-TfoCamMain::~TfoCamMain()
-{
-    ShutDown();
-    if (TrayHost() == this)
-        SetTrayHost(nullptr);
-}
-
-QAction* TfoCamMain::NewAction(const char* name, const QString& caption,
-                               void (TfoCamMain::*handler)())
-{
-    auto* action = new QAction(caption, this);
-    action->setObjectName(QLatin1String(name));
-    connect(action, &QAction::triggered, this, handler);
-    return action;
 }
 
 void TfoCamMain::CreateActions()
 {
-    // English captions; the language files give the others.
-    const auto text = [](const char* caption) { return QString::fromLatin1(caption); };
-    actCloseMenu =
-        NewAction("actCloseMenu", text("&Close this menu"), &TfoCamMain::actCloseMenuExecute);
-    actAviCreator =
-        NewAction("actAviCreator", text("&AVI Creator..."), &TfoCamMain::actAviCreatorExecute);
-    actEdit = NewAction("actEdit", text("Edit List..."), &TfoCamMain::actEditExecute);
-    actMire = NewAction("actMire", text("&Mosaic..."), &TfoCamMain::actMireExecute);
-    actOptions = NewAction("actOptions", text("&Options..."), &TfoCamMain::actOptionsExecute);
-    actLanguage = NewAction("actLanguage", text("&Language"), &TfoCamMain::actLanguageExecute);
-    actWindow = NewAction("actWindow", text("Windows"), &TfoCamMain::actWindowExecute);
-    actExit = NewAction("actExit", text("&Exit"), &TfoCamMain::actExitExecute);
-    actSiteNorvane =
-        NewAction("actSiteNorvane", text("Norvane Home Page"), &TfoCamMain::actSiteSupportExecute);
-    actSitePictavo =
-        NewAction("actSitePictavo", text("Pictavo Home Page"), &TfoCamMain::actSiteSupportExecute);
-    actSiteSupport =
-        NewAction("actSiteSupport", text("Support Home Page"), &TfoCamMain::actSiteSupportExecute);
-    actAbout = NewAction("actAbout", text("About..."), &TfoCamMain::actAboutExecute);
-    actRestoreAll =
-        NewAction("actRestoreAll", text("&Restore All"), &TfoCamMain::actRestoreAllExecute);
-    actHideAll = NewAction("actHideAll", text("&Hide All"), &TfoCamMain::actHideAllExecute);
-    actSnoozeAll = NewAction("actSnoozeAll", text("&Snooze All"), &TfoCamMain::actSnoozeAllExecute);
-    actCloseAll = NewAction("actCloseAll", text("&Close All"), &TfoCamMain::actCloseAllExecute);
+    // Each action is named after its field. English captions; the language files give the others.
+    using T = TfoCamMain;
+    struct TActionRow
+    {
+        QAction* T::*Field;
+        const char* Name;
+        const char* Caption;
+        void (T::*Handler)();
+    };
+    static constexpr TActionRow rows[] = {
+        {&T::actCloseMenu, "actCloseMenu", "&Close this menu", &T::actCloseMenuExecute},
+        {&T::actAviCreator, "actAviCreator", "&AVI Creator...", &T::actAviCreatorExecute},
+        {&T::actEdit, "actEdit", "Edit List...", &T::actEditExecute},
+        {&T::actMire, "actMire", "&Mosaic...", &T::actMireExecute},
+        {&T::actOptions, "actOptions", "&Options...", &T::actOptionsExecute},
+        {&T::actLanguage, "actLanguage", "&Language", &T::actLanguageExecute},
+        {&T::actWindow, "actWindow", "Windows", &T::actWindowExecute},
+        {&T::actExit, "actExit", "&Exit", &T::actExitExecute},
+        {&T::actSiteNorvane, "actSiteNorvane", "Norvane Home Page", &T::actSiteSupportExecute},
+        {&T::actSitePictavo, "actSitePictavo", "Pictavo Home Page", &T::actSiteSupportExecute},
+        {&T::actSiteSupport, "actSiteSupport", "Support Home Page", &T::actSiteSupportExecute},
+        {&T::actAbout, "actAbout", "About...", &T::actAboutExecute},
+        {&T::actRestoreAll, "actRestoreAll", "&Restore All", &T::actRestoreAllExecute},
+        {&T::actHideAll, "actHideAll", "&Hide All", &T::actHideAllExecute},
+        {&T::actSnoozeAll, "actSnoozeAll", "&Snooze All", &T::actSnoozeAllExecute},
+        {&T::actCloseAll, "actCloseAll", "&Close All", &T::actCloseAllExecute},
+    };
+    for (const TActionRow& row : rows) {
+        QAction* action = Named(new QAction(QString::fromLatin1(row.Caption), this), row.Name);
+        connect(action, &QAction::triggered, this, row.Handler);
+        this->*row.Field = action;
+    }
 
     ShowSiteHints();
 }
@@ -144,15 +146,7 @@ void TfoCamMain::FormCreate()
     CamViewer->OnOpenViewer = [this](TCamWebcam* webcam, bool applySavedState) {
         OpenViewer(webcam, applySavedState);
     };
-    CamViewer->OnOpenViewers = [] {
-        // Newest window first.
-        std::vector<TCamWebcam> cams;
-        const QList<TSForm*>& forms = TSForm::Forms();
-        for (auto it = forms.crbegin(); it != forms.crend(); ++it)
-            if (auto* viewer = qobject_cast<TfoViewer*>(*it))
-                cams.push_back(viewer->Webcam());
-        return cams;
-    };
+    CamViewer->OnOpenViewers = &TfoViewer::OpenWebcams;
     // 2. Settings and catalogue; reopens the viewers that were open at the last save.
     CamViewer->LoadOptions();
     // 3. The message variables that language files address.
@@ -285,14 +279,12 @@ void TfoCamMain::ShutDown()
         return;
     ShutDownDone = true;
     // Windows destroyed now do not save the settings again; each viewer lets go of its thread.
-    TSForm::SetShuttingDown(true);
+    TFormList::SetShuttingDown(true);
     const QList<QPointer<QWidget>> windows(TFormList::Windows().cbegin(),
                                            TFormList::Windows().cend());
     for (const QPointer<QWidget>& window : windows) {
         if (!window)
             continue;
-        if (auto* form = qobject_cast<TSForm*>(window.data()))
-            TSForm::RemoveFromList(form);
         TFormList::Remove(window);
         delete window.data();
     }
@@ -300,7 +292,7 @@ void TfoCamMain::ShutDown()
         TrayIcon->hide();
     delete CamViewer;
     CamViewer = nullptr;
-    TSForm::SetShuttingDown(false);
+    TFormList::SetShuttingDown(false);
 }
 
 // --- The catalogue region and the viewers ---------------------------------------------------
@@ -487,7 +479,7 @@ void TfoCamMain::actExitExecute()
     SaveOptions();
     // From here on no window saves the settings again. exit(), unlike quit(), does not close the
     // windows first: closing viewers would save and drop themselves from OpenedCams.
-    TSForm::SetShuttingDown(true);
+    TFormList::SetShuttingDown(true);
     QCoreApplication::exit(0);
 }
 
@@ -497,7 +489,7 @@ bool TfoCamMain::eventFilter(QObject* watched, QEvent* event)
         actExitExecute();
         return true;
     }
-    return QWidget::eventFilter(watched, event);
+    return TSForm::eventFilter(watched, event);
 }
 
 void TfoCamMain::actCloseMenuExecute() {}
@@ -658,7 +650,7 @@ void TfoCamMain::OpenChooser()
         // Without a notification area the chooser is the program's only window: closing it ends
         // the program, which would otherwise run on unseen.
         connect(chooser, &QObject::destroyed, this, [this] {
-            if (!TSForm::ShuttingDown() && !QSystemTrayIcon::isSystemTrayAvailable())
+            if (!TFormList::ShuttingDown() && !QSystemTrayIcon::isSystemTrayAvailable())
                 actExitExecute();
         });
         return chooser;

@@ -2,11 +2,11 @@
 
 #include "base/FormSlot.h"
 #include "base/TrayHost.h"
+#include "base/Window.h"
 #include "core/catalog/Strings.h"
 
 #include <QStringList>
 #include <QSystemTrayIcon>
-#include <QWidget>
 
 class QAction;
 class TfoEditCams;
@@ -32,12 +32,13 @@ struct TStartup
 // (TTrayMenus), the actions those menus run, and the one-of-a-kind window slots; opens the viewers
 // and runs the commands over all of them. It is never shown and is not in the window list. Its
 // components are reached by object name (TrayIcon, TrayPopup, Lastviewed1, Windows1, actExit, ...).
-class TfoCamMain : public QWidget, public ITrayHost
+// Made with CreateForm: its layout is the actions, the menus and the icon; FormCreate makes the
+// controller and reads the settings.
+class TfoCamMain : public TSForm, public ITrayHost
 {
     Q_OBJECT
 
 public:
-    // Builds the actions, the menus and the icon, then runs FormCreate.
     explicit TfoCamMain(const TStartup& startup, QWidget* parent = nullptr);
     ~TfoCamMain() override;
 
@@ -84,6 +85,8 @@ public slots:
     void Lastviewed1Click();
 
 protected:
+    void BuildLayout() override;
+    void FormCreate() override;
     // A quit request of the desktop (the session manager at log-out) runs Exit.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -92,7 +95,6 @@ private:
     // The Help items' hints: where each opens, in the language shown (the manual's page of that
     // language). Made again after every change of language.
     void ShowSiteHints();
-    void FormCreate();
     void RegisterFileTypes();
     void ImportFile(const QString& path);
     void WebcamItemClick(const QString& url);
@@ -100,7 +102,6 @@ private:
     void LanguageItemClick(const QString& path);
     void TrayIconActivated(QSystemTrayIcon::ActivationReason reason);
     void TrayIconClick();
-    QAction* NewAction(const char* name, const QString& caption, void (TfoCamMain::*handler)());
     void ReportSaveFailure();
     // Tells the user where the settings file that could not be read whole is kept.
     void ReportRefusedOptions();

@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
-#include <QPushButton>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -21,12 +20,6 @@ namespace {
 constexpr int PortMinimum = 1;
 constexpr int PortMaximum = 65535;
 constexpr int PortDesignValue = 8000;
-
-template <class T> T* named(T* object, const char* name)
-{
-    object->setObjectName(QLatin1String(name));
-    return object;
-}
 } // namespace
 
 TSpinField::TSpinField(QWidget* parent) : QSpinBox(parent) {}
@@ -60,30 +53,30 @@ TfoOptions::~TfoOptions() = default;
 void TfoOptions::BuildLayout()
 {
     setWindowTitle(QStringLiteral("Options"));
-    PageControl1 = named(new QTabWidget(this), "PageControl1");
+    PageControl1 = Named(new QTabWidget(this), "PageControl1");
 
-    auto* viewerPage = named(new QWidget, "TabSheet1");
+    auto* viewerPage = Named(new QWidget, "TabSheet1");
     auto* viewerLayout = new QVBoxLayout(viewerPage);
-    AlwaysBox = named(new QCheckBox(QStringLiteral("Always on top")), "AlwaysBox");
-    PropBox = named(new QCheckBox(QStringLiteral("Proportional resize")), "PropBox");
-    StatusBox = named(new QCheckBox(QStringLiteral("Show status bar")), "StatusBox");
-    BeepBox = named(new QCheckBox(QStringLiteral("Beep on new image")), "BeepBox");
-    LaunchWindows = named(new QCheckBox(QStringLiteral("Start at log-in")), "LaunchWindows");
-    ScrollMosaic = named(new QCheckBox(QStringLiteral("Auto scroll mosaic")), "ScrollMosaic");
+    AlwaysBox = Named(new QCheckBox(QStringLiteral("Always on top")), "AlwaysBox");
+    PropBox = Named(new QCheckBox(QStringLiteral("Proportional resize")), "PropBox");
+    StatusBox = Named(new QCheckBox(QStringLiteral("Show status bar")), "StatusBox");
+    BeepBox = Named(new QCheckBox(QStringLiteral("Beep on new image")), "BeepBox");
+    LaunchWindows = Named(new QCheckBox(QStringLiteral("Start at log-in")), "LaunchWindows");
+    ScrollMosaic = Named(new QCheckBox(QStringLiteral("Auto scroll mosaic")), "ScrollMosaic");
     for (QCheckBox* box : {AlwaysBox, PropBox, StatusBox, BeepBox, LaunchWindows, ScrollMosaic})
         viewerLayout->addWidget(box);
     viewerLayout->addStretch();
     PageControl1->addTab(viewerPage, QStringLiteral("Viewer"));
 
-    auto* archivePage = named(new QWidget, "TabSheet2");
+    auto* archivePage = Named(new QWidget, "TabSheet2");
     auto* archiveLayout = new QVBoxLayout(archivePage);
-    ImagesBox = named(new QCheckBox(QStringLiteral("Archive images")), "ImagesBox");
-    ImageSubBox = named(new QCheckBox(QStringLiteral("Create subdirectories")), "ImageSubBox");
-    DirectoryLabel = named(new QLabel(QStringLiteral("Directory")), "DirectoryLabel");
-    Directory = named(new QLineEdit, "Directory");
+    ImagesBox = Named(new QCheckBox(QStringLiteral("Archive images")), "ImagesBox");
+    ImageSubBox = Named(new QCheckBox(QStringLiteral("Create subdirectories")), "ImageSubBox");
+    DirectoryLabel = Named(new QLabel(QStringLiteral("Directory")), "DirectoryLabel");
+    Directory = Named(new QLineEdit, "Directory");
     Directory->setMinimumWidth(260);
     DirectoryLabel->setBuddy(Directory);
-    DirectoryButton = named(new QToolButton, "DirectoryButton");
+    DirectoryButton = Named(new QToolButton, "DirectoryButton");
     DirectoryButton->setText(QStringLiteral("..."));
     connect(DirectoryButton, &QToolButton::clicked, this, &TfoOptions::DirectoryButtonClick);
     auto* directoryRow = new QHBoxLayout;
@@ -96,40 +89,30 @@ void TfoOptions::BuildLayout()
     archiveLayout->addStretch();
     PageControl1->addTab(archivePage, QStringLiteral("Archive"));
 
-    auto* proxyPage = named(new QWidget, "TabSheet3");
+    auto* proxyPage = Named(new QWidget, "TabSheet3");
     auto* proxyLayout = new QFormLayout(proxyPage);
     proxyLayout->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    ProxyHost = named(new QLineEdit, "ProxyHost");
-    ProxyPort = named(new TSpinField, "ProxyPort");
+    ProxyHost = Named(new QLineEdit, "ProxyHost");
+    ProxyPort = Named(new TSpinField, "ProxyPort");
     ProxyPort->setRange(PortMinimum, PortMaximum);
     ProxyPort->setValue(PortDesignValue);
-    ProxyUser = named(new QLineEdit, "ProxyUser");
-    ProxyPass = named(new QLineEdit, "ProxyPass");
+    ProxyUser = Named(new QLineEdit, "ProxyUser");
+    ProxyPass = Named(new QLineEdit, "ProxyPass");
     ProxyPass->setEchoMode(QLineEdit::Password);
     const std::pair<const char*, const char*> labels[] = {
         {"Label1", "Host"}, {"Label2", "Port"}, {"Label3", "User"}, {"Label4", "Pass"}};
     QWidget* fields[] = {ProxyHost, ProxyPort, ProxyUser, ProxyPass};
     for (int i = 0; i < 4; ++i) {
-        auto* label = named(new QLabel(QLatin1String(labels[i].second)), labels[i].first);
+        auto* label = Named(new QLabel(QLatin1String(labels[i].second)), labels[i].first);
         label->setBuddy(fields[i]);
         proxyLayout->addRow(label, fields[i]);
     }
     PageControl1->addTab(proxyPage, QStringLiteral("Proxy"));
 
-    auto* buttons = named(new QDialogButtonBox, "Panel1");
-    OkButton =
-        named(buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole), "OkButton");
-    CancelButton =
-        named(buttons->addButton(QStringLiteral("&Cancel"), QDialogButtonBox::RejectRole),
-              "CancelButton");
-    // Enter runs the default button (Cancel when it has the focus), Escape rejects.
-    OkButton->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &TfoOptions::OkButtonClick);
-    connect(buttons, &QDialogButtonBox::rejected, this, &TfoOptions::CancelButtonClick);
-
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(PageControl1);
-    layout->addWidget(buttons);
+    // Enter runs the default button (Cancel when it has the focus), Escape rejects.
+    layout->addWidget(AddOkCancel("Panel1"));
     // Fixed dialog border: the window takes the size its layout needs and cannot be resized.
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -177,17 +160,12 @@ void TfoOptions::StoreControls()
                         ProxyPass->text());
 }
 
-void TfoOptions::OkButtonClick()
+void TfoOptions::accept()
 {
     StoreControls();
     if (OnStored)
         OnStored();
-    accept();
-}
-
-void TfoOptions::CancelButtonClick()
-{
-    reject();
+    TSDialog::accept();
 }
 
 void TfoOptions::DirectoryButtonClick()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/ClassDialog.h"
+#include "base/Window.h"
 
 #include <QSpinBox>
 #include <functional>
@@ -8,7 +8,6 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 class QTabWidget;
 class QToolButton;
 
@@ -48,8 +47,8 @@ public:
     std::function<void()> OnStored;
 
 public slots:
-    void OkButtonClick();
-    void CancelButtonClick();
+    // OK or Enter: stores the controls, hands over to OnStored and closes.
+    void accept() override;
 
 protected:
     void BuildLayout() override;
@@ -74,6 +73,4 @@ private:
     TSpinField* ProxyPort = nullptr;
     QLineEdit* ProxyUser = nullptr;
     QLineEdit* ProxyPass = nullptr;
-    QPushButton* OkButton = nullptr;
-    QPushButton* CancelButton = nullptr;
 };

@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 int main(int argc, char** argv)
 {
@@ -68,10 +69,10 @@ int main(int argc, char** argv)
     startup.Arguments = arguments;
     startup.ChooserWithoutTray = true;
     startup.ChooserWhenEmpty = true;
-    TfoCamMain foCamMain(startup);
-    StartStateDump(&foCamMain);
-    handOver.SetHandler([&foCamMain](const QString& path) { foCamMain.WMCopyData(path); });
-    QObject::connect(&signalWatcher, &TSignalWatcher::Terminate, &foCamMain,
+    const std::unique_ptr<TfoCamMain> foCamMain(CreateForm<TfoCamMain>(startup));
+    StartStateDump(foCamMain.get());
+    handOver.SetHandler([tray = foCamMain.get()](const QString& path) { tray->WMCopyData(path); });
+    QObject::connect(&signalWatcher, &TSignalWatcher::Terminate, foCamMain.get(),
                      &TfoCamMain::actExitExecute);
 
     app.exec();
@@ -79,7 +80,7 @@ int main(int argc, char** argv)
     // Windows first (each viewer lets go of its fetch thread), then the controller; then the fetch
     // threads are told to end, their transfers aborted, and awaited for a bounded time before the
     // HTTP library is cleaned up.
-    foCamMain.ShutDown();
+    foCamMain->ShutDown();
     if (!ShutdownWorkers(std::chrono::milliseconds(1400))) {
         // A fetch thread is still inside the HTTP library (a name lookup or a connect that no
         // abort reaches). The library's exit handlers would pull its state away under it: the

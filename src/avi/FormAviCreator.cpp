@@ -28,12 +28,6 @@
 
 namespace {
 
-template <class T> T* named(T* object, const char* name)
-{
-    object->setObjectName(QLatin1String(name));
-    return object;
-}
-
 // Texts of our own questions and refusals (the writer's failures come with its own messages).
 const char* const ReplaceText = "%1 already exists.\nDo you want to replace it?";
 const char* const BusyText = "%1 is being written by another AVI Creator.";
@@ -43,6 +37,7 @@ const char* const BusyText = "%1 is being written by another AVI Creator.";
 TfoAviCreator::TfoAviCreator(QWidget* parent) : TSDialog(QStringLiteral("foAviCreator"), parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    CentreAtFirstShow();
 }
 
 TfoAviCreator::~TfoAviCreator()
@@ -62,7 +57,7 @@ void TfoAviCreator::BuildLayout()
     setWindowIcon(ProgramIcon());
 
     TipsLabel =
-        named(new QLabel(QStringLiteral("To create an AVI file, you have to select a few files "
+        Named(new QLabel(QStringLiteral("To create an AVI file, you have to select a few files "
                                         "having the same resolution, then click on \"Produce\" and "
                                         "the animation will be saved on your disk."),
                          this),
@@ -70,7 +65,7 @@ void TfoAviCreator::BuildLayout()
     TipsLabel->setWordWrap(true);
 
     // A drop copies in the view's eyes: the view must not remove the dragged entry afterwards.
-    FilesBox = named(new TFilesBox(this, Qt::CopyAction), "FilesBox");
+    FilesBox = Named(new TFilesBox(this, Qt::CopyAction), "FilesBox");
     FilesBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
     FilesBox->CanDrop = [this](const QPoint& pos) { return FilesBoxDragOver(pos); };
     FilesBox->Drop = [this](const QPoint& pos) { FilesBoxDragDrop(pos); };
@@ -78,45 +73,45 @@ void TfoAviCreator::BuildLayout()
     // Every entry is one line: a thousand files are laid out without measuring each.
     FilesBox->setUniformItemSizes(true);
 
-    AddButton = named(new QPushButton(QStringLiteral("&Add..."), this), "AddButton");
-    RemoveButton = named(new QPushButton(QStringLiteral("&Remove"), this), "RemoveButton");
-    ProduceButton = named(new QPushButton(QStringLiteral("&Produce..."), this), "ProduceButton");
+    AddButton = Named(new QPushButton(QStringLiteral("&Add..."), this), "AddButton");
+    RemoveButton = Named(new QPushButton(QStringLiteral("&Remove"), this), "RemoveButton");
+    ProduceButton = Named(new QPushButton(QStringLiteral("&Produce..."), this), "ProduceButton");
     connect(AddButton, &QPushButton::clicked, this, &TfoAviCreator::AddButtonClick);
     connect(RemoveButton, &QPushButton::clicked, this, &TfoAviCreator::RemoveButtonClick);
     connect(ProduceButton, &QPushButton::clicked, this, &TfoAviCreator::ProduceButtonClick);
 
-    PauseLabel = named(new QLabel(QStringLiteral("Pause"), this), "PauseLabel");
-    PauseSpin = named(new QSpinBox(this), "PauseSpin");
+    PauseLabel = Named(new QLabel(QStringLiteral("Pause"), this), "PauseLabel");
+    PauseSpin = Named(new QSpinBox(this), "PauseSpin");
     // Every frame lasts at least a millisecond: a frame time of 0 gives a video no player can
     // time.
     PauseSpin->setRange(1, 10000000);
     PauseSpin->setValue(500);
     PauseLabel->setBuddy(PauseSpin);
     Pause2Label =
-        named(new QLabel(QStringLiteral("milliseconds between each frame"), this), "Pause2Label");
+        Named(new QLabel(QStringLiteral("milliseconds between each frame"), this), "Pause2Label");
 
-    FormatLabel = named(new QLabel(QStringLiteral("Format"), this), "FormatLabel");
-    RawRadio = named(new QRadioButton(QStringLiteral("&Uncompressed"), this), "RawRadio");
-    MjpegRadio = named(new QRadioButton(QStringLiteral("&JPEG (compact)"), this), "MjpegRadio");
+    FormatLabel = Named(new QLabel(QStringLiteral("Format"), this), "FormatLabel");
+    RawRadio = Named(new QRadioButton(QStringLiteral("&Uncompressed"), this), "RawRadio");
+    MjpegRadio = Named(new QRadioButton(QStringLiteral("&JPEG (compact)"), this), "MjpegRadio");
     auto* formats = new QButtonGroup(this);
     formats->addButton(RawRadio);
     formats->addButton(MjpegRadio);
     RawRadio->setChecked(true);
-    FitBox = named(new QCheckBox(QStringLiteral("&Fit pictures of another size"), this), "FitBox");
+    FitBox = Named(new QCheckBox(QStringLiteral("&Fit pictures of another size"), this), "FitBox");
     connect(MjpegRadio, &QRadioButton::toggled, this, &TfoAviCreator::FormatChanged);
 
-    actAdd = named(new QAction(QStringLiteral("&Add..."), this), "actAdd");
+    actAdd = Named(new QAction(QStringLiteral("&Add..."), this), "actAdd");
     actAdd->setShortcut(QKeySequence(Qt::Key_Insert));
     actAdd->setShortcutContext(Qt::WindowShortcut);
     connect(actAdd, &QAction::triggered, this, &TfoAviCreator::actAddExecute);
-    actRemove = named(new QAction(QStringLiteral("&Remove"), this), "actRemove");
+    actRemove = Named(new QAction(QStringLiteral("&Remove"), this), "actRemove");
     actRemove->setShortcut(QKeySequence(Qt::Key_Delete));
     actRemove->setShortcutContext(Qt::WindowShortcut);
     connect(actRemove, &QAction::triggered, this, &TfoAviCreator::actRemoveExecute);
     addAction(actAdd);
     addAction(actRemove);
 
-    ProgressDlg = new TProgressDlg(this);
+    ProgressDlg = CreateForm<TProgressDlg>(this);
     connect(ProgressDlg, &TProgressDlg::CancelRequested, this, &TfoAviCreator::CancelProduction);
 
     auto* buttons = new QVBoxLayout;
@@ -399,7 +394,7 @@ QMessageBox* TfoAviCreator::ShowMessage(int icon, const QString& text, const QSt
 void TfoAviCreator::closeEvent(QCloseEvent* event)
 {
     // During production the window does not respond; the progress window's Cancel stops it.
-    if (Producing() && !TSForm::ShuttingDown()) {
+    if (Producing() && !TFormList::ShuttingDown()) {
         event->ignore();
         return;
     }
@@ -410,17 +405,4 @@ void TfoAviCreator::reject()
 {
     if (!Producing())
         TSDialog::reject();
-}
-
-void TfoAviCreator::showEvent(QShowEvent* event)
-{
-    TSDialog::showEvent(event);
-    if (Centred)
-        return;
-    Centred = true;
-    if (const QScreen* screen = this->screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
 }

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "base/ClassDialog.h"
-#include "base/ClassForm.h"
 #include "base/DragWithinView.h"
+#include "base/Window.h"
 
 #include <QElapsedTimer>
 #include <QListWidget>
@@ -75,7 +74,6 @@ protected:
     void BuildLayout() override;
     void FormCreate() override;
     void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void SetProducing(bool producing);
@@ -106,5 +104,4 @@ private:
     QString FTarget;       // the file being produced
     bool FFitting = false; // the production fits pictures of another size
     QElapsedTimer FStarted;
-    bool Centred = false;
 };

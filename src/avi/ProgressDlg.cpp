@@ -7,41 +7,43 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 TProgressDlg::TProgressDlg(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool)
+    : TSForm(QStringLiteral("ProgressDlg"), parent,
+             Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool,
+             TListing::Unlisted)
 {
-    setObjectName(QStringLiteral("ProgressDlg"));
-    Panel = new QFrame(this);
-    Panel->setObjectName(QStringLiteral("Panel1"));
-    Panel->setFrameShape(QFrame::Panel);
-    Panel->setFrameShadow(QFrame::Raised);
-    Panel->setLineWidth(2);
+}
 
-    ProgressLabel = new QLabel(Panel);
-    ProgressLabel->setObjectName(QStringLiteral("ProgressLabel"));
-    ProgressBar = new QProgressBar(Panel);
-    ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
+void TProgressDlg::BuildLayout()
+{
+    auto* panel = Named(new QFrame(this), "Panel1");
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Raised);
+    panel->setLineWidth(2);
+
+    ProgressLabel = Named(new QLabel(panel), "ProgressLabel");
+    ProgressBar = Named(new QProgressBar(panel), "ProgressBar");
     ProgressBar->setTextVisible(false);
-    CancelButton = new QPushButton(QStringLiteral("Cancel"), Panel);
-    CancelButton->setObjectName(QStringLiteral("CancelButton"));
-    connect(CancelButton, &QPushButton::clicked, this, &TProgressDlg::CancelButtonClick);
-    StatusLabel = new QLabel(Panel);
-    StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
+    CancelButton = Named(new QPushButton(QStringLiteral("Cancel"), panel), "CancelButton");
+    connect(CancelButton, &QPushButton::clicked, this, [this] {
+        CancelButton->setEnabled(false);
+        emit CancelRequested();
+    });
+    StatusLabel = Named(new QLabel(panel), "StatusLabel");
 
     auto* barRow = new QHBoxLayout;
     barRow->addWidget(ProgressBar, 1);
     barRow->addWidget(CancelButton);
-    auto* panelLayout = new QVBoxLayout(Panel);
+    auto* panelLayout = new QVBoxLayout(panel);
     panelLayout->setContentsMargins(10, 6, 10, 8);
     panelLayout->addWidget(ProgressLabel);
     panelLayout->addLayout(barRow);
     panelLayout->addWidget(StatusLabel);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(Panel);
+    layout->addWidget(panel);
 
     // The label follows the caption; set after the label exists.
     setWindowTitle(QStringLiteral("Progress"));
@@ -57,11 +59,7 @@ void TProgressDlg::Start(int maximum)
     StatusLabel->clear();
     CancelButton->setEnabled(true);
     resize(std::max(314, sizeHint().width()), std::max(60, sizeHint().height()));
-    if (const QScreen* screen = parentWidget() ? parentWidget()->screen() : this->screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this, parentWidget() ? parentWidget()->screen() : nullptr);
     show();
     raise();
 }
@@ -89,17 +87,11 @@ void TProgressDlg::Finish()
     ProgramCloses = false;
 }
 
-void TProgressDlg::CancelButtonClick()
-{
-    CancelButton->setEnabled(false);
-    emit CancelRequested();
-}
-
 void TProgressDlg::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::WindowTitleChange && ProgressLabel)
         ProgressLabel->setText(windowTitle());
-    QWidget::changeEvent(event);
+    TSForm::changeEvent(event);
 }
 
 void TProgressDlg::closeEvent(QCloseEvent* event)
@@ -118,5 +110,5 @@ void TProgressDlg::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
-    QWidget::keyPressEvent(event);
+    TSForm::keyPressEvent(event);
 }

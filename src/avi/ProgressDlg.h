@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QWidget>
+#include "base/Window.h"
 
-class QFrame;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -11,8 +10,9 @@ class QPushButton;
 // a label, a bar with a Cancel button and a line of text under them (frames done, time left) on a
 // raised panel. The user cannot close it: only Finish()
 // does, and closing only hides it. The label shows the window's caption, so a language file reaches
-// it as the component's Caption. Not in the window list.
-class TProgressDlg : public QWidget
+// it as the component's Caption. It belongs to its creator: not in the window list. Made with
+// CreateForm<TProgressDlg>(creator).
+class TProgressDlg : public TSForm
 {
     Q_OBJECT
 
@@ -34,14 +34,12 @@ signals:
     void CancelRequested();
 
 protected:
+    void BuildLayout() override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void CancelButtonClick();
-
-    QFrame* Panel = nullptr;
     QLabel* ProgressLabel = nullptr;
     QProgressBar* ProgressBar = nullptr;
     QPushButton* CancelButton = nullptr;

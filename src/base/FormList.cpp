@@ -8,6 +8,7 @@
 
 namespace {
 constexpr const char* wholeTitle = "pvWholeTitle";
+bool shuttingDown = false;
 
 QList<QWidget*>& windowList()
 {
@@ -41,6 +42,16 @@ void TFormList::Remove(QWidget* window)
 const QList<QWidget*>& TFormList::Windows()
 {
     return windowList();
+}
+
+bool TFormList::ShuttingDown()
+{
+    return shuttingDown;
+}
+
+void TFormList::SetShuttingDown(bool value)
+{
+    shuttingDown = value;
 }
 
 void TFormList::SetTitle(QWidget* window, const QString& name)

@@ -12,14 +12,12 @@
 #include <QFormLayout>
 #include <QFrame>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
-#include <QShortcut>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -29,12 +27,13 @@
 // --- The window ---------------------------------------------------------------------------------
 
 TfoEditCams::TfoEditCams(QWidget* parent)
-    : TSForm(QStringLiteral("foEditCams"), parent,
-             Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowCloseButtonHint)
+    : TSDialog(QStringLiteral("foEditCams"), parent,
+               Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
     // FormClose: the window frees itself; the tray window's slot empties itself when it goes.
     setAttribute(Qt::WA_DeleteOnClose);
+    CentreAtFirstShow();
 }
 
 TfoEditCams::~TfoEditCams()
@@ -68,8 +67,7 @@ void TfoEditCams::BuildLayout()
             &TfoEditCams::CamListChange);
 
     auto button = [this](const char* name, const QString& caption, void (TfoEditCams::*click)()) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(QLatin1String(name));
+        auto* b = Named(new QPushButton(caption, this), name);
         b->setAutoDefault(false);
         connect(b, &QPushButton::clicked, this, click);
         return b;
@@ -169,32 +167,26 @@ void TfoEditCams::BuildLayout()
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
 
-    OkButton = button("OkButton", QStringLiteral("&OK"), &TfoEditCams::OkButtonClick);
-    CancelButton =
-        button("CancelButton", QStringLiteral("&Cancel"), &TfoEditCams::CancelButtonClick);
-    auto* bottom = new QHBoxLayout;
-    bottom->addStretch(1);
-    bottom->addWidget(OkButton);
-    bottom->addWidget(CancelButton);
-
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top, 1);
     layout->addWidget(line);
-    layout->addLayout(bottom);
-
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, &TfoEditCams::CancelButtonClick);
+    layout->addWidget(AddOkCancel("ButtonBox"));
 }
 
 void TfoEditCams::FormCreate()
 {
     FModified = false;
     Pages->setCurrentWidget(NullSheet);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = geometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
+}
+
+void TfoEditCams::keyPressEvent(QKeyEvent* event)
+{
+    // Enter belongs to the field being typed in: it neither applies nor closes the editor.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
     }
+    TSDialog::keyPressEvent(event);
 }
 
 void TfoEditCams::LoadTree()
@@ -409,7 +401,7 @@ void TfoEditCams::ApplyTree()
         host->RebuildTrayMenu(true);
 }
 
-void TfoEditCams::OkButtonClick()
+void TfoEditCams::accept()
 {
     const bool applied = FModified && CamViewer;
     ApplyTree();
@@ -421,11 +413,5 @@ void TfoEditCams::OkButtonClick()
     } else if (CamViewer && !CamViewer->SaveOptions()) {
         qCInfo(lcSettings) << "the settings could not be saved to" << CamViewer->OptionsPath;
     }
-    close();
-}
-
-void TfoEditCams::CancelButtonClick()
-{
-    // The working copies go with the tree.
-    close();
+    TSDialog::accept();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "base/ClassForm.h"
 #include "base/DragWithinView.h"
+#include "base/Window.h"
 
 #include <QModelIndex>
 #include <QTreeView>
@@ -27,8 +27,8 @@ using TCamListView = TDragWithinView<QTreeView>;
 // moves and deletes categories and webcams and exports a node to a .cam or .cal file. Nothing
 // reaches the catalogue until OK, which rebuilds the catalogue from the tree, rebuilds the tray
 // menu (an open chooser reloads) and saves the settings. Cancel, Escape and the close box discard
-// the tree. The window frees itself when closed.
-class TfoEditCams : public TSForm
+// the tree; Enter runs no button. Not modal; the window frees itself when closed.
+class TfoEditCams : public TSDialog
 {
     Q_OBJECT
 
@@ -69,12 +69,13 @@ public slots:
     void AddCamButtonClick();
     void DeleteButtonClick();
     void ExportButtonClick();
-    void OkButtonClick();
-    void CancelButtonClick();
+    // OK: the tree reaches the catalogue and the settings are saved; then the window closes.
+    void accept() override;
 
 protected:
     void BuildLayout() override;
     void FormCreate() override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void SetModified();
@@ -98,8 +99,6 @@ private:
     QLineEdit* CamHome = nullptr;
     QLineEdit* CamEmail = nullptr;
     QSpinBox* CamRefresh = nullptr;
-    QPushButton* OkButton = nullptr;
-    QPushButton* CancelButton = nullptr;
     bool FModified = false;
     bool Updating = false;
     QPersistentModelIndex ExportNode;

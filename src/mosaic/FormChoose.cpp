@@ -10,12 +10,12 @@
 #include "core/rules/CamHint.h"
 #include "core/rules/MenuColumns.h"
 #include "core/rules/MosaicGeometry.h"
+#include "mosaic/ThumbnailFeed.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QIcon>
@@ -26,7 +26,6 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QSplitter>
 #include <QToolTip>
 #include <QTreeWidget>
@@ -36,8 +35,6 @@
 using namespace MosaicGeometry;
 
 namespace {
-int tickMs = 1000;
-
 constexpr int PathRole = Qt::UserRole;         // tree node: positions from the root down
 constexpr int UrlRole = Qt::UserRole;          // list item: the webcam's Url
 constexpr int PositionRole = Qt::UserRole + 1; // list item: its position in the category
@@ -71,16 +68,12 @@ QImage ErrorPicture()
 TfoChoose::TfoChoose(QWidget* parent) : TSForm(QStringLiteral("foChoose"), parent, Qt::Window)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    CentreAtFirstShow();
 }
 
 TfoChoose::~TfoChoose()
 {
-    StopThread();
-}
-
-void TfoChoose::SetTickMilliseconds(int ms)
-{
-    tickMs = ms;
+    StopWorker(Thread);
 }
 
 void TfoChoose::BuildLayout()
@@ -178,12 +171,7 @@ void TfoChoose::BuildLayout()
                         &TfoChoose::actEditExecute);
     actDelete = newAction("actDelete", QStringLiteral("&Delete"), {QKeySequence(Qt::Key_Delete)},
                           &TfoChoose::actDeleteExecute);
-    actClose = new QAction(QStringLiteral("Close"), this);
-    actClose->setObjectName(QStringLiteral("actClose"));
-    actClose->setShortcut(QKeySequence(Qt::Key_Escape));
-    actClose->setShortcutContext(Qt::WindowShortcut);
-    connect(actClose, &QAction::triggered, this, &QWidget::close);
-    addAction(actClose);
+    actClose = AddCloseOnEscape();
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -198,28 +186,14 @@ void TfoChoose::BuildLayout()
 
 void TfoChoose::FormCreate()
 {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = geometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
     ReloadTree();
 }
 
 void TfoChoose::closeEvent(QCloseEvent* event)
 {
     // FormClose: the tray window's slot empties itself when the window goes.
-    StopThread();
+    StopWorker(Thread);
     TSForm::closeEvent(event);
-}
-
-void TfoChoose::StopThread()
-{
-    if (!Thread)
-        return;
-    Thread->ClearEvents();
-    Thread->Terminate();
-    Thread.reset();
 }
 
 void TfoChoose::SetMainMenu(QMenu* menu)
@@ -326,13 +300,12 @@ void TfoChoose::CamTreeChange()
         }
     }
     // 4. The old thread goes; 5. a new one for a category with webcams.
-    StopThread();
+    StopWorker(Thread);
     if (CamList->count() == 0) {
         StatusBar->Panel(0)->clear();
         return;
     }
-    Thread = TMireThread::Create();
-    Thread->Tick = std::chrono::milliseconds(tickMs);
+    Thread = NewThumbnailThread();
     Thread->Repeat = false; // each thumbnail once
     // Pictures come at the screen's pixels: sharp on a screen that scales.
     Thread->SetPictureBox(ThumbSize(devicePixelRatioF()));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/ClassForm.h"
+#include "base/Window.h"
 #include "core/net/ClassMire.h"
 
 #include <QHash>
@@ -44,8 +44,6 @@ public:
     bool IsFetching() const { return Thread != nullptr; }
     // The thumbnails that have arrived for the current list, in list order.
     const QList<QPixmap>& CamImages() const { return FCamImages; }
-    // The thread's length of one second (tests shorten it); set before the window is made.
-    static void SetTickMilliseconds(int ms);
 
     // Carries menu as the window's menu bar (where the desktop has no notification area, the
     // tray menu's commands are reached here).
@@ -78,7 +76,6 @@ protected:
 
 private:
     void FillTree(QTreeWidgetItem* parent, const TCamCategory& category, QList<int> path);
-    void StopThread();
     // The category of the selected tree node; null when none is selected or it is gone.
     TCamCategory* CurrentCategory() const;
     // The catalogue webcam of a list item; null when it is no longer there.

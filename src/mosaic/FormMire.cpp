@@ -13,8 +13,8 @@
 #include "core/rules/MosaicGeometry.h"
 #include "mosaic/CellDecoder.h"
 #include "mosaic/DrawGrid.h"
+#include "mosaic/ThumbnailFeed.h"
 
-#include <QAction>
 #include <QCloseEvent>
 #include <QHelpEvent>
 #include <QPainter>
@@ -27,8 +27,6 @@
 using namespace MosaicGeometry;
 
 namespace {
-int tickMs = 1000;
-
 // Pre-order: a category's own webcams, then each sub-category in turn.
 void AddWebcams(const TCamCategory& category, std::vector<TCamInfo>& list)
 {
@@ -48,11 +46,6 @@ TfoMire::~TfoMire()
 {
     // FormDestroy
     StopThread();
-}
-
-void TfoMire::SetTickMilliseconds(int ms)
-{
-    tickMs = ms;
 }
 
 void TfoMire::BuildLayout()
@@ -80,12 +73,7 @@ void TfoMire::BuildLayout()
     StatusBar->AddPanel(-1);
     layout->addWidget(StatusBar);
 
-    auto* actClose = new QAction(QStringLiteral("Close"), this);
-    actClose->setObjectName(QStringLiteral("actClose"));
-    actClose->setShortcut(QKeySequence(Qt::Key_Escape));
-    actClose->setShortcutContext(Qt::WindowShortcut);
-    connect(actClose, &QAction::triggered, this, &QWidget::close);
-    addAction(actClose);
+    AddCloseOnEscape();
 
     RescaleTimer = new QTimer(this);
     RescaleTimer->setSingleShot(true);
@@ -108,8 +96,7 @@ void TfoMire::FormCreate()
     // 3. The feed, with every webcam of the list.
     if (FList.empty())
         return;
-    Thread = TMireThread::Create();
-    Thread->Tick = std::chrono::milliseconds(tickMs);
+    Thread = NewThumbnailThread();
     Thread->Repeat = true;
     Thread->Lanes = ColCount; // about a row at a time
     Thread->KeepData = false;
@@ -126,11 +113,7 @@ void TfoMire::FormCreate()
 
 void TfoMire::StopThread()
 {
-    if (Thread) {
-        Thread->ClearEvents();
-        Thread->Terminate();
-        Thread.reset();
-    }
+    StopWorker(Thread);
     if (RescaleCancel)
         RescaleCancel->store(true);
     if (RescaleBox)

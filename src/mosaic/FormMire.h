@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/ClassForm.h"
+#include "base/Window.h"
 #include "core/net/ClassMire.h"
 
 #include <QImage>
@@ -42,8 +42,6 @@ public:
     bool CellFilled(int index) const { return !Compact[size_t(index)].isEmpty(); }
     int DecodedCells() const { return Decoded; }
     bool IsFetching() const { return Thread != nullptr; }
-    // The thread's length of one second (tests shorten it); set before the window is made.
-    static void SetTickMilliseconds(int ms);
 
     // The feed's two events, run on the user-interface thread.
     void NextWebcam(const TMireNext& next);

@@ -191,11 +191,11 @@ void TfoViewer::FormDestroy()
         return;
     Destroyed = true;
     // Out of the window list first, so that the save below no longer lists this webcam.
-    TSForm::RemoveFromList(this);
+    TFormList::Remove(this);
     StopFetch(true);
-    StopDecoder();
+    StopWorker(Decoder);
     Archiver.reset();
-    const bool save = !TSForm::ShuttingDown();
+    const bool save = !TFormList::ShuttingDown();
     ViewerCam.reset();
     if (save)
         SaveSettings();
@@ -305,19 +305,15 @@ const TCamWebcam& TfoViewer::Webcam() const
 
 QList<TfoViewer*> TfoViewer::Viewers()
 {
-    QList<TfoViewer*> viewers;
-    for (TSForm* form : TSForm::Forms())
-        if (auto* viewer = qobject_cast<TfoViewer*>(form))
-            viewers.append(viewer);
-    return viewers;
+    return TFormList::Of<TfoViewer>();
 }
 
 std::vector<TCamWebcam> TfoViewer::OpenWebcams()
 {
     std::vector<TCamWebcam> cams;
-    const QList<TSForm*>& forms = TSForm::Forms();
-    for (auto it = forms.crbegin(); it != forms.crend(); ++it)
-        if (auto* viewer = qobject_cast<TfoViewer*>(*it); viewer && viewer->ViewerCam)
+    const QList<TfoViewer*> viewers = Viewers();
+    for (auto it = viewers.crbegin(); it != viewers.crend(); ++it)
+        if (TfoViewer* viewer = *it; viewer->ViewerCam)
             cams.push_back(*viewer->ViewerCam);
     return cams;
 }
@@ -617,7 +613,7 @@ void TfoViewer::ImageArrived(TViewerImage& image)
     const bool decodedOk = !image.Picture.IsEmpty();
     if (decodedOk) {
         // A decode of the previous image under way is of no use any more.
-        StopDecoder();
+        StopWorker(Decoder);
         ShownBody = image.Body;
         ShownScale = image.Scale;
         TPicture previous = CamImage->SetPicture(std::move(image.Picture), image.SourceSize);
@@ -687,7 +683,7 @@ void TfoViewer::PictureAreaChanged()
     const int scale = ViewerGeometry::DecodeScale(CamImage->SourceSize(), target);
     if (scale >= ShownScale || (Decoder && DecoderScale <= scale))
         return;
-    StopDecoder();
+    StopWorker(Decoder);
     Decoder = TViewerDecoder::Create(ShownBody, target);
     DecoderScale = scale;
     QPointer<TfoViewer> self(this);
@@ -706,15 +702,6 @@ void TfoViewer::PictureDecoded(TViewerImage& image)
         return;
     ShownScale = image.Scale;
     CamImage->SetPicture(std::move(image.Picture), image.SourceSize);
-}
-
-void TfoViewer::StopDecoder()
-{
-    if (!Decoder)
-        return;
-    Decoder->ClearEvents();
-    Decoder->Terminate();
-    Decoder.reset();
 }
 
 // --- Sizes ---------------------------------------------------------------------------------------

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/ClassForm.h"
+#include "base/Window.h"
 #include "core/catalog/Catalog.h"
 #include "core/net/FetchFailure.h"
 #include "core/rules/AutoRefresh.h"
@@ -201,7 +201,6 @@ private:
     void PictureAreaChanged();
     // A new decode of the kept image arrived.
     void PictureDecoded(TViewerImage& image);
-    void StopDecoder();
     // Hands body to the archive queue with the current settings.
     void ArchiveImage(const QByteArray& body);
 

@@ -3,10 +3,10 @@
 #include "TestHttpServer.h"
 #include "ThreadTestUtil.h"
 #include "app/FormMain.h"
-#include "base/ClassForm.h"
 #include "base/StatusBar.h"
 #include "base/Translator.h"
 #include "base/TrayHost.h"
+#include "base/Window.h"
 #include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
 #include "core/image/JpegCodec.h"
@@ -20,6 +20,7 @@
 #include "mosaic/DrawGrid.h"
 #include "mosaic/FormChoose.h"
 #include "mosaic/FormMire.h"
+#include "mosaic/ThumbnailFeed.h"
 
 #include <QAction>
 #include <QApplication>
@@ -140,12 +141,11 @@ protected:
         CamViewer = &settings;
         SetTrayHost(&tray);
         RestoreMessageDefaults();
-        TfoChoose::SetTickMilliseconds(10);
-        TfoMire::SetTickMilliseconds(10);
+        SetThumbnailTickMilliseconds(10);
     }
     void TearDown() override
     {
-        for (TSForm* form : TSForm::Forms())
+        for (TSForm* form : TFormList::Of<TSForm>())
             delete form;
         SetTrayHost(nullptr);
         CamViewer = nullptr;
@@ -636,9 +636,9 @@ TEST(BrowseFromTheTray, OneWindowOfEachKindAndTheChooserStandsInForAMissingTray)
     TStartup startup;
     startup.RegisterTypes = false;
     startup.ChooserWithoutTray = true;
-    auto main = std::make_unique<TfoCamMain>(startup);
+    auto main = std::unique_ptr<TfoCamMain>(CreateForm<TfoCamMain>(startup));
     auto windowOf = [](const char* kind) {
-        for (TSForm* form : TSForm::Forms())
+        for (TSForm* form : TFormList::Of<TSForm>())
             if (form->inherits(kind))
                 return QPointer<QWidget>(form);
         return QPointer<QWidget>();
@@ -654,7 +654,7 @@ TEST(BrowseFromTheTray, OneWindowOfEachKindAndTheChooserStandsInForAMissingTray)
     ASSERT_TRUE(mosaic);
     mire->trigger();
     int mosaics = 0;
-    for (TSForm* form : TSForm::Forms())
+    for (TSForm* form : TFormList::Of<TSForm>())
         mosaics += form->inherits("TfoMire") ? 1 : 0;
     EXPECT_EQ(mosaics, 1);
 
@@ -685,8 +685,8 @@ TEST(BrowseFromTheTray, AnEmptyCatalogueOpensTheChooserWithTheWaysIn)
     TStartup startup;
     startup.RegisterTypes = false;
     startup.ChooserWhenEmpty = true;
-    auto main = std::make_unique<TfoCamMain>(startup);
-    const QList<TfoChoose*> choosers = openForms<TfoChoose>();
+    auto main = std::unique_ptr<TfoCamMain>(CreateForm<TfoCamMain>(startup));
+    const QList<TfoChoose*> choosers = TFormList::Of<TfoChoose>();
     ASSERT_EQ(choosers.size(), 1);
     TfoChoose* chooser = choosers.first();
     EXPECT_TRUE(chooser->isVisible());
@@ -711,9 +711,10 @@ TEST(BrowseFromTheTray, AnEmptyCatalogueOpensTheChooserWithTheWaysIn)
 
     // Add a webcam: the editor, with a new webcam chosen.
     chooser->findChild<QPushButton*>("AddCamButton")->click();
-    ASSERT_EQ(openForms<TfoEditCams>().size(), 1);
-    EXPECT_EQ(openForms<TfoEditCams>().first()->findChild<QLineEdit*>("CamName")->text(), NewCam);
-    openForms<TfoEditCams>().first()->close();
+    ASSERT_EQ(TFormList::Of<TfoEditCams>().size(), 1);
+    EXPECT_EQ(TFormList::Of<TfoEditCams>().first()->findChild<QLineEdit*>("CamName")->text(),
+              NewCam);
+    TFormList::Of<TfoEditCams>().first()->close();
     drainDeletes();
 
     // Import a list: the file chosen in the dialog is imported and the chooser shows it.
@@ -735,8 +736,8 @@ TEST(BrowseFromTheTray, AnEmptyCatalogueOpensTheChooserWithTheWaysIn)
     // A second start without a file: the open chooser comes back to the front, and no other.
     chooser->showMinimized();
     main->WMCopyData(QString());
-    ASSERT_EQ(openForms<TfoChoose>().size(), 1);
-    EXPECT_EQ(openForms<TfoChoose>().first(), chooser);
+    ASSERT_EQ(TFormList::Of<TfoChoose>().size(), 1);
+    EXPECT_EQ(TFormList::Of<TfoChoose>().first(), chooser);
     EXPECT_FALSE(chooser->isMinimized());
 
     main.reset();

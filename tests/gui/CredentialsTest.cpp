@@ -12,6 +12,7 @@
 #include "core/net/ClassWorker.h"
 #include "editor/FormEditCams.h"
 #include "mosaic/FormChoose.h"
+#include "mosaic/ThumbnailFeed.h"
 #include "viewer/FormViewer.h"
 
 #include <QFile>
@@ -59,7 +60,7 @@ TEST(Credentials, APasswordInAnAddressShowsNowhereButInTheSettings)
     ASSERT_TRUE(dir.isValid());
     qputenv("PICTAVO_STATE_DUMP", dir.filePath(QStringLiteral("state.txt")).toLocal8Bit());
     RestoreMessageDefaults();
-    TfoChoose::SetTickMilliseconds(10);
+    SetThumbnailTickMilliseconds(10);
     TTestHttpServer server([](const TTestRequest&) {
         TTestResponse response;
         response.Status = 401;
@@ -71,7 +72,7 @@ TEST(Credentials, APasswordInAnAddressShowsNowhereButInTheSettings)
         QFile::remove(TCamViewer::DefaultOptionsPath());
         TStartup startup;
         startup.RegisterTypes = false;
-        TfoCamMain main(startup);
+        std::unique_ptr<TfoCamMain> main(CreateForm<TfoCamMain>(startup));
         ASSERT_NE(CamViewer, nullptr);
         // The address, as users often do, is the webcam's name too.
         const QString address = QString(server.Url()).replace("http://", "http://viewer:S3cret@");
@@ -80,11 +81,11 @@ TEST(Credentials, APasswordInAnAddressShowsNowhereButInTheSettings)
         TCamWebcam* webcam = category->Webcams.Add();
         webcam->Name = webcam->Url = address;
         webcam->Refresh = 3600;
-        main.RebuildTrayMenu();
-        StartStateDump(&main);
+        main->RebuildTrayMenu();
+        StartStateDump(main.get());
 
         // The viewer's hint: the 401 says how to give the user name and password.
-        main.OpenViewer(webcam, false);
+        main->OpenViewer(webcam, false);
         TfoViewer* viewer = TfoViewer::Viewers().value(0);
         ASSERT_NE(viewer, nullptr);
         ASSERT_TRUE(PumpUntil([viewer] { return !viewer->FailureHint().isEmpty(); }));
@@ -93,8 +94,8 @@ TEST(Credentials, APasswordInAnAddressShowsNowhereButInTheSettings)
             << hint.toStdString();
 
         // The chooser's hover text, with the thumbnail's failure.
-        main.WMCopyData(QString()); // a second start without a file: the chooser
-        auto* chooser = openForms<TfoChoose>().value(0);
+        main->WMCopyData(QString()); // a second start without a file: the chooser
+        auto* chooser = TFormList::Of<TfoChoose>().value(0);
         ASSERT_NE(chooser, nullptr);
         auto* tree = chooser->findChild<QTreeWidget*>("CamTree");
         tree->setCurrentItem(tree->findItems("Cams", Qt::MatchExactly).value(0));
@@ -105,9 +106,9 @@ TEST(Credentials, APasswordInAnAddressShowsNowhereButInTheSettings)
         const QString hover = chooser->CamListInfoTip(list->item(0));
 
         // The Windows menu.
-        main.actWindowExecute();
+        main->actWindowExecute();
         QStringList windows;
-        for (const QAction* item : main.findChild<QMenu*>("Windows1")->actions())
+        for (const QAction* item : main->findChild<QMenu*>("Windows1")->actions())
             windows << item->text() + " " + item->toolTip();
 
         // The state dump.
@@ -116,8 +117,8 @@ TEST(Credentials, APasswordInAnAddressShowsNowhereButInTheSettings)
         const QString dump = QString::fromUtf8(ReadAll(dumpPath));
 
         // An export of the webcam and of its category, and what the editor tells of it.
-        main.actEditExecute();
-        TfoEditCams* editor = openForms<TfoEditCams>().value(0);
+        main->actEditExecute();
+        TfoEditCams* editor = TFormList::Of<TfoEditCams>().value(0);
         ASSERT_NE(editor, nullptr);
         QByteArray exported;
         for (const QModelIndex& node :

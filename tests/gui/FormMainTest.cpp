@@ -3,7 +3,7 @@
 #include "GuiTestUtil.h"
 #include "app/FormAbout.h"
 #include "app/TrayMenus.h"
-#include "base/ClassForm.h"
+#include "base/Window.h"
 #include "core/catalog/Catalog.h"
 #include "core/catalog/Settings.h"
 #include "core/catalog/XmlDocument.h"
@@ -79,7 +79,7 @@ TCamWebcam* addWebcam(TCamWebcams& list, const QString& name)
 
 QList<TfoViewer*> viewers()
 {
-    return openForms<TfoViewer>();
+    return TFormList::Of<TfoViewer>();
 }
 
 class TrayWindow : public ::testing::Test
@@ -90,14 +90,14 @@ protected:
         QFile::remove(TCamViewer::DefaultOptionsPath());
         TStartup startup;
         startup.RegisterTypes = false;
-        Main = std::make_unique<TfoCamMain>(startup);
+        Main = std::unique_ptr<TfoCamMain>(CreateForm<TfoCamMain>(startup));
         ASSERT_NE(CamViewer, nullptr);
     }
     void TearDown() override
     {
         Main.reset();
         drainDeletes();
-        EXPECT_TRUE(TSForm::Forms().isEmpty());
+        EXPECT_TRUE(TFormList::Windows().isEmpty());
         QFile::remove(TCamViewer::DefaultOptionsPath());
     }
     static bool optionsWritten() { return QFile::exists(TCamViewer::DefaultOptionsPath()); }
@@ -379,7 +379,7 @@ TEST_F(TrayWindow, OtherProgramWindowsAreListedButNotTouchedByTheViewerCommands)
     run("actCloseAll");
     drainDeletes();
     EXPECT_TRUE(viewers().isEmpty());
-    ASSERT_EQ(TSForm::Forms().size(), 1);
+    ASSERT_EQ(TFormList::Of<TSForm>().size(), 1);
     EXPECT_TRUE(about->isVisible()) << "Close All closes the viewers only";
 
     // With the last window gone an old item does nothing.
@@ -605,7 +605,7 @@ TEST(TrayWindowStart, ARefusedSettingsFileIsToldOnceAndExitDoesNotWriteOverIt)
     }
     TStartup startup;
     startup.RegisterTypes = false;
-    auto main = std::make_unique<TfoCamMain>(startup);
+    auto main = std::unique_ptr<TfoCamMain>(CreateForm<TfoCamMain>(startup));
     const QStringList told = takeBoxes("RefusedOptionsBox");
     ASSERT_EQ(told.size(), 1);
     EXPECT_TRUE(told[0].contains(QDir::toNativeSeparators(aside))) << told[0].toStdString();
@@ -638,7 +638,7 @@ TEST_F(TrayWindow, ExitSavesTheSettings)
     file.close();
     QFile::remove(TCamViewer::DefaultOptionsPath());
     Main->ShutDown();
-    EXPECT_TRUE(TSForm::Forms().isEmpty());
+    EXPECT_TRUE(TFormList::Windows().isEmpty());
     EXPECT_FALSE(optionsWritten());
     EXPECT_EQ(CamViewer, nullptr);
 }
@@ -683,7 +683,7 @@ TEST(TrayWindowStart, FailedFileTypeRegistrationIsReportedAndTheFileStillImporte
 
     TStartup startup;
     startup.Arguments = {first, second};
-    auto main = std::make_unique<TfoCamMain>(startup);
+    auto main = std::unique_ptr<TfoCamMain>(CreateForm<TfoCamMain>(startup));
     qputenv("XDG_DATA_HOME", savedDataHome);
 
     bool reported = false;
@@ -731,7 +731,7 @@ TEST(TrayWindowStart, ReopeningViewersKeepsTheLastViewedListOfTheFile)
 
     TStartup startup;
     startup.RegisterTypes = false;
-    auto main = std::make_unique<TfoCamMain>(startup);
+    auto main = std::unique_ptr<TfoCamMain>(CreateForm<TfoCamMain>(startup));
     ASSERT_EQ(viewers().size(), 1);
     const QStringList fileList{"http://127.0.0.1:9/Beta", "http://127.0.0.1:9/Gamma",
                                "http://127.0.0.1:9/Alpha"};

@@ -3,8 +3,8 @@
 #include "GuiTestUtil.h"
 #include "app/FormAbout.h"
 #include "app/FormMain.h"
-#include "base/ClassForm.h"
 #include "base/FormList.h"
+#include "base/Window.h"
 #include "core/catalog/Settings.h"
 
 #include <QAction>
@@ -39,7 +39,7 @@ protected:
         QFile::remove(TCamViewer::AutostartPath());
         TStartup startup;
         startup.RegisterTypes = false;
-        Main = std::make_unique<TfoCamMain>(startup);
+        Main = std::unique_ptr<TfoCamMain>(CreateForm<TfoCamMain>(startup));
         ASSERT_NE(CamViewer, nullptr);
     }
     void TearDown() override
@@ -54,7 +54,7 @@ protected:
     TfoOptions* Open()
     {
         Main->findChild<QAction*>("actOptions")->trigger();
-        const QList<TfoOptions*> dialogs = openForms<TfoOptions>();
+        const QList<TfoOptions*> dialogs = TFormList::Of<TfoOptions>();
         return dialogs.size() == 1 ? dialogs.first() : nullptr;
     }
     template <class T> static T* Control(TfoOptions* dialog, const char* name)
@@ -83,11 +83,11 @@ TEST_F(OptionsDialog, SecondCommandBringsTheOpenDialogToTheFrontAndCloseFreesThe
     EXPECT_EQ(Control<QTabWidget>(first, "PageControl1")->currentIndex(), 0);
     Control<QTabWidget>(first, "PageControl1")->setCurrentIndex(2);
     EXPECT_EQ(Open(), first);
-    EXPECT_EQ(openForms<TfoOptions>().size(), 1);
+    EXPECT_EQ(TFormList::Of<TfoOptions>().size(), 1);
 
     Control<QPushButton>(first, "CancelButton")->click();
     drainDeletes();
-    EXPECT_TRUE(openForms<TfoOptions>().isEmpty());
+    EXPECT_TRUE(TFormList::Of<TfoOptions>().isEmpty());
     TfoOptions* fresh = Open();
     ASSERT_NE(fresh, nullptr);
     EXPECT_EQ(Control<QTabWidget>(fresh, "PageControl1")->currentIndex(), 0);
@@ -122,7 +122,7 @@ TEST_F(OptionsDialog, CancelLeavesTheAutostartEntryAndSettingsAloneOkWritesThemA
     // OK saves through the tray window.
     EXPECT_TRUE(QFile::exists(TCamViewer::DefaultOptionsPath()));
     drainDeletes();
-    EXPECT_TRUE(openForms<TfoOptions>().isEmpty());
+    EXPECT_TRUE(TFormList::Of<TfoOptions>().isEmpty());
 
     // The dialog shows what is stored; unticking removes the entry on OK.
     dialog = Open();
@@ -159,7 +159,7 @@ TEST_F(OptionsDialog, EachAboutCommandOpensOneMoreListedAboutBox)
     ASSERT_TRUE(about->isEnabled());
     about->trigger();
     about->trigger();
-    const QList<TfoAbout*> boxes = openForms<TfoAbout>();
+    const QList<TfoAbout*> boxes = TFormList::Of<TfoAbout>();
     ASSERT_EQ(boxes.size(), 2);
     EXPECT_EQ(boxes[0]->windowTitle(), "Pictavo 1.3");
     EXPECT_EQ(boxes[0]->findChild<QLabel*>("NameLabel")->text(), "Pictavo 1.3");
@@ -187,9 +187,9 @@ TEST_F(OptionsDialog, EachAboutCommandOpensOneMoreListedAboutBox)
 
     boxes[0]->findChild<QPushButton*>("OkButton")->click();
     drainDeletes();
-    EXPECT_EQ(openForms<TfoAbout>().size(), 1);
+    EXPECT_EQ(TFormList::Of<TfoAbout>().size(), 1);
     // Escape closes a box too, from whichever control has the focus.
     pressKey(boxes[1]->findChild<QLabel*>("Label3"), Qt::Key_Escape);
     drainDeletes();
-    EXPECT_TRUE(openForms<TfoAbout>().isEmpty());
+    EXPECT_TRUE(TFormList::Of<TfoAbout>().isEmpty());
 }

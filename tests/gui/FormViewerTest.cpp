@@ -936,10 +936,10 @@ TEST_F(ViewerTest, ClosingSavesWithAndThenWithoutTheWebcam)
 
     // When the program shuts down, closing viewers do not save again.
     QFile::remove(settings.OptionsPath);
-    TSForm::SetShuttingDown(true);
+    TFormList::SetShuttingDown(true);
     for (TfoViewer* v : TfoViewer::Viewers())
         delete v;
-    TSForm::SetShuttingDown(false);
+    TFormList::SetShuttingDown(false);
     EXPECT_FALSE(QFile::exists(settings.OptionsPath));
 }
 
@@ -1248,9 +1248,9 @@ TEST_F(ViewerTest, HiddenAndSnoozedViewersReopenAsTheyWereAfterARestart)
             v->findChild<QAction*>(r.command)->trigger();
         ASSERT_TRUE(settings.SaveOptions());
         // The program ends: its windows go without saving.
-        TSForm::SetShuttingDown(true);
+        TFormList::SetShuttingDown(true);
         delete v;
-        TSForm::SetShuttingDown(false);
+        TFormList::SetShuttingDown(false);
 
         // The next start reopens the viewer through the tray's road, with the saved state.
         TCamViewer next;

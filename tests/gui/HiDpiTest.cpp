@@ -4,7 +4,7 @@
 // which starts the widget tests at QT_SCALE_FACTOR=2; elsewhere they are skipped.
 #include "TestHttpServer.h"
 #include "ThreadTestUtil.h"
-#include "base/ClassForm.h"
+#include "base/Window.h"
 #include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
 #include "core/image/JpegCodec.h"
@@ -13,6 +13,7 @@
 #include "mosaic/DrawGrid.h"
 #include "mosaic/FormChoose.h"
 #include "mosaic/FormMire.h"
+#include "mosaic/ThumbnailFeed.h"
 #include "viewer/FormViewer.h"
 #include "viewer/PvImage.h"
 
@@ -58,8 +59,7 @@ protected:
         Settings.Status = true;
         CamViewer = &Settings;
         RestoreMessageDefaults();
-        TfoChoose::SetTickMilliseconds(10);
-        TfoMire::SetTickMilliseconds(10);
+        SetThumbnailTickMilliseconds(10);
         TCamCategory* category = Settings.Root.Categories.Add();
         category->Name = QStringLiteral("Edges");
         TCamWebcam* webcam = category->Webcams.Add();
@@ -68,7 +68,7 @@ protected:
     }
     void TearDown() override
     {
-        for (TSForm* form : TSForm::Forms())
+        for (TSForm* form : TFormList::Of<TSForm>())
             delete form;
         CamViewer = nullptr;
         EXPECT_TRUE(PumpUntil([] { return FeedsIdle(); }, 15000));

@@ -5,8 +5,8 @@
 #include "app/FormOptions.h"
 #include "app/TrayMenus.h"
 #include "avi/FormAviCreator.h"
-#include "base/ClassForm.h"
 #include "base/Translator.h"
+#include "base/Window.h"
 #include "core/catalog/Product.h"
 #include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
@@ -122,7 +122,7 @@ std::unique_ptr<TfoCamMain> StartOnBuiltInTexts()
     QFile::remove(TCamViewer::DefaultOptionsPath());
     TStartup startup;
     startup.RegisterTypes = false;
-    return std::make_unique<TfoCamMain>(startup);
+    return std::unique_ptr<TfoCamMain>(CreateForm<TfoCamMain>(startup));
 }
 
 } // namespace

@@ -2,8 +2,8 @@
 #include "app/FormMain.h"
 #include "app/SiteAddresses.h"
 #include "app/TrayMenus.h"
-#include "base/ClassForm.h"
 #include "base/Translator.h"
+#include "base/Window.h"
 #include "core/Versions.h"
 #include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
@@ -48,7 +48,7 @@ std::unique_ptr<TfoCamMain> startTray()
 {
     TStartup startup;
     startup.RegisterTypes = false;
-    return std::make_unique<TfoCamMain>(startup);
+    return std::unique_ptr<TfoCamMain>(CreateForm<TfoCamMain>(startup));
 }
 
 } // namespace
@@ -165,7 +165,7 @@ TEST(LanguageMenu, ListsTheShippedFilesAppliesTheChoiceAndAppliesItAgainAtStart)
     EXPECT_EQ(main->findChild<QMenu*>("TrayPopup")->actions().last()->text(), "&Exit");
     main.reset();
     QFile::remove(TCamViewer::DefaultOptionsPath());
-    EXPECT_TRUE(TSForm::Forms().isEmpty());
+    EXPECT_TRUE(TFormList::Windows().isEmpty());
 }
 
 TEST(SiteAddresses, HelpAndAboutOpenTheProgramsOwnAddressesWhateverALanguageFileSays)

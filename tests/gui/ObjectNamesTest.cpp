@@ -2,8 +2,8 @@
 // objects carry reaches only the first of them, so every window the program opens must give each
 // name to one object only.
 #include "app/FormMain.h"
-#include "base/ClassForm.h"
 #include "base/FormList.h"
+#include "base/Window.h"
 #include "core/catalog/Settings.h"
 
 #include <QCoreApplication>
@@ -54,7 +54,7 @@ TEST(ObjectNames, EveryWindowTheProgramOpensNamesEachComponentOnce)
 
     TStartup startup;
     startup.RegisterTypes = false;
-    auto main = std::make_unique<TfoCamMain>(startup);
+    auto main = std::unique_ptr<TfoCamMain>(CreateForm<TfoCamMain>(startup));
     // Every window through the command that opens it, as the user would.
     main->OpenViewer(cam, false);
     main->actOptionsExecute();
@@ -79,10 +79,10 @@ TEST(ObjectNames, EveryWindowTheProgramOpensNamesEachComponentOnce)
          {"foCamMain", "foViewer", "foOptions", "foAbout", "foAviCreator", "foEditCams"})
         EXPECT_TRUE(kinds.contains(QLatin1String(kind))) << kind << " was not opened";
 
-    TSForm::SetShuttingDown(true);
+    TFormList::SetShuttingDown(true);
     for (const QPointer<QWidget>& window : windows.mid(1))
         delete window;
-    TSForm::SetShuttingDown(false);
+    TFormList::SetShuttingDown(false);
     main.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     CamViewer = previous;

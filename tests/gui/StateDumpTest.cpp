@@ -8,6 +8,7 @@
 #include "core/net/ClassWorker.h"
 #include "mosaic/FormChoose.h"
 #include "mosaic/FormMire.h"
+#include "mosaic/ThumbnailFeed.h"
 #include "viewer/FormViewer.h"
 
 #include <QFile>
@@ -27,14 +28,14 @@ protected:
         Settings.Status = true;
         CamViewer = &Settings;
         RestoreMessageDefaults();
-        TfoMire::SetTickMilliseconds(10);
+        SetThumbnailTickMilliseconds(10);
         qputenv("PICTAVO_STATE_DUMP", DumpPath().toLocal8Bit());
     }
     void TearDown() override
     {
         qunsetenv("PICTAVO_STATE_DUMP");
         Owner.reset();
-        for (TSForm* form : TSForm::Forms())
+        for (TSForm* form : TFormList::Of<TSForm>())
             delete form;
         CamViewer = nullptr;
         TfoViewer::SetTickMilliseconds(1000);

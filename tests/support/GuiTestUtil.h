@@ -4,8 +4,6 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QList>
-#include <QWidget>
 
 // Runs the deletions that closed windows and finished workers have posted.
 inline void drainDeletes()
@@ -14,14 +12,4 @@ inline void drainDeletes()
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents();
     }
-}
-
-// The open windows of one class, in order of creation.
-template <class T> QList<T*> openForms()
-{
-    QList<T*> forms;
-    for (QWidget* form : TFormList::Windows())
-        if (auto* f = qobject_cast<T*>(form))
-            forms << f;
-    return forms;
 }
