@@ -1,6 +1,7 @@
 #include "core/net/ClassWorker.h"
 
 #include "core/Log.h"
+#include "core/io/Guarded.h"
 #include "core/net/ClassHttpClient.h"
 #include "core/net/FetchEngine.h"
 
@@ -59,13 +60,7 @@ bool TWorkerThread::Start()
         ++registry.Running;
     }
     auto body = [self, &registry]() mutable {
-        try {
-            self->Execute();
-        } catch (const std::exception& e) {
-            qCWarning(lcWorker) << "worker ended by an unexpected failure:" << e.what();
-        } catch (...) {
-            qCWarning(lcWorker) << "worker ended by an unexpected failure";
-        }
+        Guarded("a worker's run", [&self] { self->Execute(); });
         {
             std::lock_guard lock(registry.Mutex);
             registry.Workers.erase(self.get());

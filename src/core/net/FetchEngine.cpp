@@ -1,6 +1,8 @@
 #include "core/net/FetchEngine.h"
 
 #include "core/Log.h"
+#include "core/io/Guarded.h"
+#include "core/io/ProcessWide.h"
 #include "core/net/ClassDispatcher.h"
 
 #include <QThread>
@@ -13,8 +15,6 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-std::atomic<bool> mainMade{false};
-
 // Least time between two looks at the read time-outs of the transfers under way.
 constexpr std::chrono::milliseconds SilenceCheck{100};
 // The loop wakes at least this often, whatever is due.
@@ -22,17 +22,6 @@ constexpr std::chrono::milliseconds LongestSleep{1000};
 // Kept connections older than this are closed, not reused; a viewer's interval of up to 20 s
 // keeps its connection, a longer one closes it after each transfer.
 constexpr long MaxConnectionAge = 25;
-
-template <class Fn> void Guarded(const char* what, Fn&& fn)
-{
-    try {
-        fn();
-    } catch (const std::exception& e) {
-        qCWarning(lcWorker) << what << "failed:" << e.what();
-    } catch (...) {
-        qCWarning(lcWorker) << what << "failed";
-    }
-}
 
 } // namespace
 
@@ -211,14 +200,12 @@ struct TFetchEngine::TSlot
 
 std::shared_ptr<TFetchEngine> TFetchEngine::Main()
 {
-    static auto* instance = new std::shared_ptr<TFetchEngine>(std::make_shared<TFetchEngine>());
-    mainMade.store(true);
-    return *instance;
+    return TProcessWide<TFetchEngine>::Get();
 }
 
 bool TFetchEngine::HasMain()
 {
-    return mainMade.load();
+    return TProcessWide<TFetchEngine>::Made();
 }
 
 TFetchEngine::TFetchEngine()
