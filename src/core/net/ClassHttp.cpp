@@ -566,22 +566,3 @@ bool SaveViewerImage(const QByteArray& body, const QString& path, QString* error
     return JpegCodec::Decode(body, bitmap, 1, error) &&
            JpegCodec::SaveToFile(bitmap, path, 90, error);
 }
-
-std::shared_ptr<TViewerSaver> TViewerSaver::Create(QByteArray body, QString path,
-                                                   std::shared_ptr<TDispatcher> dispatcher)
-{
-    return std::shared_ptr<TViewerSaver>(
-        new TViewerSaver(std::move(body), std::move(path), std::move(dispatcher)));
-}
-
-TViewerSaver::TViewerSaver(QByteArray body, QString path, std::shared_ptr<TDispatcher> dispatcher)
-    : TWorkerThread(std::move(dispatcher)), Body(std::move(body)), Path(std::move(path))
-{
-}
-
-void TViewerSaver::Execute()
-{
-    QString error;
-    if (!SaveViewerImage(Body, Path, &error))
-        qCInfo(lcImage) << "the picture could not be saved to" << Path << ":" << error;
-}

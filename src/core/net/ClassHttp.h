@@ -224,24 +224,6 @@ private:
     const QSize Control;
 };
 
-// Writes an image a viewer keeps as a quality-90 JPEG file of its full size (the Save command),
-// off the UI thread: decode, encode and write happen here. A failure is logged under lcImage;
-// a failed write leaves no partial file. Nobody waits for it: it ends by itself.
-class TViewerSaver final : public TWorkerThread
-{
-public:
-    static std::shared_ptr<TViewerSaver> Create(QByteArray body, QString path,
-                                                std::shared_ptr<TDispatcher> dispatcher = {});
-
-protected:
-    void Execute() override;
-
-private:
-    TViewerSaver(QByteArray body, QString path, std::shared_ptr<TDispatcher> dispatcher);
-    const QByteArray Body;
-    const QString Path;
-};
-
 // The saving itself, on the calling thread: Body decoded at full size, written as SaveToFile
 // writes. False, with the reason in *error, when it is no readable image or the file cannot be
 // written.

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 // Base of the fetch threads. A worker is created suspended and started once; from then on it keeps
 // itself alive and frees itself when its loop ends: its owner may forget it at any time. Owners
@@ -70,6 +71,31 @@ private:
     std::atomic<bool> Started{false};
     std::mutex SleepMutex;
     std::condition_variable SleepWake;
+};
+
+// A worker that does one piece of work and hands its outcome, one value, to OnDone on the UI
+// thread; then it ends. The owner clears OnDone (ClearEvents) when it goes; the work is finished
+// anyway, and a cleared OnDone is skipped.
+template <class TValue> class TWorkerJob : public TWorkerThread
+{
+public:
+    using TDoneEvent = std::function<void(TValue&)>;
+
+    TDoneEvent OnDone; // UI thread only
+    void ClearEvents() { OnDone = nullptr; }
+
+protected:
+    using TWorkerThread::TWorkerThread;
+
+    // The work, on the worker's thread: the outcome to hand over, or none.
+    virtual std::optional<TValue> Work() = 0;
+
+private:
+    void Execute() final
+    {
+        if (std::optional<TValue> value = Work())
+            Deliver(&TWorkerJob::OnDone, *value);
+    }
 };
 
 // Number of workers whose thread has not ended yet.
