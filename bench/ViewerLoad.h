@@ -3,10 +3,10 @@
 
 #include "base/ClassForm.h"
 #include "core/catalog/ClassViewer.h"
-#include "core/net/ClassHttp.h"
-#include "core/net/ClassHttpClient.h"
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
 #include "core/net/FetchEngine.h"
+#include "core/net/HttpClient.h"
+#include "core/net/ViewerFeed.h"
 #include "viewer/FormViewer.h"
 
 #include <QApplication>

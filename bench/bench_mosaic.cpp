@@ -11,7 +11,7 @@
 #include "core/catalog/ClassViewer.h"
 #include "core/image/JpegCodec.h"
 #include "core/image/Thumbnail.h"
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
 #include "core/net/FetchEngine.h"
 #include "mosaic/DrawGrid.h"
 #include "mosaic/FormChoose.h"

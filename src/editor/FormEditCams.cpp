@@ -5,7 +5,7 @@
 #include "core/catalog/ClassEditTree.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
-#include "core/net/ClassFileWriter.h"
+#include "core/io/FileWriter.h"
 #include "core/rules/CamAddress.h"
 
 #include <QDrag>

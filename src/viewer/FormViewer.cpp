@@ -8,7 +8,7 @@
 #include "core/catalog/ClassCategories.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
-#include "core/net/ClassHttp.h"
+#include "core/net/ViewerFeed.h"
 #include "core/rules/CamAddress.h"
 #include "core/rules/MenuColumns.h"
 #include "core/rules/ViewerGeometry.h"

@@ -1,7 +1,7 @@
 #include "viewer/ImageSaveJob.h"
 
 #include "core/Log.h"
-#include "core/net/ClassHttp.h"
+#include "core/net/ViewerFeed.h"
 
 std::shared_ptr<TImageSaveJob> TImageSaveJob::Create(QByteArray body, QString path,
                                                      std::shared_ptr<TDispatcher> dispatcher)

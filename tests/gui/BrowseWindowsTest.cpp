@@ -10,7 +10,7 @@
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
 #include "core/image/JpegCodec.h"
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
 #include "core/rules/CamHint.h"
 #include "core/rules/MenuColumns.h"
 #include "editor/FormEditCams.h"

@@ -9,7 +9,7 @@
 #include "core/catalog/ClassEditTree.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
 #include "editor/FormEditCams.h"
 #include "mosaic/FormChoose.h"
 #include "viewer/FormViewer.h"

@@ -11,7 +11,7 @@
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
 #include "core/catalog/XmlDocument.h"
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
 #include "mosaic/FormChoose.h"
 #include "mosaic/FormMire.h"
 #include "viewer/FormViewer.h"

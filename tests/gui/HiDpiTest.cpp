@@ -8,7 +8,7 @@
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
 #include "core/image/JpegCodec.h"
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
 #include "core/rules/MosaicGeometry.h"
 #include "mosaic/DrawGrid.h"
 #include "mosaic/FormChoose.h"

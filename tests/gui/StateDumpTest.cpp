@@ -5,7 +5,7 @@
 #include "ThreadTestUtil.h"
 #include "core/catalog/ClassViewer.h"
 #include "core/catalog/Strings.h"
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
 #include "mosaic/FormChoose.h"
 #include "mosaic/FormMire.h"
 #include "viewer/FormViewer.h"

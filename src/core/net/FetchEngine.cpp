@@ -1,9 +1,9 @@
 #include "core/net/FetchEngine.h"
 
 #include "core/Log.h"
+#include "core/io/Dispatcher.h"
 #include "core/io/Guarded.h"
 #include "core/io/ProcessWide.h"
-#include "core/net/ClassDispatcher.h"
 
 #include <QThread>
 #include <QTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/net/ClassHttpClient.h"
+#include "core/net/HttpClient.h"
 #include "core/net/WorkPool.h"
 
 #include <QByteArray>

@@ -1,4 +1,4 @@
-#include "core/net/ClassFileWriter.h"
+#include "core/io/FileWriter.h"
 
 #include "core/Log.h"
 #include "core/io/AtomicFile.h"

@@ -1,4 +1,4 @@
-#include "core/net/ClassDispatcher.h"
+#include "core/io/Dispatcher.h"
 
 #include "core/Log.h"
 #include "core/io/Guarded.h"

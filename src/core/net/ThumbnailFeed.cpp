@@ -1,10 +1,10 @@
-#include "core/net/ClassMire.h"
+#include "core/net/ThumbnailFeed.h"
 
 #include "core/Log.h"
 #include "core/catalog/ProxySettings.h"
 #include "core/image/JpegCodec.h"
 #include "core/image/Thumbnail.h"
-#include "core/net/ClassHttpClient.h"
+#include "core/net/HttpClient.h"
 
 #include <algorithm>
 #include <exception>

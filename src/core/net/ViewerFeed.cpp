@@ -1,10 +1,10 @@
-#include "core/net/ClassHttp.h"
+#include "core/net/ViewerFeed.h"
 
 #include "core/Log.h"
 #include "core/catalog/ProxySettings.h"
 #include "core/image/ClassArchive.h"
 #include "core/image/JpegCodec.h"
-#include "core/net/ClassHttpClient.h"
+#include "core/net/HttpClient.h"
 #include "core/net/Multipart.h"
 #include "core/rules/ViewerGeometry.h"
 

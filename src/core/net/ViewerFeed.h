@@ -1,10 +1,10 @@
 #pragma once
 
 #include "core/image/Bitmap.h"
-#include "core/net/ClassHttpClient.h"
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
 #include "core/net/FetchEngine.h"
 #include "core/net/FetchFailure.h"
+#include "core/net/HttpClient.h"
 
 #include <QByteArray>
 #include <QDateTime>
