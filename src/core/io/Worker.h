@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/io/Dispatcher.h"
+#include "core/io/EventSlot.h"
 
 #include <atomic>
 #include <chrono>
@@ -56,12 +57,7 @@ protected:
     bool Deliver(std::function<void(TValue&)> TOwner::*slot, TValue& value)
     {
         auto* owner = static_cast<TOwner*>(this);
-        return Synchronize([owner, slot, &value] {
-            if (const auto& current = owner->*slot) {
-                const auto call = current;
-                call(value);
-            }
-        });
+        return Synchronize([owner, slot, &value] { RunSlot(owner->*slot, value); });
     }
 
     const std::shared_ptr<TDispatcher> Dispatcher;

@@ -185,6 +185,32 @@ bool TPostBox::Detached() const
     return Context == nullptr;
 }
 
+// --- Feed
+// -----------------------------------------------------------------------------------------
+
+bool TFeedSink::Begin(TFetchEngine& engine, const std::vector<std::shared_ptr<TFetchTask>>& tasks)
+{
+    Tasks.assign(tasks.begin(), tasks.end());
+    for (const auto& task : tasks)
+        engine.Add(task);
+    return !engine.Stopped();
+}
+
+void TFeedSink::Leave()
+{
+    Box->Detach();
+    for (const auto& weak : Tasks)
+        if (auto task = weak.lock())
+            task->Cancel();
+}
+
+void TFeedSink::RescheduleAll() const
+{
+    for (const auto& weak : Tasks)
+        if (auto task = weak.lock())
+            task->Reschedule();
+}
+
 // --- Engine
 // ---------------------------------------------------------------------------------------
 
