@@ -30,7 +30,7 @@ public:
     static bool HasMain();
 
     // Runs fn on the UI thread and returns true once it has run there (an exception it throws is
-    // swallowed). Returns false without running it when the dispatcher is or becomes closed.
+    // logged and goes no further). Returns false without running it when the dispatcher is or becomes closed.
     // Called on the UI thread itself, fn runs at once.
     bool Call(std::function<void()> fn);
     // Any thread: runs fn on the UI thread later, no sooner than delay from now, without waiting
