@@ -3,10 +3,12 @@
 
 #include "base/Window.h"
 #include "core/catalog/Settings.h"
-#include "core/net/ClassHttp.h"
-#include "core/net/ClassHttpClient.h"
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
+#include "core/net/HttpClient.h"
+#include "core/net/ViewerFeed.h"
 #include "core/net/FetchEngine.h"
+#include "core/net/HttpClient.h"
+#include "core/net/ViewerFeed.h"
 #include "viewer/FormViewer.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/TimeZone.h"
-#include "core/net/ClassWorker.h"
+#include "core/net/ExitSequence.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

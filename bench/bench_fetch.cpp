@@ -13,9 +13,9 @@
 // PICTAVO_DEMOCAM_URL names a running democam for the first two; otherwise one is started.
 #include "core/TimeZone.h"
 #include "core/image/JpegCodec.h"
-#include "core/net/ClassHttp.h"
-#include "core/net/ClassHttpClient.h"
 #include "core/net/FetchEngine.h"
+#include "core/net/HttpClient.h"
+#include "core/net/ViewerFeed.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -13,7 +13,7 @@
 #include "core/catalog/Settings.h"
 #include "core/image/JpegCodec.h"
 #include "core/image/Thumbnail.h"
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
 #include "core/net/FetchEngine.h"
 #include "core/rules/MosaicGeometry.h"
 #include "mosaic/DrawGrid.h"

@@ -2,8 +2,8 @@
 // reads them, the unchanged-image rule, the failure texts, and the body as a stream of parts
 // (multipart/x-mixed-replace). A stream cut into pieces gives the same parts as the stream whole.
 #include "FuzzUtil.h"
-#include "core/net/ClassHttpClient.h"
 #include "core/net/FetchFailure.h"
+#include "core/net/HttpClient.h"
 #include "core/net/Multipart.h"
 
 #include <QDateTime>

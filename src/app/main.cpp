@@ -6,7 +6,7 @@
 #include "core/Log.h"
 #include "core/TimeZone.h"
 #include "core/catalog/Product.h"
-#include "core/net/ClassWorker.h"
+#include "core/net/ExitSequence.h"
 #include "core/rules/DisplayPlatform.h"
 #include "platform/Signals.h"
 #include "platform/SingleInstance.h"

@@ -5,7 +5,7 @@
 #include "core/catalog/EditTree.h"
 #include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
-#include "core/net/ClassFileWriter.h"
+#include "core/io/FileWriter.h"
 #include "core/rules/CamAddress.h"
 
 #include <QFileDialog>

@@ -10,7 +10,7 @@
 #include "core/rules/CamHint.h"
 #include "core/rules/MenuColumns.h"
 #include "core/rules/MosaicGeometry.h"
-#include "mosaic/ThumbnailFeed.h"
+#include "mosaic/ThumbnailTick.h"
 
 #include <QAction>
 #include <QCloseEvent>

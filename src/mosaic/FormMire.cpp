@@ -13,7 +13,7 @@
 #include "core/rules/MosaicGeometry.h"
 #include "mosaic/CellDecoder.h"
 #include "mosaic/DrawGrid.h"
-#include "mosaic/ThumbnailFeed.h"
+#include "mosaic/ThumbnailTick.h"
 
 #include <QCloseEvent>
 #include <QHelpEvent>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/Window.h"
-#include "core/net/ClassMire.h"
+#include "core/net/ThumbnailFeed.h"
 
 #include <QImage>
 #include <atomic>

@@ -8,7 +8,7 @@
 #include "core/catalog/Catalog.h"
 #include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
-#include "core/net/ClassHttp.h"
+#include "core/net/ViewerFeed.h"
 #include "core/rules/CamAddress.h"
 #include "core/rules/MenuColumns.h"
 #include "core/rules/ViewerGeometry.h"

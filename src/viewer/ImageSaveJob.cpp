@@ -1,7 +1,7 @@
 #include "viewer/ImageSaveJob.h"
 
 #include "core/Log.h"
-#include "core/net/ClassHttp.h"
+#include "core/net/ViewerFeed.h"
 
 std::shared_ptr<TImageSaveJob> TImageSaveJob::Create(QByteArray body, QString path,
                                                      std::shared_ptr<TDispatcher> dispatcher)
@@ -11,11 +11,11 @@ std::shared_ptr<TImageSaveJob> TImageSaveJob::Create(QByteArray body, QString pa
 }
 
 TImageSaveJob::TImageSaveJob(QByteArray body, QString path, std::shared_ptr<TDispatcher> dispatcher)
-    : TWorkerThread(std::move(dispatcher)), Body(std::move(body)), FPath(std::move(path))
+    : TWorkerJob(std::move(dispatcher)), Body(std::move(body)), FPath(std::move(path))
 {
 }
 
-void TImageSaveJob::Execute()
+std::optional<QString> TImageSaveJob::Work()
 {
     QString error;
     if (!SaveViewerImage(Body, FPath, &error)) {
@@ -23,5 +23,5 @@ void TImageSaveJob::Execute()
             error = QStringLiteral("the file could not be written");
         qCInfo(lcImage) << "the picture could not be saved to" << FPath << ":" << error;
     }
-    Deliver(&TImageSaveJob::OnDone, error);
+    return error;
 }

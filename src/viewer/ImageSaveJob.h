@@ -1,10 +1,9 @@
 #pragma once
 
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
 
 #include <QByteArray>
 #include <QString>
-#include <functional>
 #include <memory>
 
 // The viewer's Save after its dialog: the kept image decoded at its full size, encoded as a
@@ -12,19 +11,16 @@
 // Then OnDone receives the outcome on the UI thread: an empty text when the file was written,
 // otherwise the reason. Started like the fetch threads; nobody waits for it, and an OnDone
 // cleared meanwhile (the window went) is skipped.
-class TImageSaveJob final : public TWorkerThread
+class TImageSaveJob final : public TWorkerJob<QString>
 {
 public:
-    using TDoneEvent = std::function<void(QString& error)>;
-
     static std::shared_ptr<TImageSaveJob> Create(QByteArray body, QString path,
                                                  std::shared_ptr<TDispatcher> dispatcher = {});
 
     QString Path() const { return FPath; }
-    TDoneEvent OnDone; // UI thread only
 
 protected:
-    void Execute() override;
+    std::optional<QString> Work() override;
 
 private:
     TImageSaveJob(QByteArray body, QString path, std::shared_ptr<TDispatcher> dispatcher);

@@ -10,8 +10,8 @@
 #include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
 #include "core/image/JpegCodec.h"
-#include "core/net/ClassDispatcher.h"
-#include "core/net/ClassWorker.h"
+#include "core/io/Dispatcher.h"
+#include "core/io/Worker.h"
 #include "core/net/WorkPool.h"
 #include "core/rules/CamHint.h"
 #include "core/rules/MenuColumns.h"
@@ -20,7 +20,7 @@
 #include "mosaic/DrawGrid.h"
 #include "mosaic/FormChoose.h"
 #include "mosaic/FormMire.h"
-#include "mosaic/ThumbnailFeed.h"
+#include "mosaic/ThumbnailTick.h"
 
 #include <QAction>
 #include <QApplication>

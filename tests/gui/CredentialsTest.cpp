@@ -9,10 +9,10 @@
 #include "core/catalog/EditTree.h"
 #include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
 #include "editor/FormEditCams.h"
 #include "mosaic/FormChoose.h"
-#include "mosaic/ThumbnailFeed.h"
+#include "mosaic/ThumbnailTick.h"
 #include "viewer/FormViewer.h"
 
 #include <QFile>

@@ -11,10 +11,10 @@
 #include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
 #include "core/catalog/XmlDocument.h"
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
 #include "mosaic/FormChoose.h"
 #include "mosaic/FormMire.h"
-#include "mosaic/ThumbnailFeed.h"
+#include "mosaic/ThumbnailTick.h"
 #include "viewer/FormViewer.h"
 
 #include <QApplication>

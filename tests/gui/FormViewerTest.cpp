@@ -7,8 +7,8 @@
 #include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
 #include "core/image/JpegCodec.h"
-#include "core/net/ClassHttp.h"
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
+#include "core/net/ViewerFeed.h"
 #include "platform/Desktop.h"
 #include "viewer/PvImage.h"
 

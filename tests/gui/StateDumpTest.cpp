@@ -5,10 +5,10 @@
 #include "ThreadTestUtil.h"
 #include "core/catalog/Settings.h"
 #include "core/catalog/Strings.h"
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
 #include "mosaic/FormChoose.h"
 #include "mosaic/FormMire.h"
-#include "mosaic/ThumbnailFeed.h"
+#include "mosaic/ThumbnailTick.h"
 #include "viewer/FormViewer.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
 #include "core/net/FetchEngine.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/avi/AviWriter.h"
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
 
 #include <QString>
 #include <QStringList>

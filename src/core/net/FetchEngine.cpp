@@ -1,7 +1,9 @@
 #include "core/net/FetchEngine.h"
 
 #include "core/Log.h"
-#include "core/net/ClassDispatcher.h"
+#include "core/io/Dispatcher.h"
+#include "core/io/Guarded.h"
+#include "core/io/ProcessWide.h"
 
 #include <QThread>
 #include <QTimer>
@@ -13,8 +15,6 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-std::atomic<bool> mainMade{false};
-
 // Least time between two looks at the read time-outs of the transfers under way.
 constexpr std::chrono::milliseconds SilenceCheck{100};
 // The loop wakes at least this often, whatever is due.
@@ -22,17 +22,6 @@ constexpr std::chrono::milliseconds LongestSleep{1000};
 // Kept connections older than this are closed, not reused; a viewer's interval of up to 20 s
 // keeps its connection, a longer one closes it after each transfer.
 constexpr long MaxConnectionAge = 25;
-
-template <class Fn> void Guarded(const char* what, Fn&& fn)
-{
-    try {
-        fn();
-    } catch (const std::exception& e) {
-        qCWarning(lcWorker) << what << "failed:" << e.what();
-    } catch (...) {
-        qCWarning(lcWorker) << what << "failed";
-    }
-}
 
 } // namespace
 
@@ -196,6 +185,32 @@ bool TPostBox::Detached() const
     return Context == nullptr;
 }
 
+// --- Feed
+// -----------------------------------------------------------------------------------------
+
+bool TFeedSink::Begin(TFetchEngine& engine, const std::vector<std::shared_ptr<TFetchTask>>& tasks)
+{
+    Tasks.assign(tasks.begin(), tasks.end());
+    for (const auto& task : tasks)
+        engine.Add(task);
+    return !engine.Stopped();
+}
+
+void TFeedSink::Leave()
+{
+    Box->Detach();
+    for (const auto& weak : Tasks)
+        if (auto task = weak.lock())
+            task->Cancel();
+}
+
+void TFeedSink::RescheduleAll() const
+{
+    for (const auto& weak : Tasks)
+        if (auto task = weak.lock())
+            task->Reschedule();
+}
+
 // --- Engine
 // ---------------------------------------------------------------------------------------
 
@@ -211,14 +226,12 @@ struct TFetchEngine::TSlot
 
 std::shared_ptr<TFetchEngine> TFetchEngine::Main()
 {
-    static auto* instance = new std::shared_ptr<TFetchEngine>(std::make_shared<TFetchEngine>());
-    mainMade.store(true);
-    return *instance;
+    return TProcessWide<TFetchEngine>::Get();
 }
 
 bool TFetchEngine::HasMain()
 {
-    return mainMade.load();
+    return TProcessWide<TFetchEngine>::Made();
 }
 
 TFetchEngine::TFetchEngine()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/net/ClassHttpClient.h"
+#include "core/net/HttpClient.h"
 #include "core/net/WorkPool.h"
 
 #include <QByteArray>
@@ -115,6 +115,25 @@ private:
     QObject* Context = nullptr; // under Mutex; null once detached
     const std::shared_ptr<TDispatcher> Dispatcher;
     std::vector<TLatest> Latest;
+};
+
+// What a feed shares with its tasks: the post box its values go through to the UI thread, and the
+// tasks that fetch for it. Made on the UI thread; the feed's event slots live beside it.
+struct TFeedSink
+{
+    std::shared_ptr<TPostBox> Box = std::make_shared<TPostBox>();
+    std::vector<std::weak_ptr<TFetchTask>> Tasks; // set by Begin, before the engine has them
+
+    // UI thread: the feed has not begun and its owner has not left.
+    bool CanBegin() const { return Tasks.empty() && !Box->Detached(); }
+    // UI thread: engine drives tasks from now on. False when the engine has stopped (the
+    // program ends).
+    bool Begin(TFetchEngine& engine, const std::vector<std::shared_ptr<TFetchTask>>& tasks);
+    // UI thread: the owner leaves. Nothing posted runs any more, and the transfers under way end
+    // at once.
+    void Leave();
+    // Any thread: the tasks' due times may have changed.
+    void RescheduleAll() const;
 };
 
 // The one fetch engine: every transfer of viewers, chooser and mosaic on one thread with

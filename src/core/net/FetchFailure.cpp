@@ -3,7 +3,7 @@
 #include "core/catalog/ProxySettings.h"
 #include "core/catalog/Strings.h"
 #include "core/image/JpegCodec.h"
-#include "core/net/ClassHttpClient.h"
+#include "core/net/HttpClient.h"
 #include "core/rules/CamAddress.h"
 
 #include <curl/curl.h>

@@ -74,6 +74,18 @@ bool TMultipartReader::Step(const TPart& onPart, bool& progress)
         Buffer.remove(0, count);
         SearchFrom = 0;
     };
+    // Where the next line ends; -1 while it has not come in full (the next search starts after
+    // what was searched), with Problem set once the buffer holds more than any header may be.
+    const auto findLineEnd = [this](const char* tooLong) {
+        const qsizetype end = Find('\n', SearchFrom);
+        if (end < 0) {
+            if (Buffer.size() > MaxHeaderBytes)
+                Problem = tooLong;
+            else
+                SearchFrom = Buffer.size();
+        }
+        return end;
+    };
     switch (State) {
     case TState::Delimiter: {
         const qsizetype at = Find(Delim, SearchFrom);
@@ -102,15 +114,9 @@ bool TMultipartReader::Step(const TPart& onPart, bool& progress)
         return true;
     }
     case TState::DelimiterLine: {
-        const qsizetype lineEnd = Find('\n', SearchFrom);
-        if (lineEnd < 0) {
-            if (Buffer.size() > MaxHeaderBytes) {
-                Problem = "delimiter line too long";
-                return false;
-            }
-            SearchFrom = Buffer.size();
-            return true;
-        }
+        const qsizetype lineEnd = findLineEnd("delimiter line too long");
+        if (lineEnd < 0)
+            return Problem.isEmpty();
         taken(lineEnd + 1);
         State = TState::Headers;
         PartLength = -1;
@@ -120,15 +126,9 @@ bool TMultipartReader::Step(const TPart& onPart, bool& progress)
     case TState::Headers: {
         // Header lines up to an empty one; a part may have no header at all.
         for (;;) {
-            const qsizetype lineEnd = Find('\n', SearchFrom);
-            if (lineEnd < 0) {
-                if (Buffer.size() > MaxHeaderBytes) {
-                    Problem = "part headers too long";
-                    return false;
-                }
-                SearchFrom = Buffer.size();
-                return true;
-            }
+            const qsizetype lineEnd = findLineEnd("part headers too long");
+            if (lineEnd < 0)
+                return Problem.isEmpty();
             const QByteArray line = Buffer.left(lineEnd).trimmed();
             taken(lineEnd + 1);
             if (line.isEmpty())

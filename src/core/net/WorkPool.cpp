@@ -1,6 +1,7 @@
 #include "core/net/WorkPool.h"
 
 #include "core/Log.h"
+#include "core/io/Guarded.h"
 
 #include <algorithm>
 #include <exception>
@@ -68,13 +69,7 @@ void TWorkPool::Work()
         Jobs.pop_front();
         ++Running;
         lock.unlock();
-        try {
-            job();
-        } catch (const std::exception& e) {
-            qCWarning(lcWorker) << "a pool job failed:" << e.what();
-        } catch (...) {
-            qCWarning(lcWorker) << "a pool job failed";
-        }
+        Guarded("a pool job", job);
         job = nullptr; // what it holds goes before the pool counts it done
         lock.lock();
         --Running;

@@ -1,6 +1,6 @@
 // democam serves what the demo and the benchmarks rely on.
 #include "core/image/JpegCodec.h"
-#include "core/net/ClassHttpClient.h"
+#include "core/net/HttpClient.h"
 
 #include <QElapsedTimer>
 #include <QFile>

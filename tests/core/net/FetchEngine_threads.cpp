@@ -2,8 +2,8 @@
 // thread, and a stop that ends every transfer at once.
 #include "TestHttpServer.h"
 #include "ThreadTestUtil.h"
-#include "core/net/ClassHttp.h"
 #include "core/net/FetchEngine.h"
+#include "core/net/ViewerFeed.h"
 
 #include <QFile>
 #include <QThread>

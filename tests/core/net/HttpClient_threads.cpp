@@ -1,6 +1,6 @@
 // The request form on its own, against servers on 127.0.0.1 that misbehave on purpose.
 #include "TestHttpServer.h"
-#include "core/net/ClassHttpClient.h"
+#include "core/net/HttpClient.h"
 
 #include <future>
 #include <gtest/gtest.h>

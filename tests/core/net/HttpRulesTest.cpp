@@ -1,8 +1,8 @@
 // Pure rules of the fetch layer: the countdown step, Last-Modified dates and the thumbnail thread's
 // skipping of failing webcams.
-#include "core/net/ClassHttp.h"
-#include "core/net/ClassHttpClient.h"
-#include "core/net/ClassMire.h"
+#include "core/net/HttpClient.h"
+#include "core/net/ThumbnailFeed.h"
+#include "core/net/ViewerFeed.h"
 
 #include <gtest/gtest.h>
 

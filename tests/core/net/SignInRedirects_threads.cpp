@@ -1,8 +1,8 @@
 // Sign-in, redirects and certificates of the request form, against servers on 127.0.0.1.
 #include "TestHttpServer.h"
 #include "core/catalog/Strings.h"
-#include "core/net/ClassHttpClient.h"
 #include "core/net/FetchFailure.h"
+#include "core/net/HttpClient.h"
 
 #include <QProcess>
 #include <QRegularExpression>

@@ -2,7 +2,7 @@
 #include "TestHttpServer.h"
 #include "ThreadTestUtil.h"
 #include "core/image/JpegCodec.h"
-#include "core/net/ClassMire.h"
+#include "core/net/ThumbnailFeed.h"
 
 #include <algorithm>
 #include <chrono>

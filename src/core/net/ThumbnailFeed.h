@@ -2,7 +2,7 @@
 
 #include "core/catalog/Catalog.h"
 #include "core/image/Bitmap.h"
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
 #include "core/net/FetchEngine.h"
 #include "core/net/FetchFailure.h"
 

@@ -1,6 +1,6 @@
 // The export's file writer: the file is written on the worker, the outcome handed to the UI thread.
 #include "ThreadTestUtil.h"
-#include "core/net/ClassFileWriter.h"
+#include "core/io/FileWriter.h"
 
 #include <QFile>
 #include <QTemporaryDir>

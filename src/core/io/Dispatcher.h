@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/wake/WakeUp.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -7,8 +9,6 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-
-class QSocketNotifier;
 
 // Hands calls from worker threads to the UI thread and lets the worker wait until they have run.
 // The wait is ours, not Qt's, so Close() can release it: at exit, waiting workers are let go and
@@ -30,7 +30,7 @@ public:
     static bool HasMain();
 
     // Runs fn on the UI thread and returns true once it has run there (an exception it throws is
-    // swallowed). Returns false without running it when the dispatcher is or becomes closed.
+    // logged and goes no further). Returns false without running it when the dispatcher is or becomes closed.
     // Called on the UI thread itself, fn runs at once.
     bool Call(std::function<void()> fn);
     // Any thread: runs fn on the UI thread later, no sooner than delay from now, without waiting
@@ -58,6 +58,5 @@ private:
     std::condition_variable Finished;
     std::deque<std::shared_ptr<TJob>> Queue;
     bool Closed = false;
-    int WakeFd = -1;
-    std::unique_ptr<QSocketNotifier> Notifier;
+    std::unique_ptr<TWakeUp> Wake;
 };

@@ -3,7 +3,7 @@
 #include "TestHttpServer.h"
 #include "ThreadTestUtil.h"
 #include "core/catalog/ProxySettings.h"
-#include "core/net/ClassHttp.h"
+#include "core/net/ViewerFeed.h"
 
 #include <algorithm>
 #include <atomic>

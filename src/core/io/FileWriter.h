@@ -1,10 +1,9 @@
 #pragma once
 
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
 
 #include <QByteArray>
 #include <QString>
-#include <functional>
 #include <memory>
 
 // What a file writer hands back: the file, whether it was written whole, and the system's reason
@@ -19,19 +18,14 @@ struct TFileWritten
 // Writes one document to a file on its own thread, atomically (the whole file or the previous
 // one), then hands the outcome to OnDone on the user-interface thread. The owner clears OnDone
 // (ClearEvents) when it goes; the writer finishes the file anyway.
-class TFileWriter final : public TWorkerThread
+class TFileWriter final : public TWorkerJob<TFileWritten>
 {
 public:
-    using TDoneEvent = std::function<void(TFileWritten&)>;
-
     static std::shared_ptr<TFileWriter> Create(QString path, QByteArray document,
                                                std::shared_ptr<TDispatcher> dispatcher = {});
 
-    TDoneEvent OnDone; // UI thread only
-    void ClearEvents() { OnDone = nullptr; }
-
 protected:
-    void Execute() override;
+    std::optional<TFileWritten> Work() override;
 
 private:
     TFileWriter(QString path, QByteArray document, std::shared_ptr<TDispatcher> dispatcher);

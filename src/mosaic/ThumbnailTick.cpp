@@ -1,4 +1,4 @@
-#include "mosaic/ThumbnailFeed.h"
+#include "mosaic/ThumbnailTick.h"
 
 #include <chrono>
 

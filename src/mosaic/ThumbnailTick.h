@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/net/ClassMire.h"
+#include "core/net/ThumbnailFeed.h"
 
 #include <memory>
 

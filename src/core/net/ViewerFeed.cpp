@@ -1,10 +1,11 @@
-#include "core/net/ClassHttp.h"
+#include "core/net/ViewerFeed.h"
 
 #include "core/Log.h"
 #include "core/catalog/ProxySettings.h"
 #include "core/image/Archive.h"
 #include "core/image/JpegCodec.h"
-#include "core/net/ClassHttpClient.h"
+#include "core/io/EventSlot.h"
+#include "core/net/HttpClient.h"
 #include "core/net/Multipart.h"
 #include "core/rules/ViewerGeometry.h"
 
@@ -60,9 +61,8 @@ int CountdownAt(std::chrono::steady_clock::time_point due,
 // What the engine's thread, the pool and the UI thread share of one viewer's feed: the event
 // slots (UI thread only), where values go, the decode size, and the queue that keeps the
 // webcam's decodes and archive writes in order.
-struct TViewerSink
+struct TViewerSink : TFeedSink
 {
-    std::shared_ptr<TPostBox> Box = std::make_shared<TPostBox>();
     std::shared_ptr<TSerialQueue> Queue;
     THttpThread::TImageEvent OnImage;
     THttpThread::TProgressEvent OnProgress;
@@ -78,7 +78,6 @@ struct TViewerSink
     // fetch waits with it, so a webcam never runs ahead of the pool or the UI, and its events
     // keep their order.
     std::atomic<bool> StillDecoding{false};
-    std::weak_ptr<TFetchTask> Task;
 
     enum TKey
     {
@@ -108,16 +107,12 @@ struct TViewerSink
             qCInfo(lcImage).noquote() << "image of" << image.Url << "not readable:" << error;
         auto value = std::make_shared<TViewerImage>(std::move(image));
         auto call = [sink, value, part] {
-            if (const auto& slot = sink->OnImage) {
-                const auto run = slot; // the slot may clear itself while it runs
-                run(*value);
-            }
+            RunSlot(sink->OnImage, *value);
             // The image is taken: the feed's next fetch may come. A UI thread that is behind
             // holds the feeds back instead of a backlog of pictures.
             if (!part) {
                 sink->StillDecoding.store(false);
-                if (auto task = sink->Task.lock())
-                    task->Reschedule();
+                sink->RescheduleAll();
             }
         };
         if (part)
@@ -188,13 +183,8 @@ void TViewerTask::PostProgress(bool force)
         return;
     Reported = now;
     const TViewerProgress value{Received, ExpectedLength};
-    Sink->Box->PostLatest(TViewerSink::KeyProgress, [sink = Sink.get(), keep = Sink, value] {
-        (void)keep;
-        if (const auto& slot = sink->OnProgress) {
-            const auto run = slot;
-            run(value);
-        }
-    });
+    Sink->Box->PostLatest(TViewerSink::KeyProgress,
+                          [sink = Sink, value] { RunSlot(sink->OnProgress, value); });
 }
 
 void TViewerTask::PostTick(bool afterImage)
@@ -204,14 +194,10 @@ void TViewerTask::PostTick(bool afterImage)
     value.Countdown = CountdownAt(NextDue, TClock::now(), Tick);
     value.LastFailure = LastFailure;
     auto post = [sink = Sink, value] {
-        sink->Box->PostLatest(TViewerSink::KeyTick, [sink = sink.get(), keep = sink, value] {
-            (void)keep;
+        sink->Box->PostLatest(TViewerSink::KeyTick, [sink, value] {
             // A stream's last part comes before the wait that follows it.
             sink->Box->RunLatest(TViewerSink::KeyPart);
-            if (const auto& slot = sink->OnTick) {
-                const auto run = slot;
-                run(value);
-            }
+            RunSlot(sink->OnTick, value);
         });
     };
     // The wait that follows an image is told after the image.
@@ -463,24 +449,20 @@ void THttpThread::ClearEvents()
     Sink->OnImage = nullptr;
     Sink->OnProgress = nullptr;
     Sink->OnTick = nullptr;
-    Sink->Box->Detach();
     // Nobody takes its results any more: the transfer under way ends at once.
-    if (Task)
-        Task->Cancel();
+    Sink->Leave();
 }
 
 bool THttpThread::Start()
 {
-    if (Task || Sink->Box->Detached())
+    if (!Sink->CanBegin())
         return false;
     Sink->OnImage = OnImage;
     Sink->OnProgress = OnProgress;
     Sink->OnTick = OnTick;
     Sink->PartGap = PartGap;
     Task = std::make_shared<TViewerTask>(Sink, *this, StartInterval < 0 ? 10 : StartInterval);
-    Sink->Task = Task;
-    Engine->Add(Task);
-    return !Engine->Stopped();
+    return Sink->Begin(*Engine, {Task});
 }
 
 void THttpThread::Terminate()
@@ -523,13 +505,7 @@ void TArchiveQueue::Write(const QByteArray& body, const TArchiveOrder& order, co
             qCInfo(lcArchive).noquote() << "image of" << url << "not archived:" << error;
         else
             error.clear();
-        state->Box->Post([state = state.get(), keep = state, lastId, error] {
-            (void)keep;
-            if (const auto& slot = state->OnArchived) {
-                const auto run = slot;
-                run(lastId, error);
-            }
-        });
+        state->Box->Post([state, lastId, error] { RunSlot(state->OnArchived, lastId, error); });
     });
 }
 
@@ -565,23 +541,4 @@ bool SaveViewerImage(const QByteArray& body, const QString& path, QString* error
     TBitmap bitmap;
     return JpegCodec::Decode(body, bitmap, 1, error) &&
            JpegCodec::SaveToFile(bitmap, path, 90, error);
-}
-
-std::shared_ptr<TViewerSaver> TViewerSaver::Create(QByteArray body, QString path,
-                                                   std::shared_ptr<TDispatcher> dispatcher)
-{
-    return std::shared_ptr<TViewerSaver>(
-        new TViewerSaver(std::move(body), std::move(path), std::move(dispatcher)));
-}
-
-TViewerSaver::TViewerSaver(QByteArray body, QString path, std::shared_ptr<TDispatcher> dispatcher)
-    : TWorkerThread(std::move(dispatcher)), Body(std::move(body)), Path(std::move(path))
-{
-}
-
-void TViewerSaver::Execute()
-{
-    QString error;
-    if (!SaveViewerImage(Body, Path, &error))
-        qCInfo(lcImage) << "the picture could not be saved to" << Path << ":" << error;
 }

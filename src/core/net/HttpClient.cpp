@@ -1,4 +1,4 @@
-#include "core/net/ClassHttpClient.h"
+#include "core/net/HttpClient.h"
 
 #include "core/Log.h"
 #include "core/net/Multipart.h"

@@ -1,4 +1,4 @@
-#include "core/net/ClassFileWriter.h"
+#include "core/io/FileWriter.h"
 
 #include "core/Log.h"
 #include "core/io/AtomicFile.h"
@@ -11,11 +11,11 @@ std::shared_ptr<TFileWriter> TFileWriter::Create(QString path, QByteArray docume
 }
 
 TFileWriter::TFileWriter(QString path, QByteArray document, std::shared_ptr<TDispatcher> dispatcher)
-    : TWorkerThread(std::move(dispatcher)), Path(std::move(path)), Document(std::move(document))
+    : TWorkerJob(std::move(dispatcher)), Path(std::move(path)), Document(std::move(document))
 {
 }
 
-void TFileWriter::Execute()
+std::optional<TFileWritten> TFileWriter::Work()
 {
     TFileWritten result;
     result.Path = Path;
@@ -23,5 +23,5 @@ void TFileWriter::Execute()
     Document = QByteArray();
     if (!result.Written)
         qCInfo(lcExchange) << "cannot write" << Path << ":" << result.Error;
-    Deliver(&TFileWriter::OnDone, result);
+    return result;
 }

@@ -1,10 +1,8 @@
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
 
 #include "core/Log.h"
-#include "core/net/ClassHttpClient.h"
-#include "core/net/FetchEngine.h"
+#include "core/io/Guarded.h"
 
-#include <algorithm>
 #include <exception>
 #include <set>
 #include <thread>
@@ -59,13 +57,7 @@ bool TWorkerThread::Start()
         ++registry.Running;
     }
     auto body = [self, &registry]() mutable {
-        try {
-            self->Execute();
-        } catch (const std::exception& e) {
-            qCWarning(lcWorker) << "worker ended by an unexpected failure:" << e.what();
-        } catch (...) {
-            qCWarning(lcWorker) << "worker ended by an unexpected failure";
-        }
+        Guarded("a worker's run", [&self] { self->Execute(); });
         {
             std::lock_guard lock(registry.Mutex);
             registry.Workers.erase(self.get());
@@ -142,27 +134,4 @@ bool WaitForWorkers(std::chrono::milliseconds bound)
     TRegistry& registry = Registry();
     std::unique_lock lock(registry.Mutex);
     return registry.Empty.wait_for(lock, bound, [&registry] { return registry.Running == 0; });
-}
-
-bool ShutdownWorkers(TDispatcher* dispatcher, std::chrono::milliseconds bound)
-{
-    if (dispatcher)
-        dispatcher->Close();
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    THttpClient::AbortAll();
-    TerminateAllWorkers();
-    // The engine ends its transfers on its own thread; libcurl is cleaned up only after it.
-    const bool engineEnded = StopFetchEngine(bound);
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    const bool allEnded =
-        WaitForWorkers(std::max(std::chrono::milliseconds(0), left)) && engineEnded;
-    if (allEnded)
-        THttpClient::GlobalCleanup();
-    return allEnded;
-}
-
-bool ShutdownWorkers(std::chrono::milliseconds bound)
-{
-    return ShutdownWorkers(TDispatcher::HasMain() ? TDispatcher::Main().get() : nullptr, bound);
 }

@@ -1,19 +1,19 @@
-#include "core/net/ClassMire.h"
+#include "core/net/ThumbnailFeed.h"
 
 #include "core/Log.h"
 #include "core/catalog/ProxySettings.h"
 #include "core/image/JpegCodec.h"
 #include "core/image/Thumbnail.h"
-#include "core/net/ClassHttpClient.h"
+#include "core/io/EventSlot.h"
+#include "core/net/HttpClient.h"
 
 #include <algorithm>
 #include <exception>
 #include <mutex>
 
 // What the engine's thread, the pool and the UI thread share of one thumbnail feed.
-struct TMireSink
+struct TMireSink : TFeedSink
 {
-    std::shared_ptr<TPostBox> Box = std::make_shared<TPostBox>();
     TMireThread::TImageEvent OnImage;    // UI thread only, like the two below
     TMireThread::TNextEvent OnNext;
     TMireThread::TDoneEvent OnDone;
@@ -24,14 +24,6 @@ struct TMireSink
     std::atomic<int> InFlight{0};
     int MaxInFlight = 4;
     std::atomic<int> LanesLeft{0}; // without Repeat: lanes that have not asked every webcam
-    std::vector<std::weak_ptr<TFetchTask>> Tasks; // set before the first is added
-
-    void RescheduleAll()
-    {
-        for (const auto& weak : Tasks)
-            if (auto task = weak.lock())
-                task->Reschedule();
-    }
 
     QSize PictureBox()
     {
@@ -114,13 +106,7 @@ TFetchTask::TClock::time_point TMireTask::Due()
             Cancel();
             if (Sink->LanesLeft.fetch_sub(1) != 1)
                 return Never; // another lane still asks
-            Sink->Box->Post([sink = Sink.get(), keep = Sink] {
-                (void)keep;
-                if (const auto& slot = sink->OnDone) {
-                    const auto run = slot;
-                    run();
-                }
-            });
+            Sink->Box->Post([sink = Sink] { RunSlot(sink->OnDone); });
         }
         return Never;
     }
@@ -202,13 +188,7 @@ bool TMireTask::Prepare(THttpClient& http, QString& url)
     }
     url = cam.Url;
     const TMireNext next{entry.Index, cam.Url};
-    Sink->Box->PostLatest(1, [sink = Sink.get(), keep = Sink, next] {
-        (void)keep;
-        if (const auto& slot = sink->OnNext) {
-            const auto run = slot;
-            run(next);
-        }
-    });
+    Sink->Box->PostLatest(1, [sink = Sink, next] { RunSlot(sink->OnNext, next); });
     return true;
 }
 
@@ -278,13 +258,7 @@ void TMireTask::Finished(THttpClient& http, const THttpResult& result, QByteArra
         if (keepData)
             image.Data = std::move(data);
         auto value = std::make_shared<TMireImage>(std::move(image));
-        sink->Box->Post([sink = sink.get(), keep = sink, value] {
-            (void)keep;
-            if (const auto& slot = sink->OnImage) {
-                const auto run = slot;
-                run(*value);
-            }
-        });
+        sink->Box->Post([sink, value] { RunSlot(sink->OnImage, *value); });
         sink->InFlight.fetch_sub(1);
         sink->RescheduleAll();
     });
@@ -319,14 +293,12 @@ void TMireThread::ClearEvents()
     Sink->OnImage = nullptr;
     Sink->OnNext = nullptr;
     Sink->OnDone = nullptr;
-    Sink->Box->Detach();
-    for (const auto& task : Tasks)
-        task->Cancel();
+    Sink->Leave();
 }
 
 bool TMireThread::Start()
 {
-    if (!Tasks.empty() || Sink->Box->Detached())
+    if (!Sink->CanBegin())
         return false;
     Sink->OnImage = OnImage;
     Sink->OnNext = OnNext;
@@ -336,10 +308,8 @@ bool TMireThread::Start()
     Sink->LanesLeft.store(lanes);
     for (int lane = 0; lane < lanes; ++lane)
         Tasks.push_back(std::make_shared<TMireTask>(Sink, *this, lane, lanes, Engine->Pool()));
-    Sink->Tasks.assign(Tasks.begin(), Tasks.end());
-    for (const auto& task : Tasks)
-        Engine->Add(task);
-    return !Engine->Stopped();
+    return Sink->Begin(*Engine,
+                       std::vector<std::shared_ptr<TFetchTask>>(Tasks.begin(), Tasks.end()));
 }
 
 void TMireThread::Terminate()

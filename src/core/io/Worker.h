@@ -1,6 +1,7 @@
 #pragma once
 
-#include "core/net/ClassDispatcher.h"
+#include "core/io/Dispatcher.h"
+#include "core/io/EventSlot.h"
 
 #include <atomic>
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 // Base of the fetch threads. A worker is created suspended and started once; from then on it keeps
 // itself alive and frees itself when its loop ends: its owner may forget it at any time. Owners
@@ -55,12 +57,7 @@ protected:
     bool Deliver(std::function<void(TValue&)> TOwner::*slot, TValue& value)
     {
         auto* owner = static_cast<TOwner*>(this);
-        return Synchronize([owner, slot, &value] {
-            if (const auto& current = owner->*slot) {
-                const auto call = current;
-                call(value);
-            }
-        });
+        return Synchronize([owner, slot, &value] { RunSlot(owner->*slot, value); });
     }
 
     const std::shared_ptr<TDispatcher> Dispatcher;
@@ -72,19 +69,34 @@ private:
     std::condition_variable SleepWake;
 };
 
+// A worker that does one piece of work and hands its outcome, one value, to OnDone on the UI
+// thread; then it ends. The owner clears OnDone (ClearEvents) when it goes; the work is finished
+// anyway, and a cleared OnDone is skipped.
+template <class TValue> class TWorkerJob : public TWorkerThread
+{
+public:
+    using TDoneEvent = std::function<void(TValue&)>;
+
+    TDoneEvent OnDone; // UI thread only
+    void ClearEvents() { OnDone = nullptr; }
+
+protected:
+    using TWorkerThread::TWorkerThread;
+
+    // The work, on the worker's thread: the outcome to hand over, or none.
+    virtual std::optional<TValue> Work() = 0;
+
+private:
+    void Execute() final
+    {
+        if (std::optional<TValue> value = Work())
+            Deliver(&TWorkerJob::OnDone, *value);
+    }
+};
+
 // Number of workers whose thread has not ended yet.
 int RunningWorkers();
 // Asks every running worker to terminate.
 void TerminateAllWorkers();
 // Waits until no worker runs any more, at most `bound`; true when none runs.
 bool WaitForWorkers(std::chrono::milliseconds bound);
-
-// The exit sequence, called by main on the UI thread after the windows are gone: closes the
-// dispatcher (waiting hand-overs are released, later ones return at once), aborts transfers under
-// way, asks every worker to end and waits for them at most `bound`. libcurl's global state is
-// cleaned up only when every worker has ended. True when every worker has ended; on false a worker
-// is still inside libcurl or a system call, and the caller had best end the process without
-// running static destructors (std::_Exit) once its own files are written.
-bool ShutdownWorkers(TDispatcher* dispatcher, std::chrono::milliseconds bound);
-// The same on the process-wide dispatcher (if it was ever created).
-bool ShutdownWorkers(std::chrono::milliseconds bound = std::chrono::milliseconds(3000));

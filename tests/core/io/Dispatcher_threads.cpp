@@ -2,11 +2,12 @@
 #include "TestHttpServer.h"
 #include "ThreadTestUtil.h"
 #include "core/image/JpegCodec.h"
-#include "core/net/ClassDispatcher.h"
-#include "core/net/ClassHttp.h"
-#include "core/net/ClassHttpClient.h"
-#include "core/net/ClassWorker.h"
+#include "core/io/Dispatcher.h"
+#include "core/io/Worker.h"
+#include "core/net/ExitSequence.h"
 #include "core/net/FetchEngine.h"
+#include "core/net/HttpClient.h"
+#include "core/net/ViewerFeed.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "core/image/Bitmap.h"
-#include "core/net/ClassHttpClient.h"
-#include "core/net/ClassWorker.h"
+#include "core/io/Worker.h"
 #include "core/net/FetchEngine.h"
 #include "core/net/FetchFailure.h"
+#include "core/net/HttpClient.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -222,24 +222,6 @@ private:
     TViewerDecoder(QByteArray body, QSize controlSize, std::shared_ptr<TDispatcher> dispatcher);
     QByteArray Body;
     const QSize Control;
-};
-
-// Writes an image a viewer keeps as a quality-90 JPEG file of its full size (the Save command),
-// off the UI thread: decode, encode and write happen here. A failure is logged under lcImage;
-// a failed write leaves no partial file. Nobody waits for it: it ends by itself.
-class TViewerSaver final : public TWorkerThread
-{
-public:
-    static std::shared_ptr<TViewerSaver> Create(QByteArray body, QString path,
-                                                std::shared_ptr<TDispatcher> dispatcher = {});
-
-protected:
-    void Execute() override;
-
-private:
-    TViewerSaver(QByteArray body, QString path, std::shared_ptr<TDispatcher> dispatcher);
-    const QByteArray Body;
-    const QString Path;
 };
 
 // The saving itself, on the calling thread: Body decoded at full size, written as SaveToFile
