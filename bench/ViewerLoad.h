@@ -4,8 +4,6 @@
 #include "base/Window.h"
 #include "core/catalog/Settings.h"
 #include "core/io/Worker.h"
-#include "core/net/HttpClient.h"
-#include "core/net/ViewerFeed.h"
 #include "core/net/FetchEngine.h"
 #include "core/net/HttpClient.h"
 #include "core/net/ViewerFeed.h"

@@ -137,10 +137,13 @@ screenshot() {
 # Visible windows of the program that are larger than the tray icon (menus, viewers), but the
 # chooser, which opens by itself where there is no tray.
 big_windows() {
-  local id
+  local id geometry WIDTH HEIGHT
   for id in $(xsearch --onlyvisible --classname pictavo 2>/dev/null); do
     [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "Choose a Webcam" ] && continue
-    eval "$(xdotool getwindowgeometry --shell "$id")"
+    # A window gone since the search has no geometry: it is passed over.
+    geometry=$(xdotool getwindowgeometry --shell "$id" 2>/dev/null) || continue
+    WIDTH=0 HEIGHT=0
+    eval "$geometry"
     [ "$WIDTH" -gt 60 ] && [ "$HEIGHT" -gt 60 ] && echo "$id"
   done
   return 0
