@@ -237,6 +237,9 @@ void TfoViewer::SetupWebcam(const TCamWebcam& cam, bool applySavedState)
     Resizing = false;
     // The saved place may be on a screen that is gone, or larger than the screen it is on now.
     KeepOnScreen();
+    // A hidden window gets its resize event only when shown, after the fetch below has begun:
+    // the picture area is laid out now, so that the first image is decoded for the saved size.
+    LayoutChildren();
 
     if (c.UserRefresh >= 0)
         ViewerCam->Refresh = c.UserRefresh;
