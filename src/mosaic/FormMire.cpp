@@ -403,17 +403,18 @@ void TfoMire::RescaleCells()
                 qCInfo(lcImage) << "cell" << job.Index << "not rescaled:" << error;
                 continue;
             }
-            auto picture = std::make_shared<TBitmap>(
-                BitmapScale::Resample(small, job.Wanted.width(), job.Wanted.height()));
+            // Brought to the screen's format here too: the UI thread only keeps it.
+            QImage picture = TCellDecoder::ScreenImage(
+                BitmapScale::Resample(small, job.Wanted.width(), job.Wanted.height()), ratio);
             // The window's own box: nothing runs once the window is gone.
-            box->Post([this, picture, index = size_t(job.Index), cell, ratio,
-                       was = generation[size_t(job.Index)]] {
+            box->Post([this, picture = std::move(picture), index = size_t(job.Index), cell,
+                       was = generation[size_t(job.Index)]]() mutable {
                 // A later size change has its own rescale, and a newer image its own picture.
                 // A cell that left the band keeps no picture.
                 if (cell != QSize(CamGrid->DefaultColWidth(), CamGrid->DefaultRowHeight()) ||
                     was != Generation[index] || !NearScreen(int(index)))
                     return;
-                SetCell(index, TCellDecoder::ScreenImage(*picture, ratio));
+                SetCell(index, std::move(picture));
                 CamGrid->InvalidateCell(int(index) % ColCount, int(index) / ColCount);
             });
         }
