@@ -346,12 +346,21 @@ bool SignedIn(const TTestRequest& request, bool digest, const std::string& user,
                                 f["cnonce"] + ":auth:" + ha2);
 }
 
-TTestResponse TrickleResponse()
+TTestResponse TrickleResponse(std::string body, int chunk, int delayMs)
 {
     TTestResponse r;
-    r.Body = MakeBody(5000);
+    r.Body = std::move(body);
     r.Mode = TTestResponse::Trickle;
-    r.TrickleChunk = 1;
-    r.TrickleDelayMs = 20;
+    r.TrickleChunk = chunk;
+    r.TrickleDelayMs = delayMs;
+    return r;
+}
+
+TTestResponse StallResponse(std::string body, int stallAfter)
+{
+    TTestResponse r;
+    r.Body = std::move(body);
+    r.Mode = TTestResponse::StallAfterHeaders;
+    r.StallAfter = stallAfter;
     return r;
 }

@@ -114,8 +114,10 @@ bool SignedIn(const TTestRequest& request, bool digest, const std::string& user,
 
 // A JPEG-like body of the given size (content does not matter to the fetch layer).
 std::string MakeBody(size_t size, char seed = 'a');
-// A body of 5,000 bytes sent a byte every 20 ms: 100 s in all, yet never silent for long enough
-// to end a read by its time-out.
-TTestResponse TrickleResponse();
+// A body sent chunk bytes every delayMs. By default 5,000 bytes a byte every 20 ms: 100 s in all,
+// yet never silent for long enough to end a read by its time-out.
+TTestResponse TrickleResponse(std::string body = MakeBody(5000), int chunk = 1, int delayMs = 20);
+// A response whose head and the first stallAfter bytes of body come, then nothing more.
+TTestResponse StallResponse(std::string body, int stallAfter);
 // Last-Modified text for the given second since the epoch.
 std::string HttpDate(long long secondsSinceEpoch);

@@ -134,13 +134,8 @@ TEST(WorkerTest, AThreadThatCannotBeCreatedIsReportedAndLeavesNothingBehind)
 // thread never serves. (It stops the process-wide engine: no later test of this program uses it.)
 TEST(ShutdownTest, EndsFeedsInTransferAndWaitAndWorkersInHandOver)
 {
-    TTestHttpServer stalling([](const TTestRequest&) {
-        TTestResponse r;
-        r.Body = MakeBody(10000);
-        r.Mode = TTestResponse::StallAfterHeaders;
-        r.StallAfter = 10;
-        return r;
-    });
+    TTestHttpServer stalling(
+        [](const TTestRequest&) { return StallResponse(MakeBody(10000), 10); });
     TTestHttpServer normal([](const TTestRequest& request) {
         TTestResponse r;
         r.Body = MakeBody(1000);

@@ -78,14 +78,8 @@ TEST(FetchEngineTest, ManyFeedsRunOnOneThreadAndShareKeptConnections)
 // A closed window's feed: its transfer ends at once and nothing it posted runs any more.
 TEST(FetchEngineTest, ClearedEventsEndTheTransferAtOnceAndDropWhatWasPosted)
 {
-    TTestHttpServer slow([](const TTestRequest&) {
-        TTestResponse r;
-        r.Body = MakeBody(100000);
-        r.Mode = TTestResponse::Trickle;
-        r.TrickleChunk = 100;
-        r.TrickleDelayMs = 50;
-        return r;
-    });
+    TTestHttpServer slow(
+        [](const TTestRequest&) { return TrickleResponse(MakeBody(100000), 100, 50); });
     auto engine = std::make_shared<TFetchEngine>();
     auto feed = THttpThread::Create(engine);
     feed->Url = slow.Url();

@@ -232,13 +232,7 @@ TEST(HttpClientTest, TrailersAfterAChunkedBodyChangeNothing)
 
 TEST(HttpClientTest, AbortAllEndsATransferUnderWay)
 {
-    TTestHttpServer server([](const TTestRequest&) {
-        TTestResponse r;
-        r.Body = MakeBody(1000);
-        r.Mode = TTestResponse::StallAfterHeaders;
-        r.StallAfter = 10;
-        return r;
-    });
+    TTestHttpServer server([](const TTestRequest&) { return StallResponse(MakeBody(1000), 10); });
     auto transfer = std::async(std::launch::async, [&] {
         THttpClient http;
         http.ReadTimeoutMs = 60000;
@@ -260,9 +254,7 @@ namespace {
 TEST(HttpClientTest, ImageDeadlineEndsATrickleButNotAStreamOfTimelyParts)
 {
     // A byte every 20 ms never lets the read time-out expire; the body would take 100 s.
-    TTestHttpServer trickle([](const TTestRequest&) {
-        return TrickleResponse();
-    });
+    TTestHttpServer trickle([](const TTestRequest&) { return TrickleResponse(); });
     THttpClient http;
     http.ImageTimeoutMs = 300;
     QByteArray body;

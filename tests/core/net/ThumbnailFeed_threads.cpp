@@ -1,4 +1,5 @@
 // The thumbnail thread as the mosaic and the chooser drive it, against servers on 127.0.0.1.
+#include "FeedTest.h"
 #include "TestHttpServer.h"
 #include "ThreadTestUtil.h"
 #include "core/image/JpegCodec.h"
@@ -49,19 +50,9 @@ struct TMosaicOwner
     }
 };
 
-class MireThreadTest : public ::testing::Test
+class MireThreadTest : public TFeedTest<TMireThread>
 {
 protected:
-    void SetUp() override { Engine = std::make_shared<TFetchEngine>(); }
-    void TearDown() override
-    {
-        if (Thread) {
-            Thread->ClearEvents();
-            Thread.reset();
-        }
-        EXPECT_TRUE(PumpUntil([this] { return Engine->Tasks() == 0; }, 15000));
-        EXPECT_TRUE(Engine->Stop(std::chrono::milliseconds(5000)));
-    }
     void Start(TMosaicOwner& owner)
     {
         Thread = TMireThread::Create(Engine);
@@ -80,9 +71,6 @@ protected:
         entry.Url = url;
         return TCamInfo(entry);
     }
-
-    std::shared_ptr<TFetchEngine> Engine;
-    std::shared_ptr<TMireThread> Thread;
 };
 
 // Paths: /a.jpg and /b.jpg fixed images with date and length, /missing 404, /stall stalls.
@@ -334,14 +322,8 @@ TEST_F(MireThreadTest, FailuresStillGiveBothCallbacksAndTheLoopGoesOn)
 
 TEST_F(MireThreadTest, StopDuringARequestFindsNoCallbacks)
 {
-    TTestHttpServer server([](const TTestRequest&) {
-        TTestResponse r;
-        r.Body = MakeBody(4000);
-        r.Mode = TTestResponse::Trickle;
-        r.TrickleChunk = 200;
-        r.TrickleDelayMs = 10;
-        return r;
-    });
+    TTestHttpServer server(
+        [](const TTestRequest&) { return TrickleResponse(MakeBody(4000), 200, 10); });
     TMosaicOwner owner;
     owner.Cams = {Cam(server.Url())};
     Start(owner);

@@ -1,5 +1,6 @@
 // The viewer's feed on its own fetch engine, against servers on 127.0.0.1 that count
 // connections, requests and body bytes.
+#include "FeedTest.h"
 #include "TestHttpServer.h"
 #include "ThreadTestUtil.h"
 #include "core/catalog/ProxySettings.h"
@@ -58,18 +59,12 @@ struct TRecorder
     }
 };
 
-class HttpThreadTest : public ::testing::Test
+class HttpThreadTest : public TFeedTest<THttpThread>
 {
 protected:
-    void SetUp() override { Engine = std::make_shared<TFetchEngine>(); }
     void TearDown() override
     {
-        if (Thread) {
-            Thread->ClearEvents();
-            Thread.reset();
-        }
-        EXPECT_TRUE(PumpUntil([this] { return Engine->Tasks() == 0; }, 15000));
-        EXPECT_TRUE(Engine->Stop(std::chrono::milliseconds(5000)));
+        TFeedTest::TearDown();
         PublishProxySettings({});
     }
 
@@ -94,8 +89,6 @@ protected:
         return Thread;
     }
 
-    std::shared_ptr<TFetchEngine> Engine;
-    std::shared_ptr<THttpThread> Thread;
     TRecorder Recorder;
 };
 
@@ -488,8 +481,7 @@ TEST_F(HttpThreadTest, FailedFetchesReportNothingAndTheCountdownGoesOn)
         Make(server.Url(), 1);
         Thread->Start();
         // A wait after each attempt (the latest one reaches the UI thread).
-        ASSERT_TRUE(
-            PumpUntil([&] { return server.Requests() >= 3 && !Recorder.Ticks.empty(); }));
+        ASSERT_TRUE(PumpUntil([&] { return server.Requests() >= 3 && !Recorder.Ticks.empty(); }));
         Stop();
         EXPECT_TRUE(Recorder.Images.empty());
         EXPECT_EQ(Recorder.ProgressCalls, 0);
@@ -647,9 +639,7 @@ TEST_F(HttpThreadTest, TinyPartsReachTheUiOncePerGapAndTheLastOneArrives)
 
 TEST_F(HttpThreadTest, ClosedReceiverEndsATrickleAtOnce)
 {
-    TTestHttpServer server([](const TTestRequest&) {
-        return TrickleResponse();
-    });
+    TTestHttpServer server([](const TTestRequest&) { return TrickleResponse(); });
     Make(server.Url(), 0);
     Thread->Start();
     ASSERT_TRUE(PumpUntil([&] { return server.BodyBytes() > 0; }));
