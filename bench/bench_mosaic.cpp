@@ -142,6 +142,41 @@ void AddClockWebcams(TCamViewer& settings, const QString& base, int count, int r
     }
 }
 
+// The settings of a benchmark, in a folder of its own, as the program's settings while it lives.
+struct TBenchSettings
+{
+    QTemporaryDir Dir;
+    TCamViewer Settings;
+    TBenchSettings()
+    {
+        Settings.OptionsPath = Dir.filePath(QStringLiteral("Options.xml"));
+        CamViewer = &Settings;
+    }
+    ~TBenchSettings() { CamViewer = nullptr; }
+    TBenchSettings(const TBenchSettings&) = delete;
+    TBenchSettings& operator=(const TBenchSettings&) = delete;
+};
+
+// The mosaic opened at the given size, shown and laid out.
+TfoMire* ShownMosaic(int width, int height)
+{
+    auto* mosaic = CreateForm<TfoMire>();
+    mosaic->resize(width, height);
+    mosaic->show();
+    QCoreApplication::processEvents();
+    return mosaic;
+}
+
+// The UI thread's time to repaint the grid's screen, in ms, over 50 repaints.
+double RepaintMs(TDrawGrid* grid)
+{
+    constexpr int Repaints = 50;
+    const qint64 paint0 = threadCpuNs();
+    for (int i = 0; i < Repaints; ++i)
+        grid->viewport()->repaint();
+    return double(threadCpuNs() - paint0) / 1e6 / Repaints;
+}
+
 void BM_Mosaic1000(benchmark::State& state)
 {
     TDemoCam democam;
@@ -149,18 +184,13 @@ void BM_Mosaic1000(benchmark::State& state)
         state.SkipWithError("democam did not start");
         return;
     }
-    QTemporaryDir dir;
-    TCamViewer settings;
-    settings.OptionsPath = dir.filePath(QStringLiteral("Options.xml"));
-    CamViewer = &settings;
+    TBenchSettings bench;
+    TCamViewer& settings = bench.Settings;
     AddClockWebcams(settings, democam.Base, MosaicCams, TCamWebcam().Refresh);
     for (auto _ : state) {
         QElapsedTimer open;
         open.start();
-        auto* mosaic = CreateForm<TfoMire>();
-        mosaic->resize(1024, 768);
-        mosaic->show();
-        QCoreApplication::processEvents();
+        TfoMire* mosaic = ShownMosaic(1024, 768);
         state.counters["open_ms"] = double(open.nsecsElapsed()) / 1e6;
 
         TLatenessProbe probe;
@@ -180,11 +210,7 @@ void BM_Mosaic1000(benchmark::State& state)
         state.counters["rss_mib"] = statusMiB("VmRSS:");
 
         auto* grid = mosaic->findChild<TDrawGrid*>(QStringLiteral("CamGrid"));
-        constexpr int Repaints = 50;
-        const qint64 paint0 = threadCpuNs();
-        for (int i = 0; i < Repaints; ++i)
-            grid->viewport()->repaint();
-        state.counters["repaint_ms"] = double(threadCpuNs() - paint0) / 1e6 / Repaints;
+        state.counters["repaint_ms"] = RepaintMs(grid);
 
         // An arriving image as the thread hands it over: decoded and scaled on the worker.
         TMireImage image;
@@ -203,7 +229,6 @@ void BM_Mosaic1000(benchmark::State& state)
         state.counters["ui_ms_per_image"] = double(threadCpuNs() - arrive0) / 1e6 / MosaicCams;
         endWindows();
     }
-    CamViewer = nullptr;
 }
 BENCHMARK(BM_Mosaic1000)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
@@ -215,16 +240,11 @@ void BM_Mosaic10000(benchmark::State& state)
         state.SkipWithError("democam did not start");
         return;
     }
-    QTemporaryDir dir;
-    TCamViewer settings;
-    settings.OptionsPath = dir.filePath(QStringLiteral("Options.xml"));
-    CamViewer = &settings;
+    TBenchSettings bench;
+    TCamViewer& settings = bench.Settings;
     AddClockWebcams(settings, democam.Base, Cams, 60);
     for (auto _ : state) {
-        auto* mosaic = CreateForm<TfoMire>();
-        mosaic->resize(1280, 770);
-        mosaic->show();
-        QCoreApplication::processEvents();
+        TfoMire* mosaic = ShownMosaic(1280, 770);
         TLatenessProbe probe;
         int filled = 0;
         const bool done = pumpUntil(
@@ -243,11 +263,7 @@ void BM_Mosaic10000(benchmark::State& state)
         state.counters["decoded_cells"] = mosaic->DecodedCells();
 
         auto* grid = mosaic->findChild<TDrawGrid*>(QStringLiteral("CamGrid"));
-        constexpr int Repaints = 50;
-        const qint64 paint0 = threadCpuNs();
-        for (int i = 0; i < Repaints; ++i)
-            grid->viewport()->repaint();
-        state.counters["repaint_ms"] = double(threadCpuNs() - paint0) / 1e6 / Repaints;
+        state.counters["repaint_ms"] = RepaintMs(grid);
 
         // Through every row a screen at a time, each screen painted.
         QScrollBar* bar = grid->verticalScrollBar();
@@ -266,24 +282,18 @@ void BM_Mosaic10000(benchmark::State& state)
         state.counters["peak_rss_mib"] = statusMiB("VmHWM:");
         endWindows();
     }
-    CamViewer = nullptr;
 }
 BENCHMARK(BM_Mosaic10000)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 void BM_MosaicScrollJump(benchmark::State& state)
 {
     constexpr int Cams = 10000;
-    QTemporaryDir dir;
-    TCamViewer settings;
-    settings.OptionsPath = dir.filePath(QStringLiteral("Options.xml"));
-    CamViewer = &settings;
+    TBenchSettings bench;
+    TCamViewer& settings = bench.Settings;
     // An address that refuses: every picture comes from the benchmark, none from the feed.
     AddClockWebcams(settings, QStringLiteral("http://127.0.0.1:1/"), Cams, 3600);
     for (auto _ : state) {
-        auto* mosaic = CreateForm<TfoMire>();
-        mosaic->resize(1280, 770);
-        mosaic->show();
-        QCoreApplication::processEvents();
+        TfoMire* mosaic = ShownMosaic(1280, 770);
         auto* grid = mosaic->findChild<TDrawGrid*>(QStringLiteral("CamGrid"));
 
         // Every cell filled as the feed hands an image over: the picture at cell size and the
@@ -308,12 +318,8 @@ void BM_MosaicScrollJump(benchmark::State& state)
         QCoreApplication::processEvents();
 
         const auto screenShown = [&] {
-            int col = 0;
-            int top = 0;
-            int bottom = 0;
-            grid->MouseToCell(QPoint(0, 0), col, top);
-            if (!grid->MouseToCell(QPoint(0, grid->viewport()->height() - 1), col, bottom))
-                bottom = grid->RowCount() - 1;
+            const int top = grid->RowAt(0);
+            const int bottom = grid->RowAt(grid->viewport()->height() - 1);
             for (int i = top * grid->ColCount();
                  i < std::min(Cams, (bottom + 1) * grid->ColCount()); ++i)
                 if (mosaic->CellImage(i).isNull())
@@ -345,7 +351,6 @@ void BM_MosaicScrollJump(benchmark::State& state)
         state.counters["decoded_cells"] = mosaic->DecodedCells();
         endWindows();
     }
-    CamViewer = nullptr;
 }
 BENCHMARK(BM_MosaicScrollJump)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -356,10 +361,8 @@ void BM_Chooser500(benchmark::State& state)
         state.SkipWithError("democam did not start");
         return;
     }
-    QTemporaryDir dir;
-    TCamViewer settings;
-    settings.OptionsPath = dir.filePath(QStringLiteral("Options.xml"));
-    CamViewer = &settings;
+    TBenchSettings bench;
+    TCamViewer& settings = bench.Settings;
     TCamCategory* category = settings.Root.Categories.Add();
     category->Name = QStringLiteral("Many");
     for (int i = 0; i < ChooserCams; ++i) {
@@ -382,7 +385,6 @@ void BM_Chooser500(benchmark::State& state)
         state.counters["events_later_than_50ms"] = double(probe.Late50);
         endWindows();
     }
-    CamViewer = nullptr;
 }
 BENCHMARK(BM_Chooser500)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
