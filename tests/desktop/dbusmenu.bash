@@ -1,5 +1,10 @@
 # Reading a StatusNotifierItem's exported menu (com.canonical.dbusmenu), as a tray host does
-# (sourced by desktop tests, not a test itself). The item is $service at $path.
+# (sourced by desktop tests, not a test itself, before common.bash). The item is $service at $path.
+
+# The test runs again on a session bus of its own, which common.bash then keeps.
+if [ -z "${PICTAVO_OWN_BUS:-}" ]; then
+  PICTAVO_OWN_BUS=1 exec dbus-run-session -- "$0" "$@"
+fi
 
 # The item's menu object path, into $menu.
 sni_menu_path() {

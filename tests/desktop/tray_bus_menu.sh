@@ -2,13 +2,8 @@
 # The tray menu exported on the session bus, as a StatusNotifierItem host (KDE, Ubuntu) reads it:
 # its first items, names with "&" as written, and a category of 2,000 webcams whose sub-menu holds
 # no more entries than the screen has lines, the rest in "More".
-if [ -z "${PICTAVO_OWN_BUS:-}" ]; then
-  PICTAVO_OWN_BUS=1 exec dbus-run-session -- "$0" "$@"
-fi
-bus=$DBUS_SESSION_BUS_ADDRESS
-source "$(dirname "$0")/common.bash"
 source "$(dirname "$0")/dbusmenu.bash"
-export DBUS_SESSION_BUS_ADDRESS=$bus
+source "$(dirname "$0")/common.bash"
 
 start_watcher
 start_x

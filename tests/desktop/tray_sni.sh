@@ -4,13 +4,8 @@
 # registers; its exported menu holds the catalogue and Exit; Activate (a left click) opens the
 # chooser; the first-launch notice reaches org.freedesktop.Notifications; Exit from the exported
 # menu ends the program.
-if [ -z "${PICTAVO_OWN_BUS:-}" ]; then
-  PICTAVO_OWN_BUS=1 exec dbus-run-session -- "$0" "$@"
-fi
-bus=$DBUS_SESSION_BUS_ADDRESS
-source "$(dirname "$0")/common.bash"
 source "$(dirname "$0")/dbusmenu.bash"
-export DBUS_SESSION_BUS_ADDRESS=$bus
+source "$(dirname "$0")/common.bash"
 
 start_watcher --notifications
 start_x
